@@ -1,0 +1,48 @@
+#include "job/backup.h"
+
+#include <vector>
+
+namespace qfmt::job {
+
+Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std::string& destination) {
+  Backup backup;
+  auto input = files.OpenForReading(source);
+  const bool source_exists = input != nullptr || files.Exists(source);
+  // An input that stands but cannot be read is never copied; the backup
+  // that may stand under the name is left as it is.
+  if (input == nullptr && source_exists) {
+    backup.result = BackupResult::kStale;
+    return backup;
+  }
+
+  auto output = files.OpenForWriting(destination);
+  if (output == nullptr) {
+    backup.result =
+        source_exists && files.Exists(destination) ? BackupResult::kStale : BackupResult::kNotWritten;
+    return backup;
+  }
+
+  bool copied = true;
+  if (input != nullptr) {
+    layout::LineEndDetector detector;
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+      const std::ptrdiff_t n = input->Read(block.data(), block.size());
+      if (n <= 0) {
+        copied = n == 0;
+        break;
+      }
+      detector.Feed(std::string_view(block.data(), static_cast<std::size_t>(n)));
+      if (!output->Write(block.data(), static_cast<std::size_t>(n))) {
+        copied = false;
+        break;
+      }
+    }
+    backup.line_ends = detector.line_ends();
+  }
+  if (!output->Close()) copied = false;
+  if (!copied) backup.result = BackupResult::kStale;
+  return backup;
+}
+
+}  // namespace qfmt::job

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "layout/output_writer.h"
+#include "shell/platform.h"
+
+namespace qfmt::job {
+
+enum class BackupResult {
+  kCopied,      // the backup holds the input's bytes (none if there is no input)
+  kNotWritten,  // nothing was written: the run goes on, and opening the backup
+                // for reading decides (it fails unless an old one stands while
+                // there is no input, so nothing can be lost)
+  kStale,       // the input exists but the backup does not hold its bytes
+};
+
+struct Backup {
+  BackupResult result = BackupResult::kCopied;
+  layout::LineEnds line_ends = layout::LineEnds::kLf;  // of the bytes copied
+};
+
+// Copies the file `source` to `destination` byte for byte. A missing source
+// leaves an empty destination, as the copy of nothing.
+[[nodiscard]] Backup MakeBackup(shell::FileSystem& files, const std::string& source,
+                                const std::string& destination);
+
+}  // namespace qfmt::job

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "layout/layout.h"
+#include "layout/output_writer.h"
+#include "scanner/actions.h"
+#include "scanner/engine.h"
+#include "scanner/input.h"
+
+namespace qfmt::job {
+
+struct FormatResult {
+  scanner::ScanFailure failure = scanner::ScanFailure::kNone;
+  std::int32_t brace_depth = 0;  // at the end of the run
+  bool write_failed = false;
+};
+
+// One formatting run: scans the whole input, letting the rule actions write the
+// laid-out text, then writes the final line break. After a fatal scanner
+// failure the output holds what was written up to then. Each call has state of
+// its own; runs never see each other.
+[[nodiscard]] FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output,
+                                  layout::LineEnds line_ends, const layout::LayoutOptions& options,
+                                  scanner::TokenObserver* observer = nullptr);
+
+// Formats bytes held in memory; line ends follow the input's first line feed.
+[[nodiscard]] FormatResult FormatText(std::string_view input, const layout::LayoutOptions& options,
+                                      std::string& output, scanner::TokenObserver* observer = nullptr);
+
+}  // namespace qfmt::job

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qfmt::job {
+
+// The texts the program has always shown, typos included.
+
+inline constexpr std::string_view kUsageText =
+    "You should not run the Quillon directly, it is best to invoke it from the C compiler.\n"
+    "The configuration program permits you to change any settings you like.\n"
+    "\n\nIf you really want to run this program stand alone then use the following information:\n"
+    "The Quillon call sequence is:\n"
+    "qfmt -iInFile [-oOutFile] [-lMaxLineLength] [-t\"IndentationString\"] \n";
+
+inline constexpr std::string_view kIndentStringMessage =
+    "Improperly formed Indent String: Use -t\" (some number of spaces)\"";
+
+inline constexpr std::string_view kRunningText = "The Quillon is running.";
+
+inline constexpr std::string_view kBackupSuffix = ".Backup";
+
+// "Warning: you have N too many open|close curly braces." for count != 0.
+[[nodiscard]] std::string BraceWarning(std::int32_t count);
+
+// "qmft: error: could not open NAME for PURPOSE" and a line feed.
+[[nodiscard]] std::string OpenErrorLine(std::string_view name, std::string_view purpose);
+
+}  // namespace qfmt::job

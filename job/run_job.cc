@@ -1,0 +1,58 @@
+#include "job/run_job.h"
+
+#include <string>
+
+#include "job/backup.h"
+#include "job/format.h"
+#include "job/messages.h"
+#include "job/options.h"
+
+namespace qfmt::job {
+
+int ShowUsage(shell::Console& console) {
+  console.ShowMessage(kUsageText);
+  return kExitOk;
+}
+
+// The output file (by default the input itself) is opened, and so truncated,
+// only after the backup holds the input and has been opened for reading.
+int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Console& console) {
+  const ParsedOptions parsed = ParseOptions(command_line);
+  // The indentation message comes before the test for an input name.
+  if (parsed.indent_string_malformed) console.ShowMessage(kIndentStringMessage);
+  const Options& options = parsed.options;
+  if (options.input_name.empty()) return ShowUsage(console);
+
+  const std::string& output_name = options.output_name.empty() ? options.input_name : options.output_name;
+  const std::string backup_name = options.input_name + std::string(kBackupSuffix);
+
+  const Backup backup = MakeBackup(files, options.input_name, backup_name);
+  if (backup.result == BackupResult::kStale) {
+    console.WriteError(OpenErrorLine(backup_name, "write"));
+    return kExitOpenError;
+  }
+  auto input = files.OpenForReading(backup_name);
+  if (input == nullptr) {
+    console.WriteError(OpenErrorLine(backup_name, "read"));
+    return kExitOpenError;
+  }
+  auto output = files.OpenForWriting(output_name);
+  if (output == nullptr) {
+    console.WriteError(OpenErrorLine(output_name, "write"));
+    return kExitOpenError;
+  }
+
+  const FormatResult result = Format(*input, *output, backup.line_ends, options.layout);
+  // Failed writes and closes of the output go unnoticed, as they always have:
+  // the backup keeps the text as it was.
+  input.reset();
+  (void)output->Close();
+  if (result.failure != scanner::ScanFailure::kNone) {
+    console.WriteError(std::string(scanner::FailureMessage(result.failure)) + "\n");
+    return kExitScanFailure;
+  }
+  if (result.brace_depth != 0) console.ShowMessage(BraceWarning(result.brace_depth));
+  return kExitOk;
+}
+
+}  // namespace qfmt::job

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string_view>
+
+#include "shell/platform.h"
+
+namespace qfmt::job {
+
+// Exit statuses of the classic command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitScanFailure = 1;
+inline constexpr int kExitOpenError = 2;
+
+// Shows the usage text; the program then ends with kExitOk.
+int ShowUsage(shell::Console& console);
+
+// The classic run: options from the raw command line, the backup copy, the
+// formatting of the backup into the output file, the closing of both files and
+// the brace warning. Returns the exit status.
+[[nodiscard]] int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Console& console);
+
+}  // namespace qfmt::job

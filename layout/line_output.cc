@@ -1,0 +1,57 @@
+#include "layout/layout.h"
+
+namespace qfmt::layout {
+
+Layout::Layout(const LayoutOptions& options, OutputWriter& writer) : options_(options), writer_(writer) {
+  // The width of one unit, for the line-length limit; the option never
+  // changes during a run.
+  state_.indent_width = static_cast<std::int32_t>(static_cast<std::uint32_t>(options_.indent_string.size()));
+}
+
+void Layout::ComputeIndent() {
+  std::int32_t indent = Add32(state_.wizard_depth, state_.continuation);
+  indent = Add32(indent, state_.brace_depth);
+  indent = Add32(indent, state_.switch_level);
+  if (state_.switch_level >= 1 && state_.at_label != 0) indent = Add32(indent, -1);
+  state_.pending_indent = indent;
+}
+
+void Layout::EndContinuation() {
+  if (state_.paren_depth <= 0) state_.continuation = 0;
+}
+
+void Layout::EmitNewline() {
+  writer_.Write('\n');
+  state_.column = 0;
+  ClearSpacingFlags();
+  state_.newline_pending = 0;
+}
+
+void Layout::WriteIndent(std::int32_t units) {
+  for (std::int32_t i = 0; i < units; ++i) writer_.Write(options_.indent_string);
+}
+
+// The token's length counts before the test, and the test runs before any
+// pending line break: a token that would end a long line breaks it itself, at
+// brace_depth units of indentation, and the pending indentation is dropped.
+void Layout::WrapIfTooLong(std::string_view text) {
+  if (text.empty()) return;
+  state_.column = Add32(state_.column, static_cast<std::int64_t>(text.size()));
+  const std::int32_t limit = Add32(
+      options_.max_line_length, -static_cast<std::int64_t>(Mul32(state_.indent_width, state_.brace_depth)));
+  if (limit > state_.column) return;
+  EmitNewline();
+  WriteIndent(state_.brace_depth);
+  state_.newline_pending = 0;
+  state_.pending_indent = 0;
+}
+
+void Layout::FlushPending(std::string_view text) {
+  WrapIfTooLong(text);
+  if (state_.newline_pending == 1) EmitNewline();
+  if (state_.pending_indent > 0) WriteIndent(state_.pending_indent);
+  state_.newline_pending = 0;
+  state_.pending_indent = 0;
+}
+
+}  // namespace qfmt::layout

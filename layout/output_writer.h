@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qfmt::layout {
+
+// Where the formatted bytes go: a file, or memory in tests and tools.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Writes all `size` bytes; false on a write error.
+  [[nodiscard]] virtual bool Write(const char* data, std::size_t size) = 0;
+};
+
+// A sink that appends to a string.
+class StringSink final : public ByteSink {
+ public:
+  explicit StringSink(std::string& out) : out_(out) {}
+  [[nodiscard]] bool Write(const char* data, std::size_t size) override {
+    out_.append(data, size);
+    return true;
+  }
+
+ private:
+  std::string& out_;
+};
+
+// How line feeds are written: as they are, or each as CR LF.
+enum class LineEnds { kLf, kCrLf };
+
+// Line ends of an input: CR LF when its first line feed follows a carriage
+// return. Feed it the input's bytes in order until decided() holds.
+class LineEndDetector {
+ public:
+  void Feed(std::string_view bytes);
+  [[nodiscard]] bool decided() const { return decided_; }
+  [[nodiscard]] LineEnds line_ends() const { return crlf_ ? LineEnds::kCrLf : LineEnds::kLf; }
+
+ private:
+  bool decided_ = false;
+  bool crlf_ = false;
+  bool last_was_cr_ = false;
+};
+
+// The one writer through which every output byte passes. Buffers the output
+// and turns each line feed into CR LF when asked to. A write error is sticky:
+// later output is dropped and failed() reports it.
+class OutputWriter {
+ public:
+  OutputWriter(ByteSink& sink, LineEnds line_ends);
+  OutputWriter(const OutputWriter&) = delete;
+  OutputWriter& operator=(const OutputWriter&) = delete;
+
+  void Write(std::string_view text) {
+    if (line_ends_ == LineEnds::kLf && text.size() <= buffer_.size() - used_) {
+      text.copy(buffer_.data() + used_, text.size());
+      used_ += text.size();
+      return;
+    }
+    WriteSlow(text);
+  }
+  void Write(char c) {
+    if (used_ == buffer_.size() || (c == '\n' && line_ends_ == LineEnds::kCrLf)) {
+      WriteSlow(std::string_view(&c, 1));
+      return;
+    }
+    buffer_[used_++] = c;
+  }
+
+  // Hands the buffered bytes to the sink; false if any write has failed.
+  bool Flush();
+  [[nodiscard]] bool failed() const { return failed_; }
+
+ private:
+  void WriteSlow(std::string_view text);
+  void Append(std::string_view bytes);
+
+  ByteSink& sink_;
+  LineEnds line_ends_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace qfmt::layout

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "layout/layout.h"
+#include "scanner/engine.h"
+
+namespace qfmt::scanner {
+
+// The rule actions of one run: each rule's fixed sequence of layout
+// operations, counter changes and start-condition switches.
+class RuleActions {
+ public:
+  RuleActions(Engine& engine, layout::Layout& layout) : engine_(engine), layout_(layout) {}
+  RuleActions(const RuleActions&) = delete;
+  RuleActions& operator=(const RuleActions&) = delete;
+
+  // Runs the action of `rule` (1 to 155) on the engine's current token.
+  void Run(int rule);
+
+ private:
+  friend struct ActionTable;
+
+  // One action per row of the action table (see actions.cc).
+  void AsmKeyword();
+  void AsmClose();
+  void Drop();
+  void Punct();
+  void EnumText();
+  void AsmLine();
+  void WizardOpen();
+  void WizardClose();
+  void Comment();
+  void DirectiveContinues();
+  void DirectiveEnds();
+  void Directive();
+  void BreakContinue();
+  void DoGotoReturn();
+  void Word();
+  void AccessLabel();
+  void EnumHead();
+  void EnumClose();
+  void Keyword();
+  void ElseBrace();
+  void Else();
+  void LoopOrIf();
+  void Attached();
+  void SpacedOperator();
+  void Switch();
+  void EmptyParensSemicolon();
+  void EmptyParens();
+  void OpenParen();
+  void CloseParenBrace();
+  void CloseParenSemicolon();
+  void CloseParenColon();
+  void CloseParen();
+  void OpenBrace();
+  void CloseBraceSemicolon();
+  void CloseBrace();
+  void Semicolon();
+  void CaseLabel();
+  void DefaultLabel();
+  void ConstantLabel();
+  void LabelLine();
+  void Stars();
+  void Comma();
+  void CatchMacro();
+  void Identifier();
+  void Echo();
+
+  std::string_view Squashed();
+
+  Engine& engine_;
+  layout::Layout& layout_;
+  std::string scratch_;  // result of SquashSpaces and StripNewlines
+};
+
+// Sees every token before its action runs (for tools and tests).
+class TokenObserver {
+ public:
+  virtual ~TokenObserver() = default;
+  virtual void OnToken(int rule, std::string_view bytes) = 0;
+};
+
+// Scans the whole input, running each token's action. Returns kNone at the end
+// of the input, or the fatal failure that stopped the scan.
+[[nodiscard]] ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer = nullptr);
+
+}  // namespace qfmt::scanner

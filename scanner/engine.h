@@ -1,0 +1,76 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "scanner/condition.h"
+#include "scanner/input.h"
+
+namespace qfmt::scanner {
+
+// The four fatal conditions of the engine.
+enum class ScanFailure {
+  kNone,
+  kBufferOverflow,  // L0029
+  kReadFailed,      // L0048
+  kEofTwice,        // L0030
+  kInternalError,   // L0028
+};
+
+// The message written to standard error for a failure (without line feed).
+[[nodiscard]] std::string_view FailureMessage(ScanFailure failure);
+
+// The longest-match scanner engine: reads of 512 bytes into a 1024-byte buffer,
+// the state trail, the back-up to the last accepting position, the give-back,
+// and the overflow of a token attempt that has read 512 bytes or more.
+// See note [buffer shift] in engine.cc.
+class Engine {
+ public:
+  static constexpr int kReadSize = 512;
+  static constexpr int kBufferSize = 1024;
+
+  explicit Engine(LineEndReader& input) : input_(input) {}
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Finds the next token: returns its rule number (1 to 155), 0 at the end of
+  // the input (again on every later call), or -1 on a fatal failure.
+  [[nodiscard]] int NextToken();
+  [[nodiscard]] ScanFailure failure() const { return failure_; }
+
+  // The token as the actions see it: cut short at its first NUL byte.
+  [[nodiscard]] std::string_view text() const;
+  // All token_length bytes of the token, NUL bytes included.
+  [[nodiscard]] std::string_view bytes() const {
+    return {scan_buffer_.data() + token_text_, static_cast<std::size_t>(token_length_)};
+  }
+
+  // Takes effect from the next token.
+  void BeginCondition(Condition condition) { start_state_ = StartState(condition, false); }
+  // Returns the token's last byte to the input.
+  void GiveBackLastChar();
+
+ private:
+  enum class Refill { kMoreBytes, kAttemptEnded, kFailed };
+  Refill RefillBuffer();
+  int Fail(ScanFailure failure) {
+    failure_ = failure;
+    return -1;
+  }
+
+  LineEndReader& input_;
+  std::array<char, kBufferSize> scan_buffer_{'\n'};
+  std::array<std::uint16_t, kBufferSize> state_trail_{};
+  int data_end_ = 0;
+  int scan_pos_ = 0;
+  int token_start_ = 0;
+  int token_text_ = 0;  // index of the token handed to the actions
+  int token_length_ = 0;
+  char held_char_ = '\n';
+  int start_state_ = StartState(Condition::kInitial, false);
+  bool input_ended_ = false;
+  ScanFailure failure_ = ScanFailure::kNone;
+};
+
+}  // namespace qfmt::scanner

@@ -1,0 +1,80 @@
+#include "scanner/input.h"
+
+#include <cstring>
+
+namespace qfmt::scanner {
+namespace {
+constexpr std::size_t kBlockSize = 64 * 1024;
+}
+
+std::ptrdiff_t MemorySource::Read(char* buffer, std::size_t size) {
+  const std::size_t n = size < bytes_.size() ? size : bytes_.size();
+  std::memcpy(buffer, bytes_.data(), n);
+  bytes_.remove_prefix(n);
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+LineEndReader::LineEndReader(ByteSource& source) : source_(source), block_(kBlockSize) {}
+
+// Keeps at least two bytes available when the source has them, so that a CR
+// at the end of one source read can see the LF at the start of the next.
+bool LineEndReader::FillBlock() {
+  if (pos_ > 0) {
+    std::memmove(block_.data(), block_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  while (!source_ended_ && end_ < block_.size()) {
+    const std::ptrdiff_t n = source_.Read(block_.data() + end_, block_.size() - end_);
+    if (n < 0) {
+      failed_ = true;
+      return false;
+    }
+    if (n == 0) {
+      source_ended_ = true;
+      break;
+    }
+    end_ += static_cast<std::size_t>(n);
+    if (end_ - pos_ >= 2) break;
+  }
+  return true;
+}
+
+std::ptrdiff_t LineEndReader::Read(char* destination, std::size_t size) {
+  if (failed_) return -1;
+  std::size_t count = 0;
+  while (count < size) {
+    if (end_ - pos_ < 2 && !source_ended_) {
+      if (!FillBlock()) return -1;
+    }
+    if (pos_ == end_) break;
+    // Copy up to the next CR in one piece.
+    const std::size_t want = size - count;
+    const std::size_t have = end_ - pos_;
+    const char* from = block_.data() + pos_;
+    const void* cr = std::memchr(from, '\r', want < have ? want : have);
+    if (cr == nullptr) {
+      const std::size_t n = want < have ? want : have;
+      std::memcpy(destination + count, from, n);
+      count += n;
+      pos_ += n;
+      continue;
+    }
+    const std::size_t n = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+    std::memcpy(destination + count, from, n);
+    count += n;
+    pos_ += n;
+    if (count == size) break;
+    if (end_ - pos_ < 2 && !source_ended_ && !FillBlock()) return -1;
+    if (end_ - pos_ >= 2 && block_[pos_ + 1] == '\n') {
+      destination[count++] = '\n';
+      pos_ += 2;
+    } else {
+      destination[count++] = '\r';
+      pos_ += 1;
+    }
+  }
+  return static_cast<std::ptrdiff_t>(count);
+}
+
+}  // namespace qfmt::scanner

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace qfmt::scanner {
+
+// Where the scanner's bytes come from: a file, or memory in tests and tools.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to `size` bytes into `buffer`: the count, 0 at the end, -1 on error.
+  [[nodiscard]] virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
+};
+
+// A source over bytes held in memory.
+class MemorySource final : public ByteSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  [[nodiscard]] std::ptrdiff_t Read(char* buffer, std::size_t size) override;
+
+ private:
+  std::string_view bytes_;
+};
+
+// Delivers a source's bytes with every carriage return that directly precedes
+// a line feed removed (CR LF is read as LF; a lone CR is an ordinary byte).
+// Each read is filled completely unless the input ends, so the scanner's
+// 512-byte reads see the same block boundaries whatever the source.
+class LineEndReader {
+ public:
+  explicit LineEndReader(ByteSource& source);
+
+  // Returns the count read, 0 at the end of the input, -1 on a read error.
+  [[nodiscard]] std::ptrdiff_t Read(char* destination, std::size_t size);
+
+ private:
+  bool FillBlock();
+
+  ByteSource& source_;
+  std::vector<char> block_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool source_ended_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace qfmt::scanner

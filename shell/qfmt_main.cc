@@ -1,0 +1,22 @@
+// qfmt: formats one C or C++ file, keeping a ".Backup" copy of it.
+
+#include <string_view>
+#include <vector>
+
+#include "job/messages.h"
+#include "job/options.h"
+#include "job/run_job.h"
+#include "shell/platform.h"
+
+int main(int argc, char** argv) {
+  using namespace qfmt;
+  const std::vector<std::string_view> arguments(argv, argv + argc);
+  const std::string command_line = shell::RawCommandLine(arguments);
+  shell::Console& console = shell::SystemConsole();
+  if (!job::HasInputMarker(command_line)) return job::ShowUsage(console);
+
+  console.ShowRunning(job::kRunningText);
+  const int status = job::RunJob(command_line, shell::SystemFileSystem(), console);
+  console.HideRunning();
+  return status;
+}

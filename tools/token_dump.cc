@@ -1,0 +1,58 @@
+#include "tools/token_dump.h"
+
+namespace qfmt::tools {
+namespace {
+
+bool NeedsQuoting(std::string_view bytes) {
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= ' ' || u >= 127 || c == '\\' || c == '\'') return true;
+  }
+  return bytes.empty();
+}
+
+}  // namespace
+
+std::string DescribeToken(int rule, std::string_view bytes) {
+  std::string out = std::to_string(rule) + ":";
+  if (!NeedsQuoting(bytes)) return out.append(bytes);
+  out += '\'';
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\'':
+        out += "\\'";
+        break;
+      default:
+        if (u < ' ' || u >= 127) {
+          constexpr char kHex[] = "0123456789abcdef";
+          out += "\\x";
+          out += kHex[u >> 4];
+          out += kHex[u & 15];
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '\'';
+  return out;
+}
+
+void TokenRecorder::OnToken(int rule, std::string_view bytes) {
+  if (!tokens_.empty()) tokens_ += ' ';
+  tokens_ += DescribeToken(rule, bytes);
+}
+
+}  // namespace qfmt::tools

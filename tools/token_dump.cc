@@ -6,7 +6,7 @@ namespace {
 bool NeedsQuoting(std::string_view bytes) {
   for (const char c : bytes) {
     const auto u = static_cast<unsigned char>(c);
-    if (u <= ' ' || u >= 127 || c == '\\' || c == '\'') return true;
+    if (u <= ' ' || u >= 127 || c == '\\') return true;
   }
   return bytes.empty();
 }
@@ -31,9 +31,6 @@ std::string DescribeToken(int rule, std::string_view bytes) {
         break;
       case '\\':
         out += "\\\\";
-        break;
-      case '\'':
-        out += "\\'";
         break;
       default:
         if (u < ' ' || u >= 127) {

@@ -7,8 +7,8 @@
 
 namespace qfmt::tools {
 
-// "43:int", or "154:' '" when the text holds bytes that need escaping
-// (\n, \t, \r, \\, \', and \xNN for other bytes outside printable ASCII).
+// "43:int", or "154:' '" when the text holds blanks, a backslash or bytes
+// outside printable ASCII, written as \n, \t, \r, \\ and \xNN.
 [[nodiscard]] std::string DescribeToken(int rule, std::string_view bytes);
 
 // Collects the tokens of a run as one line of descriptions, blank-separated.

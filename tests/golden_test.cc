@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/golden_cases.h"
+#include "tests/test_support.h"
+
+namespace qfmt::testing {
+namespace {
+
+class GoldenTest : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenTest, FormatsAsExpected) {
+  const GoldenCase& c = GetParam();
+  ExpectFormats(c.input, c.expected, c.options);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(kGoldenCases),
+                         [](const ::testing::TestParamInfo<GoldenCase>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
+
+// Runs in one process share nothing: a run that ends inside open braces,
+// switches, a wizard block and a condition leaves no trace in the next.
+TEST(GoldenTest, RunsDoNotSeeEachOther) {
+  const std::string unbalanced = "//{{AFX_X\nvoid f() { switch (a) { case 1: if (x(";
+  (void)FormatToString(unbalanced);
+  ExpectFormats("int x;\n", "int x; \n");
+  const GoldenCase& first = kGoldenCases[0];
+  ExpectFormats(first.input, first.expected, first.options);
+}
+
+}  // namespace
+}  // namespace qfmt::testing

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <source_location>
+#include <string>
+#include <string_view>
+
+#include "layout/layout.h"
+
+namespace qfmt::testing {
+
+// Options by name, for tables of cases.
+struct GoldenOptions {
+  int max_line_length = 80;
+  std::string_view indent_string = "   ";
+  int brace_style = 1;
+
+  [[nodiscard]] layout::LayoutOptions ToLayout() const {
+    return {max_line_length, std::string(indent_string), brace_style};
+  }
+};
+
+// The output of one run over `input` (the final line break included).
+[[nodiscard]] std::string FormatToString(std::string_view input, const GoldenOptions& options = {});
+
+// Fails at the call site, naming the first line where the output differs.
+void ExpectFormats(std::string_view input, std::string_view expected, const GoldenOptions& options = {},
+                   std::source_location where = std::source_location::current());
+
+// The token stream of a run, as "43:int 154:' ' 153:x".
+[[nodiscard]] std::string Tokens(std::string_view input);
+
+// Bytes with \n, \t, \r and other control bytes written as escapes.
+[[nodiscard]] std::string Escaped(std::string_view bytes);
+
+}  // namespace qfmt::testing

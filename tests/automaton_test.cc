@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "rule_tables.h"
+#include "scanner/condition.h"
+#include "scanner/generator/rule_file.h"
+#include "tests/golden_cases.h"
+
+// The generated automaton against a plain, slow matcher that applies the
+// patterns of the rules file directly: longest match, lowest rule on a tie.
+namespace qfmt::testing {
+namespace {
+
+using scanner::Condition;
+using scanner::rulegen::Pattern;
+using scanner::rulegen::Rule;
+namespace tables = scanner::tables;
+
+unsigned char ScannedByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte == 0 ? 1 : byte;  // NUL is read as byte 1
+}
+
+// The positions at which `p` can end when it starts at any of `starts`.
+std::set<std::size_t> Ends(const Pattern& p, std::string_view text, const std::set<std::size_t>& starts) {
+  std::set<std::size_t> ends;
+  switch (p.kind) {
+    case Pattern::Kind::kByteSet:
+      for (const std::size_t s : starts) {
+        if (s < text.size() && p.bytes.test(ScannedByte(text[s]))) ends.insert(s + 1);
+      }
+      return ends;
+    case Pattern::Kind::kConcat: {
+      std::set<std::size_t> at = starts;
+      for (const Pattern& child : p.children) at = Ends(child, text, at);
+      return at;
+    }
+    case Pattern::Kind::kAlternation:
+      for (const Pattern& child : p.children) {
+        const auto child_ends = Ends(child, text, starts);
+        ends.insert(child_ends.begin(), child_ends.end());
+      }
+      return ends;
+    case Pattern::Kind::kRepeat: {
+      std::set<std::size_t> at = starts;
+      for (int i = 0; i < p.min; ++i) at = Ends(p.children.front(), text, at);
+      ends = at;
+      for (int i = p.min; p.max < 0 || i < p.max; ++i) {
+        std::set<std::size_t> next;
+        for (const std::size_t e : Ends(p.children.front(), text, at)) {
+          if (ends.insert(e).second) next.insert(e);
+        }
+        if (next.empty()) break;
+        at = next;
+      }
+      return ends;
+    }
+  }
+  return ends;
+}
+
+struct Match {
+  int rule = 0;
+  std::size_t length = 0;
+  bool operator==(const Match&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Match& m) {
+  return out << "rule " << m.rule << " length " << m.length;
+}
+
+Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Condition condition,
+                       bool at_line_start) {
+  Match best;
+  for (const Rule& rule : rules) {
+    if ((rule.conditions & (1u << static_cast<int>(condition))) == 0) continue;
+    if (rule.anchored && !at_line_start) continue;
+    const auto ends = Ends(rule.pattern, text, {0});
+    if (ends.empty() || *ends.rbegin() == 0) continue;
+    if (*ends.rbegin() > best.length) best = {rule.number, *ends.rbegin()};
+  }
+  return best;
+}
+
+// The automaton walked as the engine walks it: until a stop state or the end.
+Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
+  Match best;
+  int state = scanner::StartState(condition, at_line_start);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    state = tables::kTransition[state][tables::kByteClass[static_cast<unsigned char>(text[i])]];
+    if (tables::kAcceptRule[state] != 0) best = {tables::kAcceptRule[state], i + 1};
+    if (tables::kStopState[state]) break;
+  }
+  return best;
+}
+
+const std::vector<Rule>& Rules() {
+  static const std::vector<Rule> rules = [] {
+    std::ifstream in(QFMT_RULES_FILE, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    auto parsed = scanner::rulegen::ParseRuleFile(text.str());
+    EXPECT_EQ(parsed.error, "");
+    return parsed.rules;
+  }();
+  return rules;
+}
+
+void ExpectSameMatches(std::string_view text) {
+  for (int c = 0; c < scanner::kConditionCount; ++c) {
+    for (const bool at_line_start : {false, true}) {
+      const auto condition = static_cast<Condition>(c);
+      ASSERT_EQ(TableLongestMatch(text, condition, at_line_start),
+                SlowLongestMatch(Rules(), text, condition, at_line_start))
+          << "text " << Escaped(text) << ", condition " << c << ", line start " << at_line_start;
+    }
+  }
+}
+
+TEST(AutomatonTest, RulesFileHoldsTheRules) {
+  ASSERT_EQ(Rules().size(), static_cast<std::size_t>(tables::kRuleCount));
+  EXPECT_EQ(tables::kRuleCount, 155);
+  int anchored = 0;
+  for (const Rule& rule : Rules()) anchored += rule.anchored ? 1 : 0;
+  EXPECT_EQ(anchored, 1);
+  EXPECT_TRUE(Rules()[121].anchored);
+}
+
+TEST(AutomatonTest, AgreesWithSlowMatcherOnRandomTexts) {
+  const std::vector<std::string_view> pieces = {"a",       "x",
+                                                "_",       "L",
+                                                "e",       "E",
+                                                "0",       "1",
+                                                "7",       "f",
+                                                "9.",      ".5",
+                                                "case",    "default",
+                                                "else",    "enum",
+                                                "int",     "public",
+                                                "private", "_asm",
+                                                "__asm",   "END_CATCH",
+                                                "_ALL",    " ",
+                                                "\t",      "\n",
+                                                "\r",      std::string_view("\0", 1),
+                                                "\x01",    "\xff",
+                                                "'",       "\"",
+                                                "\\",      "/",
+                                                "*",       "#",
+                                                "{",       "}",
+                                                "(",       ")",
+                                                ";",       ":",
+                                                ",",       ".",
+                                                "-",       "+",
+                                                "<",       ">",
+                                                "=",       "!",
+                                                "&",       "|",
+                                                "^",       "%",
+                                                "?",       "~",
+                                                "[",       "]",
+                                                "$",       "//{{AFX",
+                                                "//}}AFX", "/*Line Wrapped*/",
+                                                "0x",      "'\\",
+                                                "L'",      "*/",
+                                                "/*",      "//",
+                                                "e+"};
+  std::mt19937 random(20261205);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> count(1, 10);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (int n = count(random); n > 0; --n) text += pieces[piece(random)];
+    ExpectSameMatches(text);
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(AutomatonTest, AgreesWithSlowMatcherOnGoldenInputs) {
+  for (const GoldenCase& c : kGoldenCases) {
+    for (std::size_t start = 0; start < c.input.size(); ++start) {
+      ExpectSameMatches(c.input.substr(start, 48));
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(AutomatonTest, TablesHaveTheEngineProperties) {
+  EXPECT_TRUE(tables::kStopState[0]);
+  EXPECT_EQ(tables::kAcceptRule[0], 0);
+  EXPECT_EQ(tables::kByteClass[0], tables::kByteClass[1]);
+  // Stop states are exactly those with no way on; every other state can
+  // still reach an accepting state.
+  std::vector<bool> reaches_accept(tables::kStateCount);
+  for (int s = 0; s < tables::kStateCount; ++s)
+    reaches_accept[static_cast<std::size_t>(s)] = tables::kAcceptRule[s] != 0;
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int s = 0; s < tables::kStateCount; ++s) {
+      for (int k = 0; k < tables::kClassCount && !reaches_accept[static_cast<std::size_t>(s)]; ++k) {
+        if (reaches_accept[tables::kTransition[s][k]])
+          changed = reaches_accept[static_cast<std::size_t>(s)] = true;
+      }
+    }
+  }
+  for (int s = 0; s < tables::kStateCount; ++s) {
+    bool leads_on = false;
+    for (int k = 0; k < tables::kClassCount; ++k) leads_on = leads_on || tables::kTransition[s][k] != 0;
+    EXPECT_EQ(tables::kStopState[s], !leads_on) << "state " << s;
+    EXPECT_TRUE(s == 0 || reaches_accept[static_cast<std::size_t>(s)]) << "state " << s;
+  }
+}
+
+TEST(AutomatonTest, RuleFileErrorsNameTheLine) {
+  using scanner::rulegen::ParseRuleFile;
+  EXPECT_EQ(ParseRuleFile("1 all \"a\"\n3 all \"b\"\n").error, "line 2: rule 3 out of order");
+  EXPECT_EQ(ParseRuleFile("# c\n1 NOWHERE \"a\"\n").error, "line 2: unknown start condition");
+  EXPECT_EQ(ParseRuleFile("1 all {nothing}\n").error,
+            "line 1: unknown name {nothing} at column 10 of the pattern");
+  EXPECT_EQ(ParseRuleFile("1 all \"a\n").error, "line 1: unterminated literal at column 3 of the pattern");
+  EXPECT_EQ(ParseRuleFile("").error, "line 0: no rules");
+}
+
+}  // namespace
+}  // namespace qfmt::testing

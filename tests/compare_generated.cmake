@@ -1,0 +1,16 @@
+# Runs the generator twice more and checks that both runs give the bytes the
+# build generated: the tables depend on the rules file only.
+foreach(run 1 2)
+  execute_process(COMMAND ${GENERATOR} ${RULES} ${OUT}.${run} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "qfmt-rulegen failed with status ${status}")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}.${run} ${EXPECTED} RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "run ${run} of qfmt-rulegen differs from ${EXPECTED}")
+  endif()
+endforeach()
+file(READ ${EXPECTED} head LIMIT 120)
+if(NOT head MATCHES "^// generated from rules.lex by qfmt-rulegen; do not edit\n")
+  message(FATAL_ERROR "the tables must say where they come from")
+endif()

@@ -1,0 +1,220 @@
+#include "scanner/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "job/format.h"
+#include "scanner/input.h"
+#include "tests/test_support.h"
+
+namespace qfmt::testing {
+namespace {
+
+using scanner::ScanFailure;
+
+struct Outcome {
+  ScanFailure failure;
+  std::string output;
+};
+
+Outcome Scan(std::string_view input) {
+  Outcome outcome;
+  outcome.failure = job::FormatText(input, layout::LayoutOptions{}, outcome.output).failure;
+  return outcome;
+}
+
+std::string BlockComment(std::size_t length) { return "/*" + std::string(length - 4, 'c') + "*/"; }
+
+TEST(EngineTest, FailureMessages) {
+  EXPECT_EQ(scanner::FailureMessage(ScanFailure::kBufferOverflow), "L0029: PCLEX input buffer overflowed");
+  EXPECT_EQ(scanner::FailureMessage(ScanFailure::kReadFailed), "L0048: fread() in PCLEX scanner failed");
+  EXPECT_EQ(scanner::FailureMessage(ScanFailure::kEofTwice),
+            "L0030: PCLEX scanner saw EOF twice - shouldn't happen");
+  EXPECT_EQ(scanner::FailureMessage(ScanFailure::kInternalError),
+            "L0028: fatal PCLEX scanner internal error");
+}
+
+TEST(EngineTest, CommentOf513BytesOverflowsOnlyAtOffset0) {
+  EXPECT_EQ(Scan(BlockComment(513)).failure, ScanFailure::kBufferOverflow);
+  EXPECT_EQ(Scan("x" + BlockComment(513)).failure, ScanFailure::kNone);
+  EXPECT_EQ(Scan(BlockComment(512)).failure, ScanFailure::kNone);
+  for (const std::size_t offset : {0, 1, 100, 511, 512, 513, 900}) {
+    EXPECT_EQ(Scan(std::string(offset, ';') + BlockComment(1024)).failure, ScanFailure::kBufferOverflow)
+        << offset;
+  }
+}
+
+// An attempt that begins at input offset s overflows when it needs the byte at
+// an offset 512m (where a new read starts) with 512m - s >= 512, or reaches the
+// end of the input after reading 512 bytes or more.
+TEST(EngineTest, OverflowDependsOnWhereTheAttemptLies) {
+  for (const std::size_t start : {0, 1, 2, 255, 510, 511, 512, 513, 1000, 1023, 1024, 1025}) {
+    for (const std::size_t length : {510, 511, 512, 513, 514, 700, 1000, 1023}) {
+      // The comment ends in an accepting state with no way on, so its attempt
+      // reads exactly its own bytes.
+      bool overflows = false;
+      for (std::size_t offset = start + 1; offset < start + length; ++offset) {
+        overflows = overflows || (offset % 512 == 0 && offset - start >= 512);
+      }
+      const Outcome outcome = Scan(std::string(start, ';') + BlockComment(length) + ";");
+      EXPECT_EQ(outcome.failure == ScanFailure::kBufferOverflow, overflows)
+          << "start " << start << " length " << length;
+    }
+  }
+}
+
+TEST(EngineTest, LookAheadCountsAgainstTheBuffer) {
+  // An identifier needs one byte more to know where it ends.
+  EXPECT_EQ(Scan(std::string(511, 'a') + ";").failure, ScanFailure::kNone);
+  EXPECT_EQ(Scan(std::string(512, 'a') + ";").failure, ScanFailure::kBufferOverflow);
+  EXPECT_EQ(Scan(std::string(511, 'a')).failure, ScanFailure::kNone);
+  EXPECT_EQ(Scan(std::string(512, 'a')).failure, ScanFailure::kBufferOverflow);
+  // Rule 112 keeps reading up to a colon, even where the token is an identifier.
+  EXPECT_EQ(Scan("case" + std::string(1024, 'x')).failure, ScanFailure::kBufferOverflow);
+  EXPECT_EQ(Scan("case" + std::string(1024, 'x') + ":").failure, ScanFailure::kBufferOverflow);
+  // A comment that never closes is looked for up to the end of the input.
+  EXPECT_EQ(Scan("/*" + std::string(600, ' ')).failure, ScanFailure::kBufferOverflow);
+}
+
+TEST(EngineTest, FourHundredSemicolonsAndA600ByteComment) {
+  const std::string comment = BlockComment(600);
+  const Outcome outcome = Scan(std::string(400, ';') + comment);
+  ASSERT_EQ(outcome.failure, ScanFailure::kNone);
+  std::string expected = "; ";
+  for (int i = 1; i < 400; ++i) expected += "\n; ";
+  expected += "\n" + comment + "\n";
+  EXPECT_EQ(outcome.output, expected);
+}
+
+TEST(EngineTest, OutputBeforeAnOverflowIsKept) {
+  const Outcome outcome = Scan("a;\nb = 1;\n" + BlockComment(1100));
+  EXPECT_EQ(outcome.failure, ScanFailure::kBufferOverflow);
+  EXPECT_EQ(outcome.output, "a; \nb = 1; ");
+}
+
+TEST(EngineTest, CrLfIsTranslatedBeforeItCountsAgainstTheBuffer) {
+  // 516 bytes on disk, 508 after translation.
+  std::string comment = "/*";
+  for (int i = 0; i < 8; ++i) comment += std::string(62, 'c') + "\r\n";
+  comment += "*/";
+  ASSERT_EQ(comment.size(), 516u);
+  EXPECT_EQ(Scan(comment.substr(0, 514) + "cccc" + comment.substr(514)).failure, ScanFailure::kNone);
+  EXPECT_EQ(Scan(comment.substr(0, 514) + "ccccc" + comment.substr(514)).failure,
+            ScanFailure::kBufferOverflow);
+}
+
+TEST(EngineTest, EndOfInputIsReturnedAgainAndAgain) {
+  for (const std::string_view input : {"", "x;", ";;;;"}) {
+    scanner::MemorySource source(input);
+    scanner::LineEndReader reader(source);
+    scanner::Engine engine(reader);
+    while (engine.NextToken() > 0) {
+    }
+    EXPECT_EQ(engine.NextToken(), 0) << input;
+    EXPECT_EQ(engine.NextToken(), 0) << input;
+  }
+  // The shift that moves nothing at the end of the 400 semicolons case.
+  const std::string input = std::string(400, ';') + BlockComment(600);
+  scanner::MemorySource source(input);
+  scanner::LineEndReader reader(source);
+  scanner::Engine engine(reader);
+  int tokens = 0;
+  while (engine.NextToken() > 0) ++tokens;
+  EXPECT_EQ(tokens, 401);
+  EXPECT_EQ(engine.NextToken(), 0);
+}
+
+TEST(EngineTest, GiveBackStartsTheNextTokenWithTheLastByte) {
+  scanner::MemorySource source("lbl:\n x");
+  scanner::LineEndReader reader(source);
+  scanner::Engine engine(reader);
+  ASSERT_EQ(engine.NextToken(), 122);
+  engine.GiveBackLastChar();
+  EXPECT_EQ(engine.text(), "lbl:");
+  ASSERT_EQ(engine.NextToken(), 154);
+  EXPECT_EQ(engine.text(), "\n ");
+  ASSERT_EQ(engine.NextToken(), 153);
+}
+
+class FailingSource final : public scanner::ByteSource {
+ public:
+  explicit FailingSource(std::string_view first) : first_(first) {}
+  std::ptrdiff_t Read(char* buffer, std::size_t size) override {
+    if (first_.empty()) return -1;
+    const std::size_t n = std::min(size, first_.size());
+    first_.copy(buffer, n);
+    first_.remove_prefix(n);
+    return static_cast<std::ptrdiff_t>(n);
+  }
+
+ private:
+  std::string_view first_;
+};
+
+TEST(EngineTest, ReadErrorStopsTheScan) {
+  // Three full reads of 512 bytes, then an error while the line feed at
+  // offset 1535 looks for more blanks.
+  std::string text;
+  for (int i = 0; i < 700; ++i) text += "x;\n";
+  text.resize(1536);
+  FailingSource source(text);
+  std::string output;
+  layout::StringSink sink(output);
+  const job::FormatResult result = job::Format(source, sink, layout::LineEnds::kLf, layout::LayoutOptions{});
+  EXPECT_EQ(result.failure, ScanFailure::kReadFailed);
+  std::string expected = "x; ";
+  for (int i = 1; i < 512; ++i) expected += "\nx; ";
+  EXPECT_EQ(output, expected);
+}
+
+// Hands out its bytes a few at a time, to move every block boundary.
+class TrickleSource final : public scanner::ByteSource {
+ public:
+  TrickleSource(std::string_view bytes, std::size_t step) : bytes_(bytes), step_(step) {}
+  std::ptrdiff_t Read(char* buffer, std::size_t size) override {
+    const std::size_t n = std::min({size, step_, bytes_.size()});
+    bytes_.copy(buffer, n);
+    bytes_.remove_prefix(n);
+    return static_cast<std::ptrdiff_t>(n);
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t step_;
+};
+
+std::string ReadAll(scanner::ByteSource& source, std::vector<std::ptrdiff_t>* counts = nullptr) {
+  scanner::LineEndReader reader(source);
+  std::string out;
+  char block[512];
+  for (std::ptrdiff_t n; (n = reader.Read(block, sizeof block)) > 0;) {
+    out.append(block, static_cast<std::size_t>(n));
+    if (counts != nullptr) counts->push_back(n);
+  }
+  return out;
+}
+
+TEST(LineEndReaderTest, CrLfBecomesLfWhereverTheReadsSplitIt) {
+  const std::string input = "a\r\nb\r\r\nc\rd\r";
+  for (const std::size_t step : {1, 2, 3, 64}) {
+    TrickleSource source(input, step);
+    EXPECT_EQ(ReadAll(source), "a\nb\r\nc\rd\r") << step;
+  }
+}
+
+TEST(LineEndReaderTest, ReadsAreFullUntilTheEnd) {
+  std::string input;
+  for (int i = 0; i < 300; ++i) input += "line\r\n";
+  TrickleSource source(input, 7);
+  std::vector<std::ptrdiff_t> counts;
+  const std::string text = ReadAll(source, &counts);
+  EXPECT_EQ(text.size(), 1500u);
+  ASSERT_EQ(counts.size(), 3u);
+  EXPECT_EQ(counts[0], 512);
+  EXPECT_EQ(counts[1], 512);
+  EXPECT_EQ(counts[2], 476);
+}
+
+}  // namespace
+}  // namespace qfmt::testing

@@ -1,0 +1,303 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "job/messages.h"
+#include "job/run_job.h"
+#include "shell/platform.h"
+
+// Runs with files: the real executable in a temporary folder, and the job
+// in-process over a file system that fails where told to.
+namespace qfmt::job {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string error;  // what went to standard error
+};
+
+class JobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // No "-" in the folder's name: the in-process runs put its path on the
+    // command line, where "-o" or "-t" would be read as markers.
+    std::string pattern = (fs::temp_directory_path() / "qfmtjob_XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Path(std::string_view name) const { return dir_ / name; }
+
+  // Runs qfmt in the folder with the arguments, standard error captured.
+  Outcome Qfmt(const std::vector<std::string>& arguments) const {
+    const fs::path error_file = dir_ / ".stderr";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(QFMT_BINARY));
+      for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+      argv.push_back(nullptr);
+      const int err = ::open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err < 0 || ::dup2(err, STDERR_FILENO) < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(127);
+      ::execv(QFMT_BINARY, argv.data());
+      ::_exit(127);
+    }
+    Outcome outcome;
+    int wait_status = 0;
+    ::waitpid(pid, &wait_status, 0);
+    outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+    outcome.error = ReadFile(error_file);
+    fs::remove(error_file);
+    return outcome;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(JobTest, FormatsInPlaceAndKeepsTheOldTextInTheBackup) {
+  WriteFile(Path("prog.c"), "int  x;");
+  const Outcome outcome = Qfmt({"-iprog.c"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "");
+  EXPECT_EQ(ReadFile(Path("prog.c")), "int x; \n");
+  EXPECT_EQ(ReadFile(Path("prog.c.Backup")), "int  x;");
+}
+
+TEST_F(JobTest, OutputOptionLeavesTheInputAlone) {
+  WriteFile(Path("prog.c"), "int  x;\n");
+  EXPECT_EQ(Qfmt({"-iprog.c", "-onew.c"}).status, 0);
+  EXPECT_EQ(ReadFile(Path("prog.c")), "int  x;\n");
+  EXPECT_EQ(ReadFile(Path("prog.c.Backup")), "int  x;\n");
+  EXPECT_EQ(ReadFile(Path("new.c")), "int x; \n");
+}
+
+TEST_F(JobTest, SecondRunBacksUpTheOnceFormattedText) {
+  WriteFile(Path("prog.c"), "int  x;\n");
+  ASSERT_EQ(Qfmt({"-iprog.c"}).status, 0);
+  ASSERT_EQ(Qfmt({"-iprog.c"}).status, 0);
+  EXPECT_EQ(ReadFile(Path("prog.c.Backup")), "int x; \n");
+  EXPECT_EQ(ReadFile(Path("prog.c")), "int x; \n");
+}
+
+TEST_F(JobTest, EmptyAndMissingInputsGiveOneLineBreak) {
+  WriteFile(Path("empty.c"), "");
+  EXPECT_EQ(Qfmt({"-iempty.c"}).status, 0);
+  EXPECT_EQ(ReadFile(Path("empty.c")), "\n");
+  EXPECT_EQ(ReadFile(Path("empty.c.Backup")), "");
+
+  const Outcome outcome = Qfmt({"-imissing.c"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "");
+  EXPECT_EQ(ReadFile(Path("missing.c")), "\n");
+  EXPECT_TRUE(fs::exists(Path("missing.c.Backup")));
+  EXPECT_EQ(ReadFile(Path("missing.c.Backup")), "");
+}
+
+TEST_F(JobTest, CrLfInputIsWrittenWithCrLf) {
+  WriteFile(Path("dos.c"), "int x;\r\nint y;\r\n");
+  EXPECT_EQ(Qfmt({"-idos.c"}).status, 0);
+  EXPECT_EQ(ReadFile(Path("dos.c")), "int x; \r\nint y; \r\n");
+  EXPECT_EQ(ReadFile(Path("dos.c.Backup")), "int x;\r\nint y;\r\n");
+}
+
+TEST_F(JobTest, NamesWithBlanksQuotesAndOtherBytes) {
+  for (const std::string& name :
+       std::vector<std::string>{"my prog.c", "it's.c", "na\xc3\xafve.c", std::string(200, 'n') + ".c"}) {
+    WriteFile(Path(name), "int  x;\n");
+    EXPECT_EQ(Qfmt({"-i" + name}).status, 0) << name;
+    EXPECT_EQ(ReadFile(Path(name)), "int x; \n") << name;
+    EXPECT_EQ(ReadFile(Path(name + ".Backup")), "int  x;\n") << name;
+  }
+}
+
+TEST_F(JobTest, UsageWithoutAnInputName) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, {"--help"}, {"-i"}, {"-i", "prog.c"}, {"-oout.c"}}) {
+    const Outcome outcome = Qfmt(arguments);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.error, kUsageText);
+  }
+  EXPECT_FALSE(fs::exists(Path("out.c")));
+  EXPECT_FALSE(fs::exists(Path("prog.c.Backup")));
+}
+
+TEST_F(JobTest, MalformedIndentationStringIsReportedAndTheRunGoesOn) {
+  WriteFile(Path("prog.c"), "void f() { x; }\n");
+  const Outcome outcome = Qfmt({"-iprog.c", "-t4"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "Improperly formed Indent String: Use -t\" (some number of spaces)\"\n");
+  EXPECT_EQ(ReadFile(Path("prog.c")), "void f()\n{\n   x; \n}\n");
+
+  const Outcome without_input = Qfmt({"-t4", "-i"});
+  EXPECT_EQ(without_input.error, "Improperly formed Indent String: Use -t\" (some number of spaces)\"\n" +
+                                     std::string(kUsageText));
+}
+
+TEST_F(JobTest, IndentationAndLengthOptions) {
+  WriteFile(Path("prog.c"), "void f() { if (a) x = 1; }\n");
+  EXPECT_EQ(Qfmt({"-iprog.c", "-t\t", "-sx"}).status, 0);
+  EXPECT_EQ(ReadFile(Path("prog.c")), "void f()\n{\n\tif(a)\n\t\tx = 1; \n}\n");
+}
+
+TEST_F(JobTest, BraceWarningsFollowACompleteOutput) {
+  WriteFile(Path("open.c"), "void f() {\n");
+  Outcome outcome = Qfmt({"-iopen.c"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "Warning: you have 1 too many open curly braces.\n");
+  EXPECT_EQ(ReadFile(Path("open.c")), "void f()\n{\n");
+
+  WriteFile(Path("close.c"), "}}\n");
+  outcome = Qfmt({"-iclose.c"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "Warning: you have 2 too many close curly braces.\n");
+}
+
+TEST_F(JobTest, ScannerOverflowStopsWithStatus1AndKeepsWhatWasWritten) {
+  const std::string input = "a;\n/*" + std::string(1100, 'c') + "*/\n";
+  WriteFile(Path("long.c"), input);
+  const Outcome outcome = Qfmt({"-ilong.c"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.error, "L0029: PCLEX input buffer overflowed\n");
+  EXPECT_EQ(ReadFile(Path("long.c")), "a; ");
+  EXPECT_EQ(ReadFile(Path("long.c.Backup")), input);
+}
+
+TEST_F(JobTest, OutputThatCannotBeOpenedLeavesTheInputAlone) {
+  WriteFile(Path("a.c"), "int x;\n");
+  const Outcome outcome = Qfmt({"-ia.c", "-onowhere/a.c"});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.error, "qmft: error: could not open nowhere/a.c for write\n");
+  EXPECT_EQ(ReadFile(Path("a.c")), "int x;\n");
+  EXPECT_EQ(ReadFile(Path("a.c.Backup")), "int x;\n");
+}
+
+TEST_F(JobTest, FolderInTheWayOfTheBackupOrTheInput) {
+  WriteFile(Path("a.c"), "int x;\n");
+  fs::create_directory(Path("a.c.Backup"));
+  Outcome outcome = Qfmt({"-ia.c"});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.error, "qmft: error: could not open a.c.Backup for write\n");
+  EXPECT_EQ(ReadFile(Path("a.c")), "int x;\n");
+
+  fs::create_directory(Path("d.c"));
+  outcome = Qfmt({"-id.c"});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.error, "qmft: error: could not open d.c.Backup for write\n");
+  EXPECT_TRUE(fs::is_directory(Path("d.c")));
+}
+
+// A file system that fails where told to; everything else goes to the real one.
+class FaultyFileSystem final : public shell::FileSystem {
+ public:
+  std::set<std::string> refuse_writing;  // names that cannot be opened for writing
+  std::set<std::string> fail_reading;    // names whose reads fail after the first block
+
+  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override {
+    auto file = shell::SystemFileSystem().OpenForReading(name);
+    if (file == nullptr || fail_reading.count(name) == 0) return file;
+    return std::make_unique<FailingAfterFirstRead>(std::move(file));
+  }
+  std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override {
+    if (refuse_writing.count(name) != 0) return nullptr;
+    return shell::SystemFileSystem().OpenForWriting(name);
+  }
+  bool Exists(const std::string& name) override { return shell::SystemFileSystem().Exists(name); }
+
+ private:
+  class FailingAfterFirstRead final : public scanner::ByteSource {
+   public:
+    explicit FailingAfterFirstRead(std::unique_ptr<scanner::ByteSource> file) : file_(std::move(file)) {}
+    std::ptrdiff_t Read(char* buffer, std::size_t size) override {
+      if (reads_++ > 0) return -1;
+      return file_->Read(buffer, std::min<std::size_t>(size, 100));
+    }
+
+   private:
+    std::unique_ptr<scanner::ByteSource> file_;
+    int reads_ = 0;
+  };
+};
+
+class RecordingConsole final : public shell::Console {
+ public:
+  void ShowMessage(std::string_view text) override { shown += std::string(text) + "|"; }
+  void WriteError(std::string_view text) override { shown += text; }
+  void ShowRunning(std::string_view) override {}
+  void HideRunning() override {}
+  std::string shown;
+};
+
+TEST_F(JobTest, FolderThatRefusesTheBackupStopsBeforeTheOutput) {
+  const std::string input = Path("prog.c").string();
+  WriteFile(input, "int  x;\n");
+  FaultyFileSystem files;
+  files.refuse_writing = {input + ".Backup"};
+  RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 2);
+  EXPECT_EQ(console.shown, "qmft: error: could not open " + input + ".Backup for read\n");
+  EXPECT_EQ(ReadFile(input), "int  x;\n");
+}
+
+TEST_F(JobTest, StaleBackupThatCannotBeOverwrittenStopsBeforeTheOutput) {
+  const std::string input = Path("prog.c").string();
+  WriteFile(input, "int  x;\n");
+  WriteFile(input + ".Backup", "old text\n");
+  FaultyFileSystem files;
+  files.refuse_writing = {input + ".Backup"};
+  RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 2);
+  EXPECT_EQ(console.shown, "qmft: error: could not open " + input + ".Backup for write\n");
+  EXPECT_EQ(ReadFile(input), "int  x;\n");
+  EXPECT_EQ(ReadFile(input + ".Backup"), "old text\n");
+}
+
+TEST_F(JobTest, CopyThatFailsPartWayStopsBeforeTheOutput) {
+  const std::string input = Path("prog.c").string();
+  const std::string text(1000, ';');
+  WriteFile(input, text);
+  FaultyFileSystem files;
+  files.fail_reading = {input};
+  RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 2);
+  EXPECT_EQ(console.shown, "qmft: error: could not open " + input + ".Backup for write\n");
+  EXPECT_EQ(ReadFile(input), text);
+}
+
+TEST_F(JobTest, ReadErrorWhileFormattingStopsWithStatus1) {
+  const std::string input = Path("prog.c").string();
+  const std::string text(1000, ';');
+  WriteFile(input, text);
+  FaultyFileSystem files;
+  files.fail_reading = {input + ".Backup"};
+  RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 1);
+  EXPECT_EQ(console.shown, "L0048: fread() in PCLEX scanner failed\n");
+  EXPECT_EQ(ReadFile(input + ".Backup"), text);
+}
+
+}  // namespace
+}  // namespace qfmt::job

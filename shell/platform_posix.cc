@@ -130,7 +130,10 @@ class PosixConsole final : public Console {
   }
   void Erase() {
     if (!shown_) return;
-    WriteAll(STDERR_FILENO, "\r" + std::string(running_text_.size(), ' ') + "\r");
+    std::string blank_line(running_text_.size() + 2, ' ');
+    blank_line.front() = '\r';
+    blank_line.back() = '\r';
+    WriteAll(STDERR_FILENO, blank_line);
     shown_ = false;
   }
 

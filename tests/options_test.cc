@@ -1,9 +1,10 @@
+#include "job/options.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "job/options.h"
 #include "shell/platform.h"
 
 namespace qfmt::job {
@@ -16,8 +17,9 @@ ParsedOptions FromArguments(std::vector<std::string_view> arguments) {
 }
 
 TEST(RawCommandLineTest, RebuildsTheTextFromTheArguments) {
-  EXPECT_EQ(shell::RawCommandLine({"/usr/local/bin/qfmt", "-ia b.c", "-t\t", "", "plain", "x y", "-o\"q r\""}),
-            "qfmt -i\"a b.c\" -t\"\t\" \"\" plain \"x y\" -o\"q r\"");
+  EXPECT_EQ(
+      shell::RawCommandLine({"/usr/local/bin/qfmt", "-ia b.c", "-t\t", "", "plain", "x y", "-o\"q r\""}),
+      "qfmt -i\"a b.c\" -t\"\t\" \"\" plain \"x y\" -o\"q r\"");
   EXPECT_EQ(shell::RawCommandLine({"qfmt"}), "qfmt");
   EXPECT_EQ(shell::RawCommandLine({"./bin/my-tools", "-ix.c"}), "my-tools -ix.c");
 }

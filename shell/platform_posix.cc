@@ -99,8 +99,9 @@ void WriteAll(int fd, std::string_view text) {
 class PosixConsole final : public Console {
  public:
   void ShowMessage(std::string_view text) override {
-    WriteError(text);
-    if (text.empty() || text.back() != '\n') WriteError("\n");
+    std::string line(text);
+    if (line.empty() || line.back() != '\n') line += '\n';
+    WriteError(line);
   }
 
   // A message must not share its line with the running indication: erase the

@@ -8,9 +8,9 @@ namespace {
 // Everything one run needs, allocated once per run.
 struct Run {
   Run(scanner::ByteSource& input, layout::ByteSink& output, layout::LineEnds line_ends,
-      const layout::LayoutOptions& options)
+      const layout::LayoutOptions& options, scanner::TokenLimit limit)
       : reader(input),
-        engine(reader),
+        engine(reader, limit),
         writer(output, line_ends),
         layout(options, writer),
         actions(engine, layout) {}
@@ -25,23 +25,42 @@ struct Run {
 }  // namespace
 
 FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output, layout::LineEnds line_ends,
-                    const layout::LayoutOptions& options, scanner::TokenObserver* observer) {
-  const auto run = std::make_unique<Run>(input, output, line_ends, options);
+                    const layout::LayoutOptions& options, scanner::TokenLimit limit,
+                    scanner::TokenObserver* observer) {
+  const auto run = std::make_unique<Run>(input, output, line_ends, options, limit);
   FormatResult result;
   result.failure = scanner::ScanInput(run->engine, run->actions, observer);
   if (result.failure == scanner::ScanFailure::kNone) run->layout.EmitNewline();
+  if (result.failure == scanner::ScanFailure::kBufferOverflow)
+    result.failure_offset = run->engine.attempt_offset();
   result.write_failed = !run->writer.Flush();
   result.brace_depth = run->layout.state().brace_depth;
   return result;
 }
 
 FormatResult FormatText(std::string_view input, const layout::LayoutOptions& options, std::string& output,
-                        scanner::TokenObserver* observer) {
+                        scanner::TokenLimit limit, scanner::TokenObserver* observer) {
   layout::LineEndDetector detector;
   detector.Feed(input);
   scanner::MemorySource source(input);
   layout::StringSink sink(output);
-  return Format(source, sink, detector.line_ends(), options, observer);
+  return Format(source, sink, detector.line_ends(), options, limit, observer);
+}
+
+TextPosition PositionOf(std::string_view input, std::int64_t offset) {
+  TextPosition position;
+  std::int64_t translated = 0;
+  for (std::size_t i = 0; i < input.size() && translated < offset; ++i) {
+    if (input[i] == '\r' && i + 1 < input.size() && input[i + 1] == '\n') continue;  // read as the LF
+    ++translated;
+    if (input[i] == '\n') {
+      ++position.line;
+      position.column = 1;
+    } else {
+      ++position.column;
+    }
+  }
+  return position;
 }
 
 }  // namespace qfmt::job

@@ -14,6 +14,9 @@ namespace qfmt::job {
 
 struct FormatResult {
   scanner::ScanFailure failure = scanner::ScanFailure::kNone;
+  // After an overflow: the offset in the input (CR LF counted as one byte)
+  // where the token that was too long began.
+  std::int64_t failure_offset = -1;
   std::int32_t brace_depth = 0;  // at the end of the run
   bool write_failed = false;
 };
@@ -24,10 +27,21 @@ struct FormatResult {
 // its own; runs never see each other.
 [[nodiscard]] FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output,
                                   layout::LineEnds line_ends, const layout::LayoutOptions& options,
+                                  scanner::TokenLimit limit = scanner::TokenLimit::kClassic,
                                   scanner::TokenObserver* observer = nullptr);
 
 // Formats bytes held in memory; line ends follow the input's first line feed.
 [[nodiscard]] FormatResult FormatText(std::string_view input, const layout::LayoutOptions& options,
-                                      std::string& output, scanner::TokenObserver* observer = nullptr);
+                                      std::string& output,
+                                      scanner::TokenLimit limit = scanner::TokenLimit::kClassic,
+                                      scanner::TokenObserver* observer = nullptr);
+
+// Line and column (both from 1, columns in bytes) of an offset that counts
+// each CR LF of `input` as one byte, such as FormatResult::failure_offset.
+struct TextPosition {
+  std::int64_t line = 1;
+  std::int64_t column = 1;
+};
+[[nodiscard]] TextPosition PositionOf(std::string_view input, std::int64_t offset);
 
 }  // namespace qfmt::job

@@ -1,5 +1,6 @@
 #include "scanner/engine.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "rule_tables.h"
@@ -35,6 +36,11 @@ std::string_view FailureMessage(ScanFailure failure) {
 
 static_assert(tables::kStateCount <= 65536, "states must fit the state trail");
 
+Engine::Engine(LineEndReader& input, TokenLimit limit)
+    : input_(input), limit_(limit), scan_buffer_(kBufferSize), state_trail_(kBufferSize) {
+  scan_buffer_[0] = '\n';
+}
+
 std::string_view Engine::text() const {
   const char* start = scan_buffer_.data() + token_text_;
   const void* nul = std::memchr(start, '\0', static_cast<std::size_t>(token_length_));
@@ -47,18 +53,30 @@ Engine::Refill Engine::RefillBuffer() {
   if (data_end_ >= kReadSize - 1) {
     // See note [buffer shift].
     const int kept = data_end_ - token_start_ + 1;
-    if (kept > 0) {
+    if (kept > 0 && token_start_ > 0) {
       std::memmove(scan_buffer_.data(), scan_buffer_.data() + token_start_, static_cast<std::size_t>(kept));
       std::memmove(state_trail_.data(), state_trail_.data() + token_start_,
                    static_cast<std::size_t>(kept) * sizeof(state_trail_[0]));
     }
+    index0_offset_ += token_start_;
     data_end_ -= token_start_;
     token_start_ = 0;
     scan_pos_ = data_end_;
     if (data_end_ >= kReadSize - 1) {
-      failure_ = ScanFailure::kBufferOverflow;
-      return Refill::kFailed;
+      if (limit_ == TokenLimit::kClassic) {
+        failure_ = ScanFailure::kBufferOverflow;
+        return Refill::kFailed;
+      }
+      // Room for one more read and the terminator after it.
+      const std::size_t needed = static_cast<std::size_t>(data_end_) + 2 + kReadSize;
+      if (scan_buffer_.size() < needed) {
+        scan_buffer_.resize(std::max(needed, 2 * scan_buffer_.size()));
+        state_trail_.resize(scan_buffer_.size());
+      }
     }
+    // With the classic limit data_end is below 511 once the input has ended,
+    // so this only matters when the limit is lifted.
+    if (input_ended_) return Refill::kAttemptEnded;
   } else if (input_ended_) {
     return Refill::kAttemptEnded;
   }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "scanner/condition.h"
 #include "scanner/input.h"
@@ -21,6 +21,12 @@ enum class ScanFailure {
 // The message written to standard error for a failure (without line feed).
 [[nodiscard]] std::string_view FailureMessage(ScanFailure failure);
 
+// How long a token attempt may grow.
+enum class TokenLimit {
+  kClassic,  // 512 bytes and more stop the scan with L0029
+  kLifted,   // the buffer grows instead; every other decision stays the same
+};
+
 // The longest-match scanner engine: reads of 512 bytes into a 1024-byte buffer,
 // the state trail, the back-up to the last accepting position, the give-back,
 // and the overflow of a token attempt that has read 512 bytes or more.
@@ -30,7 +36,7 @@ class Engine {
   static constexpr int kReadSize = 512;
   static constexpr int kBufferSize = 1024;
 
-  explicit Engine(LineEndReader& input) : input_(input) {}
+  explicit Engine(LineEndReader& input, TokenLimit limit = TokenLimit::kClassic);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
@@ -38,6 +44,9 @@ class Engine {
   // the input (again on every later call), or -1 on a fatal failure.
   [[nodiscard]] int NextToken();
   [[nodiscard]] ScanFailure failure() const { return failure_; }
+  // Input offset (after CR LF translation) of the current token attempt; after
+  // an overflow, where the token that was too long began.
+  [[nodiscard]] std::int64_t attempt_offset() const { return index0_offset_ + token_start_; }
 
   // The token as the actions see it: cut short at its first NUL byte.
   [[nodiscard]] std::string_view text() const;
@@ -60,8 +69,10 @@ class Engine {
   }
 
   LineEndReader& input_;
-  std::array<char, kBufferSize> scan_buffer_{'\n'};
-  std::array<std::uint16_t, kBufferSize> state_trail_{};
+  TokenLimit limit_;
+  std::vector<char> scan_buffer_;
+  std::vector<std::uint16_t> state_trail_;
+  std::int64_t index0_offset_ = -1;  // input offset of scan_buffer_[0]
   int data_end_ = 0;
   int scan_pos_ = 0;
   int token_start_ = 0;

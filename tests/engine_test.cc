@@ -6,6 +6,7 @@
 
 #include "job/format.h"
 #include "scanner/input.h"
+#include "tests/golden_cases.h"
 #include "tests/test_support.h"
 
 namespace qfmt::testing {
@@ -214,6 +215,47 @@ TEST(LineEndReaderTest, ReadsAreFullUntilTheEnd) {
   EXPECT_EQ(counts[0], 512);
   EXPECT_EQ(counts[1], 512);
   EXPECT_EQ(counts[2], 476);
+}
+
+}  // namespace
+}  // namespace qfmt::testing
+
+namespace qfmt::testing {
+namespace {
+
+TEST(TokenLimitTest, LiftedLimitGrowsTheBufferAndChangesNothingElse) {
+  const std::string comment = "/*" + std::string(600, 'c') + "*/";
+  std::string output;
+  const auto lifted = scanner::TokenLimit::kLifted;
+  ASSERT_EQ(job::FormatText("x;\n" + comment + "\ny;", layout::LayoutOptions{}, output, lifted).failure,
+            ScanFailure::kNone);
+  // Longer than the line limit: the length test breaks before it.
+  EXPECT_EQ(output, "x; \n\n" + comment + "\ny; \n");
+  output.clear();
+  ASSERT_EQ(job::FormatText(std::string(3000, 'a'), layout::LayoutOptions{}, output, lifted).failure,
+            ScanFailure::kNone);
+  EXPECT_EQ(output, "\n" + std::string(3000, 'a') + "\n");
+  for (const GoldenCase& c : kGoldenCases) {
+    std::string classic_output;
+    std::string lifted_output;
+    (void)job::FormatText(c.input, c.options.ToLayout(), classic_output);
+    (void)job::FormatText(c.input, c.options.ToLayout(), lifted_output, lifted);
+    EXPECT_EQ(classic_output, lifted_output) << c.name;
+  }
+}
+
+TEST(TokenLimitTest, OverflowNamesWhereTheAttemptBegan) {
+  const std::string input = "a;\r\nb = 1;\r\n  /*" + std::string(1100, 'c') + "*/\r\n";
+  std::string output;
+  const job::FormatResult result = job::FormatText(input, layout::LayoutOptions{}, output);
+  ASSERT_EQ(result.failure, ScanFailure::kBufferOverflow);
+  // The attempt begins with the line feed that ends line 2, CR LF read as one byte.
+  EXPECT_EQ(result.failure_offset, 9);
+  const job::TextPosition position = job::PositionOf(input, result.failure_offset);
+  EXPECT_EQ(position.line, 2);
+  EXPECT_EQ(position.column, 7);
+  EXPECT_EQ(job::PositionOf(input, 10).line, 3);
+  EXPECT_EQ(job::PositionOf(input, 10).column, 1);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ std::string Tokens(std::string_view input) {
   tools::TokenRecorder recorder;
   std::string output;
   const layout::LayoutOptions options;
-  (void)job::FormatText(input, options, output, &recorder);
+  (void)job::FormatText(input, options, output, scanner::TokenLimit::kClassic, &recorder);
   return recorder.tokens();
 }
 

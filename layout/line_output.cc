@@ -27,7 +27,10 @@ void Layout::EmitNewline() {
   state_.newline_pending = 0;
 }
 
+// An empty unit writes nothing at any depth; skipping the loop keeps deep
+// nesting linear.
 void Layout::WriteIndent(std::int32_t units) {
+  if (options_.indent_string.empty()) return;
   for (std::int32_t i = 0; i < units; ++i) writer_.Write(options_.indent_string);
 }
 

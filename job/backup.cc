@@ -15,6 +15,13 @@ Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std
     return backup;
   }
 
+  // A destination that is the source under another name (a link) would be
+  // emptied by its opening, and the source with it.
+  if (source_exists && files.SameFile(source, destination)) {
+    backup.result = BackupResult::kStale;
+    return backup;
+  }
+
   auto output = files.OpenForWriting(destination);
   if (output == nullptr) {
     backup.result =

@@ -29,6 +29,12 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
   // True when anything (file, folder, link) stands under the name.
   [[nodiscard]] virtual bool Exists(const std::string& name) = 0;
+  // True when both names reach one existing file, through links or other
+  // spellings of its path. The default serves file systems in which a file
+  // has one name.
+  [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) {
+    return a == b && Exists(a);
+  }
 };
 
 // Standard error, where message boxes become lines of text.

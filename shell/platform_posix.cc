@@ -85,6 +85,13 @@ class PosixFileSystem final : public FileSystem {
     struct stat info {};
     return ::lstat(name.c_str(), &info) == 0;
   }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
 };
 
 void WriteAll(int fd, std::string_view text) {

@@ -222,6 +222,38 @@ TEST_F(JobTest, FolderInTheWayOfTheBackupOrTheInput) {
   EXPECT_EQ(Changes(before, Snapshot()), "");
 }
 
+// Regression: opening the output emptied the backup that was being read, and
+// the output received the formatting of nothing.
+TEST_F(JobTest, OutputNamedAsTheBackupIsRefused) {
+  WriteFile(Path("a.c"), "int  x;\n");
+  for (const std::string output : {"a.c.Backup", "./a.c.Backup"}) {
+    fs::remove(Path("a.c.Backup"));
+    const Contents before = Snapshot();
+    const tools::ProgramOutcome outcome = Qfmt({"-ia.c", "-o" + output});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.error, "qmft: error: could not open " + output + " for write\n");
+    EXPECT_EQ(Changes(before, Snapshot()), "a.c.Backup");
+    EXPECT_EQ(ReadFile(Path("a.c.Backup")), "int  x;\n");
+  }
+}
+
+// Regression: a backup name that reached the input itself (a symbolic or a
+// hard link) was emptied by the opening of the backup, and the input with it;
+// the run then wrote one line break over the input and ended with status 0.
+TEST_F(JobTest, BackupThatIsALinkToTheInputIsNotWritten) {
+  WriteFile(Path("s.c"), "int  x;\n");
+  fs::create_symlink("s.c", Path("s.c.Backup"));
+  WriteFile(Path("h.c"), "int  y;\n");
+  fs::create_hard_link(Path("h.c"), Path("h.c.Backup"));
+  const Contents before = Snapshot();
+  for (const std::string name : {"s.c", "h.c"}) {
+    const tools::ProgramOutcome outcome = Qfmt({"-i" + name});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.error, "qmft: error: could not open " + name + ".Backup for write\n");
+  }
+  EXPECT_EQ(Changes(before, Snapshot()), "");
+}
+
 // A name of 4,000 characters, made of 200-character folders: each component
 // stays under the system's 255, the whole path (backup suffix included) under
 // its 4,096.
@@ -284,6 +316,9 @@ class FaultyFileSystem final : public shell::FileSystem {
     return shell::SystemFileSystem().OpenForWriting(name);
   }
   bool Exists(const std::string& name) override { return shell::SystemFileSystem().Exists(name); }
+  bool SameFile(const std::string& a, const std::string& b) override {
+    return shell::SystemFileSystem().SameFile(a, b);
+  }
 
  private:
   class FailingAfterFirstRead final : public scanner::ByteSource {

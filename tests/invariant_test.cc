@@ -204,6 +204,15 @@ TEST(JobRunCheckTest, OverflowAndUnbalancedBracesThroughTheJob) {
     const CheckReport reference = CheckInvariants(input, {});
     EXPECT_EQ(tools::CheckJobRun(name, reference, RunJobInProcess), "") << input.substr(0, 20);
   }
+  // Regression: the reference took the input's size from the classic run,
+  // which stops reading at an overflow, so a large input that overflowed
+  // seemed missing from its backup.
+  const std::string large = "/*" + std::string(1100, 'c') + "*/\n" + std::string(100'000, ';');
+  WriteFile(name, large);
+  const CheckReport large_reference = CheckInvariants(large, {});
+  EXPECT_EQ(large_reference.input_size, large.size());
+  EXPECT_EQ(tools::CheckJobRun(name, large_reference, RunJobInProcess), "");
+
   // The check fails when the job's files are not what the reference says.
   WriteFile(name, "int x;\n");
   const CheckReport other = CheckInvariants("int y;\n", {});

@@ -49,32 +49,21 @@ class ExemptionScan {
   bool exempt_ = false;
 };
 
-// Passes a source's bytes on and shows them to the checks on the way.
+// Passes a source's bytes on and shows them to the comparison on the way.
 class WatchedSource final : public scanner::ByteSource {
  public:
   WatchedSource(scanner::ByteSource& source, NonBlankComparison* comparison)
       : source_(source), comparison_(comparison) {}
   std::ptrdiff_t Read(char* buffer, std::size_t size) override {
     const std::ptrdiff_t n = source_.Read(buffer, size);
-    if (n > 0) {
-      const std::string_view bytes(buffer, static_cast<std::size_t>(n));
-      size_ += bytes.size();
-      digest_.Feed(bytes);
-      exemption_.Feed(bytes);
-      if (comparison_ != nullptr) comparison_->FeedInput(bytes);
-    }
+    if (n > 0 && comparison_ != nullptr)
+      comparison_->FeedInput(std::string_view(buffer, static_cast<std::size_t>(n)));
     return n;
   }
-  [[nodiscard]] std::uint64_t size() const { return size_; }
-  [[nodiscard]] std::uint64_t digest() const { return digest_.value(); }
-  [[nodiscard]] bool exempt() const { return exemption_.exempt(); }
 
  private:
   scanner::ByteSource& source_;
   NonBlankComparison* comparison_;
-  std::uint64_t size_ = 0;
-  Digest digest_;
-  ExemptionScan exemption_;
 };
 
 // Keeps no bytes: their count, their digest, the digest of the first
@@ -123,10 +112,6 @@ struct Run {
   std::uint64_t digest = 0;
   bool prefix_matches = false;  // the first `prefix_size` bytes had `prefix_digest`
   char last = '\0';
-  // Of the input:
-  std::uint64_t input_size = 0;
-  std::uint64_t input_digest = 0;
-  bool exempt = false;
 };
 
 Run RunOnce(scanner::ByteSource& input, layout::LineEnds line_ends, const layout::LayoutOptions& options,
@@ -142,9 +127,6 @@ Run RunOnce(scanner::ByteSource& input, layout::LineEnds line_ends, const layout
   run.digest = sink.digest();
   run.prefix_matches = sink.prefix_digest() != nullptr && *sink.prefix_digest() == prefix_digest;
   run.last = sink.last();
-  run.input_size = watched.size();
-  run.input_digest = watched.digest();
-  run.exempt = watched.exempt();
   return run;
 }
 
@@ -261,25 +243,34 @@ void Digest::Feed(std::string_view bytes) {
 
 CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& options) {
   CheckReport report;
-  // The line ends follow the input's first line feed, as the job takes them
-  // from the backup copy.
+  // A first pass over the whole input. The line ends follow its first line
+  // feed, as the job takes them from the backup copy.
+  ExemptionScan exemption;
   {
     const auto source = open();
     layout::LineEndDetector detector;
-    std::vector<char> block(4096);
-    while (!detector.decided()) {
+    Digest digest;
+    std::vector<char> block(64 * 1024);
+    for (;;) {
       const std::ptrdiff_t n = source->Read(block.data(), block.size());
-      if (n <= 0) break;
-      detector.Feed(std::string_view(block.data(), static_cast<std::size_t>(n)));
+      if (n < 0) {
+        report.problem = "the input cannot be read";
+        return report;
+      }
+      if (n == 0) break;
+      const std::string_view bytes(block.data(), static_cast<std::size_t>(n));
+      detector.Feed(bytes);
+      digest.Feed(bytes);
+      exemption.Feed(bytes);
+      report.input_size += bytes.size();
     }
     report.line_ends = detector.line_ends();
+    report.input_digest = digest.value();
   }
   const layout::LayoutOptions& layout = options.layout;
 
   const Run classic = RunOnce(*open(), report.line_ends, layout, scanner::TokenLimit::kClassic, 0, nullptr);
   report.result = classic.result;
-  report.input_size = classic.input_size;
-  report.input_digest = classic.input_digest;
   report.output_size = classic.size;
   report.output_digest = classic.digest;
 
@@ -324,7 +315,7 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
   // sure to be blank when the unit is made of blanks.
   const std::string& unit = layout.indent_string;
   report.non_blank_checked =
-      !lifted.exempt && std::all_of(unit.begin(), unit.end(), [](char c) { return IsBlank(c); });
+      !exemption.exempt() && std::all_of(unit.begin(), unit.end(), [](char c) { return IsBlank(c); });
   if (report.non_blank_checked && !comparison.Finish()) report.problem = comparison.problem();
   return report;
 }

@@ -11,6 +11,7 @@
 #include "scanner/condition.h"
 #include "scanner/generator/rule_file.h"
 #include "tests/golden_cases.h"
+#include "tests/test_support.h"
 
 // The generated automaton against a plain, slow matcher that applies the
 // patterns of the rules file directly: longest match, lowest rule on a tie.

@@ -142,6 +142,22 @@ TEST(CheckInvariantsTest, WhatExemptsARunFromTheNonBlankCheck) {
   EXPECT_FALSE(report.non_blank_checked);
 }
 
+// Deep nesting with a long unit gives output quadratic in the input; a limit
+// keeps the check to its first bytes.
+TEST(CheckInvariantsTest, OutputLimitChecksThePrefixTaken) {
+  const std::string input = std::string(5000, '{') + "x;" + std::string(5000, '}');
+  CheckOptions options{{80, "                ", 1}};
+  options.output_limit = 1 << 16;
+  const CheckReport report = CheckInvariants(input, options);
+  EXPECT_EQ(report.problem, "");
+  EXPECT_EQ(report.output_size, 1u << 16);
+  EXPECT_TRUE(report.result.write_failed);
+  EXPECT_FALSE(report.non_blank_checked);
+  // Under the limit nothing changes.
+  options.output_limit = 1 << 20;
+  EXPECT_TRUE(CheckInvariants("int  x;", options).non_blank_checked);
+}
+
 // Every header under /usr/include, in name order; none when it is missing.
 std::vector<fs::path> SystemHeaders() {
   std::vector<fs::path> headers;

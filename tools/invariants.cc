@@ -70,12 +70,16 @@ class WatchedSource final : public scanner::ByteSource {
 // `prefix_size` of them, and the last one.
 class DigestSink final : public layout::ByteSink {
  public:
-  DigestSink(std::uint64_t prefix_size, NonBlankComparison* comparison)
-      : prefix_size_(prefix_size), comparison_(comparison) {
+  DigestSink(std::uint64_t prefix_size, std::uint64_t limit, NonBlankComparison* comparison)
+      : prefix_size_(prefix_size), limit_(limit), comparison_(comparison) {
     if (prefix_size_ == 0) prefix_digest_ = digest_.value();
   }
   bool Write(const char* data, std::size_t size) override {
     std::string_view bytes(data, size);
+    if (limit_ != 0 && size_ + bytes.size() > limit_) {
+      bytes = bytes.substr(0, static_cast<std::size_t>(limit_ - size_));
+      refused_ = true;
+    }
     if (comparison_ != nullptr) comparison_->FeedOutput(bytes);
     if (size_ < prefix_size_ && size_ + bytes.size() >= prefix_size_) {
       const auto head = static_cast<std::size_t>(prefix_size_ - size_);
@@ -87,8 +91,9 @@ class DigestSink final : public layout::ByteSink {
     }
     size_ += bytes.size();
     if (!bytes.empty()) last_ = bytes.back();
-    return true;
+    return !refused_;
   }
+  [[nodiscard]] bool refused() const { return refused_; }
   [[nodiscard]] std::uint64_t size() const { return size_; }
   [[nodiscard]] std::uint64_t digest() const { return digest_.value(); }
   // Set only once the output has reached prefix_size bytes.
@@ -99,6 +104,8 @@ class DigestSink final : public layout::ByteSink {
 
  private:
   std::uint64_t prefix_size_;
+  std::uint64_t limit_;
+  bool refused_ = false;
   NonBlankComparison* comparison_;
   Digest digest_;
   std::uint64_t size_ = 0;
@@ -112,17 +119,19 @@ struct Run {
   std::uint64_t digest = 0;
   bool prefix_matches = false;  // the first `prefix_size` bytes had `prefix_digest`
   char last = '\0';
+  bool truncated = false;  // output refused at the limit
 };
 
-Run RunOnce(scanner::ByteSource& input, layout::LineEnds line_ends, const layout::LayoutOptions& options,
+Run RunOnce(scanner::ByteSource& input, layout::LineEnds line_ends, const CheckOptions& options,
             scanner::TokenLimit limit, std::size_t read_step, NonBlankComparison* comparison,
             std::uint64_t prefix_size = kWholeOutput, std::uint64_t prefix_digest = 0) {
   WatchedSource watched(input, comparison);
   ChunkedSource chunked(watched, read_step);
   scanner::ByteSource& source = read_step > 0 ? static_cast<scanner::ByteSource&>(chunked) : watched;
-  DigestSink sink(prefix_size, comparison);
+  DigestSink sink(prefix_size, options.output_limit, comparison);
   Run run;
-  run.result = job::Format(source, sink, line_ends, options, limit);
+  run.result = job::Format(source, sink, line_ends, options.layout, limit);
+  run.truncated = sink.refused();
   run.size = sink.size();
   run.digest = sink.digest();
   run.prefix_matches = sink.prefix_digest() != nullptr && *sink.prefix_digest() == prefix_digest;
@@ -267,15 +276,13 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
     report.line_ends = detector.line_ends();
     report.input_digest = digest.value();
   }
-  const layout::LayoutOptions& layout = options.layout;
-
-  const Run classic = RunOnce(*open(), report.line_ends, layout, scanner::TokenLimit::kClassic, 0, nullptr);
+  const Run classic = RunOnce(*open(), report.line_ends, options, scanner::TokenLimit::kClassic, 0, nullptr);
   report.result = classic.result;
   report.output_size = classic.size;
   report.output_digest = classic.digest;
 
   const Run again =
-      RunOnce(*open(), report.line_ends, layout, scanner::TokenLimit::kClassic, options.read_step, nullptr);
+      RunOnce(*open(), report.line_ends, options, scanner::TokenLimit::kClassic, options.read_step, nullptr);
   if (!SameResult(again.result, classic.result) || again.size != classic.size ||
       again.digest != classic.digest) {
     report.problem = "a second run differs: " + Figures(classic) + ", then " + Figures(again);
@@ -286,13 +293,13 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
     report.problem = "the scan failed: " + std::string(scanner::FailureMessage(classic.result.failure));
     return report;
   }
-  if (classic.result.failure == scanner::ScanFailure::kNone && classic.last != '\n') {
+  if (classic.result.failure == scanner::ScanFailure::kNone && !classic.truncated && classic.last != '\n') {
     report.problem = "a complete output does not end in a line break";
     return report;
   }
 
   NonBlankComparison comparison(report.line_ends);
-  const Run lifted = RunOnce(*open(), report.line_ends, layout, scanner::TokenLimit::kLifted, 0, &comparison,
+  const Run lifted = RunOnce(*open(), report.line_ends, options, scanner::TokenLimit::kLifted, 0, &comparison,
                              classic.size, classic.digest);
   if (lifted.result.failure != scanner::ScanFailure::kNone) {
     report.problem = "the run with the lifted limit failed: " + Figures(lifted);
@@ -313,9 +320,9 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
   }
   // Indentation is written in units of the option's bytes, which are only
   // sure to be blank when the unit is made of blanks.
-  const std::string& unit = layout.indent_string;
-  report.non_blank_checked =
-      !exemption.exempt() && std::all_of(unit.begin(), unit.end(), [](char c) { return IsBlank(c); });
+  const std::string& unit = options.layout.indent_string;
+  report.non_blank_checked = !exemption.exempt() && !lifted.truncated &&
+                             std::all_of(unit.begin(), unit.end(), [](char c) { return IsBlank(c); });
   if (report.non_blank_checked && !comparison.Finish()) report.problem = comparison.problem();
   return report;
 }

@@ -70,6 +70,10 @@ struct CheckOptions {
   layout::LayoutOptions layout;
   // When not 0, the second run reads the input this many bytes at a time.
   std::size_t read_step = 0;
+  // When not 0, each run's output is refused after this many bytes (the
+  // formatter goes on, dropping the rest); the checks then cover the bytes
+  // taken, and the non-blank check is left out.
+  std::uint64_t output_limit = 0;
 };
 
 struct CheckReport {
@@ -81,8 +85,8 @@ struct CheckReport {
   std::uint64_t input_digest = 0;
   std::uint64_t output_size = 0;
   std::uint64_t output_digest = 0;
-  // False for input with a NUL byte or a line-wrap marker, and for an
-  // indentation unit that is not all blanks.
+  // False for input with a NUL byte or a line-wrap marker, for an indentation
+  // unit that is not all blanks, and for output cut at the limit.
   bool non_blank_checked = false;
 };
 

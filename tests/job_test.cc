@@ -222,6 +222,20 @@ TEST_F(JobTest, FolderInTheWayOfTheBackupOrTheInput) {
   EXPECT_EQ(Changes(before, Snapshot()), "");
 }
 
+// A full disk: writes to the output fail and, as always, go unreported; the
+// backup keeps the text.
+TEST_F(JobTest, OutputOnAFullDiskIsNotReportedAndTheBackupKeepsTheText) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::string input = "int  x;\n" + std::string(100'000, ';');
+  WriteFile(Path("a.c"), input);
+  const Contents before = Snapshot();
+  const tools::ProgramOutcome outcome = Qfmt({"-ia.c", "-o/dev/full"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.error, "");
+  EXPECT_EQ(Changes(before, Snapshot()), "a.c.Backup");
+  EXPECT_EQ(ReadFile(Path("a.c.Backup")), input);
+}
+
 // Regression: opening the output emptied the backup that was being read, and
 // the output received the formatting of nothing.
 TEST_F(JobTest, OutputNamedAsTheBackupIsRefused) {

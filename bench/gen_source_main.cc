@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     std::fputs("usage: qfmt-gen-source [SIZE_IN_MB [SEED]]\n", stderr);
     return 64;
   }
-  qfmt::bench::GenerateSource(static_cast<std::uint64_t>(megabytes * 1024 * 1024), seed, [](std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-  });
+  qfmt::bench::GenerateSource(
+      static_cast<std::uint64_t>(megabytes * 1024 * 1024), seed,
+      [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -27,18 +27,22 @@ class Random {
   std::uint64_t state_;
 };
 
-constexpr std::array<std::string_view, 16> kNouns = {"count", "index", "buffer", "length", "node",  "value",
-                                                     "offset", "result", "total", "state",  "item", "limit",
-                                                     "width",  "cursor", "entry", "handle"};
-constexpr std::array<std::string_view, 8> kTypes = {"int",          "long",   "unsigned int", "double",
+constexpr std::array<std::string_view, 16> kNouns = {"count",  "index",  "buffer", "length", "node", "value",
+                                                     "offset", "result", "total",  "state",  "item", "limit",
+                                                     "width",  "cursor", "entry",  "handle"};
+constexpr std::array<std::string_view, 8> kTypes = {"int",          "long",   "unsigned int",  "double",
                                                     "const char *", "size_t", "struct node *", "char"};
-constexpr std::array<std::string_view, 10> kOperators = {" + ", " - ", " * ", " / ", " % ",
+constexpr std::array<std::string_view, 10> kOperators = {" + ",  " - ",  " * ", " / ", " % ",
                                                          " << ", " >> ", " & ", " | ", " ^ "};
 constexpr std::array<std::string_view, 6> kComparisons = {" < ", " <= ", " > ", " >= ", " == ", " != "};
-constexpr std::array<std::string_view, 8> kConstants = {"0", "1", "42", "0x1F", "1.5e3", "'a'", "'\\n'", "-7"};
-constexpr std::array<std::string_view, 6> kComments = {
-    "check the bounds first", "TODO: handle the empty case", "see the caller",
-    "fast path",              "keep this in sync with the header", "never negative here"};
+constexpr std::array<std::string_view, 8> kConstants = {"0",     "1",   "42",    "0x1F",
+                                                        "1.5e3", "'a'", "'\\n'", "-7"};
+constexpr std::array<std::string_view, 6> kComments = {"check the bounds first",
+                                                       "TODO: handle the empty case",
+                                                       "see the caller",
+                                                       "fast path",
+                                                       "keep this in sync with the header",
+                                                       "never negative here"};
 constexpr std::array<std::string_view, 5> kStrings = {"\"%d items\\n\"", "\"error: %s\"", "\"\"",
                                                       "\"a \\\"quoted\\\" word\"", "\"tab\\there\""};
 
@@ -83,7 +87,8 @@ class Generator {
   }
 
   std::string Name() {
-    return std::string(random_.Pick(kNouns)) + (random_.Chance(50) ? "_" + std::to_string(random_.Below(100)) : "");
+    return std::string(random_.Pick(kNouns)) +
+           (random_.Chance(50) ? "_" + std::to_string(random_.Below(100)) : "");
   }
   std::string Operand() { return random_.Chance(60) ? Name() : std::string(random_.Pick(kConstants)); }
   std::string Expression(int terms) {
@@ -106,8 +111,10 @@ class Generator {
     Line("#define MAX_" + std::to_string(random_.Below(1000)) + "(a, b) \\");
     Line("        ((a) > (b) ? \\");
     Line("         (a) : (b))");
-    if (random_.Chance(50)) Line("#ifdef HAVE_FEATURE_" + std::to_string(random_.Below(50)));
-    else Line("#if defined(TARGET) && TARGET > 2");
+    if (random_.Chance(50))
+      Line("#ifdef HAVE_FEATURE_" + std::to_string(random_.Below(50)));
+    else
+      Line("#if defined(TARGET) && TARGET > 2");
     Line("#endif");
   }
 
@@ -119,7 +126,8 @@ class Generator {
       Line("    KIND_LAST");
       Line("};");
     } else {
-      Line("typedef enum colour_" + std::to_string(random_.Below(100)) + " { RED, GREEN = 2, BLUE } colour_t;");
+      Line("typedef enum colour_" + std::to_string(random_.Below(100)) +
+           " { RED, GREEN = 2, BLUE } colour_t;");
     }
   }
 
@@ -142,8 +150,8 @@ class Generator {
   void Function() {
     Line("");
     if (random_.Chance(40)) Line("/* " + std::string(random_.Pick(kComments)) + " */");
-    Line("static " + std::string(random_.Pick(kTypes)) + " compute_" + Name() + "(int " + Name() + ", const char *" +
-         Name() + ")");
+    Line("static " + std::string(random_.Pick(kTypes)) + " compute_" + Name() + "(int " + Name() +
+         ", const char *" + Name() + ")");
     Line("{");
     ++depth_;
     Line(std::string(random_.Pick(kTypes)) + " " + Name() + " = " + Expression(2) + ";");
@@ -228,7 +236,8 @@ class Generator {
 
 }  // namespace
 
-void GenerateSource(std::uint64_t size, std::uint64_t seed, const std::function<void(std::string_view)>& write) {
+void GenerateSource(std::uint64_t size, std::uint64_t seed,
+                    const std::function<void(std::string_view)>& write) {
   Generator(seed, write).Run(size);
 }
 

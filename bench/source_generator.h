@@ -13,6 +13,7 @@ namespace qfmt::bench {
 // constants, short comments and long statements that need breaking. The text
 // depends only on `size` and `seed`, and no token (nor the look-ahead of a
 // token) comes near the scanner's 512-byte limit, so the whole text formats.
-void GenerateSource(std::uint64_t size, std::uint64_t seed, const std::function<void(std::string_view)>& write);
+void GenerateSource(std::uint64_t size, std::uint64_t seed,
+                    const std::function<void(std::string_view)>& write);
 
 }  // namespace qfmt::bench

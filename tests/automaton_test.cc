@@ -88,14 +88,16 @@ Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Co
   return best;
 }
 
-// The automaton walked as the engine walks it: until a stop state or the end.
+// The automaton walked one byte at a time until a stop state or the end.
 Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
   Match best;
-  int state = scanner::StartState(condition, at_line_start);
+  std::uint32_t row = tables::kStartRow[scanner::StartState(condition, at_line_start)];
   for (std::size_t i = 0; i < text.size(); ++i) {
-    state = tables::kTransition[state][tables::kByteClass[static_cast<unsigned char>(text[i])]];
-    if (tables::kAcceptRule[state] != 0) best = {tables::kAcceptRule[state], i + 1};
-    if (tables::kStopState[state]) break;
+    row = tables::kRows[row + tables::kByteClass[static_cast<unsigned char>(text[i])]];
+    if (tables::kRows[row + tables::kAcceptColumn] != 0) {
+      best = {static_cast<int>(tables::kRows[row + tables::kAcceptColumn]), i + 1};
+    }
+    if (row >= tables::kFirstStopRow) break;
   }
   return best;
 }
@@ -189,28 +191,44 @@ TEST(AutomatonTest, AgreesWithSlowMatcherOnGoldenInputs) {
 }
 
 TEST(AutomatonTest, TablesHaveTheEngineProperties) {
-  EXPECT_TRUE(tables::kStopState[0]);
-  EXPECT_EQ(tables::kAcceptRule[0], 0);
+  constexpr std::uint32_t kStride = tables::kStride;
+  constexpr std::uint32_t kRowCount = tables::kStateCount;
   EXPECT_EQ(tables::kByteClass[0], tables::kByteClass[1]);
-  // Stop states are exactly those with no way on; every other state can
-  // still reach an accepting state.
-  std::vector<bool> reaches_accept(tables::kStateCount);
-  for (int s = 0; s < tables::kStateCount; ++s)
-    reaches_accept[static_cast<std::size_t>(s)] = tables::kAcceptRule[s] != 0;
+  EXPECT_EQ(tables::kDeadRow, (kRowCount - 1) * kStride);
+  EXPECT_EQ(tables::kRows[tables::kDeadRow + tables::kAcceptColumn], 0u);
+  const auto next = [](std::uint32_t row, int c) {
+    return tables::kRows[row + static_cast<std::uint32_t>(c)];
+  };
+  // Start states are distinct and can always read on.
+  std::set<std::uint32_t> starts(std::begin(tables::kStartRow) + 1, std::end(tables::kStartRow));
+  EXPECT_EQ(starts.size(), 8u);
+  for (const std::uint32_t start : starts) EXPECT_LT(start, tables::kFirstStopRow);
+  // Stop rows are exactly those with no way on but to the dead state; every
+  // other row can still reach an accepting row; run rows loop on their set.
+  std::vector<bool> reaches_accept(kRowCount);
+  for (std::uint32_t i = 0; i < kRowCount; ++i) {
+    reaches_accept[i] = tables::kRows[i * kStride + tables::kAcceptColumn] != 0;
+  }
   for (bool changed = true; changed;) {
     changed = false;
-    for (int s = 0; s < tables::kStateCount; ++s) {
-      for (int k = 0; k < tables::kClassCount && !reaches_accept[static_cast<std::size_t>(s)]; ++k) {
-        if (reaches_accept[tables::kTransition[s][k]])
-          changed = reaches_accept[static_cast<std::size_t>(s)] = true;
+    for (std::uint32_t i = 0; i < kRowCount; ++i) {
+      for (int c = 0; c < tables::kClassCount && !reaches_accept[i]; ++c) {
+        if (reaches_accept[next(i * kStride, c) / kStride]) changed = reaches_accept[i] = true;
       }
     }
   }
-  for (int s = 0; s < tables::kStateCount; ++s) {
+  for (std::uint32_t row = 0; row < kRowCount * kStride; row += kStride) {
     bool leads_on = false;
-    for (int k = 0; k < tables::kClassCount; ++k) leads_on = leads_on || tables::kTransition[s][k] != 0;
-    EXPECT_EQ(tables::kStopState[s], !leads_on) << "state " << s;
-    EXPECT_TRUE(s == 0 || reaches_accept[static_cast<std::size_t>(s)]) << "state " << s;
+    for (int c = 0; c < tables::kClassCount; ++c) leads_on = leads_on || next(row, c) != tables::kDeadRow;
+    EXPECT_EQ(row >= tables::kFirstStopRow, !leads_on) << "row " << row;
+    EXPECT_TRUE(row == tables::kDeadRow || reaches_accept[row / kStride]) << "row " << row;
+    const std::uint32_t run_set = tables::kRows[row + tables::kRunSetColumn];
+    EXPECT_EQ(run_set != 0, row >= tables::kFirstRunRow && row < tables::kFirstStopRow) << "row " << row;
+    for (int byte = 0; byte < 256; ++byte) {
+      const bool stays = next(row, tables::kByteClass[byte]) == row;
+      EXPECT_EQ(tables::kRunSets[run_set + static_cast<std::uint32_t>(byte)] != 0, stays && run_set != 0)
+          << "row " << row << " byte " << byte;
+    }
   }
 }
 

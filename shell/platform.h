@@ -29,6 +29,11 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
   // True when anything (file, folder, link) stands under the name.
   [[nodiscard]] virtual bool Exists(const std::string& name) = 0;
+
+  enum class CopyResult { kCopied, kFailed, kNotHere };
+  // Appends to `to` what reading `from` would still return, inside the kernel;
+  // kNotHere when this file system cannot (the caller then copies itself).
+  [[nodiscard]] virtual CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) = 0;
 };
 
 // Standard error, where message boxes become lines of text.

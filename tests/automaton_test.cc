@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "layout/text_ops.h"
 #include "rule_tables.h"
 #include "scanner/condition.h"
 #include "scanner/generator/rule_file.h"
 #include "tests/golden_cases.h"
+#include "tools/token_dump.h"
 
 // The generated automaton against a plain, slow matcher that applies the
 // patterns of the rules file directly: longest match, lowest rule on a tie.
@@ -122,6 +124,86 @@ void ExpectSameMatches(std::string_view text) {
                 SlowLongestMatch(Rules(), text, condition, at_line_start))
           << "text " << Escaped(text) << ", condition " << c << ", line start " << at_line_start;
     }
+  }
+}
+
+// The token stream of a plain scanner: the slow matcher's longest match at
+// each position, with the start conditions and give-backs of the actions.
+std::string SlowTokens(std::string_view raw) {
+  std::string input;  // as read: CR LF becomes LF
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\r' || i + 1 == raw.size() || raw[i + 1] != '\n') input += raw[i];
+  }
+  std::string tokens;
+  Condition condition = Condition::kInitial;
+  bool at_line_start = true;
+  std::size_t pos = 0;
+  while (pos < input.size()) {
+    const std::string_view rest = std::string_view(input).substr(pos);
+    const Match match = SlowLongestMatch(Rules(), rest, condition, at_line_start);
+    if (!tokens.empty()) tokens += ' ';
+    tokens += tools::DescribeToken(match.rule, rest.substr(0, match.length));
+    const bool gives_back = match.rule == 12 || match.rule == 122;
+    const std::string_view kept = rest.substr(0, match.length - (gives_back ? 1 : 0));
+    const std::string_view text = kept.substr(0, kept.find('\0'));  // as the actions see it
+    switch (match.rule) {
+      case 1:
+      case 2:
+        if (text.find('{') != std::string_view::npos) condition = Condition::kAsmBlock;
+        break;
+      case 15:
+        if (layout::EndsWithBackslash(text)) condition = Condition::kDirectiveCont;
+        break;
+      case 31:
+        condition = Condition::kEnumBody;
+        break;
+      case 3:
+      case 13:
+      case 32:
+        condition = Condition::kInitial;
+        break;
+      default:
+        break;
+    }
+    at_line_start = kept.back() == '\n';
+    pos += kept.size();
+  }
+  return tokens;
+}
+
+// The engine (runs, back-up, give-back, conditions, buffer refills) against
+// the plain scanner.
+TEST(AutomatonTest, EngineTokensAgreeWithThePlainScanner) {
+  for (const GoldenCase& c : kGoldenCases) {
+    EXPECT_EQ(Tokens(c.input), SlowTokens(c.input)) << c.name;
+  }
+  const std::vector<std::string_view> pieces = {"a",       "x1",
+                                                "_",       "case",
+                                                "default", "else",
+                                                "enum",    "public",
+                                                "_asm",    "{",
+                                                "}",       ";",
+                                                ":",       " ",
+                                                "  ",      "\t",
+                                                "\n",      "\n\n",
+                                                "/*",      "*/",
+                                                "//",      "#",
+                                                "\\",      "\"",
+                                                "'",       "(",
+                                                ")",       ",",
+                                                "0",       "-",
+                                                ".",       "*",
+                                                "=",       std::string_view("\0", 1),
+                                                "\r",      "\xe9",
+                                                "//{{AFX", "/*Line Wrapped*/",
+                                                "L'"};
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> count(1, 30);
+  for (int i = 0; i < 1500; ++i) {
+    std::string text;
+    for (int n = count(random); n > 0; --n) text += pieces[piece(random)];
+    ASSERT_EQ(Tokens(text), SlowTokens(text)) << "input " << Escaped(text);
   }
 }
 

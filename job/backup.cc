@@ -31,9 +31,21 @@ Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std
 
   bool copied = true;
   if (input != nullptr) {
+    // Read until the line ends are known, then let the kernel copy the rest
+    // where it can.
     layout::LineEndDetector detector;
     std::vector<char> block(64 * 1024);
+    bool kernel_copy_tried = false;
     for (;;) {
+      if (detector.decided() && !kernel_copy_tried) {
+        kernel_copy_tried = true;
+        const auto result = files.CopyRest(*input, *output);
+        if (result == shell::FileSystem::CopyResult::kCopied) break;
+        if (result == shell::FileSystem::CopyResult::kFailed) {
+          copied = false;
+          break;
+        }
+      }
       const std::ptrdiff_t n = input->Read(block.data(), block.size());
       if (n <= 0) {
         copied = n == 0;

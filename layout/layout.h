@@ -107,6 +107,7 @@ class Layout {
   const LayoutOptions& options_;
   OutputWriter& writer_;
   LayoutState state_;
+  std::string indent_run_;  // kIndentRunUnits units of indentation in one piece
 };
 
 }  // namespace qfmt::layout

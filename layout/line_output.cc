@@ -2,7 +2,12 @@
 
 namespace qfmt::layout {
 
+namespace {
+constexpr std::int32_t kIndentRunUnits = 16;
+}  // namespace
+
 Layout::Layout(const LayoutOptions& options, OutputWriter& writer) : options_(options), writer_(writer) {
+  for (std::int32_t i = 0; i < kIndentRunUnits; ++i) indent_run_ += options_.indent_string;
   // The width of one unit, for the line-length limit; the option never
   // changes during a run.
   state_.indent_width = static_cast<std::int32_t>(static_cast<std::uint32_t>(options_.indent_string.size()));
@@ -31,7 +36,11 @@ void Layout::EmitNewline() {
 // nesting linear.
 void Layout::WriteIndent(std::int32_t units) {
   if (options_.indent_string.empty()) return;
-  for (std::int32_t i = 0; i < units; ++i) writer_.Write(options_.indent_string);
+  for (; units >= kIndentRunUnits; units -= kIndentRunUnits) writer_.Write(indent_run_);
+  if (units > 0) {
+    writer_.Write(std::string_view(indent_run_)
+                      .substr(0, static_cast<std::size_t>(units) * options_.indent_string.size()));
+  }
 }
 
 // The token's length counts before the test, and the test runs before any

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +57,10 @@ class OutputWriter {
   OutputWriter& operator=(const OutputWriter&) = delete;
 
   void Write(std::string_view text) {
-    if (line_ends_ == LineEnds::kLf && text.size() <= buffer_.size() - used_) {
-      text.copy(buffer_.data() + used_, text.size());
+    // Tokens are short: copy them inline rather than through memcpy.
+    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
+        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
+      CopyShort(buffer_.data() + used_, text.data(), text.size());
       used_ += text.size();
       return;
     }
@@ -75,6 +79,28 @@ class OutputWriter {
   [[nodiscard]] bool failed() const { return failed_; }
 
  private:
+  // Copies n <= 16 bytes with overlapping fixed-size moves.
+  static void CopyShort(char* to, const char* from, std::size_t n) {
+    if (n >= 8) {
+      std::uint64_t head;
+      std::uint64_t tail;
+      std::memcpy(&head, from, 8);
+      std::memcpy(&tail, from + n - 8, 8);
+      std::memcpy(to, &head, 8);
+      std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4) {
+      std::uint32_t head;
+      std::uint32_t tail;
+      std::memcpy(&head, from, 4);
+      std::memcpy(&tail, from + n - 4, 4);
+      std::memcpy(to, &head, 4);
+      std::memcpy(to + n - 4, &tail, 4);
+    } else if (n > 0) {
+      to[0] = from[0];
+      to[n / 2] = from[n / 2];
+      to[n - 1] = from[n - 1];
+    }
+  }
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
 

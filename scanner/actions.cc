@@ -434,6 +434,8 @@ struct ActionTable {
       {155, 155, &RuleActions::Echo},
   };
 
+  static constexpr bool IsDrop(Action action) { return action == &RuleActions::Drop; }
+
   // Entry 0 stays empty: the end of the input is not a rule.
   static constexpr std::array<Action, tables::kRuleCount + 1> Build() {
     std::array<Action, tables::kRuleCount + 1> table{};
@@ -451,17 +453,8 @@ struct ActionTable {
 constexpr auto kActionTable = ActionTable::Build();
 static_assert(kActionTable.size() == tables::kRuleCount + 1);
 
-void RuleActions::Run(int rule) { (this->*kActionTable[static_cast<std::size_t>(rule)])(); }
+const RuleActions::Action* const RuleActions::kActions = kActionTable.data();
 
-ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer) {
-  for (;;) {
-    const int rule = engine.NextToken();
-    if (rule == 0) return ScanFailure::kNone;
-    if (rule < 0) return engine.failure();
-    if (rule > tables::kRuleCount) return ScanFailure::kInternalError;
-    if (observer != nullptr) observer->OnToken(rule, engine.bytes());
-    actions.Run(rule);
-  }
-}
+static_assert(ActionTable::IsDrop(kActionTable[kWhiteSpaceRule]), "the scan skips white space");
 
 }  // namespace qfmt::scanner

@@ -17,9 +17,14 @@ class RuleActions {
   RuleActions& operator=(const RuleActions&) = delete;
 
   // Runs the action of `rule` (1 to 155) on the engine's current token.
-  void Run(int rule);
+  void Run(int rule) { (this->*kActions[rule])(); }
 
  private:
+  using Action = void (RuleActions::*)();
+  // The action table by rule number (see actions.cc); entry 0, the end of the
+  // input, is empty.
+  static const Action* const kActions;
+
   friend struct ActionTable;
 
   // One action per row of the action table (see actions.cc).
@@ -74,13 +79,6 @@ class RuleActions {
   Engine& engine_;
   layout::Layout& layout_;
   std::string scratch_;  // result of SquashSpaces and StripNewlines
-};
-
-// Sees every token before its action runs (for tools and tests).
-class TokenObserver {
- public:
-  virtual ~TokenObserver() = default;
-  virtual void OnToken(int rule, std::string_view bytes) = 0;
 };
 
 // Scans the whole input, running each token's action. Returns kNone at the end

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "rule_tables.h"
+#include "scanner/actions.h"
 
 namespace qfmt::scanner {
 
@@ -34,30 +35,21 @@ std::string_view FailureMessage(ScanFailure failure) {
   return {};
 }
 
-static_assert(tables::kStateCount <= 65536, "states must fit the state trail");
-
 Engine::Engine(LineEndReader& input, TokenLimit limit)
-    : input_(input), limit_(limit), scan_buffer_(kBufferSize), state_trail_(kBufferSize) {
+    : input_(input), limit_(limit), scan_buffer_(kBufferSize) {
   scan_buffer_[0] = '\n';
 }
 
-std::string_view Engine::text() const {
-  const char* start = scan_buffer_.data() + token_text_;
-  const void* nul = std::memchr(start, '\0', static_cast<std::size_t>(token_length_));
-  const std::size_t length = nul == nullptr ? static_cast<std::size_t>(token_length_)
-                                            : static_cast<std::size_t>(static_cast<const char*>(nul) - start);
-  return {start, length};
-}
+std::string_view Engine::CutAtNul(std::string_view token) { return token.substr(0, token.find('\0')); }
 
-Engine::Refill Engine::RefillBuffer() {
+Engine::Refill Engine::RefillBuffer(int& accept_pos) {
   if (data_end_ >= kReadSize - 1) {
     // See note [buffer shift].
     const int kept = data_end_ - token_start_ + 1;
     if (kept > 0 && token_start_ > 0) {
       std::memmove(scan_buffer_.data(), scan_buffer_.data() + token_start_, static_cast<std::size_t>(kept));
-      std::memmove(state_trail_.data(), state_trail_.data() + token_start_,
-                   static_cast<std::size_t>(kept) * sizeof(state_trail_[0]));
     }
+    if (accept_pos >= 0) accept_pos -= token_start_;
     index0_offset_ += token_start_;
     data_end_ -= token_start_;
     token_start_ = 0;
@@ -71,7 +63,6 @@ Engine::Refill Engine::RefillBuffer() {
       const std::size_t needed = static_cast<std::size_t>(data_end_) + 2 + kReadSize;
       if (scan_buffer_.size() < needed) {
         scan_buffer_.resize(std::max(needed, 2 * scan_buffer_.size()));
-        state_trail_.resize(scan_buffer_.size());
       }
     }
     // With the classic limit data_end is below 511 once the input has ended,
@@ -93,58 +84,88 @@ Engine::Refill Engine::RefillBuffer() {
     input_ended_ = true;
     return Refill::kAttemptEnded;
   }
+  const char* read = scan_buffer_.data() + data_end_ + 1;
+  saw_nul_ = saw_nul_ || std::memchr(read, '\0', static_cast<std::size_t>(count)) != nullptr;
   data_end_ += static_cast<int>(count);
   return Refill::kMoreBytes;
 }
 
+// note [back-up]
+// The scan goes on while a longer match is possible and then backs up to the
+// last position at which a rule accepted; that position and its rule are
+// remembered as the scan passes them, which is the same as walking a trail of
+// states back from the end. A run state stays the same on the bytes of its run
+// set, so a run is skipped without following the transitions byte by byte.
 int Engine::NextToken() {
   if (failure_ != ScanFailure::kNone) return -1;
-  scan_buffer_[static_cast<std::size_t>(token_text_ + token_length_)] = held_char_;
-
-  int state = start_state_;
-  if (scan_pos_ >= 0 && scan_buffer_[static_cast<std::size_t>(scan_pos_)] == '\n') ++state;
-  token_start_ = scan_pos_ + 1;
-
-  for (;;) {
-    if (scan_pos_ == data_end_) {
-      const Refill refill = RefillBuffer();
-      if (refill == Refill::kFailed) return -1;
-      if (refill == Refill::kAttemptEnded) {
-        if (token_start_ > data_end_) return 0;
-        break;
-      }
-    }
-    ++scan_pos_;
-    const auto byte = static_cast<unsigned char>(scan_buffer_[static_cast<std::size_t>(scan_pos_)]);
-    state = tables::kTransition[state][tables::kByteClass[byte]];
-    state_trail_[static_cast<std::size_t>(scan_pos_)] = static_cast<std::uint16_t>(state);
-    if (tables::kStopState[state]) break;
-  }
-
-  // Back up to the last position where a rule accepted.
-  int rule = 0;
-  for (int i = scan_pos_; i >= token_start_; --i) {
-    rule = tables::kAcceptRule[state_trail_[static_cast<std::size_t>(i)]];
-    if (rule != 0) {
-      scan_pos_ = i;
-      break;
-    }
-  }
-  if (rule == 0) return Fail(ScanFailure::kInternalError);
-
-  token_text_ = token_start_;
-  token_length_ = scan_pos_ - token_start_ + 1;
-  held_char_ = scan_buffer_[static_cast<std::size_t>(scan_pos_ + 1)];
-  scan_buffer_[static_cast<std::size_t>(scan_pos_ + 1)] = '\0';
-  return rule;
+  return ScanToken();
 }
 
-void Engine::GiveBackLastChar() {
-  scan_buffer_[static_cast<std::size_t>(token_text_ + token_length_)] = held_char_;
-  --scan_pos_;
-  token_length_ = scan_pos_ - token_start_ + 1;
-  held_char_ = scan_buffer_[static_cast<std::size_t>(scan_pos_ + 1)];
-  scan_buffer_[static_cast<std::size_t>(scan_pos_ + 1)] = '\0';
+// The scan runs on locals: the buffer is written through char pointers, which
+// would otherwise make the compiler reload every member per byte. Inlined into
+// the scan loop below, so that a token costs no call.
+[[gnu::always_inline]] inline int Engine::ScanToken() {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(scan_buffer_.data());
+  int pos = scan_pos_;
+  std::uint32_t row = tables::kStartRow[start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0)];
+  token_start_ = pos + 1;
+  int end = data_end_;
+  int accept_pos = -1;
+  std::uint32_t accept_rule = 0;
+  for (;;) {
+    while (pos < end) {
+      ++pos;
+      row = tables::kRows[row + tables::kByteClass[bytes[pos]]];
+      if (row >= tables::kFirstRunRow) {
+        if (row >= tables::kFirstStopRow) {
+          if (row != tables::kDeadRow) {
+            accept_pos = pos;
+            accept_rule = tables::kRows[row + tables::kAcceptColumn];
+          }
+          goto matched;
+        }
+        const std::uint8_t* run = tables::kRunSets + tables::kRows[row + tables::kRunSetColumn];
+        while (pos < end && run[bytes[pos + 1]] != 0) ++pos;
+      }
+      const std::uint32_t rule = tables::kRows[row + tables::kAcceptColumn];
+      if (rule != 0) {
+        accept_pos = pos;
+        accept_rule = rule;
+      }
+    }
+    scan_pos_ = pos;
+    switch (RefillBuffer(accept_pos)) {
+      case Refill::kFailed:
+        return -1;
+      case Refill::kAttemptEnded:
+        if (token_start_ > data_end_) return 0;
+        goto matched;
+      case Refill::kMoreBytes:
+        break;
+    }
+    bytes = reinterpret_cast<const unsigned char*>(scan_buffer_.data());
+    pos = scan_pos_;
+    end = data_end_;
+  }
+
+matched:
+  // See note [back-up].
+  if (accept_rule == 0) return Fail(ScanFailure::kInternalError);
+  scan_pos_ = accept_pos;
+  token_length_ = accept_pos - token_start_ + 1;
+  return static_cast<int>(accept_rule);
+}
+
+ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer) {
+  if (engine.failure() != ScanFailure::kNone) return engine.failure();
+  for (;;) {
+    const int rule = engine.ScanToken();
+    if (rule == 0) return ScanFailure::kNone;
+    if (rule < 0) return engine.failure();
+    if (rule > tables::kRuleCount) return ScanFailure::kInternalError;
+    if (observer != nullptr) observer->OnToken(rule, engine.bytes());
+    if (rule != kWhiteSpaceRule) actions.Run(rule);
+  }
 }
 
 }  // namespace qfmt::scanner

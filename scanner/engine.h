@@ -27,10 +27,20 @@ enum class TokenLimit {
   kLifted,   // the buffer grows instead; every other decision stays the same
 };
 
+// Sees every token before its action runs (for tools and tests).
+class TokenObserver {
+ public:
+  virtual ~TokenObserver() = default;
+  virtual void OnToken(int rule, std::string_view bytes) = 0;
+};
+
+// Rule 154, white space: its action is nothing, so the scan does not dispatch it.
+inline constexpr int kWhiteSpaceRule = 154;
+
 // The longest-match scanner engine: reads of 512 bytes into a 1024-byte buffer,
-// the state trail, the back-up to the last accepting position, the give-back,
-// and the overflow of a token attempt that has read 512 bytes or more.
-// See note [buffer shift] in engine.cc.
+// the back-up to the last accepting position, the give-back, and the overflow
+// of a token attempt that has read 512 bytes or more. See note [buffer shift]
+// and note [back-up] in engine.cc.
 class Engine {
  public:
   static constexpr int kReadSize = 512;
@@ -48,39 +58,45 @@ class Engine {
   // an overflow, where the token that was too long began.
   [[nodiscard]] std::int64_t attempt_offset() const { return index0_offset_ + token_start_; }
 
-  // The token as the actions see it: cut short at its first NUL byte.
-  [[nodiscard]] std::string_view text() const;
-  // All token_length bytes of the token, NUL bytes included.
+  // All bytes of the current token, NUL bytes included.
   [[nodiscard]] std::string_view bytes() const {
-    return {scan_buffer_.data() + token_text_, static_cast<std::size_t>(token_length_)};
+    return {scan_buffer_.data() + token_start_, static_cast<std::size_t>(token_length_)};
   }
+  // The token as the actions see it: cut short at its first NUL byte.
+  [[nodiscard]] std::string_view text() const { return saw_nul_ ? CutAtNul(bytes()) : bytes(); }
 
   // Takes effect from the next token.
   void BeginCondition(Condition condition) { start_state_ = StartState(condition, false); }
-  // Returns the token's last byte to the input.
-  void GiveBackLastChar();
+  // Returns the token's last byte to the input: the next token starts with it.
+  void GiveBackLastChar() {
+    --scan_pos_;
+    --token_length_;
+  }
 
  private:
+  friend ScanFailure ScanInput(Engine& engine, class RuleActions& actions, TokenObserver* observer);
+
   enum class Refill { kMoreBytes, kAttemptEnded, kFailed };
-  Refill RefillBuffer();
+  // Makes more bytes available; a shift moves accept_pos with the buffer.
+  Refill RefillBuffer(int& accept_pos);
+  int ScanToken();
   int Fail(ScanFailure failure) {
     failure_ = failure;
     return -1;
   }
+  static std::string_view CutAtNul(std::string_view token);
 
   LineEndReader& input_;
   TokenLimit limit_;
   std::vector<char> scan_buffer_;
-  std::vector<std::uint16_t> state_trail_;
   std::int64_t index0_offset_ = -1;  // input offset of scan_buffer_[0]
   int data_end_ = 0;
   int scan_pos_ = 0;
   int token_start_ = 0;
-  int token_text_ = 0;  // index of the token handed to the actions
   int token_length_ = 0;
-  char held_char_ = '\n';
   int start_state_ = StartState(Condition::kInitial, false);
   bool input_ended_ = false;
+  bool saw_nul_ = false;  // a NUL byte has been read: token texts end at it
   ScanFailure failure_ = ScanFailure::kNone;
 };
 

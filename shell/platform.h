@@ -35,6 +35,11 @@ class FileSystem {
   [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) {
     return a == b && Exists(a);
   }
+
+  enum class CopyResult { kCopied, kFailed, kNotHere };
+  // Appends to `to` what reading `from` would still return, inside the kernel;
+  // kNotHere when this file system cannot (the caller then copies itself).
+  [[nodiscard]] virtual CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) = 0;
 };
 
 // Standard error, where message boxes become lines of text.

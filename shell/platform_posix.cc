@@ -12,6 +12,7 @@ namespace {
 class PosixInputFile final : public scanner::ByteSource {
  public:
   explicit PosixInputFile(int fd) : fd_(fd) {}
+  [[nodiscard]] int fd() const { return fd_; }
   ~PosixInputFile() override { ::close(fd_); }
   PosixInputFile(const PosixInputFile&) = delete;
   PosixInputFile& operator=(const PosixInputFile&) = delete;
@@ -50,6 +51,9 @@ class PosixOutputFile final : public OutputFile {
     }
     return true;
   }
+
+  [[nodiscard]] int fd() const { return fd_; }
+  void MarkFailed() { failed_ = true; }
 
   bool Close() override {
     const bool closed = ::close(fd_) == 0;
@@ -91,6 +95,29 @@ class PosixFileSystem final : public FileSystem {
     struct stat second {};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  }
+
+  CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) override {
+    auto* input = dynamic_cast<PosixInputFile*>(&from);
+    auto* output = dynamic_cast<PosixOutputFile*>(&to);
+    if (input == nullptr || output == nullptr) return CopyResult::kNotHere;
+    bool copied_any = false;
+    for (;;) {
+      const ssize_t n = ::copy_file_range(input->fd(), nullptr, output->fd(), nullptr, 1 << 30, 0);
+      if (n > 0) {
+        copied_any = true;
+        continue;
+      }
+      if (n == 0) return CopyResult::kCopied;
+      if (errno == EINTR) continue;
+      // Not supported between these files: let the caller copy, unless a
+      // part has already gone the kernel's way.
+      if (!copied_any && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        return CopyResult::kNotHere;
+      }
+      output->MarkFailed();
+      return CopyResult::kFailed;
+    }
   }
 };
 

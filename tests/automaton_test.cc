@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "layout/text_ops.h"
 #include "rule_tables.h"
 #include "scanner/condition.h"
 #include "scanner/generator/rule_file.h"
 #include "tests/golden_cases.h"
 #include "tests/test_support.h"
+#include "tools/token_dump.h"
 
 // The generated automaton against a plain, slow matcher that applies the
 // patterns of the rules file directly: longest match, lowest rule on a tie.
@@ -89,14 +91,16 @@ Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Co
   return best;
 }
 
-// The automaton walked as the engine walks it: until a stop state or the end.
+// The automaton walked one byte at a time until a stop state or the end.
 Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
   Match best;
-  int state = scanner::StartState(condition, at_line_start);
+  std::uint32_t row = tables::kStartRow[scanner::StartState(condition, at_line_start)];
   for (std::size_t i = 0; i < text.size(); ++i) {
-    state = tables::kTransition[state][tables::kByteClass[static_cast<unsigned char>(text[i])]];
-    if (tables::kAcceptRule[state] != 0) best = {tables::kAcceptRule[state], i + 1};
-    if (tables::kStopState[state]) break;
+    row = tables::kRows[row + tables::kByteClass[static_cast<unsigned char>(text[i])]];
+    if (tables::kRows[row + tables::kAcceptColumn] != 0) {
+      best = {static_cast<int>(tables::kRows[row + tables::kAcceptColumn]), i + 1};
+    }
+    if (row >= tables::kFirstStopRow) break;
   }
   return best;
 }
@@ -121,6 +125,86 @@ void ExpectSameMatches(std::string_view text) {
                 SlowLongestMatch(Rules(), text, condition, at_line_start))
           << "text " << Escaped(text) << ", condition " << c << ", line start " << at_line_start;
     }
+  }
+}
+
+// The token stream of a plain scanner: the slow matcher's longest match at
+// each position, with the start conditions and give-backs of the actions.
+std::string SlowTokens(std::string_view raw) {
+  std::string input;  // as read: CR LF becomes LF
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\r' || i + 1 == raw.size() || raw[i + 1] != '\n') input += raw[i];
+  }
+  std::string tokens;
+  Condition condition = Condition::kInitial;
+  bool at_line_start = true;
+  std::size_t pos = 0;
+  while (pos < input.size()) {
+    const std::string_view rest = std::string_view(input).substr(pos);
+    const Match match = SlowLongestMatch(Rules(), rest, condition, at_line_start);
+    if (!tokens.empty()) tokens += ' ';
+    tokens += tools::DescribeToken(match.rule, rest.substr(0, match.length));
+    const bool gives_back = match.rule == 12 || match.rule == 122;
+    const std::string_view kept = rest.substr(0, match.length - (gives_back ? 1 : 0));
+    const std::string_view text = kept.substr(0, kept.find('\0'));  // as the actions see it
+    switch (match.rule) {
+      case 1:
+      case 2:
+        if (text.find('{') != std::string_view::npos) condition = Condition::kAsmBlock;
+        break;
+      case 15:
+        if (layout::EndsWithBackslash(text)) condition = Condition::kDirectiveCont;
+        break;
+      case 31:
+        condition = Condition::kEnumBody;
+        break;
+      case 3:
+      case 13:
+      case 32:
+        condition = Condition::kInitial;
+        break;
+      default:
+        break;
+    }
+    at_line_start = kept.back() == '\n';
+    pos += kept.size();
+  }
+  return tokens;
+}
+
+// The engine (runs, back-up, give-back, conditions, buffer refills) against
+// the plain scanner.
+TEST(AutomatonTest, EngineTokensAgreeWithThePlainScanner) {
+  for (const GoldenCase& c : kGoldenCases) {
+    EXPECT_EQ(Tokens(c.input), SlowTokens(c.input)) << c.name;
+  }
+  const std::vector<std::string_view> pieces = {"a",       "x1",
+                                                "_",       "case",
+                                                "default", "else",
+                                                "enum",    "public",
+                                                "_asm",    "{",
+                                                "}",       ";",
+                                                ":",       " ",
+                                                "  ",      "\t",
+                                                "\n",      "\n\n",
+                                                "/*",      "*/",
+                                                "//",      "#",
+                                                "\\",      "\"",
+                                                "'",       "(",
+                                                ")",       ",",
+                                                "0",       "-",
+                                                ".",       "*",
+                                                "=",       std::string_view("\0", 1),
+                                                "\r",      "\xe9",
+                                                "//{{AFX", "/*Line Wrapped*/",
+                                                "L'"};
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> count(1, 30);
+  for (int i = 0; i < 1500; ++i) {
+    std::string text;
+    for (int n = count(random); n > 0; --n) text += pieces[piece(random)];
+    ASSERT_EQ(Tokens(text), SlowTokens(text)) << "input " << Escaped(text);
   }
 }
 
@@ -190,28 +274,44 @@ TEST(AutomatonTest, AgreesWithSlowMatcherOnGoldenInputs) {
 }
 
 TEST(AutomatonTest, TablesHaveTheEngineProperties) {
-  EXPECT_TRUE(tables::kStopState[0]);
-  EXPECT_EQ(tables::kAcceptRule[0], 0);
+  constexpr std::uint32_t kStride = tables::kStride;
+  constexpr std::uint32_t kRowCount = tables::kStateCount;
   EXPECT_EQ(tables::kByteClass[0], tables::kByteClass[1]);
-  // Stop states are exactly those with no way on; every other state can
-  // still reach an accepting state.
-  std::vector<bool> reaches_accept(tables::kStateCount);
-  for (int s = 0; s < tables::kStateCount; ++s)
-    reaches_accept[static_cast<std::size_t>(s)] = tables::kAcceptRule[s] != 0;
+  EXPECT_EQ(tables::kDeadRow, (kRowCount - 1) * kStride);
+  EXPECT_EQ(tables::kRows[tables::kDeadRow + tables::kAcceptColumn], 0u);
+  const auto next = [](std::uint32_t row, int c) {
+    return tables::kRows[row + static_cast<std::uint32_t>(c)];
+  };
+  // Start states are distinct and can always read on.
+  std::set<std::uint32_t> starts(std::begin(tables::kStartRow) + 1, std::end(tables::kStartRow));
+  EXPECT_EQ(starts.size(), 8u);
+  for (const std::uint32_t start : starts) EXPECT_LT(start, tables::kFirstStopRow);
+  // Stop rows are exactly those with no way on but to the dead state; every
+  // other row can still reach an accepting row; run rows loop on their set.
+  std::vector<bool> reaches_accept(kRowCount);
+  for (std::uint32_t i = 0; i < kRowCount; ++i) {
+    reaches_accept[i] = tables::kRows[i * kStride + tables::kAcceptColumn] != 0;
+  }
   for (bool changed = true; changed;) {
     changed = false;
-    for (int s = 0; s < tables::kStateCount; ++s) {
-      for (int k = 0; k < tables::kClassCount && !reaches_accept[static_cast<std::size_t>(s)]; ++k) {
-        if (reaches_accept[tables::kTransition[s][k]])
-          changed = reaches_accept[static_cast<std::size_t>(s)] = true;
+    for (std::uint32_t i = 0; i < kRowCount; ++i) {
+      for (int c = 0; c < tables::kClassCount && !reaches_accept[i]; ++c) {
+        if (reaches_accept[next(i * kStride, c) / kStride]) changed = reaches_accept[i] = true;
       }
     }
   }
-  for (int s = 0; s < tables::kStateCount; ++s) {
+  for (std::uint32_t row = 0; row < kRowCount * kStride; row += kStride) {
     bool leads_on = false;
-    for (int k = 0; k < tables::kClassCount; ++k) leads_on = leads_on || tables::kTransition[s][k] != 0;
-    EXPECT_EQ(tables::kStopState[s], !leads_on) << "state " << s;
-    EXPECT_TRUE(s == 0 || reaches_accept[static_cast<std::size_t>(s)]) << "state " << s;
+    for (int c = 0; c < tables::kClassCount; ++c) leads_on = leads_on || next(row, c) != tables::kDeadRow;
+    EXPECT_EQ(row >= tables::kFirstStopRow, !leads_on) << "row " << row;
+    EXPECT_TRUE(row == tables::kDeadRow || reaches_accept[row / kStride]) << "row " << row;
+    const std::uint32_t run_set = tables::kRows[row + tables::kRunSetColumn];
+    EXPECT_EQ(run_set != 0, row >= tables::kFirstRunRow && row < tables::kFirstStopRow) << "row " << row;
+    for (int byte = 0; byte < 256; ++byte) {
+      const bool stays = next(row, tables::kByteClass[byte]) == row;
+      EXPECT_EQ(tables::kRunSets[run_set + static_cast<std::uint32_t>(byte)] != 0, stays && run_set != 0)
+          << "row " << row << " byte " << byte;
+    }
   }
 }
 

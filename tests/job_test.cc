@@ -120,6 +120,18 @@ TEST_F(JobTest, CrLfInputIsWrittenWithCrLf) {
   EXPECT_EQ(ReadFile(Path("dos.c.Backup")), "int x;\r\nint y;\r\n");
 }
 
+TEST_F(JobTest, LargeInputIsBackedUpWholeAndKeepsItsLineEnds) {
+  // Larger than the first block that the copy reads itself.
+  std::string input;
+  for (int i = 0; i < 40000; ++i) input += "int x" + std::to_string(i) + ";\r\n";
+  WriteFile(Path("big.c"), input);
+  ASSERT_EQ(Qfmt({"-ibig.c"}).status, 0);
+  EXPECT_EQ(ReadFile(Path("big.c.Backup")), input);
+  const std::string output = ReadFile(Path("big.c"));
+  EXPECT_EQ(output.substr(0, 18), "int x0; \r\nint x1; ");
+  EXPECT_EQ(output.size(), input.size() + 40000);  // one blank after each ";"
+}
+
 TEST_F(JobTest, NamesWithBlanksQuotesAndOtherBytes) {
   for (const std::string& name :
        std::vector<std::string>{"my prog.c", "it's.c", "na\xc3\xafve.c", std::string(200, 'n') + ".c"}) {
@@ -332,6 +344,9 @@ class FaultyFileSystem final : public shell::FileSystem {
   bool Exists(const std::string& name) override { return shell::SystemFileSystem().Exists(name); }
   bool SameFile(const std::string& a, const std::string& b) override {
     return shell::SystemFileSystem().SameFile(a, b);
+  }
+  CopyResult CopyRest(scanner::ByteSource& from, shell::OutputFile& to) override {
+    return shell::SystemFileSystem().CopyRest(from, to);
   }
 
  private:

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "scanner/generator/automaton.h"
+#include "scanner/generator/engine_tables.h"
 #include "scanner/generator/rule_file.h"
 #include "scanner/generator/table_writer.h"
 
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
   }
   const Automaton automaton = BuildAutomaton(rule_set.rules);
   const std::string source_name = rules_path.substr(rules_path.find_last_of('/') + 1);
-  const std::string header = WriteTables(automaton, ComputeByteClasses(automaton), source_name);
+  const std::string header =
+      WriteTables(LayOutForEngine(automaton, ComputeByteClasses(automaton)), source_name);
 
   std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
   out << header;

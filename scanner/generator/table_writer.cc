@@ -5,68 +5,64 @@
 namespace qfmt::scanner::rulegen {
 namespace {
 
-// Appends the numbers as rows of at most 16, each row indented.
+// Appends the numbers as lines of at most 16, each line indented.
 template <typename Numbers>
-void AppendRows(std::string& out, const Numbers& numbers, const char* indent) {
-  size_t i = 0;
+void AppendNumbers(std::string& out, const Numbers& numbers) {
+  std::size_t i = 0;
   for (const auto n : numbers) {
-    out += i % 16 == 0 ? std::string(indent) : std::string(" ");
-    out += std::to_string(static_cast<unsigned>(n));
+    out += i % 16 == 0 ? "    " : " ";
+    out += std::to_string(static_cast<unsigned long>(n));
     out += ',';
     if (++i % 16 == 0) out += '\n';
   }
   if (i % 16 != 0) out += '\n';
 }
 
+void AppendConstant(std::string& out, std::string_view type, std::string_view name, unsigned long value) {
+  out += "inline constexpr ";
+  out += type;
+  out += ' ';
+  out += name;
+  out += " = " + std::to_string(value) + ";\n";
+}
+
 }  // namespace
 
-std::string WriteTables(const Automaton& automaton, const ByteClasses& classes,
-                        std::string_view source_name) {
+std::string WriteTables(const EngineTables& tables, std::string_view source_name) {
   std::string out;
   out += "// generated from ";
   out += source_name;
   out += " by qfmt-rulegen; do not edit\n";
   out += "#pragma once\n\n#include <cstdint>\n\nnamespace qfmt::scanner::tables {\n\n";
-  out += "inline constexpr int kRuleCount = " + std::to_string(automaton.rule_count) + ";\n";
-  out += "inline constexpr int kStateCount = " + std::to_string(automaton.state_count()) + ";\n";
-  out += "inline constexpr int kClassCount = " + std::to_string(classes.count) + ";\n\n";
+  AppendConstant(out, "int", "kRuleCount", static_cast<unsigned long>(tables.rule_count));
+  AppendConstant(out, "int", "kStateCount", static_cast<unsigned long>(tables.state_count));
+  AppendConstant(out, "int", "kClassCount", static_cast<unsigned long>(tables.class_count));
+  out += "// Entries of a state's row: the next row for each class, then these two.\n";
+  AppendConstant(out, "int", "kAcceptColumn", static_cast<unsigned long>(tables.class_count));
+  AppendConstant(out, "int", "kRunSetColumn", static_cast<unsigned long>(tables.class_count + 1));
+  AppendConstant(out, "int", "kStride", static_cast<unsigned long>(tables.stride));
+  out += "// Rows from here on are run states, then stop states; the dead state is last.\n";
+  AppendConstant(out, "std::uint32_t", "kFirstRunRow", tables.first_run_row);
+  AppendConstant(out, "std::uint32_t", "kFirstStopRow", tables.first_stop_row);
+  AppendConstant(out, "std::uint32_t", "kDeadRow", tables.dead_row);
 
-  out += "// Byte equivalence class of every byte value.\n";
+  out += "\n// Row of start state 1 + 2c (mid-line) and 2 + 2c (line start) of condition c.\n";
+  out += "inline constexpr std::uint32_t kStartRow[9] = {\n";
+  AppendNumbers(out, tables.start_row);
+  out += "};\n\n// Byte equivalence class of every byte value; NUL is in the class of byte 1.\n";
   out += "inline constexpr std::uint8_t kByteClass[256] = {\n";
-  AppendRows(out, classes.class_of, "    ");
-  out += "};\n\n";
-
-  // One representative byte per class, to read the class columns.
-  std::vector<size_t> representative(static_cast<size_t>(classes.count));
-  for (size_t byte = 256; byte-- > 0;) representative[classes.class_of[byte]] = byte;
-
-  out += "// Next state, by state and byte class. State 0 is the dead state; states\n";
-  out += "// 1 + 2c and 2 + 2c start condition c in mid-line and at a line start.\n";
-  out += "inline constexpr std::uint16_t kTransition[kStateCount][kClassCount] = {\n";
-  for (int s = 0; s < automaton.state_count(); ++s) {
-    std::vector<std::uint16_t> row;
-    for (size_t byte : representative) row.push_back(automaton.transitions[static_cast<size_t>(s)][byte]);
-    out += "    {  // state " + std::to_string(s) + "\n";
-    AppendRows(out, row, "        ");
-    out += "    },\n";
+  AppendNumbers(out, tables.byte_class);
+  out += "};\n\n// The rows of all states, kStride entries each.\n";
+  out += "inline constexpr std::uint32_t kRows[" + std::to_string(tables.rows.size()) + "] = {\n";
+  for (std::size_t row = 0; row < tables.rows.size(); row += static_cast<std::size_t>(tables.stride)) {
+    out += "    // row " + std::to_string(row) + "\n";
+    AppendNumbers(out, std::vector<std::uint32_t>(
+                           tables.rows.begin() + static_cast<std::ptrdiff_t>(row),
+                           tables.rows.begin() + static_cast<std::ptrdiff_t>(row) + tables.stride));
   }
-  out += "};\n\n";
-
-  out += "// Lowest-numbered rule that accepts the bytes read so far; 0 for none.\n";
-  out += "inline constexpr std::uint8_t kAcceptRule[kStateCount] = {\n";
-  AppendRows(out, automaton.accept_rule, "    ");
-  out += "};\n\n";
-
-  out += "// States after which the scan stops: no byte leads to a longer match.\n";
-  out += "inline constexpr bool kStopState[kStateCount] = {\n";
-  std::string flags;
-  for (int s = 0; s < automaton.state_count(); ++s) {
-    flags += s % 16 == 0 ? "    " : " ";
-    flags += automaton.stop[static_cast<size_t>(s)] ? "true," : "false,";
-    if (s % 16 == 15) flags += '\n';
-  }
-  if (automaton.state_count() % 16 != 0) flags += '\n';
-  out += flags;
+  out += "};\n\n// Run sets, 256 entries each: 1 where a run state stays put.\n";
+  out += "inline constexpr std::uint8_t kRunSets[" + std::to_string(tables.run_sets.size() * 256) + "] = {\n";
+  for (const auto& set : tables.run_sets) AppendNumbers(out, set);
   out += "};\n\n}  // namespace qfmt::scanner::tables\n";
   return out;
 }

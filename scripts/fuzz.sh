@@ -5,6 +5,8 @@
 # cases and the sample. With 0, each target runs once over its seeds, as CI
 # does. Inputs that reach new code are kept in build-fuzz/corpus; a finding
 # stops its target and is saved as build-fuzz/findings/TARGET-crash-*.
+# QFMT_FUZZ_FLAGS adds libFuzzer flags to both runs (say -max_len=140000
+# -len_control=0 for inputs that cross the 64 KiB reads).
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
@@ -45,7 +47,7 @@ pids=""
 for target in $targets; do
   mkdir -p "$dir/corpus/$target"
   "./$dir/qfmt-fuzz-${target//_/-}" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -max_len=8192 \
-    -print_final_stats=1 -artifact_prefix="$dir/findings/$target-" \
+    -print_final_stats=1 -artifact_prefix="$dir/findings/$target-" ${QFMT_FUZZ_FLAGS:-} \
     "$dir/corpus/$target" "$dir/seeds/$target" >"$dir/fuzz-$target.log" 2>&1 &
   pids="$pids $!"
 done

@@ -60,6 +60,18 @@ void WriteFormatSeeds(const fs::path& folder, const std::vector<std::string>& sa
     bench::GenerateSource(1500, seed, [&text](std::string_view part) { text += part; });
     seeds.Write(fuzz::EncodeFormatCase({}, 0, text));
   }
+  // Longer than the 64 KiB reads, with CR LF and with lone CR line ends, so
+  // that a CR and its LF fall on both sides of a read.
+  std::string large;
+  bench::GenerateSource(70'000, 9, [&large](std::string_view part) { large += part; });
+  std::string crlf;
+  std::string cr;
+  for (const char c : large) {
+    crlf += c == '\n' ? std::string_view("\r\n") : std::string_view(&c, 1);
+    cr += c == '\n' ? '\r' : c;
+  }
+  seeds.Write(fuzz::EncodeFormatCase({}, 5, crlf));
+  seeds.Write(fuzz::EncodeFormatCase({}, 0, cr));
   const std::string odd[] = {
       "s = \"abc",
       "x; /* abc",

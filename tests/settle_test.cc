@@ -78,14 +78,6 @@ TEST(SettleTest, StopsAtTheFirstRepeatedText) {
   }
 }
 
-// Equal fingerprints alone decide nothing: "b" and "x" have the same size.
-TEST(SettleTest, TextsOfEqualSizeAreComparedInFull) {
-  TablePass pass({{"a", "b"}, {"b", "c"}, {"c", "d"}, {"d", "x"}, {"x", "x"}});
-  Settler settler;
-  ASSERT_EQ(settler.Settle("a", pass).status, SettleStatus::kSettled);
-  EXPECT_EQ(settler.text(), "x");
-}
-
 // a, b, ... q, then p again: from "a" the repetition comes with pass 17,
 // from "b" with pass 16.
 TEST(SettleTest, GivesUpAfterTheAllowedPasses) {

@@ -1,38 +1,23 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "job/messages.h"
 #include "job/run_job.h"
 #include "shell/platform.h"
+#include "tests/file_support.h"
 
 // Runs with files: the real executable in a temporary folder, and the job
 // in-process over a file system that fails where told to.
 namespace qfmt::job {
 namespace {
 
+using testing::FaultyFileSystem;
+using testing::ReadFile;
+using testing::RecordingConsole;
+using testing::WriteFile;
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 struct Outcome {
   int status = -1;
@@ -41,41 +26,15 @@ struct Outcome {
 
 class JobTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // No "-" in the folder's name: the in-process runs put its path on the
-    // command line, where "-o" or "-t" would be read as markers.
-    std::string pattern = (fs::temp_directory_path() / "qfmtjob_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path Path(std::string_view name) const { return dir_ / name; }
+  fs::path Path(std::string_view name) const { return folder_ / name; }
 
   // Runs qfmt in the folder with the arguments, standard error captured.
   Outcome Qfmt(const std::vector<std::string>& arguments) const {
-    const fs::path error_file = dir_ / ".stderr";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(QFMT_BINARY));
-      for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-      argv.push_back(nullptr);
-      const int err = ::open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (err < 0 || ::dup2(err, STDERR_FILENO) < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(127);
-      ::execv(QFMT_BINARY, argv.data());
-      ::_exit(127);
-    }
-    Outcome outcome;
-    int wait_status = 0;
-    ::waitpid(pid, &wait_status, 0);
-    outcome.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-    outcome.error = ReadFile(error_file);
-    fs::remove(error_file);
-    return outcome;
+    const testing::ProgramRun run = testing::RunProgram(QFMT_BINARY, arguments, folder_.path());
+    return {run.status, run.error};
   }
 
-  fs::path dir_;
+  testing::TempFolder folder_;
 };
 
 TEST_F(JobTest, FormatsInPlaceAndKeepsTheOldTextInTheBackup) {
@@ -221,50 +180,6 @@ TEST_F(JobTest, FolderInTheWayOfTheBackupOrTheInput) {
   EXPECT_EQ(outcome.error, "qmft: error: could not open d.c.Backup for write\n");
   EXPECT_TRUE(fs::is_directory(Path("d.c")));
 }
-
-// A file system that fails where told to; everything else goes to the real one.
-class FaultyFileSystem final : public shell::FileSystem {
- public:
-  std::set<std::string> refuse_writing;  // names that cannot be opened for writing
-  std::set<std::string> fail_reading;    // names whose reads fail after the first block
-
-  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override {
-    auto file = shell::SystemFileSystem().OpenForReading(name);
-    if (file == nullptr || fail_reading.count(name) == 0) return file;
-    return std::make_unique<FailingAfterFirstRead>(std::move(file));
-  }
-  std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override {
-    if (refuse_writing.count(name) != 0) return nullptr;
-    return shell::SystemFileSystem().OpenForWriting(name);
-  }
-  bool Exists(const std::string& name) override { return shell::SystemFileSystem().Exists(name); }
-  CopyResult CopyRest(scanner::ByteSource& from, shell::OutputFile& to) override {
-    return shell::SystemFileSystem().CopyRest(from, to);
-  }
-
- private:
-  class FailingAfterFirstRead final : public scanner::ByteSource {
-   public:
-    explicit FailingAfterFirstRead(std::unique_ptr<scanner::ByteSource> file) : file_(std::move(file)) {}
-    std::ptrdiff_t Read(char* buffer, std::size_t size) override {
-      if (reads_++ > 0) return -1;
-      return file_->Read(buffer, std::min<std::size_t>(size, 100));
-    }
-
-   private:
-    std::unique_ptr<scanner::ByteSource> file_;
-    int reads_ = 0;
-  };
-};
-
-class RecordingConsole final : public shell::Console {
- public:
-  void ShowMessage(std::string_view text) override { shown += std::string(text) + "|"; }
-  void WriteError(std::string_view text) override { shown += text; }
-  void ShowRunning(std::string_view) override {}
-  void HideRunning() override {}
-  std::string shown;
-};
 
 TEST_F(JobTest, FolderThatRefusesTheBackupStopsBeforeTheOutput) {
   const std::string input = Path("prog.c").string();

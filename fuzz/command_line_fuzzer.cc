@@ -160,7 +160,7 @@ void CheckJob(const fuzz::CommandLineCase& c, const job::ParsedOptions& parsed) 
   tools::RecordingConsole console;
   const int status = job::RunJob(c.command_line, files, console);
   const std::map<std::string, std::string> after = files.Files();
-  const std::string& shown = console.shown();
+  const std::string& shown = console.standard_error;
 
   const auto old_input = before.find(input);
   const std::string original = old_input == before.end() ? std::string() : old_input->second;

@@ -6,6 +6,8 @@
 namespace qfmt::fuzz {
 namespace {
 
+constexpr std::string_view kNoSuchFile = "No such file or directory";
+
 class MemoryReader final : public scanner::ByteSource {
  public:
   MemoryReader(std::shared_ptr<std::string> bytes, std::size_t fail_after)
@@ -39,23 +41,29 @@ class MemoryWriter final : public shell::OutputFile {
   std::shared_ptr<std::string> bytes_;
 };
 
+shell::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
+
 }  // namespace
 
 void MemoryFileSystem::AddFile(const std::string& name, const std::string& bytes) {
-  files_[name] = std::make_shared<std::string>(bytes);
+  files_[name] = {std::make_shared<std::string>(bytes), next_inode_++};
 }
 
 std::map<std::string, std::string> MemoryFileSystem::Files() const {
   std::map<std::string, std::string> files;
-  for (const auto& [name, bytes] : files_) files[name] = *bytes;
+  for (const auto& [name, file] : files_) files[name] = *file.bytes;
   return files;
+}
+
+bool MemoryFileSystem::Exists(const std::string& name) {
+  return files_.count(name) != 0 || folders_.count(name) != 0;
 }
 
 std::unique_ptr<scanner::ByteSource> MemoryFileSystem::OpenForReading(const std::string& name) {
   const auto file = files_.find(name);
   if (file == files_.end()) return nullptr;
   const std::size_t readable = name == failing_reads ? fail_after : std::numeric_limits<std::size_t>::max();
-  return std::make_unique<MemoryReader>(file->second, readable);
+  return std::make_unique<MemoryReader>(file->second.bytes, readable);
 }
 
 std::unique_ptr<shell::OutputFile> MemoryFileSystem::OpenForWriting(const std::string& name) {
@@ -65,13 +73,77 @@ std::unique_ptr<shell::OutputFile> MemoryFileSystem::OpenForWriting(const std::s
       (slash + 1 == name.size() || folders_.count(name.substr(0, slash)) == 0)) {
     return nullptr;
   }
-  auto& file = files_[name];
-  if (file == nullptr) {
-    file = std::make_shared<std::string>();
+  File& file = files_[name];
+  if (file.bytes == nullptr) {
+    file = {std::make_shared<std::string>(), next_inode_++};
   } else {
-    file->clear();
+    file.bytes->clear();
   }
-  return std::make_unique<MemoryWriter>(file);
+  return std::make_unique<MemoryWriter>(file.bytes);
+}
+
+shell::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool, shell::FileInfo& info) {
+  info = {};
+  info.device = 1;
+  if (const auto file = files_.find(name); file != files_.end()) {
+    info.kind = shell::FileKind::kRegular;
+    info.size = static_cast<std::int64_t>(file->second.bytes->size());
+    info.inode = file->second.inode;
+    return {};
+  }
+  if (const auto folder = folders_.find(name); folder != folders_.end()) {
+    info.kind = shell::FileKind::kFolder;
+    info.inode = folder->second;
+    return {};
+  }
+  return Failed(kNoSuchFile);
+}
+
+shell::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
+                                             std::vector<shell::FolderEntry>& entries) {
+  entries.clear();
+  if (folders_.count(name) == 0) return Failed(kNoSuchFile);
+  const std::string prefix = name + "/";
+  const auto add = [&](const std::string& entry, shell::FileKind kind) {
+    if (entry.starts_with(prefix) && entry.find('/', prefix.size()) == std::string::npos) {
+      entries.push_back({entry.substr(prefix.size()), kind});
+    }
+  };
+  for (const auto& [entry, file] : files_) add(entry, shell::FileKind::kRegular);
+  for (const auto& [entry, inode] : folders_) add(entry, shell::FileKind::kFolder);
+  return {};
+}
+
+shell::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
+                                                  shell::FileInfo& info) {
+  if (folders_.count(name) != 0) return Failed(shell::kNotRegularFile);
+  const shell::FsStatus status = Inspect(name, true, info);
+  if (status.ok()) bytes = *files_.at(name).bytes;
+  return status;
+}
+
+shell::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
+  if (!Exists(name)) return Failed(kNoSuchFile);
+  resolved = name;
+  return {};
+}
+
+shell::FsStatus MemoryFileSystem::CreateTempFile(const std::string&, std::string_view,
+                                                 std::unique_ptr<shell::TempFile>&) {
+  return Failed("no temporary files in memory");
+}
+
+shell::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+  const auto file = files_.find(from);
+  if (file == files_.end()) return Failed(kNoSuchFile);
+  File moved = file->second;
+  files_.erase(file);
+  files_[to] = moved;
+  return {};
+}
+
+shell::FsStatus MemoryFileSystem::Remove(const std::string& name) {
+  return files_.erase(name) != 0 || folders_.erase(name) != 0 ? shell::FsStatus{} : Failed(kNoSuchFile);
 }
 
 }  // namespace qfmt::fuzz

@@ -4,6 +4,13 @@
 
 namespace qfmt::job {
 
+bool SameFile(shell::FileSystem& files, const std::string& a, const std::string& b) {
+  shell::FileInfo first;
+  shell::FileInfo second;
+  return files.Inspect(a, true, first).ok() && files.Inspect(b, true, second).ok() &&
+         first.device == second.device && first.inode == second.inode;
+}
+
 Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std::string& destination) {
   Backup backup;
   auto input = files.OpenForReading(source);
@@ -17,7 +24,7 @@ Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std
 
   // A destination that is the source under another name (a link) would be
   // emptied by its opening, and the source with it.
-  if (source_exists && files.SameFile(source, destination)) {
+  if (source_exists && SameFile(files, source, destination)) {
     backup.result = BackupResult::kStale;
     return backup;
   }

@@ -38,7 +38,7 @@ int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Conso
     return kExitOpenError;
   }
   // An output that is the backup would empty the text being read.
-  auto output = files.SameFile(output_name, backup_name) ? nullptr : files.OpenForWriting(output_name);
+  auto output = SameFile(files, output_name, backup_name) ? nullptr : files.OpenForWriting(output_name);
   if (output == nullptr) {
     console.WriteError(OpenErrorLine(output_name, "write"));
     return kExitOpenError;

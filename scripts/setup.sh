@@ -5,6 +5,9 @@ command -v cmake >/dev/null 2>&1 || need="$need cmake"
 command -v g++ >/dev/null 2>&1 || need="$need g++"
 command -v ninja >/dev/null 2>&1 || need="$need ninja-build"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
+# The tests of qfmt-tree's diffs compare with diff and apply them with patch.
+command -v diff >/dev/null 2>&1 || need="$need diffutils"
+command -v patch >/dev/null 2>&1 || need="$need patch"
 if [ -n "$need" ]; then
   if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
     echo "installing:$need" >&2

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,10 +14,51 @@
 // can force failures; each platform implements this header in a file of its own.
 namespace qfmt::shell {
 
+// The outcome of a file-system call: ok, or the platform's words for what
+// went wrong ("Permission denied").
+struct [[nodiscard]] FsStatus {
+  std::string error;
+  [[nodiscard]] bool ok() const { return error.empty(); }
+};
+
+enum class FileKind { kRegular, kFolder, kLink, kOther };
+
+// The error of FileSystem::ReadRegularFile for anything but a regular file.
+inline constexpr std::string_view kNotRegularFile = "not a regular file";
+
+struct FileInfo {
+  FileKind kind = FileKind::kOther;
+  std::uint32_t permissions = 0;  // rwx for all three, set-ID and sticky bits
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  std::int64_t size = 0;
+  std::int64_t modified_ns = 0;  // modification time
+  // Equal for two names of one file.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+struct FolderEntry {
+  std::string name;
+  FileKind kind = FileKind::kOther;  // of the entry itself: a link is kLink
+};
+
 class OutputFile : public layout::ByteSink {
  public:
   // Closes the file; false when the close or an earlier write failed.
   [[nodiscard]] virtual bool Close() = 0;
+};
+
+// A new file with a name of its own beside the file it is to replace. The
+// caller removes it (FileSystem::Remove) unless it renames it.
+class TempFile : public OutputFile {
+ public:
+  [[nodiscard]] virtual const std::string& name() const = 0;
+  // Gives the file the permission bits of `original`, and its owner and group
+  // where the process may.
+  virtual FsStatus KeepAttributesOf(const FileInfo& original) = 0;
+  // Flushes the written bytes to the storage device.
+  virtual FsStatus Sync() = 0;
 };
 
 class FileSystem {
@@ -29,28 +71,45 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
   // True when anything (file, folder, link) stands under the name.
   [[nodiscard]] virtual bool Exists(const std::string& name) = 0;
-  // True when both names reach one existing file, through links or other
-  // spellings of its path. The default serves file systems in which a file
-  // has one name.
-  [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) {
-    return a == b && Exists(a);
-  }
 
   enum class CopyResult { kCopied, kFailed, kNotHere };
   // Appends to `to` what reading `from` would still return, inside the kernel;
   // kNotHere when this file system cannot (the caller then copies itself).
   [[nodiscard]] virtual CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) = 0;
+
+  // What stands under the name; with follow_links, what a link leads to.
+  virtual FsStatus Inspect(const std::string& name, bool follow_links, FileInfo& info) = 0;
+  // The entries of a folder, without "." and "..", in no particular order.
+  virtual FsStatus ListFolder(const std::string& name, std::vector<FolderEntry>& entries) = 0;
+  // Replaces `bytes` with the whole content of a regular file (through links)
+  // and `info` with what the open file is; refuses anything else without
+  // blocking, with kNotRegularFile.
+  virtual FsStatus ReadRegularFile(const std::string& name, std::string& bytes, FileInfo& info) = 0;
+  // The name with every symbolic link on its way resolved.
+  virtual FsStatus ResolveLinks(const std::string& name, std::string& resolved) = 0;
+  // Creates a new, empty file in `folder` whose name begins with `stem`.
+  virtual FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+                                  std::unique_ptr<TempFile>& file) = 0;
+  // Puts `from` in the place of `to` in one step.
+  virtual FsStatus Rename(const std::string& from, const std::string& to) = 0;
+  virtual FsStatus Remove(const std::string& name) = 0;
 };
 
-// Standard error, where message boxes become lines of text.
+// The standard streams: standard error, where message boxes become lines of
+// text, and standard input and output for filters.
 class Console {
  public:
   virtual ~Console() = default;
+  // All of standard input.
+  virtual FsStatus ReadInput(std::string& bytes) = 0;
+  // Text for standard output exactly as given; false when it could not be written.
+  [[nodiscard]] virtual bool WriteOutput(std::string_view text) = 0;
   // A message box: the text, and a line feed unless the text ends in one.
   virtual void ShowMessage(std::string_view text) = 0;
   // Text for standard error exactly as given.
   virtual void WriteError(std::string_view text) = 0;
-  // The "running" indication, shown only on a terminal.
+  // The "running" indication, shown only on a terminal; a new text replaces
+  // the one shown.
   virtual void ShowRunning(std::string_view text) = 0;
   virtual void HideRunning() = 0;
 };

@@ -12,10 +12,10 @@
 #include "job/format.h"
 #include "job/run_job.h"
 #include "shell/platform.h"
+#include "tests/file_support.h"
 #include "tests/golden_cases.h"
 #include "tests/test_support.h"
 #include "tools/invariants.h"
-#include "tools/recording_console.h"
 
 // The properties of every run (tools/invariants.h): first that the checks can
 // fail, then over the golden inputs under many options, a sample of the
@@ -194,15 +194,15 @@ TEST(SystemHeadersTest, SampleKeepsEveryProperty) {
 
 // The job in process over the system's file system, in a folder of its own.
 tools::JobOutcome RunJobInProcess(const std::string& name) {
-  tools::RecordingConsole console;
+  RecordingConsole console;
   const int status = job::RunJob("qfmt -i" + name, shell::SystemFileSystem(), console);
-  return {status, console.shown()};
+  return {status, console.standard_error};
 }
 
 TEST(SystemHeadersTest, JobLeavesTheFormattedTextAndTheInputInTheBackup) {
   const std::vector<fs::path> sample = HeaderSample(40);
   if (sample.empty()) GTEST_SKIP() << "no headers under /usr/include";
-  const TemporaryFolder folder;
+  const TempFolder folder;
   const std::string name = (folder / "input.h").string();
   for (const fs::path& header : sample) {
     const std::string input = ReadFile(header);
@@ -213,7 +213,7 @@ TEST(SystemHeadersTest, JobLeavesTheFormattedTextAndTheInputInTheBackup) {
 }
 
 TEST(JobRunCheckTest, OverflowAndUnbalancedBracesThroughTheJob) {
-  const TemporaryFolder folder;
+  const TempFolder folder;
   const std::string name = (folder / "input.c").string();
   for (const std::string& input : {"a;\n/*" + std::string(1100, 'c') + "*/\n", std::string("void f() {\n")}) {
     WriteFile(name, input);
@@ -238,14 +238,14 @@ TEST(JobRunCheckTest, OverflowAndUnbalancedBracesThroughTheJob) {
 // A large generated input, streamed from a file: the three runs hold no
 // output. Under the sanitizers, which slow the runs several times over, a
 // quarter of the size.
-#ifdef QFMT_SANITIZE
+#ifdef QFMT_SANITIZED_BUILD
 constexpr std::uint64_t kGeneratedSize = 16 << 20;
 #else
 constexpr std::uint64_t kGeneratedSize = 64 << 20;
 #endif
 
 TEST(GeneratedSourceTest, LargeInputKeepsEveryProperty) {
-  const TemporaryFolder folder;
+  const TempFolder folder;
   const fs::path path = folder / "generated.c";
   {
     std::ofstream out(path, std::ios::binary);

@@ -9,9 +9,8 @@
 #include "job/messages.h"
 #include "job/run_job.h"
 #include "shell/platform.h"
+#include "tests/file_support.h"
 #include "tests/test_support.h"
-#include "tools/recording_console.h"
-#include "tools/run_program.h"
 
 // Runs with files: the real executable in a temporary folder, and the job
 // in-process over a file system that fails where told to. Every failure case
@@ -20,9 +19,12 @@
 namespace qfmt::job {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::FaultyFileSystem;
+using testing::ProgramRun;
 using testing::ReadFile;
+using testing::RecordingConsole;
 using testing::WriteFile;
+namespace fs = std::filesystem;
 
 // What a folder holds: each file's bytes, and "<folder>" for each folder,
 // under names relative to it.
@@ -64,18 +66,18 @@ class JobTest : public ::testing::Test {
   fs::path Path(std::string_view name) const { return folder_ / name; }
 
   // Runs qfmt in the folder with the arguments, standard error captured.
-  tools::ProgramOutcome Qfmt(const std::vector<std::string>& arguments) const {
-    return tools::RunProgram(QFMT_BINARY, arguments, folder_.path().string());
+  ProgramRun Qfmt(const std::vector<std::string>& arguments) const {
+    return testing::RunProgram(QFMT_BINARY, arguments, folder_.path());
   }
 
   Contents Snapshot() const { return ContentsOf(folder_.path()); }
 
-  testing::TemporaryFolder folder_;
+  testing::TempFolder folder_;
 };
 
 TEST_F(JobTest, FormatsInPlaceAndKeepsTheOldTextInTheBackup) {
   WriteFile(Path("prog.c"), "int  x;");
-  const tools::ProgramOutcome outcome = Qfmt({"-iprog.c"});
+  const ProgramRun outcome = Qfmt({"-iprog.c"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "");
   EXPECT_EQ(ReadFile(Path("prog.c")), "int x; \n");
@@ -105,7 +107,7 @@ TEST_F(JobTest, EmptyAndMissingInputsGiveOneLineBreak) {
   EXPECT_EQ(ReadFile(Path("empty.c.Backup")), "");
 
   const Contents before = Snapshot();
-  const tools::ProgramOutcome outcome = Qfmt({"-imissing.c"});
+  const ProgramRun outcome = Qfmt({"-imissing.c"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "");
   EXPECT_EQ(Changes(before, Snapshot()), "missing.c missing.c.Backup");
@@ -149,7 +151,7 @@ TEST_F(JobTest, NamesWithBlanksQuotesAndOtherBytes) {
 TEST_F(JobTest, NameWithADoubleQuoteInsideIsReadAsTheScanReadsIt) {
   WriteFile(Path("a\"b.c"), "int  x;\n");
   const Contents before = Snapshot();
-  const tools::ProgramOutcome outcome = Qfmt({"-ia\"b.c"});
+  const ProgramRun outcome = Qfmt({"-ia\"b.c"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(Changes(before, Snapshot()), "\"b.c \"b.c.Backup");
 }
@@ -157,7 +159,7 @@ TEST_F(JobTest, NameWithADoubleQuoteInsideIsReadAsTheScanReadsIt) {
 TEST_F(JobTest, UsageWithoutAnInputName) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{}, {"--help"}, {"-i"}, {"-i", "prog.c"}, {"-oout.c"}}) {
-    const tools::ProgramOutcome outcome = Qfmt(arguments);
+    const ProgramRun outcome = Qfmt(arguments);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.error, kUsageText);
   }
@@ -167,12 +169,12 @@ TEST_F(JobTest, UsageWithoutAnInputName) {
 
 TEST_F(JobTest, MalformedIndentationStringIsReportedAndTheRunGoesOn) {
   WriteFile(Path("prog.c"), "void f() { x; }\n");
-  const tools::ProgramOutcome outcome = Qfmt({"-iprog.c", "-t4"});
+  const ProgramRun outcome = Qfmt({"-iprog.c", "-t4"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "Improperly formed Indent String: Use -t\" (some number of spaces)\"\n");
   EXPECT_EQ(ReadFile(Path("prog.c")), "void f()\n{\n   x; \n}\n");
 
-  const tools::ProgramOutcome without_input = Qfmt({"-t4", "-i"});
+  const ProgramRun without_input = Qfmt({"-t4", "-i"});
   EXPECT_EQ(without_input.error, "Improperly formed Indent String: Use -t\" (some number of spaces)\"\n" +
                                      std::string(kUsageText));
 }
@@ -185,7 +187,7 @@ TEST_F(JobTest, IndentationAndLengthOptions) {
 
 TEST_F(JobTest, BraceWarningsFollowACompleteOutput) {
   WriteFile(Path("open.c"), "void f() {\n");
-  tools::ProgramOutcome outcome = Qfmt({"-iopen.c"});
+  ProgramRun outcome = Qfmt({"-iopen.c"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "Warning: you have 1 too many open curly braces.\n");
   EXPECT_EQ(ReadFile(Path("open.c")), "void f()\n{\n");
@@ -199,7 +201,7 @@ TEST_F(JobTest, BraceWarningsFollowACompleteOutput) {
 TEST_F(JobTest, ScannerOverflowStopsWithStatus1AndKeepsWhatWasWritten) {
   const std::string input = "a;\n/*" + std::string(1100, 'c') + "*/\n";
   WriteFile(Path("long.c"), input);
-  const tools::ProgramOutcome outcome = Qfmt({"-ilong.c"});
+  const ProgramRun outcome = Qfmt({"-ilong.c"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.error, "L0029: PCLEX input buffer overflowed\n");
   EXPECT_EQ(ReadFile(Path("long.c")), "a; ");
@@ -212,7 +214,7 @@ TEST_F(JobTest, ScannerOverflowStopsWithStatus1AndKeepsWhatWasWritten) {
 TEST_F(JobTest, OutputThatCannotBeOpenedLeavesTheInputAlone) {
   WriteFile(Path("a.c"), "int x;\n");
   const Contents before = Snapshot();
-  const tools::ProgramOutcome outcome = Qfmt({"-ia.c", "-onowhere/a.c"});
+  const ProgramRun outcome = Qfmt({"-ia.c", "-onowhere/a.c"});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.error, "qmft: error: could not open nowhere/a.c for write\n");
   EXPECT_EQ(Changes(before, Snapshot()), "a.c.Backup");
@@ -224,7 +226,7 @@ TEST_F(JobTest, FolderInTheWayOfTheBackupOrTheInput) {
   fs::create_directory(Path("a.c.Backup"));
   fs::create_directory(Path("d.c"));
   const Contents before = Snapshot();
-  tools::ProgramOutcome outcome = Qfmt({"-ia.c"});
+  ProgramRun outcome = Qfmt({"-ia.c"});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.error, "qmft: error: could not open a.c.Backup for write\n");
 
@@ -241,7 +243,7 @@ TEST_F(JobTest, OutputOnAFullDiskIsNotReportedAndTheBackupKeepsTheText) {
   const std::string input = "int  x;\n" + std::string(100'000, ';');
   WriteFile(Path("a.c"), input);
   const Contents before = Snapshot();
-  const tools::ProgramOutcome outcome = Qfmt({"-ia.c", "-o/dev/full"});
+  const ProgramRun outcome = Qfmt({"-ia.c", "-o/dev/full"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "");
   EXPECT_EQ(Changes(before, Snapshot()), "a.c.Backup");
@@ -255,7 +257,7 @@ TEST_F(JobTest, OutputNamedAsTheBackupIsRefused) {
   for (const std::string output : {"a.c.Backup", "./a.c.Backup"}) {
     fs::remove(Path("a.c.Backup"));
     const Contents before = Snapshot();
-    const tools::ProgramOutcome outcome = Qfmt({"-ia.c", "-o" + output});
+    const ProgramRun outcome = Qfmt({"-ia.c", "-o" + output});
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.error, "qmft: error: could not open " + output + " for write\n");
     EXPECT_EQ(Changes(before, Snapshot()), "a.c.Backup");
@@ -273,7 +275,7 @@ TEST_F(JobTest, BackupThatIsALinkToTheInputIsNotWritten) {
   fs::create_hard_link(Path("h.c"), Path("h.c.Backup"));
   const Contents before = Snapshot();
   for (const std::string name : {"s.c", "h.c"}) {
-    const tools::ProgramOutcome outcome = Qfmt({"-i" + name});
+    const ProgramRun outcome = Qfmt({"-i" + name});
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.error, "qmft: error: could not open " + name + ".Backup for write\n");
   }
@@ -300,7 +302,7 @@ TEST_F(JobTest, NamesOf4000Characters) {
   EXPECT_EQ(ReadFile(Path(input)), "int x; \n");
   EXPECT_EQ(ReadFile(Path(input + ".Backup")), "int  x;\n");
 
-  const tools::ProgramOutcome outcome = Qfmt({"-i" + input, "-o" + output});
+  const ProgramRun outcome = Qfmt({"-i" + input, "-o" + output});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "");
   EXPECT_EQ(ReadFile(Path(output)), "int x; \n");
@@ -312,7 +314,7 @@ TEST_F(JobTest, NamesOf4000Characters) {
 // suffix makes the name too long: the input stands and stays as it was.
 TEST_F(JobTest, NameComponentTooLongForTheSystem) {
   const std::string too_long = std::string(300, 'n') + ".c";
-  tools::ProgramOutcome outcome = Qfmt({"-i" + too_long});
+  ProgramRun outcome = Qfmt({"-i" + too_long});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.error, "qmft: error: could not open " + too_long + ".Backup for read\n");
   EXPECT_EQ(Changes({}, Snapshot()), "");
@@ -326,53 +328,15 @@ TEST_F(JobTest, NameComponentTooLongForTheSystem) {
   EXPECT_EQ(Changes(before, Snapshot()), "");
 }
 
-// A file system that fails where told to; everything else goes to the real one.
-class FaultyFileSystem final : public shell::FileSystem {
- public:
-  std::set<std::string> refuse_writing;  // names that cannot be opened for writing
-  std::set<std::string> fail_reading;    // names whose reads fail after the first block
-
-  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override {
-    auto file = shell::SystemFileSystem().OpenForReading(name);
-    if (file == nullptr || fail_reading.count(name) == 0) return file;
-    return std::make_unique<FailingAfterFirstRead>(std::move(file));
-  }
-  std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override {
-    if (refuse_writing.count(name) != 0) return nullptr;
-    return shell::SystemFileSystem().OpenForWriting(name);
-  }
-  bool Exists(const std::string& name) override { return shell::SystemFileSystem().Exists(name); }
-  bool SameFile(const std::string& a, const std::string& b) override {
-    return shell::SystemFileSystem().SameFile(a, b);
-  }
-  CopyResult CopyRest(scanner::ByteSource& from, shell::OutputFile& to) override {
-    return shell::SystemFileSystem().CopyRest(from, to);
-  }
-
- private:
-  class FailingAfterFirstRead final : public scanner::ByteSource {
-   public:
-    explicit FailingAfterFirstRead(std::unique_ptr<scanner::ByteSource> file) : file_(std::move(file)) {}
-    std::ptrdiff_t Read(char* buffer, std::size_t size) override {
-      if (reads_++ > 0) return -1;
-      return file_->Read(buffer, std::min<std::size_t>(size, 100));
-    }
-
-   private:
-    std::unique_ptr<scanner::ByteSource> file_;
-    int reads_ = 0;
-  };
-};
-
 TEST_F(JobTest, FolderThatRefusesTheBackupStopsBeforeTheOutput) {
   const std::string input = Path("prog.c").string();
   WriteFile(input, "int  x;\n");
   const Contents before = Snapshot();
   FaultyFileSystem files;
   files.refuse_writing = {input + ".Backup"};
-  tools::RecordingConsole console;
+  RecordingConsole console;
   EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 2);
-  EXPECT_EQ(console.shown(), "qmft: error: could not open " + input + ".Backup for read\n");
+  EXPECT_EQ(console.shown, "qmft: error: could not open " + input + ".Backup for read\n");
   EXPECT_EQ(Changes(before, Snapshot()), "");
 }
 
@@ -383,9 +347,9 @@ TEST_F(JobTest, StaleBackupThatCannotBeOverwrittenStopsBeforeTheOutput) {
   const Contents before = Snapshot();
   FaultyFileSystem files;
   files.refuse_writing = {input + ".Backup"};
-  tools::RecordingConsole console;
+  RecordingConsole console;
   EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 2);
-  EXPECT_EQ(console.shown(), "qmft: error: could not open " + input + ".Backup for write\n");
+  EXPECT_EQ(console.shown, "qmft: error: could not open " + input + ".Backup for write\n");
   EXPECT_EQ(Changes(before, Snapshot()), "");
 }
 
@@ -396,9 +360,9 @@ TEST_F(JobTest, CopyThatFailsPartWayStopsBeforeTheOutput) {
   const Contents before = Snapshot();
   FaultyFileSystem files;
   files.fail_reading = {input};
-  tools::RecordingConsole console;
+  RecordingConsole console;
   EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 2);
-  EXPECT_EQ(console.shown(), "qmft: error: could not open " + input + ".Backup for write\n");
+  EXPECT_EQ(console.shown, "qmft: error: could not open " + input + ".Backup for write\n");
   // Only the backup, cut short, changed; the input holds the text.
   EXPECT_EQ(Changes(before, Snapshot()), "prog.c.Backup");
   EXPECT_EQ(ReadFile(input), text);
@@ -410,9 +374,9 @@ TEST_F(JobTest, ReadErrorWhileFormattingStopsWithStatus1) {
   WriteFile(input, text);
   FaultyFileSystem files;
   files.fail_reading = {input + ".Backup"};
-  tools::RecordingConsole console;
+  RecordingConsole console;
   EXPECT_EQ(RunJob("qfmt -i" + input, files, console), 1);
-  EXPECT_EQ(console.shown(), "L0048: fread() in PCLEX scanner failed\n");
+  EXPECT_EQ(console.shown, "L0048: fread() in PCLEX scanner failed\n");
   EXPECT_EQ(ReadFile(input + ".Backup"), text);
   // The output holds what was written until the error: a prefix of the text
   // formatted in full.

@@ -1,10 +1,6 @@
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <fstream>
-#include <sstream>
 
 #include "job/format.h"
 #include "tools/token_dump.h"
@@ -51,29 +47,6 @@ std::string Tokens(std::string_view input) {
   const layout::LayoutOptions options;
   (void)job::FormatText(input, options, output, scanner::TokenLimit::kClassic, &recorder);
   return recorder.tokens();
-}
-
-TemporaryFolder::TemporaryFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "qfmttest_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
-  path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 }  // namespace qfmt::testing

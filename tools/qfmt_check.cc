@@ -28,6 +28,7 @@
 #include "tools/invariants.h"
 #include "tools/recording_console.h"
 #include "tools/run_program.h"
+#include "tools/temp_folder.h"
 
 namespace {
 
@@ -42,30 +43,10 @@ long OwnPeakMemoryKib() {
   return usage.ru_maxrss;
 }
 
-// A new folder for copies, removed at the end; no "-" in its path, which
-// stands on the job's command line.
-class WorkFolder {
- public:
-  WorkFolder() {
-    std::string pattern = (fs::temp_directory_path() / "qfmtcheck_XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~WorkFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
-  [[nodiscard]] const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 tools::JobOutcome RunJobInProcess(const std::string& name) {
   tools::RecordingConsole console;
   const int status = job::RunJob("qfmt -i" + name, shell::SystemFileSystem(), console);
-  return {status, console.shown()};
+  return {status, console.standard_error};
 }
 
 int CheckHeaders(const std::vector<std::string>& folders) {
@@ -77,7 +58,7 @@ int CheckHeaders(const std::vector<std::string>& folders) {
     }
   }
   std::sort(files.begin(), files.end());
-  const WorkFolder work;
+  const tools::TempFolder work;
   if (work.path().empty()) {
     Print("cannot make a work folder");
     return 1;
@@ -138,8 +119,8 @@ int CheckJob(const std::string& program, const std::string& file, long max_kib) 
   // command line.
   const std::string problem =
       tools::CheckJobRun(path.string(), reference, [&](const std::string&) -> tools::JobOutcome {
-        const tools::ProgramOutcome outcome = tools::RunProgram(
-            absolute_program, {"-i" + path.filename().string()}, path.parent_path().string());
+        const tools::ProgramRun outcome =
+            tools::RunProgram(absolute_program, {"-i" + path.filename().string()}, path.parent_path());
         job_kib = outcome.peak_memory_kib;
         return {outcome.status, outcome.error};
       });

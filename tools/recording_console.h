@@ -7,23 +7,36 @@
 
 namespace qfmt::tools {
 
-// Keeps the text that the system's console would write to standard error: a
-// message with a line feed unless it ends in one, other text as it is. The
-// running indication is never shown.
+// Keeps what the program shows: standard error both with each message box
+// ended by "|" (`shown`) and as the system's console writes it (a message with
+// a line feed unless it ends in one); standard output; standard input from
+// `input`. The running indication is never shown.
 class RecordingConsole final : public shell::Console {
  public:
-  void ShowMessage(std::string_view text) override {
-    shown_ += text;
-    if (text.empty() || text.back() != '\n') shown_ += '\n';
+  std::string input;           // what standard input holds
+  std::string shown;           // standard error, message boxes ended by "|"
+  std::string standard_error;  // standard error as written
+  std::string output;          // standard output
+
+  shell::FsStatus ReadInput(std::string& bytes) override {
+    bytes = input;
+    return {};
   }
-  void WriteError(std::string_view text) override { shown_ += text; }
+  bool WriteOutput(std::string_view text) override {
+    output += text;
+    return true;
+  }
+  void ShowMessage(std::string_view text) override {
+    shown += std::string(text) + "|";
+    standard_error += text;
+    if (text.empty() || text.back() != '\n') standard_error += '\n';
+  }
+  void WriteError(std::string_view text) override {
+    shown += text;
+    standard_error += text;
+  }
   void ShowRunning(std::string_view) override {}
   void HideRunning() override {}
-
-  [[nodiscard]] const std::string& shown() const { return shown_; }
-
- private:
-  std::string shown_;
 };
 
 }  // namespace qfmt::tools

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/platform.h"
+#include "tools/recording_console.h"
+#include "tools/run_program.h"
+#include "tools/temp_folder.h"
+
+// Helpers for tests that work with files: temporary folders, running an
+// executable, and platform services that fail where told to.
+namespace qfmt::testing {
+
+namespace fs = std::filesystem;
+
+[[nodiscard]] std::string ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, std::string_view bytes);
+
+// A temporary folder, running an executable, and a console that keeps what
+// the program shows: shared with the tools.
+using tools::ProgramRun;
+using tools::RecordingConsole;
+using tools::RunProgram;
+using tools::TempFolder;
+
+// Forwards to the real file system, except where told to fail.
+class FaultyFileSystem final : public shell::FileSystem {
+ public:
+  std::set<std::string> refuse_writing;    // names that cannot be opened for writing
+  std::set<std::string> fail_reading;      // names whose reads fail after the first block
+  std::set<std::string> refuse_temp_in;    // folders that allow no temporary file
+  bool fail_sync = false;                  // temporary files cannot be synced
+  bool drop_last_byte = false;             // temporary files lose their last byte
+  std::set<std::string> refuse_rename_to;  // names that cannot be renamed over
+
+  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override;
+  std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override;
+  bool Exists(const std::string& name) override;
+  CopyResult CopyRest(scanner::ByteSource& from, shell::OutputFile& to) override;
+  shell::FsStatus Inspect(const std::string& name, bool follow_links, shell::FileInfo& info) override;
+  shell::FsStatus ListFolder(const std::string& name, std::vector<shell::FolderEntry>& entries) override;
+  shell::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
+                                  shell::FileInfo& info) override;
+  shell::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
+  shell::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+                                 std::unique_ptr<shell::TempFile>& file) override;
+  shell::FsStatus Rename(const std::string& from, const std::string& to) override;
+  shell::FsStatus Remove(const std::string& name) override;
+};
+
+}  // namespace qfmt::testing

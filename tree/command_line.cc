@@ -1,0 +1,229 @@
+#include "tree/command_line.h"
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+namespace qfmt::tree {
+namespace {
+
+enum class Takes { kNothing, kValue };
+
+struct OptionSpec {
+  char short_name;  // 0: long only
+  std::string_view long_name;
+  Takes takes;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'m', "max-line-length", Takes::kValue},
+    {0, "indent", Takes::kValue},
+    {0, "brace-style", Takes::kValue},
+    {'w', "write", Takes::kNothing},
+    {'l', "list", Takes::kNothing},
+    {'d', "diff", Takes::kNothing},
+    {0, "check", Takes::kNothing},
+    {0, "once", Takes::kNothing},
+    {0, "backup", Takes::kNothing},
+    {0, "classic-limit", Takes::kNothing},
+    {'j', "jobs", Takes::kValue},
+    {'q', "quiet", Takes::kNothing},
+    {'h', "help", Takes::kNothing},
+    {0, "version", Takes::kNothing},
+};
+
+const OptionSpec* FindShort(char name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.short_name == name) return &spec;
+  }
+  return nullptr;
+}
+
+const OptionSpec* FindLong(std::string_view name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.long_name == name) return &spec;
+  }
+  return nullptr;
+}
+
+std::optional<std::int32_t> ParseCount(std::string_view text, std::int32_t low, std::int32_t high) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
+      value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// "\t" in an indentation text stands for a tab, so that it can be typed.
+std::string IndentText(std::string_view text) {
+  std::string indent;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 't') {
+      indent += '\t';
+      ++i;
+    } else {
+      indent += text[i];
+    }
+  }
+  return indent;
+}
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::string_view>& arguments) : arguments_(arguments) {}
+
+  CommandLine Parse() {
+    bool options_ended = false;
+    for (next_ = 0; next_ < arguments_.size() && result_.error.empty();) {
+      const std::string_view argument = arguments_[next_++];
+      if (options_ended || argument == "-" || !argument.starts_with('-')) {
+        result_.options.paths.emplace_back(argument);
+      } else if (argument == "--") {
+        options_ended = true;
+      } else if (argument.starts_with("--")) {
+        ParseLong(argument.substr(2));
+      } else {
+        ParseShortGroup(argument.substr(1));
+      }
+    }
+    if (result_.error.empty()) CheckCombination();
+    if (!result_.error.empty()) result_.action = CommandLine::Action::kError;
+    return result_;
+  }
+
+ private:
+  void ParseLong(std::string_view body) {
+    const std::size_t equals = body.find('=');
+    const std::string_view name = body.substr(0, equals);
+    const OptionSpec* spec = FindLong(name);
+    if (spec == nullptr) return Fail("unknown option '--" + std::string(name) + "'");
+    if (spec->takes == Takes::kNothing) {
+      if (equals != std::string_view::npos)
+        return Fail("option '--" + std::string(name) + "' takes no value");
+      return Apply(*spec, {});
+    }
+    if (equals != std::string_view::npos) return Apply(*spec, body.substr(equals + 1));
+    if (next_ == arguments_.size()) return Fail("option '--" + std::string(name) + "' needs a value");
+    Apply(*spec, arguments_[next_++]);
+  }
+
+  // "-wl", "-m60", "-m 60", "-wj2".
+  void ParseShortGroup(std::string_view group) {
+    for (std::size_t i = 0; i < group.size() && result_.error.empty(); ++i) {
+      const OptionSpec* spec = FindShort(group[i]);
+      if (spec == nullptr) return Fail("unknown option '-" + std::string(1, group[i]) + "'");
+      if (spec->takes == Takes::kNothing) {
+        Apply(*spec, {});
+        continue;
+      }
+      if (i + 1 < group.size()) return Apply(*spec, group.substr(i + 1));
+      if (next_ == arguments_.size()) return Fail("option '-" + std::string(1, group[i]) + "' needs a value");
+      return Apply(*spec, arguments_[next_++]);
+    }
+  }
+
+  void Apply(const OptionSpec& spec, std::string_view value) {
+    TreeOptions& options = result_.options;
+    const std::string_view name = spec.long_name;
+    if (name == "max-line-length") {
+      const auto length = ParseCount(value, 0, INT32_MAX);
+      if (!length)
+        return Fail("--max-line-length needs a whole number of 0 or more, not '" + std::string(value) + "'");
+      options.layout.max_line_length = *length;
+    } else if (name == "indent") {
+      options.layout.indent_string = IndentText(value);
+    } else if (name == "brace-style") {
+      if (value != "attach" && value != "break") {
+        return Fail("--brace-style is 'attach' or 'break', not '" + std::string(value) + "'");
+      }
+      options.layout.brace_style = value == "attach" ? 1 : 0;
+    } else if (name == "jobs") {
+      const auto jobs = ParseCount(value, 1, kMaxJobs);
+      if (!jobs)
+        return Fail("--jobs needs a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                    std::string(value) + "'");
+      options.jobs = *jobs;
+    } else if (name == "write") {
+      options.write = true;
+    } else if (name == "list") {
+      options.list = true;
+    } else if (name == "diff") {
+      options.diff = true;
+    } else if (name == "check") {
+      options.check = true;
+    } else if (name == "once") {
+      options.once = true;
+    } else if (name == "backup") {
+      options.backup = true;
+    } else if (name == "classic-limit") {
+      options.classic_limit = true;
+    } else if (name == "quiet") {
+      options.quiet = true;
+    } else if (name == "help") {
+      result_.action = CommandLine::Action::kHelp;
+    } else if (name == "version") {
+      result_.action = CommandLine::Action::kVersion;
+    }
+  }
+
+  void CheckCombination() {
+    TreeOptions& options = result_.options;
+    if (options.paths.size() == 1 && options.paths.front() == "-") options.paths.clear();
+    for (const std::string& path : options.paths) {
+      if (path == "-") return Fail("'-' (standard input) cannot stand beside other paths");
+    }
+    if (options.write && options.reads_standard_input())
+      return Fail("--write needs paths of files or folders");
+    if (options.backup && !options.write) return Fail("--backup goes with --write");
+  }
+
+  void Fail(std::string error) { result_.error = std::move(error); }
+
+  static constexpr std::int32_t kMaxJobs = 1024;
+  const std::vector<std::string_view>& arguments_;
+  std::size_t next_ = 0;
+  CommandLine result_;
+};
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
+  return Parser(arguments).Parse();
+}
+
+std::string HelpText() {
+  return "usage: qfmt-tree [OPTIONS] [PATH...]\n"
+         "\n"
+         "Formats the C and C++ files (.c .h .cc .cpp .cxx .c++ .hh .hpp .hxx .h++\n"
+         ".inl .ipp .tcc) among the paths and in the folders among them; hidden files\n"
+         "and folders and links to folders are skipped, other names passed over.\n"
+         "Without a path, or with '-', reads standard input and writes the formatted\n"
+         "text to standard output.\n"
+         "\n"
+         "Each text is settled: formatted again until a text repeats.\n"
+         "\n"
+         "Style:\n"
+         "  -m, --max-line-length N   break lines longer than N (default 80)\n"
+         "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
+         "      --brace-style STYLE   attach (default) or break\n"
+         "Modes (by default the formatted text goes to standard output):\n"
+         "  -w, --write               rewrite changed files in place, safely\n"
+         "  -l, --list                name the files whose formatting differs\n"
+         "  -d, --diff                print a unified diff for each changed file\n"
+         "      --check               as --list; for CI\n"
+         "Other:\n"
+         "      --once                one classic pass instead of settling\n"
+         "      --backup              with --write, also keep the classic NAME.Backup copy\n"
+         "      --classic-limit       keep the 512-byte token limit: such files are errors\n"
+         "  -j, --jobs N              files formatted at once (default: one per core)\n"
+         "  -q, --quiet               no summary line\n"
+         "  -h, --help                this text\n"
+         "      --version             the version\n"
+         "\n"
+         "Exit status: 0 all well; 1 with --list or --check when a file would change;\n"
+         "2 when a file had an error; 64 for a bad command line.\n";
+}
+
+}  // namespace qfmt::tree

@@ -1,0 +1,86 @@
+#include "tree/file_formatter.h"
+
+#include "tree/safe_write.h"
+#include "tree/unified_diff.h"
+
+namespace qfmt::tree {
+namespace {
+
+// Names in diff headers: "a/src/x.c" for "./src/x.c" and for "/src/x.c".
+std::string_view DiffName(std::string_view path) {
+  for (;;) {
+    if (path.starts_with("./")) {
+      path.remove_prefix(2);
+    } else if (path.starts_with('/')) {
+      path.remove_prefix(1);
+    } else {
+      return path;
+    }
+  }
+}
+
+std::string FailureText(const SettleResult& result) {
+  if (result.status == SettleStatus::kNoRepetition) {
+    return "no settled text after " + std::to_string(result.passes) + " passes";
+  }
+  if (result.failure != scanner::ScanFailure::kBufferOverflow)
+    return std::string(scanner::FailureMessage(result.failure));
+  std::string text = "token longer than 512 bytes at line " + std::to_string(result.position.line) +
+                     ", column " + std::to_string(result.position.column);
+  // Only the first pass reads the file's own text.
+  if (result.passes > 1)
+    text += " of the text after " + std::to_string(result.passes - 1) + " formatting passes";
+  return text;
+}
+
+}  // namespace
+
+FileFormatter::FileFormatter(const TreeOptions& options, shell::FileSystem& files)
+    : options_(options),
+      files_(files),
+      pass_(options.layout,
+            options.classic_limit ? scanner::TokenLimit::kClassic : scanner::TokenLimit::kLifted) {}
+
+std::string FileFormatter::Format(std::string_view text) {
+  const SettleResult result = options_.once ? settler_.Once(text, pass_) : settler_.Settle(text, pass_);
+  return result.status == SettleStatus::kSettled ? std::string() : FailureText(result);
+}
+
+void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) const {
+  if (options_.prints_text()) {
+    outcome.output.assign(settler_.text());
+  } else if (options_.diff && outcome.changed) {
+    AppendUnifiedDiff(text, settler_.text(), "a/" + std::string(DiffName(label)),
+                      "b/" + std::string(DiffName(label)), outcome.output);
+  }
+}
+
+FileOutcome FileFormatter::FormatFile(const std::string& path) {
+  FileOutcome outcome;
+  shell::FileInfo info;
+  if (const shell::FsStatus status = files_.ReadRegularFile(path, text_, info); !status.ok()) {
+    outcome.error = status.error == shell::kNotRegularFile ? status.error : "cannot read: " + status.error;
+    return outcome;
+  }
+  outcome.bytes = static_cast<std::int64_t>(text_.size());
+  outcome.error = Format(text_);
+  if (!outcome.error.empty()) return outcome;
+  outcome.changed = settler_.text() != text_;
+  Present(text_, path, outcome);
+  if (options_.write && outcome.changed) {
+    outcome.error = ReplaceFile(files_, path, info, settler_.text(), options_.backup, scratch_).error;
+  }
+  return outcome;
+}
+
+FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label) {
+  FileOutcome outcome;
+  outcome.bytes = static_cast<std::int64_t>(text.size());
+  outcome.error = Format(text);
+  if (!outcome.error.empty()) return outcome;
+  outcome.changed = settler_.text() != text;
+  Present(text, label, outcome);
+  return outcome;
+}
+
+}  // namespace qfmt::tree

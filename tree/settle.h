@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "job/format.h"
+#include "layout/layout.h"
+#include "scanner/engine.h"
+
+namespace qfmt::tree {
+
+// One formatting pass over a text held in memory.
+class TextPass {
+ public:
+  virtual ~TextPass() = default;
+  // Replaces `output` with the text that the pass makes of `input`.
+  [[nodiscard]] virtual job::FormatResult Run(std::string_view input, std::string& output) = 0;
+};
+
+// The classic pass, with its options and token limit.
+class ClassicPass final : public TextPass {
+ public:
+  ClassicPass(layout::LayoutOptions options, scanner::TokenLimit limit)
+      : options_(std::move(options)), limit_(limit) {}
+  [[nodiscard]] job::FormatResult Run(std::string_view input, std::string& output) override {
+    output.clear();
+    return job::FormatText(input, options_, output, limit_);
+  }
+
+ private:
+  layout::LayoutOptions options_;
+  scanner::TokenLimit limit_;
+};
+
+inline constexpr int kMaxPasses = 16;
+
+enum class SettleStatus {
+  kSettled,       // text() holds the result
+  kScanFailed,    // a pass stopped: `failure`, and for an overflow `position`
+  kNoRepetition,  // no text repeated within the allowed passes
+};
+
+struct SettleResult {
+  SettleStatus status = SettleStatus::kSettled;
+  int passes = 0;  // passes run, the failing one included
+  scanner::ScanFailure failure = scanner::ScanFailure::kNone;
+  // After an overflow: where the token that was too long begins, in the text
+  // that the failing pass read (the file's own text when passes is 1).
+  job::TextPosition position;
+};
+
+// Line and column of the token that an attempt beginning at `attempt_offset`
+// (CR LF counted as one byte) was reading: the blanks, tabs and line feeds
+// the attempt began with are skipped, because a comment token carries them.
+[[nodiscard]] job::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offset);
+
+// Formats texts to their settled form; see note [settling]. Buffers are kept
+// from one call to the next, so one settler per thread serves many files.
+class Settler {
+ public:
+  // Applies `pass` to `input` again and again, and stops at the first text
+  // that equals an earlier text of that sequence, `input` included; that text
+  // is the result. After `max_passes` passes without a repetition: kNoRepetition.
+  [[nodiscard]] SettleResult Settle(std::string_view input, TextPass& pass, int max_passes = kMaxPasses);
+  // Applies `pass` exactly once.
+  [[nodiscard]] SettleResult Once(std::string_view input, TextPass& pass);
+  // The result of the last successful call; valid until the next call.
+  [[nodiscard]] std::string_view text() const { return result_; }
+
+ private:
+  struct Fingerprint {
+    std::size_t size = 0;
+    std::size_t hash = 0;
+    bool operator==(const Fingerprint&) const = default;
+  };
+  static Fingerprint FingerprintOf(std::string_view text);
+
+  // Text k of the sequence while it is held: the input, or one of the last three.
+  [[nodiscard]] std::string_view Held(int k) const;
+  [[nodiscard]] bool EqualsEarlier(int j, int k, std::string_view text, TextPass& pass);
+  [[nodiscard]] SettleResult Failure(const job::FormatResult& result, int pass_number,
+                                     std::string_view pass_input) const;
+
+  std::string_view input_;
+  std::array<std::string, 3> recent_;   // text k in recent_[k % 3]
+  std::array<std::string, 2> scratch_;  // texts made again, rarely needed
+  std::vector<Fingerprint> fingerprints_;
+  std::string_view result_;
+};
+
+}  // namespace qfmt::tree

@@ -4,6 +4,13 @@
 
 namespace qfmt::job {
 
+bool SameFile(shell::FileSystem& files, const std::string& a, const std::string& b) {
+  shell::FileInfo first;
+  shell::FileInfo second;
+  return files.Inspect(a, true, first).ok() && files.Inspect(b, true, second).ok() &&
+         first.device == second.device && first.inode == second.inode;
+}
+
 Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std::string& destination) {
   Backup backup;
   auto input = files.OpenForReading(source);
@@ -11,6 +18,13 @@ Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std
   // An input that stands but cannot be read is never copied; the backup
   // that may stand under the name is left as it is.
   if (input == nullptr && source_exists) {
+    backup.result = BackupResult::kStale;
+    return backup;
+  }
+
+  // A destination that is the source under another name (a link) would be
+  // emptied by its opening, and the source with it.
+  if (source_exists && SameFile(files, source, destination)) {
     backup.result = BackupResult::kStale;
     return backup;
   }

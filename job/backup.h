@@ -20,6 +20,10 @@ struct Backup {
   layout::LineEnds line_ends = layout::LineEnds::kLf;  // of the bytes copied
 };
 
+// True when both names reach one existing file, through links or other
+// spellings of its path.
+[[nodiscard]] bool SameFile(shell::FileSystem& files, const std::string& a, const std::string& b);
+
 // Copies the file `source` to `destination` byte for byte. A missing source
 // leaves an empty destination, as the copy of nothing.
 [[nodiscard]] Backup MakeBackup(shell::FileSystem& files, const std::string& source,

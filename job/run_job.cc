@@ -15,7 +15,8 @@ int ShowUsage(shell::Console& console) {
 }
 
 // The output file (by default the input itself) is opened, and so truncated,
-// only after the backup holds the input and has been opened for reading.
+// only after the backup holds the input and has been opened for reading, and
+// never when it is the backup itself.
 int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Console& console) {
   const ParsedOptions parsed = ParseOptions(command_line);
   // The indentation message comes before the test for an input name.
@@ -36,7 +37,8 @@ int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Conso
     console.WriteError(OpenErrorLine(backup_name, "read"));
     return kExitOpenError;
   }
-  auto output = files.OpenForWriting(output_name);
+  // An output that is the backup would empty the text being read.
+  auto output = SameFile(files, output_name, backup_name) ? nullptr : files.OpenForWriting(output_name);
   if (output == nullptr) {
     console.WriteError(OpenErrorLine(output_name, "write"));
     return kExitOpenError;

@@ -32,7 +32,10 @@ void Layout::EmitNewline() {
   state_.newline_pending = 0;
 }
 
+// An empty unit writes nothing at any depth; skipping the loop keeps deep
+// nesting linear.
 void Layout::WriteIndent(std::int32_t units) {
+  if (options_.indent_string.empty()) return;
   for (; units >= kIndentRunUnits; units -= kIndentRunUnits) writer_.Write(indent_run_);
   if (units > 0) {
     writer_.Write(std::string_view(indent_run_)

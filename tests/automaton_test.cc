@@ -12,6 +12,7 @@
 #include "scanner/condition.h"
 #include "scanner/generator/rule_file.h"
 #include "tests/golden_cases.h"
+#include "tests/test_support.h"
 #include "tools/token_dump.h"
 
 // The generated automaton against a plain, slow matcher that applies the

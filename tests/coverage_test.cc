@@ -6,6 +6,7 @@
 #include "job/format.h"
 #include "rule_tables.h"
 #include "tests/golden_cases.h"
+#include "tests/test_support.h"
 
 namespace qfmt::testing {
 namespace {

@@ -8,6 +8,7 @@
 #include "scanner/input.h"
 #include "tests/golden_cases.h"
 #include "tests/test_support.h"
+#include "tools/invariants.h"
 
 namespace qfmt::testing {
 namespace {
@@ -169,22 +170,6 @@ TEST(EngineTest, ReadErrorStopsTheScan) {
   EXPECT_EQ(output, expected);
 }
 
-// Hands out its bytes a few at a time, to move every block boundary.
-class TrickleSource final : public scanner::ByteSource {
- public:
-  TrickleSource(std::string_view bytes, std::size_t step) : bytes_(bytes), step_(step) {}
-  std::ptrdiff_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = std::min({size, step_, bytes_.size()});
-    bytes_.copy(buffer, n);
-    bytes_.remove_prefix(n);
-    return static_cast<std::ptrdiff_t>(n);
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t step_;
-};
-
 std::string ReadAll(scanner::ByteSource& source, std::vector<std::ptrdiff_t>* counts = nullptr) {
   scanner::LineEndReader reader(source);
   std::string out;
@@ -199,7 +184,8 @@ std::string ReadAll(scanner::ByteSource& source, std::vector<std::ptrdiff_t>* co
 TEST(LineEndReaderTest, CrLfBecomesLfWhereverTheReadsSplitIt) {
   const std::string input = "a\r\nb\r\r\nc\rd\r";
   for (const std::size_t step : {1, 2, 3, 64}) {
-    TrickleSource source(input, step);
+    scanner::MemorySource bytes(input);
+    tools::ChunkedSource source(bytes, step);
     EXPECT_EQ(ReadAll(source), "a\nb\r\nc\rd\r") << step;
   }
 }
@@ -207,7 +193,8 @@ TEST(LineEndReaderTest, CrLfBecomesLfWhereverTheReadsSplitIt) {
 TEST(LineEndReaderTest, ReadsAreFullUntilTheEnd) {
   std::string input;
   for (int i = 0; i < 300; ++i) input += "line\r\n";
-  TrickleSource source(input, 7);
+  scanner::MemorySource bytes(input);
+  tools::ChunkedSource source(bytes, 7);
   std::vector<std::ptrdiff_t> counts;
   const std::string text = ReadAll(source, &counts);
   EXPECT_EQ(text.size(), 1500u);

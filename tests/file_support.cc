@@ -1,10 +1,6 @@
 #include "tests/file_support.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -21,53 +17,6 @@ std::string ReadFile(const fs::path& path) {
 void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
-}
-
-namespace {
-fs::path MakeTempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "qfmttest_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-  return pattern;
-}
-}  // namespace
-
-TempFolder::TempFolder() : path_(MakeTempFolder()) {}
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-// posix_spawn rather than fork: no copy of a large test process for each run.
-ProgramRun RunProgram(const std::string& binary, const std::vector<std::string>& arguments,
-                      const fs::path& folder, std::string_view input) {
-  // The streams go through files of a folder of their own, outside `folder`.
-  const TempFolder streams;
-  const fs::path in = streams / "in", out = streams / "out", err = streams / "err";
-  WriteFile(in, input);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(binary.c_str()));
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  ProgramRun run;
-  pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << binary;
-    return run;
-  }
-  int wait_status = 0;
-  ::waitpid(pid, &wait_status, 0);
-  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-  run.out = ReadFile(out);
-  run.error = ReadFile(err);
-  return run;
 }
 
 namespace {

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "shell/platform.h"
+#include "tools/recording_console.h"
+#include "tools/run_program.h"
+#include "tools/temp_folder.h"
 
 // Helpers for tests that work with files: temporary folders, running an
 // executable, and platform services that fail where told to.
@@ -17,32 +20,12 @@ namespace fs = std::filesystem;
 [[nodiscard]] std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, std::string_view bytes);
 
-// A new folder under the system's temporary folder, removed with everything
-// in it at the end of the test. Its name holds no "-" (the classic command
-// line would read one as a marker).
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  [[nodiscard]] const fs::path& path() const { return path_; }
-  [[nodiscard]] fs::path operator/(std::string_view name) const { return path_ / name; }
-
- private:
-  fs::path path_;
-};
-
-struct ProgramRun {
-  int status = -1;    // the exit status; -1 when it did not exit normally
-  std::string out;    // standard output
-  std::string error;  // standard error
-};
-
-// Runs `binary` with `arguments` in `folder`, `input` on standard input.
-[[nodiscard]] ProgramRun RunProgram(const std::string& binary, const std::vector<std::string>& arguments,
-                                    const fs::path& folder, std::string_view input = {});
+// A temporary folder, running an executable, and a console that keeps what
+// the program shows: shared with the tools.
+using tools::ProgramRun;
+using tools::RecordingConsole;
+using tools::RunProgram;
+using tools::TempFolder;
 
 // Forwards to the real file system, except where told to fail.
 class FaultyFileSystem final : public shell::FileSystem {
@@ -67,27 +50,6 @@ class FaultyFileSystem final : public shell::FileSystem {
                                  std::unique_ptr<shell::TempFile>& file) override;
   shell::FsStatus Rename(const std::string& from, const std::string& to) override;
   shell::FsStatus Remove(const std::string& name) override;
-};
-
-// Keeps what the program shows; message boxes end in "|".
-class RecordingConsole final : public shell::Console {
- public:
-  std::string input;   // what standard input holds
-  std::string shown;   // standard error
-  std::string output;  // standard output
-
-  shell::FsStatus ReadInput(std::string& bytes) override {
-    bytes = input;
-    return {};
-  }
-  bool WriteOutput(std::string_view text) override {
-    output += text;
-    return true;
-  }
-  void ShowMessage(std::string_view text) override { shown += std::string(text) + "|"; }
-  void WriteError(std::string_view text) override { shown += text; }
-  void ShowRunning(std::string_view) override {}
-  void HideRunning() override {}
 };
 
 }  // namespace qfmt::testing

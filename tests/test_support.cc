@@ -15,10 +15,7 @@ std::string FormatToString(std::string_view input, const GoldenOptions& options)
   return output;
 }
 
-std::string Escaped(std::string_view bytes) {
-  const std::string described = tools::DescribeToken(0, bytes);
-  return described.substr(2);  // without "0:"
-}
+std::string Escaped(std::string_view bytes) { return tools::EscapedBytes(bytes); }
 
 void ExpectFormats(std::string_view input, std::string_view expected, const GoldenOptions& options,
                    std::source_location where) {

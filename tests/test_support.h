@@ -5,19 +5,9 @@
 #include <string_view>
 
 #include "layout/layout.h"
+#include "tests/golden_options.h"
 
 namespace qfmt::testing {
-
-// Options by name, for tables of cases.
-struct GoldenOptions {
-  int max_line_length = 80;
-  std::string_view indent_string = "   ";
-  int brace_style = 1;
-
-  [[nodiscard]] layout::LayoutOptions ToLayout() const {
-    return {max_line_length, std::string(indent_string), brace_style};
-  }
-};
 
 // The output of one run over `input` (the final line break included).
 [[nodiscard]] std::string FormatToString(std::string_view input, const GoldenOptions& options = {});

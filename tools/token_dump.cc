@@ -47,6 +47,8 @@ std::string DescribeToken(int rule, std::string_view bytes) {
   return out;
 }
 
+std::string EscapedBytes(std::string_view bytes) { return DescribeToken(0, bytes).substr(2); }
+
 void TokenRecorder::OnToken(int rule, std::string_view bytes) {
   if (!tokens_.empty()) tokens_ += ' ';
   tokens_ += DescribeToken(rule, bytes);

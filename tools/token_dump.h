@@ -11,6 +11,10 @@ namespace qfmt::tools {
 // outside printable ASCII, written as \n, \t, \r, \\ and \xNN.
 [[nodiscard]] std::string DescribeToken(int rule, std::string_view bytes);
 
+// Bytes as DescribeToken shows them, without the rule number: as they are
+// when printable, otherwise in single quotes with escapes.
+[[nodiscard]] std::string EscapedBytes(std::string_view bytes);
+
 // Collects the tokens of a run as one line of descriptions, blank-separated.
 class TokenRecorder final : public scanner::TokenObserver {
  public:

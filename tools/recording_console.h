@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "shell/platform.h"
+
+namespace qfmt::tools {
+
+// Keeps what the program shows: standard error both with each message box
+// ended by "|" (`shown`) and as the system's console writes it (a message with
+// a line feed unless it ends in one); standard output; standard input from
+// `input`. The running indication is never shown.
+class RecordingConsole final : public shell::Console {
+ public:
+  std::string input;           // what standard input holds
+  std::string shown;           // standard error, message boxes ended by "|"
+  std::string standard_error;  // standard error as written
+  std::string output;          // standard output
+
+  shell::FsStatus ReadInput(std::string& bytes) override {
+    bytes = input;
+    return {};
+  }
+  bool WriteOutput(std::string_view text) override {
+    output += text;
+    return true;
+  }
+  void ShowMessage(std::string_view text) override {
+    shown += std::string(text) + "|";
+    standard_error += text;
+    if (text.empty() || text.back() != '\n') standard_error += '\n';
+  }
+  void WriteError(std::string_view text) override {
+    shown += text;
+    standard_error += text;
+  }
+  void ShowRunning(std::string_view) override {}
+  void HideRunning() override {}
+};
+
+}  // namespace qfmt::tools

@@ -34,7 +34,7 @@ void BM_ReadOnly(benchmark::State& state) {
     qfmt::scanner::LineEndReader reader(source);
     while (reader.Read(block.data(), block.size()) > 0) benchmark::DoNotOptimize(block.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
 BENCHMARK(BM_ReadOnly)->Unit(benchmark::kMillisecond);
 
@@ -47,7 +47,7 @@ void BM_Scanner(benchmark::State& state) {
     qfmt::scanner::Engine engine(reader);
     while (engine.NextToken() > 0) ++tokens;
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
   state.counters["tokens"] = benchmark::Counter(static_cast<double>(tokens), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Scanner)->Unit(benchmark::kMillisecond);
@@ -61,7 +61,7 @@ void BM_ScannerAndLayout(benchmark::State& state) {
     const auto result = qfmt::job::Format(source, sink, qfmt::layout::LineEnds::kLf, options);
     benchmark::DoNotOptimize(result);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
 BENCHMARK(BM_ScannerAndLayout)->Unit(benchmark::kMillisecond);
 

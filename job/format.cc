@@ -8,10 +8,10 @@ namespace {
 // Everything one run needs, allocated once per run.
 struct Run {
   Run(scanner::ByteSource& input, layout::ByteSink& output, layout::LineEnds line_ends,
-      const layout::LayoutOptions& options, scanner::TokenLimit limit)
-      : reader(input),
+      const layout::LayoutOptions& options, scanner::TokenLimit limit, RunBuffers& buffers)
+      : reader(input, buffers.read_block),
         engine(reader, limit),
-        writer(output, line_ends),
+        writer(output, line_ends, buffers.write_buffer),
         layout(options, writer),
         actions(engine, layout) {}
 
@@ -26,8 +26,10 @@ struct Run {
 
 FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output, layout::LineEnds line_ends,
                     const layout::LayoutOptions& options, scanner::TokenLimit limit,
-                    scanner::TokenObserver* observer) {
-  const auto run = std::make_unique<Run>(input, output, line_ends, options, limit);
+                    scanner::TokenObserver* observer, RunBuffers* buffers) {
+  RunBuffers own_buffers;
+  const auto run = std::make_unique<Run>(input, output, line_ends, options, limit,
+                                         buffers != nullptr ? *buffers : own_buffers);
   FormatResult result;
   result.failure = scanner::ScanInput(run->engine, run->actions, observer);
   if (result.failure == scanner::ScanFailure::kNone) run->layout.EmitNewline();
@@ -39,12 +41,12 @@ FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output, layout
 }
 
 FormatResult FormatText(std::string_view input, const layout::LayoutOptions& options, std::string& output,
-                        scanner::TokenLimit limit, scanner::TokenObserver* observer) {
+                        scanner::TokenLimit limit, scanner::TokenObserver* observer, RunBuffers* buffers) {
   layout::LineEndDetector detector;
   detector.Feed(input);
   scanner::MemorySource source(input);
   layout::StringSink sink(output);
-  return Format(source, sink, detector.line_ends(), options, limit, observer);
+  return Format(source, sink, detector.line_ends(), options, limit, observer, buffers);
 }
 
 TextPosition PositionOf(std::string_view input, std::int64_t offset) {

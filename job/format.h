@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "layout/layout.h"
 #include "layout/output_writer.h"
@@ -21,6 +22,13 @@ struct FormatResult {
   bool write_failed = false;
 };
 
+// The large buffers of a run, kept by a caller that makes many runs, so that a
+// run allocates (and the allocator returns) nothing big.
+struct RunBuffers {
+  std::vector<char> read_block;
+  std::vector<char> write_buffer;
+};
+
 // One formatting run: scans the whole input, letting the rule actions write the
 // laid-out text, then writes the final line break. After a fatal scanner
 // failure the output holds what was written up to then. Each call has state of
@@ -28,13 +36,14 @@ struct FormatResult {
 [[nodiscard]] FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output,
                                   layout::LineEnds line_ends, const layout::LayoutOptions& options,
                                   scanner::TokenLimit limit = scanner::TokenLimit::kClassic,
-                                  scanner::TokenObserver* observer = nullptr);
+                                  scanner::TokenObserver* observer = nullptr, RunBuffers* buffers = nullptr);
 
 // Formats bytes held in memory; line ends follow the input's first line feed.
 [[nodiscard]] FormatResult FormatText(std::string_view input, const layout::LayoutOptions& options,
                                       std::string& output,
                                       scanner::TokenLimit limit = scanner::TokenLimit::kClassic,
-                                      scanner::TokenObserver* observer = nullptr);
+                                      scanner::TokenObserver* observer = nullptr,
+                                      RunBuffers* buffers = nullptr);
 
 // Line and column (both from 1, columns in bytes) of an offset that counts
 // each CR LF of `input` as one byte, such as FormatResult::failure_offset.

@@ -18,8 +18,10 @@ void LineEndDetector::Feed(std::string_view bytes) {
   decided_ = true;
 }
 
-OutputWriter::OutputWriter(ByteSink& sink, LineEnds line_ends)
-    : sink_(sink), line_ends_(line_ends), buffer_(kBufferSize) {}
+OutputWriter::OutputWriter(ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer)
+    : sink_(sink), line_ends_(line_ends), buffer_(buffer) {
+  if (buffer_.size() < kBufferSize) buffer_.resize(kBufferSize);
+}
 
 void OutputWriter::Append(std::string_view bytes) {
   while (!bytes.empty()) {

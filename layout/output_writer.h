@@ -52,7 +52,9 @@ class LineEndDetector {
 // later output is dropped and failed() reports it.
 class OutputWriter {
  public:
-  OutputWriter(ByteSink& sink, LineEnds line_ends);
+  OutputWriter(ByteSink& sink, LineEnds line_ends) : OutputWriter(sink, line_ends, own_buffer_) {}
+  // Writes through a buffer that the caller keeps from one run to the next.
+  OutputWriter(ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
 
@@ -106,7 +108,8 @@ class OutputWriter {
 
   ByteSink& sink_;
   LineEnds line_ends_;
-  std::vector<char> buffer_;
+  std::vector<char> own_buffer_;  // unused when the buffer is lent
+  std::vector<char>& buffer_;
   std::size_t used_ = 0;
   bool failed_ = false;
 };

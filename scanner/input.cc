@@ -14,7 +14,9 @@ std::ptrdiff_t MemorySource::Read(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-LineEndReader::LineEndReader(ByteSource& source) : source_(source), block_(kBlockSize) {}
+LineEndReader::LineEndReader(ByteSource& source, std::vector<char>& block) : source_(source), block_(block) {
+  if (block_.size() < kBlockSize) block_.resize(kBlockSize);
+}
 
 // Keeps at least two bytes available when the source has them, so that a CR
 // at the end of one source read can see the LF at the start of the next.

@@ -30,7 +30,11 @@ class MemorySource final : public ByteSource {
 // 512-byte reads see the same block boundaries whatever the source.
 class LineEndReader {
  public:
-  explicit LineEndReader(ByteSource& source);
+  explicit LineEndReader(ByteSource& source) : LineEndReader(source, own_block_) {}
+  // Reads through a block that the caller keeps from one run to the next.
+  LineEndReader(ByteSource& source, std::vector<char>& block);
+  LineEndReader(const LineEndReader&) = delete;
+  LineEndReader& operator=(const LineEndReader&) = delete;
 
   // Returns the count read, 0 at the end of the input, -1 on a read error.
   [[nodiscard]] std::ptrdiff_t Read(char* destination, std::size_t size);
@@ -39,7 +43,8 @@ class LineEndReader {
   bool FillBlock();
 
   ByteSource& source_;
-  std::vector<char> block_;
+  std::vector<char> own_block_;  // unused when the block is lent
+  std::vector<char>& block_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool source_ended_ = false;

@@ -27,12 +27,13 @@ class ClassicPass final : public TextPass {
       : options_(std::move(options)), limit_(limit) {}
   [[nodiscard]] job::FormatResult Run(std::string_view input, std::string& output) override {
     output.clear();
-    return job::FormatText(input, options_, output, limit_);
+    return job::FormatText(input, options_, output, limit_, nullptr, &buffers_);
   }
 
  private:
   layout::LayoutOptions options_;
   scanner::TokenLimit limit_;
+  job::RunBuffers buffers_;
 };
 
 inline constexpr int kMaxPasses = 16;

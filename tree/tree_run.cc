@@ -43,13 +43,17 @@ class OutcomeQueue {
   }
 
   void Deliver(std::size_t index, FileOutcome outcome) {
+    bool awaited = false;
     {
       const std::lock_guard lock(mutex_);
       done_bytes_ += outcome.bytes;
       ++done_;
       outcomes_[index] = std::move(outcome);
+      awaited = index == taken_;
     }
-    ready_.notify_all();
+    // The printer only ever waits for the next file in order: waking it for
+    // any other costs a context switch per file.
+    if (awaited) ready_.notify_one();
   }
 
   // Waits at most `timeout` for the outcome of file `index` and takes it.
@@ -60,7 +64,7 @@ class OutcomeQueue {
     outcomes_[index].reset();
     taken_ = index + 1;
     lock.unlock();
-    room_.notify_all();
+    if (window_ < outcomes_.size()) room_.notify_all();  // workers wait for room only then
     return outcome;
   }
 

@@ -49,10 +49,14 @@ class OutcomeQueue {
       done_bytes_ += outcome.bytes;
       ++done_;
       outcomes_[index] = std::move(outcome);
-      awaited = index == taken_;
+      // The printer only ever waits for the next file in order, and waking it
+      // costs a context switch: wake it once a batch is ready for it (or
+      // everything is done), not for every file.
+      const std::size_t batch = std::max<std::size_t>(1, std::min<std::size_t>(64, window_ / 2));
+      const auto delivered = static_cast<std::size_t>(done_);
+      awaited =
+          outcomes_[taken_].has_value() && (delivered >= taken_ + batch || delivered == outcomes_.size());
     }
-    // The printer only ever waits for the next file in order: waking it for
-    // any other costs a context switch per file.
     if (awaited) ready_.notify_one();
   }
 

@@ -9,13 +9,13 @@ namespace {
 
 enum class Takes { kNothing, kValue };
 
-struct OptionSpec {
+struct OptionForm {
   char short_name;  // 0: long only
   std::string_view long_name;
   Takes takes;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionForm kOptions[] = {
     {'m', "max-line-length", Takes::kValue},
     {0, "indent", Takes::kValue},
     {0, "brace-style", Takes::kValue},
@@ -32,16 +32,16 @@ constexpr OptionSpec kOptions[] = {
     {0, "version", Takes::kNothing},
 };
 
-const OptionSpec* FindShort(char name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.short_name == name) return &spec;
+const OptionForm* FindShort(char name) {
+  for (const OptionForm& option : kOptions) {
+    if (option.short_name == name) return &option;
   }
   return nullptr;
 }
 
-const OptionSpec* FindLong(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.long_name == name) return &spec;
+const OptionForm* FindLong(std::string_view name) {
+  for (const OptionForm& option : kOptions) {
+    if (option.long_name == name) return &option;
   }
   return nullptr;
 }
@@ -97,36 +97,36 @@ class Parser {
   void ParseLong(std::string_view body) {
     const std::size_t equals = body.find('=');
     const std::string_view name = body.substr(0, equals);
-    const OptionSpec* spec = FindLong(name);
-    if (spec == nullptr) return Fail("unknown option '--" + std::string(name) + "'");
-    if (spec->takes == Takes::kNothing) {
+    const OptionForm* option = FindLong(name);
+    if (option == nullptr) return Fail("unknown option '--" + std::string(name) + "'");
+    if (option->takes == Takes::kNothing) {
       if (equals != std::string_view::npos)
         return Fail("option '--" + std::string(name) + "' takes no value");
-      return Apply(*spec, {});
+      return Apply(*option, {});
     }
-    if (equals != std::string_view::npos) return Apply(*spec, body.substr(equals + 1));
+    if (equals != std::string_view::npos) return Apply(*option, body.substr(equals + 1));
     if (next_ == arguments_.size()) return Fail("option '--" + std::string(name) + "' needs a value");
-    Apply(*spec, arguments_[next_++]);
+    Apply(*option, arguments_[next_++]);
   }
 
   // "-wl", "-m60", "-m 60", "-wj2".
   void ParseShortGroup(std::string_view group) {
     for (std::size_t i = 0; i < group.size() && result_.error.empty(); ++i) {
-      const OptionSpec* spec = FindShort(group[i]);
-      if (spec == nullptr) return Fail("unknown option '-" + std::string(1, group[i]) + "'");
-      if (spec->takes == Takes::kNothing) {
-        Apply(*spec, {});
+      const OptionForm* option = FindShort(group[i]);
+      if (option == nullptr) return Fail("unknown option '-" + std::string(1, group[i]) + "'");
+      if (option->takes == Takes::kNothing) {
+        Apply(*option, {});
         continue;
       }
-      if (i + 1 < group.size()) return Apply(*spec, group.substr(i + 1));
+      if (i + 1 < group.size()) return Apply(*option, group.substr(i + 1));
       if (next_ == arguments_.size()) return Fail("option '-" + std::string(1, group[i]) + "' needs a value");
-      return Apply(*spec, arguments_[next_++]);
+      return Apply(*option, arguments_[next_++]);
     }
   }
 
-  void Apply(const OptionSpec& spec, std::string_view value) {
+  void Apply(const OptionForm& option, std::string_view value) {
     TreeOptions& options = result_.options;
-    const std::string_view name = spec.long_name;
+    const std::string_view name = option.long_name;
     if (name == "max-line-length") {
       const auto length = ParseCount(value, 0, INT32_MAX);
       if (!length)

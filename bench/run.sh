@@ -25,16 +25,12 @@ while [ $# -gt 0 ]; do
 done
 
 . scripts/setup.sh
-if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
-  missing=""
-  command -v indent >/dev/null 2>&1 || missing="$missing indent"
-  command -v astyle >/dev/null 2>&1 || missing="$missing astyle"
-  [ -x /usr/bin/time ] || missing="$missing time"
-  command -v bc >/dev/null 2>&1 || missing="$missing bc"
-  if [ -n "$missing" ]; then
-    apt-get update -qq >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null || true
-  fi
-fi
+missing=""
+command -v indent >/dev/null 2>&1 || missing="$missing indent"
+command -v astyle >/dev/null 2>&1 || missing="$missing astyle"
+[ -x /usr/bin/time ] || missing="$missing time"
+command -v bc >/dev/null 2>&1 || missing="$missing bc"
+install_packages $missing || true
 cmake -S . -B build-bench $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j "$jobs" >/dev/null
 qfmt=$PWD/build-bench/qfmt

@@ -3,12 +3,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 if ! command -v clang-format >/dev/null 2>&1; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
-    apt-get update -qq >/dev/null && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-format >/dev/null
-  else
-    echo "clang-format is missing" >&2
-    exit 1
-  fi
+  . scripts/packages.sh
+  install_packages clang-format || exit 1
 fi
 git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror
 echo "format: ok"

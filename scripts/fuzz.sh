@@ -14,16 +14,8 @@ seconds=${1:-600}
 need=""
 command -v clang++ >/dev/null 2>&1 || need="$need clang"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need="$need libclang-rt-14-dev"
-if [ -n "$need" ]; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
-    echo "installing:$need" >&2
-    apt-get update -qq >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $need >/dev/null
-  else
-    echo "missing:$need (install them, then run this again)" >&2
-    exit 1
-  fi
-fi
+. scripts/packages.sh
+install_packages $need || exit 1
 . scripts/setup.sh
 
 dir=build-fuzz

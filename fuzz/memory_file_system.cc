@@ -55,10 +55,6 @@ std::map<std::string, std::string> MemoryFileSystem::Files() const {
   return files;
 }
 
-bool MemoryFileSystem::Exists(const std::string& name) {
-  return files_.count(name) != 0 || folders_.count(name) != 0;
-}
-
 std::unique_ptr<scanner::ByteSource> MemoryFileSystem::OpenForReading(const std::string& name) {
   const auto file = files_.find(name);
   if (file == files_.end()) return nullptr;
@@ -123,7 +119,7 @@ shell::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::
 }
 
 shell::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
-  if (!Exists(name)) return Failed(kNoSuchFile);
+  if (files_.count(name) == 0 && folders_.count(name) == 0) return Failed(kNoSuchFile);
   resolved = name;
   return {};
 }

@@ -31,7 +31,6 @@ class MemoryFileSystem final : public shell::FileSystem {
 
   std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override;
   std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override;
-  bool Exists(const std::string& name) override;
   // The job copies block by block here.
   CopyResult CopyRest(scanner::ByteSource&, shell::OutputFile&) override { return CopyResult::kNotHere; }
   shell::FsStatus Inspect(const std::string& name, bool follow_links, shell::FileInfo& info) override;

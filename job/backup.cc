@@ -4,6 +4,14 @@
 
 namespace qfmt::job {
 
+namespace {
+// True when anything (file, folder, link) stands under the name.
+bool Exists(shell::FileSystem& files, const std::string& name) {
+  shell::FileInfo info;
+  return files.Inspect(name, false, info).ok();
+}
+}  // namespace
+
 bool SameFile(shell::FileSystem& files, const std::string& a, const std::string& b) {
   shell::FileInfo first;
   shell::FileInfo second;
@@ -14,7 +22,7 @@ bool SameFile(shell::FileSystem& files, const std::string& a, const std::string&
 Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std::string& destination) {
   Backup backup;
   auto input = files.OpenForReading(source);
-  const bool source_exists = input != nullptr || files.Exists(source);
+  const bool source_exists = input != nullptr || Exists(files, source);
   // An input that stands but cannot be read is never copied; the backup
   // that may stand under the name is left as it is.
   if (input == nullptr && source_exists) {
@@ -32,7 +40,7 @@ Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std
   auto output = files.OpenForWriting(destination);
   if (output == nullptr) {
     backup.result =
-        source_exists && files.Exists(destination) ? BackupResult::kStale : BackupResult::kNotWritten;
+        source_exists && Exists(files, destination) ? BackupResult::kStale : BackupResult::kNotWritten;
     return backup;
   }
 

@@ -69,8 +69,6 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) = 0;
   // Creates the file, or truncates it, for writing; null on failure.
   [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
-  // True when anything (file, folder, link) stands under the name.
-  [[nodiscard]] virtual bool Exists(const std::string& name) = 0;
 
   enum class CopyResult { kCopied, kFailed, kNotHere };
   // Appends to `to` what reading `from` would still return, inside the kernel;

@@ -178,11 +178,6 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixOutputFile>(fd);
   }
 
-  bool Exists(const std::string& name) override {
-    struct stat info {};
-    return ::lstat(name.c_str(), &info) == 0;
-  }
-
   CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) override {
     auto* input = dynamic_cast<PosixInputFile*>(&from);
     auto* output = dynamic_cast<PosixOutputFile*>(&to);

@@ -71,8 +71,6 @@ std::unique_ptr<shell::OutputFile> FaultyFileSystem::OpenForWriting(const std::s
   return Real().OpenForWriting(name);
 }
 
-bool FaultyFileSystem::Exists(const std::string& name) { return Real().Exists(name); }
-
 shell::FsStatus FaultyFileSystem::Inspect(const std::string& name, bool follow_links, shell::FileInfo& info) {
   return Real().Inspect(name, follow_links, info);
 }

@@ -39,7 +39,6 @@ class FaultyFileSystem final : public shell::FileSystem {
 
   std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override;
   std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override;
-  bool Exists(const std::string& name) override;
   CopyResult CopyRest(scanner::ByteSource& from, shell::OutputFile& to) override;
   shell::FsStatus Inspect(const std::string& name, bool follow_links, shell::FileInfo& info) override;
   shell::FsStatus ListFolder(const std::string& name, std::vector<shell::FolderEntry>& entries) override;

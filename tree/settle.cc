@@ -30,20 +30,7 @@ SettleResult Settled(int passes) {
 }  // namespace
 
 job::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offset) {
-  auto is_cr_of_crlf = [text](std::size_t i) {
-    return text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
-  };
-  std::size_t i = 0;
-  std::int64_t offset = 0;
-  for (; i < text.size() && offset < attempt_offset; ++i) {
-    if (!is_cr_of_crlf(i)) ++offset;
-  }
-  for (; i < text.size(); ++i) {
-    if (is_cr_of_crlf(i)) continue;
-    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\n') break;
-    ++offset;
-  }
-  return job::PositionOf(text, offset);
+  return job::PositionOf(text, attempt_offset, /*skip_blanks=*/true);
 }
 
 Settler::Fingerprint Settler::FingerprintOf(std::string_view text) {

@@ -107,7 +107,7 @@ int Engine::NextToken() {
 [[gnu::always_inline]] inline int Engine::ScanToken() {
   const auto* bytes = reinterpret_cast<const unsigned char*>(scan_buffer_.data());
   int pos = scan_pos_;
-  std::uint32_t row = tables::kStartRow[start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0)];
+  std::size_t row = tables::kStartRow[start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0)];
   token_start_ = pos + 1;
   int end = data_end_;
   int accept_pos = -1;

@@ -3,7 +3,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "bench/source_generator.h"
 #include "job/format.h"
@@ -64,6 +66,80 @@ void BM_ScannerAndLayout(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
 BENCHMARK(BM_ScannerAndLayout)->Unit(benchmark::kMillisecond);
+
+// The input's token stream, found once: rule and length of every token.
+struct TokenStream {
+  std::vector<std::uint8_t> rules;
+  std::vector<std::uint32_t> lengths;
+};
+
+const TokenStream& Tokens() {
+  static const TokenStream stream = [] {
+    TokenStream tokens;
+    qfmt::scanner::MemorySource source(Input());
+    qfmt::scanner::LineEndReader reader(source);
+    qfmt::scanner::Engine engine(reader);
+    for (int rule = engine.NextToken(); rule > 0; rule = engine.NextToken()) {
+      tokens.rules.push_back(static_cast<std::uint8_t>(rule));
+      tokens.lengths.push_back(static_cast<std::uint32_t>(engine.bytes().size()));
+    }
+    return tokens;
+  }();
+  return stream;
+}
+
+// Copies a token: sixteen bytes at once for short ones (the output has room
+// for the excess, which the next token overwrites).
+inline void CopyToken(char* to, const char* from, std::uint32_t length) {
+  if (length <= 16) {
+    std::memcpy(to, from, 16);
+  } else {
+    CopyToken(to, from, length);
+  }
+}
+
+// What a formatter that decides once per token costs here at the least,
+// without scanning: the token stream replayed through a switch on the rule
+// that skips white space and copies every other token, with a blank between
+// two words. The difference to the runs above is the scanner's and the
+// layout's own work.
+void BM_TokenReplay(benchmark::State& state) {
+  const std::string& input = Input();
+  const TokenStream& tokens = Tokens();
+  const std::string padded = input + std::string(16, '\0');
+  std::string out(2 * input.size() + 64, '\0');
+  for (auto _ : state) {
+    const char* from = padded.data();
+    char* to = out.data();
+    bool last_was_word = false;
+    for (std::size_t i = 0; i < tokens.rules.size(); ++i) {
+      const std::uint32_t length = tokens.lengths[i];
+      switch (tokens.rules[i]) {
+        case qfmt::scanner::kWhiteSpaceRule:
+          break;
+        case 153:  // identifier
+        case 130:  // number
+          if (last_was_word) *to++ = ' ';
+          CopyToken(to, from, length);
+          to += length;
+          last_was_word = true;
+          break;
+        default:
+          CopyToken(to, from, length);
+          to += length;
+          last_was_word = false;
+          break;
+      }
+      from += length;
+    }
+    benchmark::DoNotOptimize(to);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+  state.counters["tokens"] =
+      benchmark::Counter(static_cast<double>(tokens.rules.size()) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TokenReplay)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -4,8 +4,8 @@
 #   bash bench/run.sh [--size MB] [--runs N] [--big]
 #
 # Builds a release qfmt, generates realistic C of the given size (default 64
-# MB), and prints the median wall time of N runs (default 5) of qfmt, cp,
-# GNU indent and astyle on it (installing the last two with apt-get when
+# MB), and prints the median wall time of N runs (default 5) of qfmt, cp, the
+# file work alone (backup copy, read, write), GNU indent and astyle on it (installing the last two with apt-get when
 # possible), as MB/s and as a ratio to cp, with peak resident memory. Then the
 # per-file cost: every header under /usr/include that qfmt formats without a
 # fatal error, one process per file, against cat. With --big, also the peak
@@ -66,6 +66,12 @@ report cp "$cp_time"
 qfmt_time=$(median_time "$qfmt" -i"$work/input.c" -o"$work/out.c")
 if [ -s "$work/stderr" ]; then echo "qfmt failed: $(cat "$work/stderr")" >&2; exit 1; fi
 report qfmt "$qfmt_time"
+# The file work that every run does whatever it formats: the copy to the
+# backup, then reading the backup and writing as many bytes out.
+files_time=$(median_time sh -c "cp '$work/input.c' '$work/input.c.Backup' && cat '$work/input.c.Backup' > '$work/out.c'")
+report "files" "$files_time"
+printf 'formatting itself: %.3f s (qfmt minus the file work), %.1f ns a byte\n' \
+  "$(echo "$qfmt_time - $files_time" | bc -l)" "$(echo "($qfmt_time - $files_time) * 1000000000 / $bytes" | bc -l)"
 if command -v indent >/dev/null 2>&1; then
   t=$(median_time indent "$work/input.c" -o "$work/out.c")
   report indent "$t"

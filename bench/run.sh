@@ -40,8 +40,9 @@ trap 'rm -rf "$work"' EXIT
 ./build-bench/qfmt-gen-source "$size" > "$work/input.c"
 bytes=$(stat -c %s "$work/input.c")
 
-# Median wall time in seconds of running "$@" $runs times; peak memory of the
-# last run in KB goes to $work/rss.
+# Median wall time in seconds of running "$@" $runs times; the best time goes
+# to $work/best (on a shared machine the least disturbed run) and the peak
+# memory of the last run in KB to $work/rss.
 median_time() {
   local times=() start end
   for _ in $(seq "$runs"); do
@@ -50,6 +51,7 @@ median_time() {
     end=$EPOCHREALTIME
     times+=("$(echo "$end - $start" | bc -l)")
   done
+  printf '%s\n' "${times[@]}" | sort -g | head -1 > "$work/best"
   printf '%s\n' "${times[@]}" | sort -g | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
 }
 
@@ -57,7 +59,8 @@ report() {  # name seconds
   local mbps ratio
   mbps=$(echo "$bytes / $2 / 1000000" | bc -l)
   ratio=$(echo "$2 / $cp_time" | bc -l)
-  printf '%-8s %8.1f MB/s  %6.2fx cp  %7.3f s  peak %6d KB\n' "$1" "$mbps" "$ratio" "$2" "$(cat "$work/rss")"
+  printf '%-8s %8.1f MB/s  %6.2fx cp  %7.3f s (best %.3f s)  peak %6d KB\n' "$1" "$mbps" "$ratio" "$2" \
+    "$(cat "$work/best")" "$(cat "$work/rss")"
 }
 
 echo "input: $(echo "$bytes / 1048576" | bc) MB of generated C ($runs runs each, median)"

@@ -94,7 +94,7 @@ inline void CopyToken(char* to, const char* from, std::uint32_t length) {
   if (length <= 16) {
     std::memcpy(to, from, 16);
   } else {
-    CopyToken(to, from, length);
+    std::memcpy(to, from, length);
   }
 }
 

@@ -5,8 +5,9 @@
 #
 # Builds a release qfmt, generates realistic C of the given size (default 64
 # MB), and prints the median wall time of N runs (default 5) of qfmt, cp, the
-# file work alone (backup copy, read, write), GNU indent and astyle on it (installing the last two with apt-get when
-# possible), as MB/s and as a ratio to cp, with peak resident memory. Then the
+# file work alone (backup copy, read, write), GNU indent and astyle on it
+# (installing the last two with apt-get when possible), as MB/s and as a
+# ratio to cp, with the best run and peak resident memory. Then the
 # per-file cost: every header under /usr/include that qfmt formats without a
 # fatal error, one process per file, against cat. With --big, also the peak
 # memory on a 1 GiB input.

@@ -9,6 +9,7 @@
 
 #include "bench/source_generator.h"
 #include "job/format.h"
+#include "rule_tables.h"
 #include "scanner/engine.h"
 #include "scanner/input.h"
 
@@ -53,6 +54,26 @@ void BM_Scanner(benchmark::State& state) {
   state.counters["tokens"] = benchmark::Counter(static_cast<double>(tokens), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Scanner)->Unit(benchmark::kMillisecond);
+
+// The least that a scanner following one automaton transition per byte costs:
+// every byte through the transition table, a token's end going back to the
+// start state by a conditional move; no back-up, no run skipping, no actions.
+// Each transition waits for the one before it.
+void BM_TransitionsOnly(benchmark::State& state) {
+  namespace tables = qfmt::scanner::tables;
+  const std::string& input = Input();
+  const std::size_t start = tables::kStartRow[0];
+  for (auto _ : state) {
+    std::size_t row = start;
+    for (const char c : input) {
+      row = tables::kRows[row + tables::kByteClass[static_cast<unsigned char>(c)]];
+      row = row >= tables::kFirstStopRow ? start : row;
+    }
+    benchmark::DoNotOptimize(row);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+}
+BENCHMARK(BM_TransitionsOnly)->Unit(benchmark::kMillisecond);
 
 void BM_ScannerAndLayout(benchmark::State& state) {
   const std::string& input = Input();

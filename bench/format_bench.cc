@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bench/source_generator.h"
+#include "generated/rule_tables.h"
 #include "job/format.h"
-#include "rule_tables.h"
 #include "scanner/engine.h"
 #include "scanner/input.h"
 
@@ -25,7 +25,7 @@ const std::string& Input() {
   return text;
 }
 
-class NullSink final : public qfmt::layout::ByteSink {
+class NullSink final : public qfmt::platform::ByteSink {
  public:
   bool Write(const char*, std::size_t) override { return true; }
 };
@@ -34,7 +34,7 @@ void BM_ReadOnly(benchmark::State& state) {
   const std::string& input = Input();
   std::string block(512, '\0');
   for (auto _ : state) {
-    qfmt::scanner::MemorySource source(input);
+    qfmt::platform::MemorySource source(input);
     qfmt::scanner::LineEndReader reader(source);
     while (reader.Read(block.data(), block.size()) > 0) benchmark::DoNotOptimize(block.data());
   }
@@ -46,7 +46,7 @@ void BM_Scanner(benchmark::State& state) {
   const std::string& input = Input();
   std::int64_t tokens = 0;
   for (auto _ : state) {
-    qfmt::scanner::MemorySource source(input);
+    qfmt::platform::MemorySource source(input);
     qfmt::scanner::LineEndReader reader(source);
     qfmt::scanner::Engine engine(reader);
     while (engine.NextToken() > 0) ++tokens;
@@ -61,14 +61,14 @@ BENCHMARK(BM_Scanner)->Unit(benchmark::kMillisecond);
 // start state by a conditional move; no back-up, no run skipping, no actions.
 // Each transition waits for the one before it.
 void BM_TransitionsOnly(benchmark::State& state) {
-  namespace tables = qfmt::scanner::tables;
+  using Tables = qfmt::scanner::tables::Classic;
   const std::string& input = Input();
-  const std::size_t start = tables::kStartRow[0];
+  const std::size_t start = Tables::kStartRow[0];
   for (auto _ : state) {
     std::size_t row = start;
     for (const char c : input) {
-      row = tables::kRows[row + tables::kByteClass[static_cast<unsigned char>(c)]];
-      row = row >= tables::kFirstStopRow ? start : row;
+      row = Tables::kRows[row + Tables::kByteClass[static_cast<unsigned char>(c)]];
+      row = row >= Tables::kFirstStopRow ? start : row;
     }
     benchmark::DoNotOptimize(row);
   }
@@ -80,7 +80,7 @@ void BM_ScannerAndLayout(benchmark::State& state) {
   const std::string& input = Input();
   const qfmt::layout::LayoutOptions options;
   for (auto _ : state) {
-    qfmt::scanner::MemorySource source(input);
+    qfmt::platform::MemorySource source(input);
     NullSink sink;
     const auto result = qfmt::job::Format(source, sink, qfmt::layout::LineEnds::kLf, options);
     benchmark::DoNotOptimize(result);
@@ -91,18 +91,18 @@ BENCHMARK(BM_ScannerAndLayout)->Unit(benchmark::kMillisecond);
 
 // The input's token stream, found once: rule and length of every token.
 struct TokenStream {
-  std::vector<std::uint8_t> rules;
+  std::vector<std::uint16_t> rules;
   std::vector<std::uint32_t> lengths;
 };
 
 const TokenStream& Tokens() {
   static const TokenStream stream = [] {
     TokenStream tokens;
-    qfmt::scanner::MemorySource source(Input());
+    qfmt::platform::MemorySource source(Input());
     qfmt::scanner::LineEndReader reader(source);
     qfmt::scanner::Engine engine(reader);
     for (int rule = engine.NextToken(); rule > 0; rule = engine.NextToken()) {
-      tokens.rules.push_back(static_cast<std::uint8_t>(rule));
+      tokens.rules.push_back(static_cast<std::uint16_t>(rule));
       tokens.lengths.push_back(static_cast<std::uint32_t>(engine.bytes().size()));
     }
     return tokens;
@@ -126,6 +126,7 @@ inline void CopyToken(char* to, const char* from, std::uint32_t length) {
 // two words. The difference to the runs above is the scanner's and the
 // layout's own work.
 void BM_TokenReplay(benchmark::State& state) {
+  using qfmt::scanner::RuleId;
   const std::string& input = Input();
   const TokenStream& tokens = Tokens();
   const std::string padded = input + std::string(16, '\0');
@@ -137,10 +138,10 @@ void BM_TokenReplay(benchmark::State& state) {
     for (std::size_t i = 0; i < tokens.rules.size(); ++i) {
       const std::uint32_t length = tokens.lengths[i];
       switch (tokens.rules[i]) {
-        case qfmt::scanner::kWhiteSpaceRule:
+        case static_cast<int>(RuleId::kWhiteSpace):
           break;
-        case 153:  // identifier
-        case 130:  // number
+        case static_cast<int>(RuleId::kIdentifier):
+        case static_cast<int>(RuleId::kDecimalConstant):
           if (last_was_word) *to++ = ' ';
           CopyToken(to, from, length);
           to += length;

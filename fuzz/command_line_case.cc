@@ -1,6 +1,6 @@
 #include "fuzz/command_line_case.h"
 
-#include "shell/platform.h"
+#include "platform/file_system.h"
 
 namespace qfmt::fuzz {
 namespace {
@@ -29,7 +29,7 @@ CommandLineCase DecodeCommandLineCase(std::string_view data) {
   }
   std::vector<std::string_view> vector = {"qfmt"};
   for (const std::string& argument : c.arguments) vector.push_back(argument);
-  c.command_line = shell::RawCommandLine(vector);
+  c.command_line = job::RebuildCommandLine(vector);
   return c;
 }
 

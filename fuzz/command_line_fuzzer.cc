@@ -15,11 +15,11 @@
 #include <string_view>
 
 #include "fuzz/command_line_case.h"
-#include "fuzz/memory_file_system.h"
 #include "job/format.h"
 #include "job/messages.h"
 #include "job/options.h"
 #include "job/run_job.h"
+#include "tests/support/memory_file_system.h"
 #include "tools/recording_console.h"
 #include "tools/token_dump.h"
 
@@ -129,7 +129,7 @@ void CheckRoundTrip(const fuzz::CommandLineCase& c, const job::ParsedOptions& pa
 
 // The whole job over files in memory; nothing may be lost.
 void CheckJob(const fuzz::CommandLineCase& c, const job::ParsedOptions& parsed) {
-  fuzz::MemoryFileSystem files;
+  testing::MemoryFileSystem files;
   for (const fuzz::SeedFile& file : fuzz::StartingFiles()) {
     if (file.folder) {
       files.AddFolder(file.name);

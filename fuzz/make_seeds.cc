@@ -18,7 +18,7 @@
 #include "bench/source_generator.h"
 #include "fuzz/command_line_case.h"
 #include "fuzz/format_case.h"
-#include "tests/golden_cases.h"
+#include "tests/support/golden_cases.h"
 
 namespace {
 

@@ -6,20 +6,20 @@ namespace qfmt::job {
 
 namespace {
 // True when anything (file, folder, link) stands under the name.
-bool Exists(shell::FileSystem& files, const std::string& name) {
-  shell::FileInfo info;
+bool Exists(platform::FileSystem& files, const std::string& name) {
+  platform::FileInfo info;
   return files.Inspect(name, false, info).ok();
 }
 }  // namespace
 
-bool SameFile(shell::FileSystem& files, const std::string& a, const std::string& b) {
-  shell::FileInfo first;
-  shell::FileInfo second;
+bool SameFile(platform::FileSystem& files, const std::string& a, const std::string& b) {
+  platform::FileInfo first;
+  platform::FileInfo second;
   return files.Inspect(a, true, first).ok() && files.Inspect(b, true, second).ok() &&
          first.device == second.device && first.inode == second.inode;
 }
 
-Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std::string& destination) {
+Backup MakeBackup(platform::FileSystem& files, const std::string& source, const std::string& destination) {
   Backup backup;
   auto input = files.OpenForReading(source);
   const bool source_exists = input != nullptr || Exists(files, source);
@@ -49,14 +49,14 @@ Backup MakeBackup(shell::FileSystem& files, const std::string& source, const std
     // Read until the line ends are known, then let the kernel copy the rest
     // where it can.
     layout::LineEndDetector detector;
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(platform::kBlockSize);
     bool kernel_copy_tried = false;
     for (;;) {
       if (detector.decided() && !kernel_copy_tried) {
         kernel_copy_tried = true;
         const auto result = files.CopyRest(*input, *output);
-        if (result == shell::FileSystem::CopyResult::kCopied) break;
-        if (result == shell::FileSystem::CopyResult::kFailed) {
+        if (result == platform::FileSystem::CopyResult::kCopied) break;
+        if (result == platform::FileSystem::CopyResult::kFailed) {
           copied = false;
           break;
         }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "layout/output_writer.h"
-#include "shell/platform.h"
+#include "platform/file_system.h"
 
 namespace qfmt::job {
 
@@ -22,11 +22,11 @@ struct Backup {
 
 // True when both names reach one existing file, through links or other
 // spellings of its path.
-[[nodiscard]] bool SameFile(shell::FileSystem& files, const std::string& a, const std::string& b);
+[[nodiscard]] bool SameFile(platform::FileSystem& files, const std::string& a, const std::string& b);
 
 // Copies the file `source` to `destination` byte for byte. A missing source
 // leaves an empty destination, as the copy of nothing.
-[[nodiscard]] Backup MakeBackup(shell::FileSystem& files, const std::string& source,
+[[nodiscard]] Backup MakeBackup(platform::FileSystem& files, const std::string& source,
                                 const std::string& destination);
 
 }  // namespace qfmt::job

@@ -7,7 +7,7 @@ namespace {
 
 // Everything one run needs, allocated once per run.
 struct Run {
-  Run(scanner::ByteSource& input, layout::ByteSink& output, layout::LineEnds line_ends,
+  Run(platform::ByteSource& input, platform::ByteSink& output, layout::LineEnds line_ends,
       const layout::LayoutOptions& options, scanner::TokenLimit limit, RunBuffers& buffers)
       : reader(input, buffers.read_block),
         engine(reader, limit),
@@ -24,7 +24,7 @@ struct Run {
 
 }  // namespace
 
-FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output, layout::LineEnds line_ends,
+FormatResult Format(platform::ByteSource& input, platform::ByteSink& output, layout::LineEnds line_ends,
                     const layout::LayoutOptions& options, scanner::TokenLimit limit,
                     scanner::TokenObserver* observer, RunBuffers* buffers) {
   RunBuffers own_buffers;
@@ -44,8 +44,8 @@ FormatResult FormatText(std::string_view input, const layout::LayoutOptions& opt
                         scanner::TokenLimit limit, scanner::TokenObserver* observer, RunBuffers* buffers) {
   layout::LineEndDetector detector;
   detector.Feed(input);
-  scanner::MemorySource source(input);
-  layout::StringSink sink(output);
+  platform::MemorySource source(input);
+  platform::StringSink sink(output);
   return Format(source, sink, detector.line_ends(), options, limit, observer, buffers);
 }
 

@@ -33,7 +33,7 @@ struct RunBuffers {
 // laid-out text, then writes the final line break. After a fatal scanner
 // failure the output holds what was written up to then. Each call has state of
 // its own; runs never see each other.
-[[nodiscard]] FormatResult Format(scanner::ByteSource& input, layout::ByteSink& output,
+[[nodiscard]] FormatResult Format(platform::ByteSource& input, platform::ByteSink& output,
                                   layout::LineEnds line_ends, const layout::LayoutOptions& options,
                                   scanner::TokenLimit limit = scanner::TokenLimit::kClassic,
                                   scanner::TokenObserver* observer = nullptr, RunBuffers* buffers = nullptr);

@@ -60,7 +60,39 @@ std::int32_t DecimalValue(std::string_view text) {
   return static_cast<std::int32_t>(magnitude > kMax ? kMax : magnitude);
 }
 
+bool NeedsQuotes(std::string_view argument) {
+  return argument.find_first_of(" \t") != std::string_view::npos &&
+         argument.find('"') == std::string_view::npos;
+}
+
 }  // namespace
+
+std::string RebuildCommandLine(const std::vector<std::string_view>& arguments) {
+  std::string line;
+  if (arguments.empty()) return line;
+  const std::string_view program = arguments.front();
+  const std::size_t slash = program.find_last_of('/');
+  line = program.substr(slash == std::string_view::npos ? 0 : slash + 1);
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    line += ' ';
+    if (argument.empty()) {
+      line += "\"\"";
+    } else if (!NeedsQuotes(argument)) {
+      line += argument;
+    } else if (argument.starts_with("-i") || argument.starts_with("-t")) {
+      line += argument.substr(0, 2);
+      line += '"';
+      line += argument.substr(2);
+      line += '"';
+    } else {
+      line += '"';
+      line += argument;
+      line += '"';
+    }
+  }
+  return line;
+}
 
 bool HasInputMarker(std::string_view command_line) {
   return command_line.find("-i") != std::string_view::npos;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "layout/layout.h"
 
@@ -17,6 +18,13 @@ struct ParsedOptions {
   Options options;
   bool indent_string_malformed = false;  // "-t" without its two double quotes
 };
+
+// The command line as one text, rebuilt from an argument vector on a platform
+// that keeps no such text: the program's file name without its folder, then
+// each argument after one blank; an argument with a blank or a tab and no
+// double quote is quoted (after its first two characters when it begins with
+// "-i" or "-t"), an empty one is written as two double quotes.
+[[nodiscard]] std::string RebuildCommandLine(const std::vector<std::string_view>& arguments);
 
 // True when the command line holds the input marker "-i" anywhere.
 [[nodiscard]] bool HasInputMarker(std::string_view command_line);

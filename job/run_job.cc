@@ -9,7 +9,7 @@
 
 namespace qfmt::job {
 
-int ShowUsage(shell::Console& console) {
+int ShowUsage(platform::Console& console) {
   console.ShowMessage(kUsageText);
   return kExitOk;
 }
@@ -17,7 +17,7 @@ int ShowUsage(shell::Console& console) {
 // The output file (by default the input itself) is opened, and so truncated,
 // only after the backup holds the input and has been opened for reading, and
 // never when it is the backup itself.
-int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Console& console) {
+int RunJob(std::string_view command_line, platform::FileSystem& files, platform::Console& console) {
   const ParsedOptions parsed = ParseOptions(command_line);
   // The indentation message comes before the test for an input name.
   if (parsed.indent_string_malformed) console.ShowMessage(kIndentStringMessage);

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "shell/platform.h"
+#include "platform/console.h"
 
 namespace qfmt::job {
 
@@ -12,11 +12,12 @@ inline constexpr int kExitScanFailure = 1;
 inline constexpr int kExitOpenError = 2;
 
 // Shows the usage text; the program then ends with kExitOk.
-int ShowUsage(shell::Console& console);
+int ShowUsage(platform::Console& console);
 
 // The classic run: options from the raw command line, the backup copy, the
 // formatting of the backup into the output file, the closing of both files and
 // the brace warning. Returns the exit status.
-[[nodiscard]] int RunJob(std::string_view command_line, shell::FileSystem& files, shell::Console& console);
+[[nodiscard]] int RunJob(std::string_view command_line, platform::FileSystem& files,
+                         platform::Console& console);
 
 }  // namespace qfmt::job

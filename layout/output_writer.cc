@@ -3,10 +3,6 @@
 #include <cstring>
 
 namespace qfmt::layout {
-namespace {
-constexpr std::size_t kBufferSize = 64 * 1024;
-}
-
 void LineEndDetector::Feed(std::string_view bytes) {
   if (decided_ || bytes.empty()) return;
   const std::size_t lf = bytes.find('\n');
@@ -18,9 +14,9 @@ void LineEndDetector::Feed(std::string_view bytes) {
   decided_ = true;
 }
 
-OutputWriter::OutputWriter(ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer)
+OutputWriter::OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer)
     : sink_(sink), line_ends_(line_ends), buffer_(buffer) {
-  if (buffer_.size() < kBufferSize) buffer_.resize(kBufferSize);
+  if (buffer_.size() < platform::kBlockSize) buffer_.resize(platform::kBlockSize);
 }
 
 void OutputWriter::Append(std::string_view bytes) {

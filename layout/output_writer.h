@@ -7,28 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/byte_io.h"
+
 namespace qfmt::layout {
-
-// Where the formatted bytes go: a file, or memory in tests and tools.
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  // Writes all `size` bytes; false on a write error.
-  [[nodiscard]] virtual bool Write(const char* data, std::size_t size) = 0;
-};
-
-// A sink that appends to a string.
-class StringSink final : public ByteSink {
- public:
-  explicit StringSink(std::string& out) : out_(out) {}
-  [[nodiscard]] bool Write(const char* data, std::size_t size) override {
-    out_.append(data, size);
-    return true;
-  }
-
- private:
-  std::string& out_;
-};
 
 // How line feeds are written: as they are, or each as CR LF.
 enum class LineEnds { kLf, kCrLf };
@@ -52,9 +33,9 @@ class LineEndDetector {
 // later output is dropped and failed() reports it.
 class OutputWriter {
  public:
-  OutputWriter(ByteSink& sink, LineEnds line_ends) : OutputWriter(sink, line_ends, own_buffer_) {}
+  OutputWriter(platform::ByteSink& sink, LineEnds line_ends) : OutputWriter(sink, line_ends, own_buffer_) {}
   // Writes through a buffer that the caller keeps from one run to the next.
-  OutputWriter(ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer);
+  OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
 
@@ -106,7 +87,7 @@ class OutputWriter {
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
 
-  ByteSink& sink_;
+  platform::ByteSink& sink_;
   LineEnds line_ends_;
   std::vector<char> own_buffer_;  // unused when the buffer is lent
   std::vector<char>& buffer_;

@@ -2,8 +2,8 @@
 
 #include <array>
 
+#include "generated/rule_tables.h"
 #include "layout/text_ops.h"
-#include "rule_tables.h"
 
 namespace qfmt::scanner {
 
@@ -13,7 +13,7 @@ using layout::StripNewlines;
 
 std::string_view RuleActions::Squashed() { return SquashSpaces(engine_.text(), scratch_); }
 
-// Rules 1, 2: an inline-assembly line, which may open an assembly block.
+// Asm, AsmUnderscored: an inline-assembly line, which may open an assembly block.
 void RuleActions::AsmKeyword() {
   const std::string_view text = engine_.text();
   layout_.EmitNewline();
@@ -27,7 +27,7 @@ void RuleActions::AsmKeyword() {
   }
 }
 
-// Rule 3: the brace that closes an assembly block.
+// AsmBlockClose: the brace that closes an assembly block.
 void RuleActions::AsmClose() {
   layout_.ComputeIndent();
   layout_.CloseBrace();
@@ -36,13 +36,13 @@ void RuleActions::AsmClose() {
   engine_.BeginCondition(Condition::kInitial);
 }
 
-// Rules 4, 9, 33, 34, 154: dropped.
+// AsmBlockNewline, LineWrapMarker, EnumNewlines, EnumTabs, WhiteSpace: dropped.
 void RuleActions::Drop() {}
 
-// Rules 5, 14, 108, 124, 125, 126.
+// AsmBlockTab, String, Tilde, Increment, Decrement, Ampersand.
 void RuleActions::Punct() { layout_.EmitPunct(engine_.text()); }
 
-// Rule 35: enumeration text. A line comment inside it must not swallow what
+// EnumText: enumeration text. A line comment inside it must not swallow what
 // follows, so its line ends after it.
 void RuleActions::EnumText() {
   const std::string_view text = engine_.text();
@@ -53,7 +53,7 @@ void RuleActions::EnumText() {
   }
 }
 
-// Rule 6: one line of an assembly block.
+// AsmBlockLine: one line of an assembly block.
 void RuleActions::AsmLine() {
   layout_.ComputeIndent();
   layout_.EmitPunct(engine_.text());
@@ -61,7 +61,7 @@ void RuleActions::AsmLine() {
   layout_.ComputeIndent();
 }
 
-// Rule 7: the comment that opens a class-wizard block.
+// WizardOpen: the comment that opens a class-wizard block.
 void RuleActions::WizardOpen() {
   ++layout_.state().wizard_depth;
   layout_.EmitLineItem(engine_.text());
@@ -69,7 +69,7 @@ void RuleActions::WizardOpen() {
   layout_.ComputeIndent();
 }
 
-// Rule 8: the comment that closes a class-wizard block; an empty line follows.
+// WizardClose: the comment that closes a class-wizard block; an empty line follows.
 void RuleActions::WizardClose() {
   --layout_.state().wizard_depth;
   layout_.RequestNewline();
@@ -81,10 +81,10 @@ void RuleActions::WizardClose() {
   layout_.ComputeIndent();
 }
 
-// Rules 10, 11.
+// BlockComment, LineComment.
 void RuleActions::Comment() { layout_.EmitLineItem(engine_.text()); }
 
-// Rule 12: a directive line that continues once more. The line feed goes back
+// DirectiveContinues: a directive line that continues once more. The line feed goes back
 // before anything is written.
 void RuleActions::DirectiveContinues() {
   engine_.GiveBackLastChar();
@@ -92,14 +92,14 @@ void RuleActions::DirectiveContinues() {
   layout_.RequestNewline();
 }
 
-// Rule 13: the last line of a continued directive.
+// DirectiveEnds: the last line of a continued directive.
 void RuleActions::DirectiveEnds() {
   layout_.EmitUnindented(engine_.text());
   layout_.RequestNewline();
   engine_.BeginCondition(Condition::kInitial);
 }
 
-// Rule 15: a preprocessor line, always at the start of a line of its own.
+// Directive: a preprocessor line, always at the start of a line of its own.
 void RuleActions::Directive() {
   const std::string_view text = engine_.text();
   layout_.ClearIndent();
@@ -110,23 +110,23 @@ void RuleActions::Directive() {
   if (EndsWithBackslash(text)) engine_.BeginCondition(Condition::kDirectiveCont);
 }
 
-// Rules 16, 17.
+// Break, Continue.
 void RuleActions::BreakContinue() {
   layout_.ComputeIndent();
   layout_.RequestNewline();
   layout_.EmitWord(engine_.text());
 }
 
-// Rules 18, 19, 20.
+// Do, Goto, Return.
 void RuleActions::DoGotoReturn() {
   layout_.RequestNewline();
   layout_.EmitWord(engine_.text());
 }
 
-// Rules 21 to 27, 64, 68, 130 to 150.
+// CastChar to CastVoid, Sizeof, Question, DecimalConstant to IntegerExponent.
 void RuleActions::Word() { layout_.EmitWord(engine_.text()); }
 
-// Rules 28, 29, 30: an access label with more on its line, at the line start.
+// PrivateLabel, PublicLabel, ProtectedLabel: an access label with more on its line, at the line start.
 void RuleActions::AccessLabel() {
   layout_.RequestNewline();
   layout_.ClearIndent();
@@ -135,14 +135,14 @@ void RuleActions::AccessLabel() {
   layout_.ComputeIndent();
 }
 
-// Rule 31: the head of an enumeration without a name.
+// EnumHead: the head of an enumeration without a name.
 void RuleActions::EnumHead() {
   layout_.ComputeIndent();
   layout_.EmitWord(StripNewlines(engine_.text(), scratch_));
   engine_.BeginCondition(Condition::kEnumBody);
 }
 
-// Rule 32: the brace that closes an enumeration body; brace_depth is untouched.
+// EnumClose: the brace that closes an enumeration body; brace_depth is untouched.
 void RuleActions::EnumClose() {
   layout_.EmitUnindented("}");
   layout_.RequestNewline();
@@ -150,10 +150,10 @@ void RuleActions::EnumClose() {
   engine_.BeginCondition(Condition::kInitial);
 }
 
-// Rules 36 to 58.
+// Auto to Volatile.
 void RuleActions::Keyword() { layout_.EmitKeyword(engine_.text()); }
 
-// Rule 59: else and its opening brace.
+// ElseBrace: else and its opening brace.
 void RuleActions::ElseBrace() {
   layout_.RequestNewline();
   layout_.EmitWord("else");
@@ -162,7 +162,6 @@ void RuleActions::ElseBrace() {
   layout_.RequestNewline();
 }
 
-// Rule 60.
 void RuleActions::Else() {
   layout_.RequestNewline();
   layout_.EmitWord(engine_.text());
@@ -170,25 +169,24 @@ void RuleActions::Else() {
   layout_.ComputeIndent();
 }
 
-// Rules 61, 62, 63: the statement continues after its condition.
+// While, For, If: the statement continues after its condition.
 void RuleActions::LoopOrIf() {
   layout_.SetContinuation();
   layout_.EmitWord(engine_.text());
 }
 
-// Rules 65, 66, 67, 99, 100, 101, 128, 129.
+// Not, HashHash, Scope, Dot, Arrow, Colon, OpenBracket, CloseBracket.
 void RuleActions::Attached() { layout_.EmitAttached(engine_.text()); }
 
-// Rules 69 to 95.
+// Plus to PipeAssign.
 void RuleActions::SpacedOperator() { layout_.EmitSpacedOperator(engine_.text()); }
 
-// Rule 96.
 void RuleActions::Switch() {
   layout_.PushSwitchLevel();
   layout_.EmitWord(engine_.text());
 }
 
-// Rule 97: "()" and ";".
+// EmptyParensSemicolon: "()" and ";".
 void RuleActions::EmptyParensSemicolon() {
   layout_.EmitAttached(Squashed());
   layout_.EndContinuation();
@@ -196,7 +194,7 @@ void RuleActions::EmptyParensSemicolon() {
   layout_.ComputeIndent();
 }
 
-// Rule 98: "()".
+// EmptyParens: "()".
 void RuleActions::EmptyParens() {
   layout_.EmitAttached(Squashed());
   const layout::LayoutState& state = layout_.state();
@@ -206,13 +204,12 @@ void RuleActions::EmptyParens() {
   }
 }
 
-// Rule 102.
 void RuleActions::OpenParen() {
   ++layout_.state().paren_depth;
   layout_.EmitPunct(engine_.text());
 }
 
-// Rule 103: ")" and "{".
+// CloseParenBrace: ")" and "{".
 void RuleActions::CloseParenBrace() {
   --layout_.state().paren_depth;
   layout_.EmitPunct(")");
@@ -221,7 +218,7 @@ void RuleActions::CloseParenBrace() {
   layout_.ComputeIndent();
 }
 
-// Rule 104: ")" and ";". After a condition (an empty loop body) the ";" goes on
+// CloseParenSemicolon: ")" and ";". After a condition (an empty loop body) the ";" goes on
 // a line of its own, one unit deeper.
 void RuleActions::CloseParenSemicolon() {
   --layout_.state().paren_depth;
@@ -238,13 +235,12 @@ void RuleActions::CloseParenSemicolon() {
   layout_.ComputeIndent();
 }
 
-// Rule 105: ")" and ":".
+// CloseParenColon: ")" and ":".
 void RuleActions::CloseParenColon() {
   --layout_.state().paren_depth;
   layout_.EmitAttached("):");
 }
 
-// Rule 106.
 void RuleActions::CloseParen() {
   --layout_.state().paren_depth;
   layout_.EmitPunct(engine_.text());
@@ -258,10 +254,9 @@ void RuleActions::CloseParen() {
   }
 }
 
-// Rule 107.
 void RuleActions::OpenBrace() { layout_.OpenBrace(); }
 
-// Rule 109: "}" and ";". At the outermost level an empty line follows.
+// CloseBraceSemicolon: "}" and ";". At the outermost level an empty line follows.
 void RuleActions::CloseBraceSemicolon() {
   layout_.CloseBrace();
   layout_.EmitAttached(";");
@@ -276,7 +271,6 @@ void RuleActions::CloseBraceSemicolon() {
   }
 }
 
-// Rule 110.
 void RuleActions::CloseBrace() {
   layout_.RequestNewline();
   layout_.CloseBrace();
@@ -288,7 +282,6 @@ void RuleActions::CloseBrace() {
   }
 }
 
-// Rule 111.
 void RuleActions::Semicolon() {
   layout_.EmitWithTrailingSpace(engine_.text());
   layout_.EndContinuation();
@@ -298,7 +291,7 @@ void RuleActions::Semicolon() {
   }
 }
 
-// Rule 112: a case label, one unit out from the statements under it.
+// CaseLabel: a case label, one unit out from the statements under it.
 void RuleActions::CaseLabel() {
   layout_.EnterLabel();
   layout_.ComputeIndent();
@@ -308,7 +301,7 @@ void RuleActions::CaseLabel() {
   layout_.ComputeIndent();
 }
 
-// Rule 113: the default label.
+// DefaultLabel: the default label.
 void RuleActions::DefaultLabel() {
   layout_.EnterLabel();
   layout_.ComputeIndent();
@@ -318,7 +311,7 @@ void RuleActions::DefaultLabel() {
   layout_.ComputeIndent();
 }
 
-// Rules 114 to 121: a constant and a colon.
+// DecimalLabel to EscapeLabel: a constant and a colon.
 void RuleActions::ConstantLabel() {
   layout_.EndContinuation();
   layout_.EmitWord(Squashed());
@@ -327,7 +320,7 @@ void RuleActions::ConstantLabel() {
   layout_.ComputeIndent();
 }
 
-// Rule 122: a name and its colon alone on a line. The line feed goes back
+// LabelLine: a name and its colon alone on a line. The line feed goes back
 // before anything is written; the comparison is made on the squashed text.
 void RuleActions::LabelLine() {
   engine_.GiveBackLastChar();
@@ -344,117 +337,117 @@ void RuleActions::LabelLine() {
   layout_.ComputeIndent();
 }
 
-// Rule 123.
 void RuleActions::Stars() { layout_.EmitWithLeadingSpace(engine_.text()); }
 
-// Rule 127.
 void RuleActions::Comma() { layout_.EmitWithTrailingSpace(engine_.text()); }
 
-// Rules 151, 152.
+// EndCatch, EndCatchAll.
 void RuleActions::CatchMacro() {
   layout_.EmitWord(engine_.text());
   layout_.RequestNewline();
   layout_.ComputeIndent();
 }
 
-// Rule 153.
 void RuleActions::Identifier() {
   layout_.EmitWord(engine_.text());
   if (layout_.IsContinuation() != 0 && layout_.state().paren_depth == 0) layout_.EndContinuation();
 }
 
-// Rule 155: any other byte, copied as it is, NUL bytes included.
+// AnyByte: any other byte, copied as it is, NUL bytes included.
 void RuleActions::Echo() { layout_.WriteRaw(engine_.bytes()); }
 
-// The action table, indexed by rule number.
+// The action table, indexed by rule identity: rows of identities that share
+// an action, in identity order, covering every rule of every rule set.
 struct ActionTable {
   using Action = void (RuleActions::*)();
   struct Row {
-    int first;
-    int last;
+    RuleId first;
+    RuleId last;
     Action action;
   };
 
   static constexpr Row kRows[] = {
-      {1, 2, &RuleActions::AsmKeyword},
-      {3, 3, &RuleActions::AsmClose},
-      {4, 4, &RuleActions::Drop},
-      {5, 5, &RuleActions::Punct},
-      {6, 6, &RuleActions::AsmLine},
-      {7, 7, &RuleActions::WizardOpen},
-      {8, 8, &RuleActions::WizardClose},
-      {9, 9, &RuleActions::Drop},
-      {10, 11, &RuleActions::Comment},
-      {12, 12, &RuleActions::DirectiveContinues},
-      {13, 13, &RuleActions::DirectiveEnds},
-      {14, 14, &RuleActions::Punct},
-      {15, 15, &RuleActions::Directive},
-      {16, 17, &RuleActions::BreakContinue},
-      {18, 20, &RuleActions::DoGotoReturn},
-      {21, 27, &RuleActions::Word},
-      {28, 30, &RuleActions::AccessLabel},
-      {31, 31, &RuleActions::EnumHead},
-      {32, 32, &RuleActions::EnumClose},
-      {33, 34, &RuleActions::Drop},
-      {35, 35, &RuleActions::EnumText},
-      {36, 58, &RuleActions::Keyword},
-      {59, 59, &RuleActions::ElseBrace},
-      {60, 60, &RuleActions::Else},
-      {61, 63, &RuleActions::LoopOrIf},
-      {64, 64, &RuleActions::Word},
-      {65, 67, &RuleActions::Attached},
-      {68, 68, &RuleActions::Word},
-      {69, 95, &RuleActions::SpacedOperator},
-      {96, 96, &RuleActions::Switch},
-      {97, 97, &RuleActions::EmptyParensSemicolon},
-      {98, 98, &RuleActions::EmptyParens},
-      {99, 101, &RuleActions::Attached},
-      {102, 102, &RuleActions::OpenParen},
-      {103, 103, &RuleActions::CloseParenBrace},
-      {104, 104, &RuleActions::CloseParenSemicolon},
-      {105, 105, &RuleActions::CloseParenColon},
-      {106, 106, &RuleActions::CloseParen},
-      {107, 107, &RuleActions::OpenBrace},
-      {108, 108, &RuleActions::Punct},
-      {109, 109, &RuleActions::CloseBraceSemicolon},
-      {110, 110, &RuleActions::CloseBrace},
-      {111, 111, &RuleActions::Semicolon},
-      {112, 112, &RuleActions::CaseLabel},
-      {113, 113, &RuleActions::DefaultLabel},
-      {114, 121, &RuleActions::ConstantLabel},
-      {122, 122, &RuleActions::LabelLine},
-      {123, 123, &RuleActions::Stars},
-      {124, 126, &RuleActions::Punct},
-      {127, 127, &RuleActions::Comma},
-      {128, 129, &RuleActions::Attached},
-      {130, 150, &RuleActions::Word},
-      {151, 152, &RuleActions::CatchMacro},
-      {153, 153, &RuleActions::Identifier},
-      {154, 154, &RuleActions::Drop},
-      {155, 155, &RuleActions::Echo},
+      {RuleId::kAsm, RuleId::kAsmUnderscored, &RuleActions::AsmKeyword},
+      {RuleId::kAsmBlockClose, RuleId::kAsmBlockClose, &RuleActions::AsmClose},
+      {RuleId::kAsmBlockNewline, RuleId::kAsmBlockNewline, &RuleActions::Drop},
+      {RuleId::kAsmBlockTab, RuleId::kAsmBlockTab, &RuleActions::Punct},
+      {RuleId::kAsmBlockLine, RuleId::kAsmBlockLine, &RuleActions::AsmLine},
+      {RuleId::kWizardOpen, RuleId::kWizardOpen, &RuleActions::WizardOpen},
+      {RuleId::kWizardClose, RuleId::kWizardClose, &RuleActions::WizardClose},
+      {RuleId::kLineWrapMarker, RuleId::kLineWrapMarker, &RuleActions::Drop},
+      {RuleId::kBlockComment, RuleId::kLineComment, &RuleActions::Comment},
+      {RuleId::kDirectiveContinues, RuleId::kDirectiveContinues, &RuleActions::DirectiveContinues},
+      {RuleId::kDirectiveEnds, RuleId::kDirectiveEnds, &RuleActions::DirectiveEnds},
+      {RuleId::kString, RuleId::kString, &RuleActions::Punct},
+      {RuleId::kDirective, RuleId::kDirective, &RuleActions::Directive},
+      {RuleId::kBreak, RuleId::kContinue, &RuleActions::BreakContinue},
+      {RuleId::kDo, RuleId::kReturn, &RuleActions::DoGotoReturn},
+      {RuleId::kCastChar, RuleId::kCastVoid, &RuleActions::Word},
+      {RuleId::kPrivateLabel, RuleId::kProtectedLabel, &RuleActions::AccessLabel},
+      {RuleId::kEnumHead, RuleId::kEnumHead, &RuleActions::EnumHead},
+      {RuleId::kEnumClose, RuleId::kEnumClose, &RuleActions::EnumClose},
+      {RuleId::kEnumNewlines, RuleId::kEnumTabs, &RuleActions::Drop},
+      {RuleId::kEnumText, RuleId::kEnumText, &RuleActions::EnumText},
+      {RuleId::kAuto, RuleId::kVolatile, &RuleActions::Keyword},
+      {RuleId::kElseBrace, RuleId::kElseBrace, &RuleActions::ElseBrace},
+      {RuleId::kElse, RuleId::kElse, &RuleActions::Else},
+      {RuleId::kWhile, RuleId::kIf, &RuleActions::LoopOrIf},
+      {RuleId::kSizeof, RuleId::kSizeof, &RuleActions::Word},
+      {RuleId::kNot, RuleId::kScope, &RuleActions::Attached},
+      {RuleId::kQuestion, RuleId::kQuestion, &RuleActions::Word},
+      {RuleId::kPlus, RuleId::kPipeAssign, &RuleActions::SpacedOperator},
+      {RuleId::kSwitch, RuleId::kSwitch, &RuleActions::Switch},
+      {RuleId::kEmptyParensSemicolon, RuleId::kEmptyParensSemicolon, &RuleActions::EmptyParensSemicolon},
+      {RuleId::kEmptyParens, RuleId::kEmptyParens, &RuleActions::EmptyParens},
+      {RuleId::kDot, RuleId::kColon, &RuleActions::Attached},
+      {RuleId::kOpenParen, RuleId::kOpenParen, &RuleActions::OpenParen},
+      {RuleId::kCloseParenBrace, RuleId::kCloseParenBrace, &RuleActions::CloseParenBrace},
+      {RuleId::kCloseParenSemicolon, RuleId::kCloseParenSemicolon, &RuleActions::CloseParenSemicolon},
+      {RuleId::kCloseParenColon, RuleId::kCloseParenColon, &RuleActions::CloseParenColon},
+      {RuleId::kCloseParen, RuleId::kCloseParen, &RuleActions::CloseParen},
+      {RuleId::kOpenBrace, RuleId::kOpenBrace, &RuleActions::OpenBrace},
+      {RuleId::kTilde, RuleId::kTilde, &RuleActions::Punct},
+      {RuleId::kCloseBraceSemicolon, RuleId::kCloseBraceSemicolon, &RuleActions::CloseBraceSemicolon},
+      {RuleId::kCloseBrace, RuleId::kCloseBrace, &RuleActions::CloseBrace},
+      {RuleId::kSemicolon, RuleId::kSemicolon, &RuleActions::Semicolon},
+      {RuleId::kCaseLabel, RuleId::kCaseLabel, &RuleActions::CaseLabel},
+      {RuleId::kDefaultLabel, RuleId::kDefaultLabel, &RuleActions::DefaultLabel},
+      {RuleId::kDecimalLabel, RuleId::kEscapeLabel, &RuleActions::ConstantLabel},
+      {RuleId::kLabelLine, RuleId::kLabelLine, &RuleActions::LabelLine},
+      {RuleId::kStars, RuleId::kStars, &RuleActions::Stars},
+      {RuleId::kIncrement, RuleId::kAmpersand, &RuleActions::Punct},
+      {RuleId::kComma, RuleId::kComma, &RuleActions::Comma},
+      {RuleId::kOpenBracket, RuleId::kCloseBracket, &RuleActions::Attached},
+      {RuleId::kDecimalConstant, RuleId::kIntegerExponent, &RuleActions::Word},
+      {RuleId::kEndCatch, RuleId::kEndCatchAll, &RuleActions::CatchMacro},
+      {RuleId::kIdentifier, RuleId::kIdentifier, &RuleActions::Identifier},
+      {RuleId::kWhiteSpace, RuleId::kWhiteSpace, &RuleActions::Drop},
+      {RuleId::kAnyByte, RuleId::kAnyByte, &RuleActions::Echo},
   };
 
   static constexpr bool IsDrop(Action action) { return action == &RuleActions::Drop; }
 
   // Entry 0 stays empty: the end of the input is not a rule.
-  static constexpr std::array<Action, tables::kRuleCount + 1> Build() {
-    std::array<Action, tables::kRuleCount + 1> table{};
+  static constexpr std::array<Action, kRuleIdCount> Build() {
+    std::array<Action, kRuleIdCount> table{};
     int next = 1;
     for (const Row& row : kRows) {
-      if (row.first != next || row.last < row.first) throw "rows must cover the rules in order";
-      for (int rule = row.first; rule <= row.last; ++rule) table[static_cast<std::size_t>(rule)] = row.action;
-      next = row.last + 1;
+      const int first = static_cast<int>(row.first);
+      const int last = static_cast<int>(row.last);
+      if (first != next || last < first) throw "rows must cover the rules in order";
+      for (int rule = first; rule <= last; ++rule) table[static_cast<std::size_t>(rule)] = row.action;
+      next = last + 1;
     }
-    if (next != tables::kRuleCount + 1) throw "every rule needs an action";
+    if (next != kRuleIdCount) throw "every rule needs an action";
     return table;
   }
 };
 
 constexpr auto kActionTable = ActionTable::Build();
-static_assert(kActionTable.size() == tables::kRuleCount + 1);
 
 const RuleActions::Action* const RuleActions::kActions = kActionTable.data();
 
-static_assert(ActionTable::IsDrop(kActionTable[kWhiteSpaceRule]), "the scan skips white space");
+static_assert(ActionTable::IsDrop(kActionTable[static_cast<std::size_t>(RuleId::kWhiteSpace)]),
+              "the scan skips white space");
 
 }  // namespace qfmt::scanner

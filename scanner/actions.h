@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "generated/rule_tables.h"
 #include "layout/layout.h"
 #include "scanner/engine.h"
 
@@ -16,13 +17,13 @@ class RuleActions {
   RuleActions(const RuleActions&) = delete;
   RuleActions& operator=(const RuleActions&) = delete;
 
-  // Runs the action of `rule` (1 to 155) on the engine's current token.
-  void Run(int rule) { (this->*kActions[rule])(); }
+  // Runs the action of `rule` on the engine's current token.
+  void Run(RuleId rule) { (this->*kActions[static_cast<std::size_t>(rule)])(); }
 
  private:
   using Action = void (RuleActions::*)();
-  // The action table by rule number (see actions.cc); entry 0, the end of the
-  // input, is empty.
+  // The action table by rule identity (see actions.cc); entry 0, the end of
+  // the input, is empty.
   static const Action* const kActions;
 
   friend struct ActionTable;
@@ -80,9 +81,5 @@ class RuleActions {
   layout::Layout& layout_;
   std::string scratch_;  // result of SquashSpaces and StripNewlines
 };
-
-// Scans the whole input, running each token's action. Returns kNone at the end
-// of the input, or the fatal failure that stopped the scan.
-[[nodiscard]] ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer = nullptr);
 
 }  // namespace qfmt::scanner

@@ -15,6 +15,8 @@ enum class Condition : int {
 };
 
 inline constexpr int kConditionCount = 4;
+// Two start states a condition: in mid-line and at the beginning of a line.
+inline constexpr int kStartStateCount = 2 * kConditionCount;
 
 // The names the rules file uses, indexed by condition number.
 inline constexpr std::array<std::string_view, kConditionCount> kConditionNames = {

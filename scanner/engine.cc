@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rule_tables.h"
+#include "generated/rule_tables.h"
 #include "scanner/actions.h"
 
 namespace qfmt::scanner {
+
+using Tables = tables::Classic;
 
 // note [buffer shift]
 // The buffer holds the bytes read so far from index 0 (at the start a line
@@ -107,7 +109,7 @@ int Engine::NextToken() {
 [[gnu::always_inline]] inline int Engine::ScanToken() {
   const auto* bytes = reinterpret_cast<const unsigned char*>(scan_buffer_.data());
   int pos = scan_pos_;
-  std::size_t row = tables::kStartRow[start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0)];
+  std::size_t row = Tables::kStartRow[start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0)];
   token_start_ = pos + 1;
   int end = data_end_;
   int accept_pos = -1;
@@ -115,19 +117,19 @@ int Engine::NextToken() {
   for (;;) {
     while (pos < end) {
       ++pos;
-      row = tables::kRows[row + tables::kByteClass[bytes[pos]]];
-      if (row >= tables::kFirstRunRow) {
-        if (row >= tables::kFirstStopRow) {
-          if (row != tables::kDeadRow) {
+      row = Tables::kRows[row + Tables::kByteClass[bytes[pos]]];
+      if (row >= Tables::kFirstRunRow) {
+        if (row >= Tables::kFirstStopRow) {
+          if (row != Tables::kDeadRow) {
             accept_pos = pos;
-            accept_rule = tables::kRows[row + tables::kAcceptColumn];
+            accept_rule = Tables::kRows[row + Tables::kAcceptColumn];
           }
           goto matched;
         }
-        const std::uint8_t* run = tables::kRunSets + tables::kRows[row + tables::kRunSetColumn];
+        const std::uint8_t* run = Tables::kRunSets.data() + Tables::kRows[row + Tables::kRunSetColumn];
         while (pos < end && run[bytes[pos + 1]] != 0) ++pos;
       }
-      const std::uint32_t rule = tables::kRows[row + tables::kAcceptColumn];
+      const std::uint32_t rule = Tables::kRows[row + Tables::kAcceptColumn];
       if (rule != 0) {
         accept_pos = pos;
         accept_rule = rule;
@@ -162,9 +164,9 @@ ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* obser
     const int rule = engine.ScanToken();
     if (rule == 0) return ScanFailure::kNone;
     if (rule < 0) return engine.failure();
-    if (rule > tables::kRuleCount) return ScanFailure::kInternalError;
+    if (rule >= kRuleIdCount) return ScanFailure::kInternalError;
     if (observer != nullptr) observer->OnToken(rule, engine.bytes());
-    if (rule != kWhiteSpaceRule) actions.Run(rule);
+    if (rule != static_cast<int>(RuleId::kWhiteSpace)) actions.Run(static_cast<RuleId>(rule));
   }
 }
 

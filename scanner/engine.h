@@ -4,10 +4,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/check.h"
 #include "scanner/condition.h"
 #include "scanner/input.h"
 
 namespace qfmt::scanner {
+
+class RuleActions;
 
 // The four fatal conditions of the engine.
 enum class ScanFailure {
@@ -21,9 +24,13 @@ enum class ScanFailure {
 // The message written to standard error for a failure (without line feed).
 [[nodiscard]] std::string_view FailureMessage(ScanFailure failure);
 
+// The classic limit: a token attempt that has read this many bytes or more
+// cannot be held, and the scan stops with L0029. It equals the size of a read.
+inline constexpr int kTokenLimit = 512;
+
 // How long a token attempt may grow.
 enum class TokenLimit {
-  kClassic,  // 512 bytes and more stop the scan with L0029
+  kClassic,  // kTokenLimit bytes and more stop the scan with L0029
   kLifted,   // the buffer grows instead; every other decision stays the same
 };
 
@@ -34,24 +41,21 @@ class TokenObserver {
   virtual void OnToken(int rule, std::string_view bytes) = 0;
 };
 
-// Rule 154, white space: its action is nothing, so the scan does not dispatch it.
-inline constexpr int kWhiteSpaceRule = 154;
-
 // The longest-match scanner engine: reads of 512 bytes into a 1024-byte buffer,
 // the back-up to the last accepting position, the give-back, and the overflow
 // of a token attempt that has read 512 bytes or more. See note [buffer shift]
 // and note [back-up] in engine.cc.
 class Engine {
  public:
-  static constexpr int kReadSize = 512;
-  static constexpr int kBufferSize = 1024;
+  static constexpr int kReadSize = kTokenLimit;
+  static constexpr int kBufferSize = 2 * kReadSize;
 
   explicit Engine(LineEndReader& input, TokenLimit limit = TokenLimit::kClassic);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // Finds the next token: returns its rule number (1 to 155), 0 at the end of
-  // the input (again on every later call), or -1 on a fatal failure.
+  // Finds the next token: returns its rule's identity (a RuleId), 0 at the end
+  // of the input (again on every later call), or -1 on a fatal failure.
   [[nodiscard]] int NextToken();
   [[nodiscard]] ScanFailure failure() const { return failure_; }
   // Input offset (after CR LF translation) of the current token attempt; after
@@ -69,12 +73,13 @@ class Engine {
   void BeginCondition(Condition condition) { start_state_ = StartState(condition, false); }
   // Returns the token's last byte to the input: the next token starts with it.
   void GiveBackLastChar() {
+    QFMT_CHECK(token_length_ > 0);
     --scan_pos_;
     --token_length_;
   }
 
  private:
-  friend ScanFailure ScanInput(Engine& engine, class RuleActions& actions, TokenObserver* observer);
+  friend ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer);
 
   enum class Refill { kMoreBytes, kAttemptEnded, kFailed };
   // Makes more bytes available; a shift moves accept_pos with the buffer.
@@ -99,5 +104,9 @@ class Engine {
   bool saw_nul_ = false;  // a NUL byte has been read: token texts end at it
   ScanFailure failure_ = ScanFailure::kNone;
 };
+
+// Scans the whole input, running each token's action. Returns kNone at the end
+// of the input, or the fatal failure that stopped the scan.
+[[nodiscard]] ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer = nullptr);
 
 }  // namespace qfmt::scanner

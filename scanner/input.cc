@@ -3,19 +3,9 @@
 #include <cstring>
 
 namespace qfmt::scanner {
-namespace {
-constexpr std::size_t kBlockSize = 64 * 1024;
-}
-
-std::ptrdiff_t MemorySource::Read(char* buffer, std::size_t size) {
-  const std::size_t n = size < bytes_.size() ? size : bytes_.size();
-  std::memcpy(buffer, bytes_.data(), n);
-  bytes_.remove_prefix(n);
-  return static_cast<std::ptrdiff_t>(n);
-}
-
-LineEndReader::LineEndReader(ByteSource& source, std::vector<char>& block) : source_(source), block_(block) {
-  if (block_.size() < kBlockSize) block_.resize(kBlockSize);
+LineEndReader::LineEndReader(platform::ByteSource& source, std::vector<char>& block)
+    : source_(source), block_(block) {
+  if (block_.size() < platform::kBlockSize) block_.resize(platform::kBlockSize);
 }
 
 // Keeps at least two bytes available when the source has them, so that a CR

@@ -1,28 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <string_view>
 #include <vector>
 
+#include "platform/byte_io.h"
+
 namespace qfmt::scanner {
-
-// Where the scanner's bytes come from: a file, or memory in tests and tools.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Reads up to `size` bytes into `buffer`: the count, 0 at the end, -1 on error.
-  [[nodiscard]] virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
-};
-
-// A source over bytes held in memory.
-class MemorySource final : public ByteSource {
- public:
-  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
-  [[nodiscard]] std::ptrdiff_t Read(char* buffer, std::size_t size) override;
-
- private:
-  std::string_view bytes_;
-};
 
 // Delivers a source's bytes with every carriage return that directly precedes
 // a line feed removed (CR LF is read as LF; a lone CR is an ordinary byte).
@@ -30,9 +13,9 @@ class MemorySource final : public ByteSource {
 // 512-byte reads see the same block boundaries whatever the source.
 class LineEndReader {
  public:
-  explicit LineEndReader(ByteSource& source) : LineEndReader(source, own_block_) {}
+  explicit LineEndReader(platform::ByteSource& source) : LineEndReader(source, own_block_) {}
   // Reads through a block that the caller keeps from one run to the next.
-  LineEndReader(ByteSource& source, std::vector<char>& block);
+  LineEndReader(platform::ByteSource& source, std::vector<char>& block);
   LineEndReader(const LineEndReader&) = delete;
   LineEndReader& operator=(const LineEndReader&) = delete;
 
@@ -42,7 +25,7 @@ class LineEndReader {
  private:
   bool FillBlock();
 
-  ByteSource& source_;
+  platform::ByteSource& source_;
   std::vector<char> own_block_;  // unused when the block is lent
   std::vector<char>& block_;
   std::size_t pos_ = 0;

@@ -1,9 +1,16 @@
 # The token rules of qfmt, in priority order.
 #
-# One rule a line: its number, the start conditions in which it is active, its
-# pattern. The longest match wins; among rules that match the same longest text
-# the lowest number wins, so the numbers are part of the rules' identity (the
-# action table finds each rule's action by its number).
+# One rule a line: its number, its name, the start conditions in which it is
+# active, its pattern. The longest match wins; among rules that match the same
+# longest text the lowest number wins. The name is the rule's identity: the
+# generator makes it an enumerator (RuleId::kName, whose value is the number)
+# and the action table finds each rule's action by it.
+#
+# A rules file that begins with "extends FILE" states another rule set as the
+# rules of FILE and changes to them, in order: "define", as here; "replace NAME
+# CONDITIONS PATTERN" (same place and identity); "add NAME before|after OTHER
+# CONDITIONS PATTERN" (a new rule, at that place in the priority order);
+# "remove NAME". Its rules have no numbers.
 #
 # Conditions: "all" (active in every condition), or a comma-separated list of
 # INITIAL, ASM_BLOCK, ENUM_BODY and DIRECTIVE_CONT.
@@ -27,160 +34,160 @@ define esc       [abfnrtv]
 define exponent  [Ee] [+-]? {digit}+
 
 # Inline assembly, comments, directives, strings, keywords.
-1    all               "_asm" [^\n]*
-2    all               "__asm" [^\n]*
-3    ASM_BLOCK         "}"
-4    ASM_BLOCK         "\n"
-5    ASM_BLOCK         "\t"
-6    ASM_BLOCK         [^\t\n}] [^\n]*
-7    all               {blank}* "//{{AFX" [^\n]*
-8    all               {blank}* "//}}AFX" [^\n]*
-9    all               "/*Line Wrapped*/"
-10   all               {blank}* "/*" ([^*] | "*"+ [^*/])* "*"+ "/"
-11   all               {blank}* "//" [^\n]*
-12   DIRECTIVE_CONT    [^\n]* "\\" [\t ]* "\n"
-13   DIRECTIVE_CONT    [^\n]+
-14   all               "\"" ([^"\\\n] | "\\" {anybyte})* "\""
-15   all               "#" [^\n]*
-16   all               "break"
-17   all               "continue"
-18   all               "do"
-19   all               "goto"
-20   all               "return"
-21   all               "(char)"
-22   all               "(double)"
-23   all               "(float)"
-24   all               "(int)"
-25   all               "(long)"
-26   all               "(short)"
-27   all               "(void)"
-28   all               "private" {blank}* ":"
-29   all               "public" {blank}* ":"
-30   all               "protected" {blank}* ":"
-31   all               "enum" {blank} "{"
-32   ENUM_BODY         "}"
-33   ENUM_BODY         "\n"+
-34   ENUM_BODY         "\t"+
-35   ENUM_BODY         [^\t\n}]+
-36   all               "auto"
-37   all               "char"
-38   all               "const"
-39   all               "double"
-40   all               "enum"
-41   all               "extern"
-42   all               "float"
-43   all               "int"
-44   all               "long"
-45   all               "private"
-46   all               "protected"
-47   all               "public"
-48   all               "register"
-49   all               "short"
-50   all               "signed"
-51   all               "static"
-52   all               "struct"
-53   all               "typedef"
-54   all               "union"
-55   all               "unsigned"
-56   all               "virtual"
-57   all               "void"
-58   all               "volatile"
-59   all               "else" {blank}* "{"
-60   all               "else"
-61   all               "while"
-62   all               "for"
-63   all               "if"
-64   all               "sizeof"
-65   all               "!"
-66   all               "##"
-67   all               "::"
-68   all               "?"
-69   all               "+"
-70   all               "-"
-71   all               "/"
-72   all               "%"
-73   all               "<<"
-74   all               ">>"
-75   all               "<"
-76   all               "<="
-77   all               ">"
+1    Asm                      all                     "_asm" [^\n]*
+2    AsmUnderscored           all                     "__asm" [^\n]*
+3    AsmBlockClose            ASM_BLOCK               "}"
+4    AsmBlockNewline          ASM_BLOCK               "\n"
+5    AsmBlockTab              ASM_BLOCK               "\t"
+6    AsmBlockLine             ASM_BLOCK               [^\t\n}] [^\n]*
+7    WizardOpen               all                     {blank}* "//{{AFX" [^\n]*
+8    WizardClose              all                     {blank}* "//}}AFX" [^\n]*
+9    LineWrapMarker           all                     "/*Line Wrapped*/"
+10   BlockComment             all                     {blank}* "/*" ([^*] | "*"+ [^*/])* "*"+ "/"
+11   LineComment              all                     {blank}* "//" [^\n]*
+12   DirectiveContinues       DIRECTIVE_CONT          [^\n]* "\\" [\t ]* "\n"
+13   DirectiveEnds            DIRECTIVE_CONT          [^\n]+
+14   String                   all                     "\"" ([^"\\\n] | "\\" {anybyte})* "\""
+15   Directive                all                     "#" [^\n]*
+16   Break                    all                     "break"
+17   Continue                 all                     "continue"
+18   Do                       all                     "do"
+19   Goto                     all                     "goto"
+20   Return                   all                     "return"
+21   CastChar                 all                     "(char)"
+22   CastDouble               all                     "(double)"
+23   CastFloat                all                     "(float)"
+24   CastInt                  all                     "(int)"
+25   CastLong                 all                     "(long)"
+26   CastShort                all                     "(short)"
+27   CastVoid                 all                     "(void)"
+28   PrivateLabel             all                     "private" {blank}* ":"
+29   PublicLabel              all                     "public" {blank}* ":"
+30   ProtectedLabel           all                     "protected" {blank}* ":"
+31   EnumHead                 all                     "enum" {blank} "{"
+32   EnumClose                ENUM_BODY               "}"
+33   EnumNewlines             ENUM_BODY               "\n"+
+34   EnumTabs                 ENUM_BODY               "\t"+
+35   EnumText                 ENUM_BODY               [^\t\n}]+
+36   Auto                     all                     "auto"
+37   Char                     all                     "char"
+38   Const                    all                     "const"
+39   Double                   all                     "double"
+40   Enum                     all                     "enum"
+41   Extern                   all                     "extern"
+42   Float                    all                     "float"
+43   Int                      all                     "int"
+44   Long                     all                     "long"
+45   Private                  all                     "private"
+46   Protected                all                     "protected"
+47   Public                   all                     "public"
+48   Register                 all                     "register"
+49   Short                    all                     "short"
+50   Signed                   all                     "signed"
+51   Static                   all                     "static"
+52   Struct                   all                     "struct"
+53   Typedef                  all                     "typedef"
+54   Union                    all                     "union"
+55   Unsigned                 all                     "unsigned"
+56   Virtual                  all                     "virtual"
+57   Void                     all                     "void"
+58   Volatile                 all                     "volatile"
+59   ElseBrace                all                     "else" {blank}* "{"
+60   Else                     all                     "else"
+61   While                    all                     "while"
+62   For                      all                     "for"
+63   If                       all                     "if"
+64   Sizeof                   all                     "sizeof"
+65   Not                      all                     "!"
+66   HashHash                 all                     "##"
+67   Scope                    all                     "::"
+68   Question                 all                     "?"
+69   Plus                     all                     "+"
+70   Minus                    all                     "-"
+71   Slash                    all                     "/"
+72   Percent                  all                     "%"
+73   ShiftLeft                all                     "<<"
+74   ShiftRight               all                     ">>"
+75   Less                     all                     "<"
+76   LessEqual                all                     "<="
+77   Greater                  all                     ">"
 
 # Operators, brackets, labels, constants, identifiers.
-78   all               ">="
-79   all               "=="
-80   all               "!="
-81   all               "|"
-82   all               "^"
-83   all               "&&"
-84   all               "||"
-85   all               "="
-86   all               "+="
-87   all               "-="
-88   all               "*="
-89   all               "/="
-90   all               "%="
-91   all               ">>="
-92   all               "<<="
-93   all               "&="
-94   all               "^="
-95   all               "|="
-96   all               "switch"
-97   all               "(" {blank}* ")" {blank}* ";"
-98   all               "(" {blank}* ")"
-99   all               "."
-100  all               "->"
-101  all               ":"
-102  all               "("
-103  all               ")" {blank}* "{"
-104  all               ")" {blank}* ";"
-105  all               ")" {blank}* ":"
-106  all               ")"
-107  all               "{"
-108  all               "~"
-109  INITIAL,DIRECTIVE_CONT  "}" {blank}* ";"
-110  all               "}"
-111  all               ";"
-112  all               "case" [^:]* ":"
-113  all               "default" {blank}* ":"
-114  all               "-"? {digit}+ [Ll]? {blank}* ":"
-115  all               "-"? "0" {octal}* [Ll]? {blank}* ":"
-116  all               "0" [Xx] {hexdigit}* [Ll]? {blank}* ":"
-117  all               "'" {plain}{1,4} "'" {blank}* ":"
-118  all               "'\\" ["'] "'" {blank}* ":"
-119  all               "'\\" {octal}{1,3} "'" {blank}* ":"
-120  all               "'x" [0-f]{1,3} "'" {blank}* ":"
-121  all               "'\\" {esc} {blank}* ":"
-122  all               ^ [\t ]* {idstart} {idchar}* [\t ]* ":" [\t ]* "\n"
-123  all               "*"+
-124  all               "++"
-125  all               "--"
-126  all               "&"
-127  all               ","
-128  all               "["
-129  all               "]"
-130  all               "-"? {digit}+ [Ll]?
-131  all               "-"? "0" {octal}* [Ll]?
-132  all               "0" [Xx] {hexdigit}* [Ll]?
-133  all               "'" {plain}{1,4} "'"
-134  all               "'\\" ["'] "'"
-135  all               "'\\" {octal}{1,3} "'"
-136  all               "'x" [0-f]{1,3} "'"
-137  all               "\\" {esc}
-138  all               "'\\" {esc}
-139  all               "L'" {plain}{1,4} "'"
-140  all               "L'\\" ["'] "'"
-141  all               "L'\\" {octal}{1,3} "'"
-142  all               "L'x" [0-f]{1,3} "'"
-143  all               "L'\\" {esc}
-144  all               "-"? {digit}+ "." {digit}+
-145  all               "-"? {digit}+ "." {digit}+ {exponent}
-146  all               "-"? {digit}+ "."
-147  all               "-"? {digit}+ "." {exponent}
-148  all               "-"? "." {digit}+
-149  all               "-"? "." {digit}+ {exponent}
-150  all               "-"? {digit}+ {exponent}
-151  all               "END_CATCH"
-152  all               "END_CATCH_ALL"
-153  all               {idstart} {idchar}*
-154  all               {blank}+
-155  all               {anybyte}
+78   GreaterEqual             all                     ">="
+79   Equal                    all                     "=="
+80   NotEqual                 all                     "!="
+81   Pipe                     all                     "|"
+82   Caret                    all                     "^"
+83   AndAnd                   all                     "&&"
+84   OrOr                     all                     "||"
+85   Assign                   all                     "="
+86   PlusAssign               all                     "+="
+87   MinusAssign              all                     "-="
+88   StarAssign               all                     "*="
+89   SlashAssign              all                     "/="
+90   PercentAssign            all                     "%="
+91   ShiftRightAssign         all                     ">>="
+92   ShiftLeftAssign          all                     "<<="
+93   AndAssign                all                     "&="
+94   CaretAssign              all                     "^="
+95   PipeAssign               all                     "|="
+96   Switch                   all                     "switch"
+97   EmptyParensSemicolon     all                     "(" {blank}* ")" {blank}* ";"
+98   EmptyParens              all                     "(" {blank}* ")"
+99   Dot                      all                     "."
+100  Arrow                    all                     "->"
+101  Colon                    all                     ":"
+102  OpenParen                all                     "("
+103  CloseParenBrace          all                     ")" {blank}* "{"
+104  CloseParenSemicolon      all                     ")" {blank}* ";"
+105  CloseParenColon          all                     ")" {blank}* ":"
+106  CloseParen               all                     ")"
+107  OpenBrace                all                     "{"
+108  Tilde                    all                     "~"
+109  CloseBraceSemicolon      INITIAL,DIRECTIVE_CONT  "}" {blank}* ";"
+110  CloseBrace               all                     "}"
+111  Semicolon                all                     ";"
+112  CaseLabel                all                     "case" [^:]* ":"
+113  DefaultLabel             all                     "default" {blank}* ":"
+114  DecimalLabel             all                     "-"? {digit}+ [Ll]? {blank}* ":"
+115  OctalLabel               all                     "-"? "0" {octal}* [Ll]? {blank}* ":"
+116  HexLabel                 all                     "0" [Xx] {hexdigit}* [Ll]? {blank}* ":"
+117  CharLabel                all                     "'" {plain}{1,4} "'" {blank}* ":"
+118  EscapedQuoteLabel        all                     "'\\" ["'] "'" {blank}* ":"
+119  OctalEscapeLabel         all                     "'\\" {octal}{1,3} "'" {blank}* ":"
+120  HexCharLabel             all                     "'x" [0-f]{1,3} "'" {blank}* ":"
+121  EscapeLabel              all                     "'\\" {esc} {blank}* ":"
+122  LabelLine                all                     ^ [\t ]* {idstart} {idchar}* [\t ]* ":" [\t ]* "\n"
+123  Stars                    all                     "*"+
+124  Increment                all                     "++"
+125  Decrement                all                     "--"
+126  Ampersand                all                     "&"
+127  Comma                    all                     ","
+128  OpenBracket              all                     "["
+129  CloseBracket             all                     "]"
+130  DecimalConstant          all                     "-"? {digit}+ [Ll]?
+131  OctalConstant            all                     "-"? "0" {octal}* [Ll]?
+132  HexConstant              all                     "0" [Xx] {hexdigit}* [Ll]?
+133  CharConstant             all                     "'" {plain}{1,4} "'"
+134  EscapedQuoteConstant     all                     "'\\" ["'] "'"
+135  OctalEscapeConstant      all                     "'\\" {octal}{1,3} "'"
+136  HexCharConstant          all                     "'x" [0-f]{1,3} "'"
+137  BackslashEscape          all                     "\\" {esc}
+138  EscapeConstant           all                     "'\\" {esc}
+139  WideCharConstant         all                     "L'" {plain}{1,4} "'"
+140  WideEscapedQuoteConstant all                     "L'\\" ["'] "'"
+141  WideOctalEscapeConstant  all                     "L'\\" {octal}{1,3} "'"
+142  WideHexCharConstant      all                     "L'x" [0-f]{1,3} "'"
+143  WideEscapeConstant       all                     "L'\\" {esc}
+144  Fraction                 all                     "-"? {digit}+ "." {digit}+
+145  FractionExponent         all                     "-"? {digit}+ "." {digit}+ {exponent}
+146  TrailingDot              all                     "-"? {digit}+ "."
+147  TrailingDotExponent      all                     "-"? {digit}+ "." {exponent}
+148  LeadingDot               all                     "-"? "." {digit}+
+149  LeadingDotExponent       all                     "-"? "." {digit}+ {exponent}
+150  IntegerExponent          all                     "-"? {digit}+ {exponent}
+151  EndCatch                 all                     "END_CATCH"
+152  EndCatchAll              all                     "END_CATCH_ALL"
+153  Identifier               all                     {idstart} {idchar}*
+154  WhiteSpace               all                     {blank}+
+155  AnyByte                  all                     {anybyte}

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "generated/rule_tables.h"
 #include "layout/text_ops.h"
-#include "rule_tables.h"
 #include "scanner/condition.h"
 #include "scanner/generator/rule_file.h"
-#include "tests/golden_cases.h"
-#include "tests/test_support.h"
+#include "tests/support/golden_cases.h"
+#include "tests/support/test_support.h"
 #include "tools/token_dump.h"
 
 // The generated automaton against a plain, slow matcher that applies the
@@ -21,9 +21,10 @@ namespace qfmt::testing {
 namespace {
 
 using scanner::Condition;
+using scanner::RuleId;
 using scanner::rulegen::Pattern;
 using scanner::rulegen::Rule;
-namespace tables = scanner::tables;
+using Tables = scanner::tables::Classic;
 
 unsigned char ScannedByte(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -81,12 +82,13 @@ std::ostream& operator<<(std::ostream& out, const Match& m) {
 Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Condition condition,
                        bool at_line_start) {
   Match best;
-  for (const Rule& rule : rules) {
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    const Rule& rule = rules[i];
     if ((rule.conditions & (1u << static_cast<int>(condition))) == 0) continue;
     if (rule.anchored && !at_line_start) continue;
     const auto ends = Ends(rule.pattern, text, {0});
     if (ends.empty() || *ends.rbegin() == 0) continue;
-    if (*ends.rbegin() > best.length) best = {rule.number, *ends.rbegin()};
+    if (*ends.rbegin() > best.length) best = {static_cast<int>(Tables::kRules[i]), *ends.rbegin()};
   }
   return best;
 }
@@ -94,23 +96,20 @@ Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Co
 // The automaton walked one byte at a time until a stop state or the end.
 Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
   Match best;
-  std::uint32_t row = tables::kStartRow[scanner::StartState(condition, at_line_start)];
+  std::uint32_t row = Tables::kStartRow[scanner::StartState(condition, at_line_start)];
   for (std::size_t i = 0; i < text.size(); ++i) {
-    row = tables::kRows[row + tables::kByteClass[static_cast<unsigned char>(text[i])]];
-    if (tables::kRows[row + tables::kAcceptColumn] != 0) {
-      best = {static_cast<int>(tables::kRows[row + tables::kAcceptColumn]), i + 1};
+    row = Tables::kRows[row + Tables::kByteClass[static_cast<unsigned char>(text[i])]];
+    if (Tables::kRows[row + Tables::kAcceptColumn] != 0) {
+      best = {static_cast<int>(Tables::kRows[row + Tables::kAcceptColumn]), i + 1};
     }
-    if (row >= tables::kFirstStopRow) break;
+    if (row >= Tables::kFirstStopRow) break;
   }
   return best;
 }
 
 const std::vector<Rule>& Rules() {
   static const std::vector<Rule> rules = [] {
-    std::ifstream in(QFMT_RULES_FILE, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    auto parsed = scanner::rulegen::ParseRuleFile(text.str());
+    auto parsed = scanner::rulegen::LoadRuleFile(QFMT_RULES_FILE);
     EXPECT_EQ(parsed.error, "");
     return parsed.rules;
   }();
@@ -144,23 +143,24 @@ std::string SlowTokens(std::string_view raw) {
     const Match match = SlowLongestMatch(Rules(), rest, condition, at_line_start);
     if (!tokens.empty()) tokens += ' ';
     tokens += tools::DescribeToken(match.rule, rest.substr(0, match.length));
-    const bool gives_back = match.rule == 12 || match.rule == 122;
+    const auto rule = static_cast<RuleId>(match.rule);
+    const bool gives_back = rule == RuleId::kDirectiveContinues || rule == RuleId::kLabelLine;
     const std::string_view kept = rest.substr(0, match.length - (gives_back ? 1 : 0));
     const std::string_view text = kept.substr(0, kept.find('\0'));  // as the actions see it
-    switch (match.rule) {
-      case 1:
-      case 2:
+    switch (rule) {
+      case RuleId::kAsm:
+      case RuleId::kAsmUnderscored:
         if (text.find('{') != std::string_view::npos) condition = Condition::kAsmBlock;
         break;
-      case 15:
+      case RuleId::kDirective:
         if (layout::EndsWithBackslash(text)) condition = Condition::kDirectiveCont;
         break;
-      case 31:
+      case RuleId::kEnumHead:
         condition = Condition::kEnumBody;
         break;
-      case 3:
-      case 13:
-      case 32:
+      case RuleId::kAsmBlockClose:
+      case RuleId::kDirectiveEnds:
+      case RuleId::kEnumClose:
         condition = Condition::kInitial;
         break;
       default:
@@ -206,15 +206,6 @@ TEST(AutomatonTest, EngineTokensAgreeWithThePlainScanner) {
     for (int n = count(random); n > 0; --n) text += pieces[piece(random)];
     ASSERT_EQ(Tokens(text), SlowTokens(text)) << "input " << Escaped(text);
   }
-}
-
-TEST(AutomatonTest, RulesFileHoldsTheRules) {
-  ASSERT_EQ(Rules().size(), static_cast<std::size_t>(tables::kRuleCount));
-  EXPECT_EQ(tables::kRuleCount, 155);
-  int anchored = 0;
-  for (const Rule& rule : Rules()) anchored += rule.anchored ? 1 : 0;
-  EXPECT_EQ(anchored, 1);
-  EXPECT_TRUE(Rules()[121].anchored);
 }
 
 TEST(AutomatonTest, AgreesWithSlowMatcherOnRandomTexts) {
@@ -274,42 +265,42 @@ TEST(AutomatonTest, AgreesWithSlowMatcherOnGoldenInputs) {
 }
 
 TEST(AutomatonTest, TablesHaveTheEngineProperties) {
-  constexpr std::uint32_t kStride = tables::kStride;
-  constexpr std::uint32_t kRowCount = tables::kStateCount;
-  EXPECT_EQ(tables::kByteClass[0], tables::kByteClass[1]);
-  EXPECT_EQ(tables::kDeadRow, (kRowCount - 1) * kStride);
-  EXPECT_EQ(tables::kRows[tables::kDeadRow + tables::kAcceptColumn], 0u);
+  constexpr std::uint32_t kStride = Tables::kStride;
+  constexpr std::uint32_t kRowCount = Tables::kStateCount;
+  EXPECT_EQ(Tables::kByteClass[0], Tables::kByteClass[1]);
+  EXPECT_EQ(Tables::kDeadRow, (kRowCount - 1) * kStride);
+  EXPECT_EQ(Tables::kRows[Tables::kDeadRow + Tables::kAcceptColumn], 0u);
   const auto next = [](std::uint32_t row, int c) {
-    return tables::kRows[row + static_cast<std::uint32_t>(c)];
+    return Tables::kRows[row + static_cast<std::uint32_t>(c)];
   };
   // Start states are distinct and can always read on.
-  std::set<std::uint32_t> starts(std::begin(tables::kStartRow) + 1, std::end(tables::kStartRow));
+  std::set<std::uint32_t> starts(std::begin(Tables::kStartRow) + 1, std::end(Tables::kStartRow));
   EXPECT_EQ(starts.size(), 8u);
-  for (const std::uint32_t start : starts) EXPECT_LT(start, tables::kFirstStopRow);
+  for (const std::uint32_t start : starts) EXPECT_LT(start, Tables::kFirstStopRow);
   // Stop rows are exactly those with no way on but to the dead state; every
   // other row can still reach an accepting row; run rows loop on their set.
   std::vector<bool> reaches_accept(kRowCount);
   for (std::uint32_t i = 0; i < kRowCount; ++i) {
-    reaches_accept[i] = tables::kRows[i * kStride + tables::kAcceptColumn] != 0;
+    reaches_accept[i] = Tables::kRows[i * kStride + Tables::kAcceptColumn] != 0;
   }
   for (bool changed = true; changed;) {
     changed = false;
     for (std::uint32_t i = 0; i < kRowCount; ++i) {
-      for (int c = 0; c < tables::kClassCount && !reaches_accept[i]; ++c) {
+      for (int c = 0; c < Tables::kClassCount && !reaches_accept[i]; ++c) {
         if (reaches_accept[next(i * kStride, c) / kStride]) changed = reaches_accept[i] = true;
       }
     }
   }
   for (std::uint32_t row = 0; row < kRowCount * kStride; row += kStride) {
     bool leads_on = false;
-    for (int c = 0; c < tables::kClassCount; ++c) leads_on = leads_on || next(row, c) != tables::kDeadRow;
-    EXPECT_EQ(row >= tables::kFirstStopRow, !leads_on) << "row " << row;
-    EXPECT_TRUE(row == tables::kDeadRow || reaches_accept[row / kStride]) << "row " << row;
-    const std::uint32_t run_set = tables::kRows[row + tables::kRunSetColumn];
-    EXPECT_EQ(run_set != 0, row >= tables::kFirstRunRow && row < tables::kFirstStopRow) << "row " << row;
+    for (int c = 0; c < Tables::kClassCount; ++c) leads_on = leads_on || next(row, c) != Tables::kDeadRow;
+    EXPECT_EQ(row >= Tables::kFirstStopRow, !leads_on) << "row " << row;
+    EXPECT_TRUE(row == Tables::kDeadRow || reaches_accept[row / kStride]) << "row " << row;
+    const std::uint32_t run_set = Tables::kRows[row + Tables::kRunSetColumn];
+    EXPECT_EQ(run_set != 0, row >= Tables::kFirstRunRow && row < Tables::kFirstStopRow) << "row " << row;
     for (int byte = 0; byte < 256; ++byte) {
-      const bool stays = next(row, tables::kByteClass[byte]) == row;
-      EXPECT_EQ(tables::kRunSets[run_set + static_cast<std::uint32_t>(byte)] != 0, stays && run_set != 0)
+      const bool stays = next(row, Tables::kByteClass[byte]) == row;
+      EXPECT_EQ(Tables::kRunSets[run_set + static_cast<std::uint32_t>(byte)] != 0, stays && run_set != 0)
           << "row " << row << " byte " << byte;
     }
   }
@@ -317,12 +308,43 @@ TEST(AutomatonTest, TablesHaveTheEngineProperties) {
 
 TEST(AutomatonTest, RuleFileErrorsNameTheLine) {
   using scanner::rulegen::ParseRuleFile;
-  EXPECT_EQ(ParseRuleFile("1 all \"a\"\n3 all \"b\"\n").error, "line 2: rule 3 out of order");
-  EXPECT_EQ(ParseRuleFile("# c\n1 NOWHERE \"a\"\n").error, "line 2: unknown start condition");
-  EXPECT_EQ(ParseRuleFile("1 all {nothing}\n").error,
-            "line 1: unknown name {nothing} at column 10 of the pattern");
-  EXPECT_EQ(ParseRuleFile("1 all \"a\n").error, "line 1: unterminated literal at column 3 of the pattern");
-  EXPECT_EQ(ParseRuleFile("").error, "line 0: no rules");
+  const struct {
+    std::string_view text;
+    std::string_view error;
+  } cases[] = {
+      {"1 A all \"a\"\n3 B all \"b\"\n", "line 2: rule 3 out of order"},
+      {"# c\n1 A NOWHERE \"a\"\n", "line 2: unknown start condition"},
+      {"1 A all {nothing}\n", "line 1: unknown name {nothing} at column 10 of the pattern"},
+      {"1 A all \"a\n", "line 1: unterminated literal at column 3 of the pattern"},
+      {"1 A all \"a\"\n2 A all \"b\"\n", "line 2: rule A named twice"},
+      {"1 a all \"a\"\n", "line 1: expected a rule name (a capital letter, then letters and digits)"},
+      {"", "line 0: no rules"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseRuleFile(c.text).error, c.error) << Escaped(c.text);
+}
+
+// A rule set stated as another and its changes: the rules keep their names
+// and places unless moved, and the changes are checked against the base.
+TEST(AutomatonTest, DerivedRuleSetAppliesItsChanges) {
+  using scanner::rulegen::ParseRuleFile;
+  const auto base = ParseRuleFile("define d [0-9]\n1 A all \"a\"\n2 B all {d}\n3 C all \"c\"\n");
+  ASSERT_EQ(base.error, "");
+  const auto names = [](const scanner::rulegen::RuleSet& set) {
+    std::string out;
+    for (const Rule& rule : set.rules) out += rule.name + ":" + rule.source + " ";
+    return out;
+  };
+  const auto derived = ParseRuleFile(
+      "extends base.lex\ndefine e {d}+\nreplace B all {e}\nadd N before A INITIAL \"n\"\n"
+      "add M after C all \"m\"\nremove A\n",
+      &base);
+  EXPECT_EQ(derived.error, "");
+  EXPECT_EQ(names(derived), "N:\"n\" B:{e} C:\"c\" M:\"m\" ");
+  EXPECT_EQ(ParseRuleFile("replace Z all \"z\"\n", &base).error, "line 1: no rule Z");
+  EXPECT_EQ(ParseRuleFile("add B before A all \"b\"\n", &base).error, "line 1: rule B named twice");
+  EXPECT_EQ(ParseRuleFile("add N below A all \"b\"\n", &base).error, "line 1: expected before or after");
+  EXPECT_EQ(ParseRuleFile("remove A\nextends x\n", &base).error, "line 2: extends must come first");
+  EXPECT_EQ(scanner::rulegen::BaseFileOf("# x\n\nextends  classic.lex \nremove A\n"), "classic.lex");
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include "job/format.h"
 #include "scanner/input.h"
-#include "tests/golden_cases.h"
-#include "tests/test_support.h"
+#include "tests/support/golden_cases.h"
+#include "tests/support/test_support.h"
 #include "tools/invariants.h"
 
 namespace qfmt::testing {
@@ -108,7 +108,7 @@ TEST(EngineTest, CrLfIsTranslatedBeforeItCountsAgainstTheBuffer) {
 
 TEST(EngineTest, EndOfInputIsReturnedAgainAndAgain) {
   for (const std::string_view input : {"", "x;", ";;;;"}) {
-    scanner::MemorySource source(input);
+    platform::MemorySource source(input);
     scanner::LineEndReader reader(source);
     scanner::Engine engine(reader);
     while (engine.NextToken() > 0) {
@@ -118,7 +118,7 @@ TEST(EngineTest, EndOfInputIsReturnedAgainAndAgain) {
   }
   // The shift that moves nothing at the end of the 400 semicolons case.
   const std::string input = std::string(400, ';') + BlockComment(600);
-  scanner::MemorySource source(input);
+  platform::MemorySource source(input);
   scanner::LineEndReader reader(source);
   scanner::Engine engine(reader);
   int tokens = 0;
@@ -128,7 +128,7 @@ TEST(EngineTest, EndOfInputIsReturnedAgainAndAgain) {
 }
 
 TEST(EngineTest, GiveBackStartsTheNextTokenWithTheLastByte) {
-  scanner::MemorySource source("lbl:\n x");
+  platform::MemorySource source("lbl:\n x");
   scanner::LineEndReader reader(source);
   scanner::Engine engine(reader);
   ASSERT_EQ(engine.NextToken(), 122);
@@ -139,7 +139,7 @@ TEST(EngineTest, GiveBackStartsTheNextTokenWithTheLastByte) {
   ASSERT_EQ(engine.NextToken(), 153);
 }
 
-class FailingSource final : public scanner::ByteSource {
+class FailingSource final : public platform::ByteSource {
  public:
   explicit FailingSource(std::string_view first) : first_(first) {}
   std::ptrdiff_t Read(char* buffer, std::size_t size) override {
@@ -162,7 +162,7 @@ TEST(EngineTest, ReadErrorStopsTheScan) {
   text.resize(1536);
   FailingSource source(text);
   std::string output;
-  layout::StringSink sink(output);
+  platform::StringSink sink(output);
   const job::FormatResult result = job::Format(source, sink, layout::LineEnds::kLf, layout::LayoutOptions{});
   EXPECT_EQ(result.failure, ScanFailure::kReadFailed);
   std::string expected = "x; ";
@@ -170,7 +170,7 @@ TEST(EngineTest, ReadErrorStopsTheScan) {
   EXPECT_EQ(output, expected);
 }
 
-std::string ReadAll(scanner::ByteSource& source, std::vector<std::ptrdiff_t>* counts = nullptr) {
+std::string ReadAll(platform::ByteSource& source, std::vector<std::ptrdiff_t>* counts = nullptr) {
   scanner::LineEndReader reader(source);
   std::string out;
   char block[512];
@@ -184,7 +184,7 @@ std::string ReadAll(scanner::ByteSource& source, std::vector<std::ptrdiff_t>* co
 TEST(LineEndReaderTest, CrLfBecomesLfWhereverTheReadsSplitIt) {
   const std::string input = "a\r\nb\r\r\nc\rd\r";
   for (const std::size_t step : {1, 2, 3, 64}) {
-    scanner::MemorySource bytes(input);
+    platform::MemorySource bytes(input);
     tools::ChunkedSource source(bytes, step);
     EXPECT_EQ(ReadAll(source), "a\nb\r\nc\rd\r") << step;
   }
@@ -193,7 +193,7 @@ TEST(LineEndReaderTest, CrLfBecomesLfWhereverTheReadsSplitIt) {
 TEST(LineEndReaderTest, ReadsAreFullUntilTheEnd) {
   std::string input;
   for (int i = 0; i < 300; ++i) input += "line\r\n";
-  scanner::MemorySource bytes(input);
+  platform::MemorySource bytes(input);
   tools::ChunkedSource source(bytes, 7);
   std::vector<std::ptrdiff_t> counts;
   const std::string text = ReadAll(source, &counts);

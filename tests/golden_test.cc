@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "tests/golden_cases.h"
-#include "tests/test_support.h"
+#include "tests/support/golden_cases.h"
+#include "tests/support/test_support.h"
 
 namespace qfmt::testing {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "job/format.h"
 #include "job/messages.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 #include "tools/invariants.h"
 
 // Hostile inputs: huge, deeply nested, unterminated or odd bytes. Each expected

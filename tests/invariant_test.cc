@@ -11,10 +11,10 @@
 #include "bench/source_generator.h"
 #include "job/format.h"
 #include "job/run_job.h"
-#include "shell/platform.h"
-#include "tests/file_support.h"
-#include "tests/golden_cases.h"
-#include "tests/test_support.h"
+#include "platform/console.h"
+#include "tests/support/file_support.h"
+#include "tests/support/golden_cases.h"
+#include "tests/support/test_support.h"
 #include "tools/invariants.h"
 
 // The properties of every run (tools/invariants.h): first that the checks can
@@ -195,7 +195,7 @@ TEST(SystemHeadersTest, SampleKeepsEveryProperty) {
 // The job in process over the system's file system, in a folder of its own.
 tools::JobOutcome RunJobInProcess(const std::string& name) {
   RecordingConsole console;
-  const int status = job::RunJob("qfmt -i" + name, shell::SystemFileSystem(), console);
+  const int status = job::RunJob("qfmt -i" + name, platform::SystemFileSystem(), console);
   return {status, console.standard_error};
 }
 
@@ -254,7 +254,7 @@ TEST(GeneratedSourceTest, LargeInputKeepsEveryProperty) {
     });
   }
   const CheckReport report =
-      CheckInvariants([&path] { return shell::SystemFileSystem().OpenForReading(path.string()); }, {});
+      CheckInvariants([&path] { return platform::SystemFileSystem().OpenForReading(path.string()); }, {});
   EXPECT_EQ(report.problem, "");
   EXPECT_EQ(report.result.failure, scanner::ScanFailure::kNone);
   EXPECT_EQ(report.result.brace_depth, 0);

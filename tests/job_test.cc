@@ -8,9 +8,9 @@
 
 #include "job/messages.h"
 #include "job/run_job.h"
-#include "shell/platform.h"
-#include "tests/file_support.h"
-#include "tests/test_support.h"
+#include "platform/console.h"
+#include "tests/support/file_support.h"
+#include "tests/support/test_support.h"
 
 // Runs with files: the real executable in a temporary folder, and the job
 // in-process over a file system that fails where told to. Every failure case

@@ -27,7 +27,7 @@ class LayoutTest : public ::testing::Test {
 
  private:
   std::string text_;
-  StringSink sink_{text_};
+  platform::StringSink sink_{text_};
   OutputWriter writer_{sink_, LineEnds::kLf};
   LayoutOptions options_;
   std::unique_ptr<Layout> layout_ = std::make_unique<Layout>(options_, writer_);
@@ -269,7 +269,7 @@ TEST(TextOpsTest, LeadingNewlinesAndTrim) {
 
 TEST(OutputWriterTest, LineFeedsBecomeCrLfEverywhere) {
   std::string text;
-  StringSink sink(text);
+  platform::StringSink sink(text);
   OutputWriter writer(sink, LineEnds::kCrLf);
   writer.Write("a\nb");
   writer.Write('\n');

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform.h"
+#include "platform/file_system.h"
 
 namespace qfmt::job {
 namespace {
@@ -13,15 +13,15 @@ namespace {
 // Options as parsed from the command line rebuilt from an argument vector.
 ParsedOptions FromArguments(std::vector<std::string_view> arguments) {
   arguments.insert(arguments.begin(), "/usr/local/bin/qfmt");
-  return ParseOptions(shell::RawCommandLine(arguments));
+  return ParseOptions(job::RebuildCommandLine(arguments));
 }
 
 TEST(RawCommandLineTest, RebuildsTheTextFromTheArguments) {
   EXPECT_EQ(
-      shell::RawCommandLine({"/usr/local/bin/qfmt", "-ia b.c", "-t\t", "", "plain", "x y", "-o\"q r\""}),
+      job::RebuildCommandLine({"/usr/local/bin/qfmt", "-ia b.c", "-t\t", "", "plain", "x y", "-o\"q r\""}),
       "qfmt -i\"a b.c\" -t\"\t\" \"\" plain \"x y\" -o\"q r\"");
-  EXPECT_EQ(shell::RawCommandLine({"qfmt"}), "qfmt");
-  EXPECT_EQ(shell::RawCommandLine({"./bin/my-tools", "-ix.c"}), "my-tools -ix.c");
+  EXPECT_EQ(job::RebuildCommandLine({"qfmt"}), "qfmt");
+  EXPECT_EQ(job::RebuildCommandLine({"./bin/my-tools", "-ix.c"}), "my-tools -ix.c");
 }
 
 TEST(OptionsTest, Defaults) {
@@ -108,9 +108,9 @@ TEST(OptionsTest, MarkersAreFoundInsideWords) {
   EXPECT_TRUE(FromArguments({"-idata-types.c"}).indent_string_malformed);
   // The first occurrence counts: a later real option is never read.
   EXPECT_EQ(FromArguments({"-imy-list.c", "-l60"}).options.layout.max_line_length, 0);
-  const ParsedOptions named = ParseOptions(shell::RawCommandLine({"/usr/bin/my-tools", "-ia.c", "-t\"\""}));
+  const ParsedOptions named = ParseOptions(job::RebuildCommandLine({"/usr/bin/my-tools", "-ia.c", "-t\"\""}));
   EXPECT_TRUE(named.indent_string_malformed);
-  EXPECT_EQ(ParseOptions(shell::RawCommandLine({"/x/fmt-in.c"})).options.input_name, "n.c");
+  EXPECT_EQ(ParseOptions(job::RebuildCommandLine({"/x/fmt-in.c"})).options.input_name, "n.c");
 }
 
 TEST(OptionsTest, InputMarkerAnywhere) {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bench/source_generator.h"
-#include "tests/golden_cases.h"
-#include "tests/test_support.h"
+#include "tests/support/golden_cases.h"
+#include "tests/support/test_support.h"
 
 namespace qfmt::tree {
 namespace {

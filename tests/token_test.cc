@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 // Token streams: "rule:text", with the start conditions switched as the rule
 // actions switch them. Rule 154 is white space, 153 an identifier.

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/file_support.h"
-#include "tests/tree_support.h"
+#include "tests/support/file_support.h"
+#include "tests/support/tree_support.h"
 #include "tree/tree_run.h"
 
 // qfmt-tree on real code: the headers of this machine, read at test time, and

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/file_support.h"
-#include "tests/test_support.h"
-#include "tests/tree_support.h"
+#include "tests/support/file_support.h"
+#include "tests/support/test_support.h"
+#include "tests/support/tree_support.h"
 #include "tree/command_line.h"
 #include "tree/tree_run.h"
 #include "tree/unified_diff.h"

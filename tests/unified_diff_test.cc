@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/file_support.h"
-#include "tests/test_support.h"
+#include "tests/support/file_support.h"
+#include "tests/support/test_support.h"
 #include "tree/settle.h"
 
 namespace qfmt::tree {

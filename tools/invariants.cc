@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "job/messages.h"
+#include "platform/file_system.h"
 #include "scanner/engine.h"
-#include "shell/platform.h"
 #include "tools/token_dump.h"
 
 namespace qfmt::tools {
@@ -50,9 +50,9 @@ class ExemptionScan {
 };
 
 // Passes a source's bytes on and shows them to the comparison on the way.
-class WatchedSource final : public scanner::ByteSource {
+class WatchedSource final : public platform::ByteSource {
  public:
-  WatchedSource(scanner::ByteSource& source, NonBlankComparison* comparison)
+  WatchedSource(platform::ByteSource& source, NonBlankComparison* comparison)
       : source_(source), comparison_(comparison) {}
   std::ptrdiff_t Read(char* buffer, std::size_t size) override {
     const std::ptrdiff_t n = source_.Read(buffer, size);
@@ -62,13 +62,13 @@ class WatchedSource final : public scanner::ByteSource {
   }
 
  private:
-  scanner::ByteSource& source_;
+  platform::ByteSource& source_;
   NonBlankComparison* comparison_;
 };
 
 // Keeps no bytes: their count, their digest, the digest of the first
 // `prefix_size` of them, and the last one.
-class DigestSink final : public layout::ByteSink {
+class DigestSink final : public platform::ByteSink {
  public:
   DigestSink(std::uint64_t prefix_size, std::uint64_t limit, NonBlankComparison* comparison)
       : prefix_size_(prefix_size), limit_(limit), comparison_(comparison) {
@@ -122,12 +122,12 @@ struct Run {
   bool truncated = false;  // output refused at the limit
 };
 
-Run RunOnce(scanner::ByteSource& input, layout::LineEnds line_ends, const CheckOptions& options,
+Run RunOnce(platform::ByteSource& input, layout::LineEnds line_ends, const CheckOptions& options,
             scanner::TokenLimit limit, std::size_t read_step, NonBlankComparison* comparison,
             std::uint64_t prefix_size = kWholeOutput, std::uint64_t prefix_digest = 0) {
   WatchedSource watched(input, comparison);
   ChunkedSource chunked(watched, read_step);
-  scanner::ByteSource& source = read_step > 0 ? static_cast<scanner::ByteSource&>(chunked) : watched;
+  platform::ByteSource& source = read_step > 0 ? static_cast<platform::ByteSource&>(chunked) : watched;
   DigestSink sink(prefix_size, options.output_limit, comparison);
   Run run;
   run.result = job::Format(source, sink, line_ends, options.layout, limit);
@@ -259,7 +259,7 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
     const auto source = open();
     layout::LineEndDetector detector;
     Digest digest;
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(platform::kBlockSize);
     for (;;) {
       const std::ptrdiff_t n = source->Read(block.data(), block.size());
       if (n < 0) {
@@ -328,15 +328,15 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
 }
 
 CheckReport CheckInvariants(std::string_view input, const CheckOptions& options) {
-  return CheckInvariants([input] { return std::make_unique<scanner::MemorySource>(input); }, options);
+  return CheckInvariants([input] { return std::make_unique<platform::MemorySource>(input); }, options);
 }
 
 bool DigestFile(const std::string& name, std::uint64_t& size, std::uint64_t& digest) {
-  const auto file = shell::SystemFileSystem().OpenForReading(name);
+  const auto file = platform::SystemFileSystem().OpenForReading(name);
   if (file == nullptr) return false;
   Digest bytes;
   size = 0;
-  std::vector<char> block(64 * 1024);
+  std::vector<char> block(platform::kBlockSize);
   for (;;) {
     const std::ptrdiff_t n = file->Read(block.data(), block.size());
     if (n < 0) return false;

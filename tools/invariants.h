@@ -51,20 +51,20 @@ class NonBlankComparison {
 
 // Hands out a source's bytes at most `step` at a time, to move every block
 // boundary of the reads.
-class ChunkedSource final : public scanner::ByteSource {
+class ChunkedSource final : public platform::ByteSource {
  public:
-  ChunkedSource(scanner::ByteSource& source, std::size_t step) : source_(source), step_(step) {}
+  ChunkedSource(platform::ByteSource& source, std::size_t step) : source_(source), step_(step) {}
   [[nodiscard]] std::ptrdiff_t Read(char* buffer, std::size_t size) override {
     return source_.Read(buffer, size < step_ ? size : step_);
   }
 
  private:
-  scanner::ByteSource& source_;
+  platform::ByteSource& source_;
   std::size_t step_;
 };
 
 // Opens the input afresh for each run of a check.
-using SourceOpener = std::function<std::unique_ptr<scanner::ByteSource>()>;
+using SourceOpener = std::function<std::unique_ptr<platform::ByteSource>()>;
 
 struct CheckOptions {
   layout::LayoutOptions layout;

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/platform.h"
+#include "platform/console.h"
 
 namespace qfmt::tools {
 
@@ -11,14 +11,14 @@ namespace qfmt::tools {
 // ended by "|" (`shown`) and as the system's console writes it (a message with
 // a line feed unless it ends in one); standard output; standard input from
 // `input`. The running indication is never shown.
-class RecordingConsole final : public shell::Console {
+class RecordingConsole final : public platform::Console {
  public:
   std::string input;           // what standard input holds
   std::string shown;           // standard error, message boxes ended by "|"
   std::string standard_error;  // standard error as written
   std::string output;          // standard output
 
-  shell::FsStatus ReadInput(std::string& bytes) override {
+  platform::FsStatus ReadInput(std::string& bytes) override {
     bytes = input;
     return {};
   }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "scanner/engine.h"
+
 namespace qfmt::tree {
 namespace {
 
@@ -194,29 +196,32 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 }
 
 std::string HelpText() {
-  return "usage: qfmt-tree [OPTIONS] [PATH...]\n"
-         "\n"
-         "Formats the C and C++ files (.c .h .cc .cpp .cxx .c++ .hh .hpp .hxx .h++\n"
-         ".inl .ipp .tcc) among the paths and in the folders among them; hidden files\n"
-         "and folders and links to folders are skipped, other names passed over.\n"
-         "Without a path, or with '-', reads standard input and writes the formatted\n"
-         "text to standard output.\n"
-         "\n"
-         "Each text is settled: formatted again until a text repeats.\n"
-         "\n"
-         "Style:\n"
-         "  -m, --max-line-length N   break lines longer than N (default 80)\n"
-         "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
-         "      --brace-style STYLE   attach (default) or break\n"
-         "Modes (by default the formatted text goes to standard output):\n"
-         "  -w, --write               rewrite changed files in place, safely\n"
-         "  -l, --list                name the files whose formatting differs\n"
-         "  -d, --diff                print a unified diff for each changed file\n"
-         "      --check               as --list; for CI\n"
-         "Other:\n"
-         "      --once                one classic pass instead of settling\n"
-         "      --backup              with --write, also keep the classic NAME.Backup copy\n"
-         "      --classic-limit       keep the 512-byte token limit: such files are errors\n"
+  return std::string(
+             "usage: qfmt-tree [OPTIONS] [PATH...]\n"
+             "\n"
+             "Formats the C and C++ files (.c .h .cc .cpp .cxx .c++ .hh .hpp .hxx .h++\n"
+             ".inl .ipp .tcc) among the paths and in the folders among them; hidden files\n"
+             "and folders and links to folders are skipped, other names passed over.\n"
+             "Without a path, or with '-', reads standard input and writes the formatted\n"
+             "text to standard output.\n"
+             "\n"
+             "Each text is settled: formatted again until a text repeats.\n"
+             "\n"
+             "Style:\n"
+             "  -m, --max-line-length N   break lines longer than N (default 80)\n"
+             "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
+             "      --brace-style STYLE   attach (default) or break\n"
+             "Modes (by default the formatted text goes to standard output):\n"
+             "  -w, --write               rewrite changed files in place, safely\n"
+             "  -l, --list                name the files whose formatting differs\n"
+             "  -d, --diff                print a unified diff for each changed file\n"
+             "      --check               as --list; for CI\n"
+             "Other:\n"
+             "      --once                one classic pass instead of settling\n"
+             "      --backup              with --write, also keep the classic NAME.Backup copy\n"
+             "      --classic-limit       keep the ") +
+         std::to_string(scanner::kTokenLimit) +
+         "-byte token limit: such files are errors\n"
          "  -j, --jobs N              files formatted at once (default: one per core)\n"
          "  -q, --quiet               no summary line\n"
          "  -h, --help                this text\n"

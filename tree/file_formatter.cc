@@ -25,8 +25,9 @@ std::string FailureText(const SettleResult& result) {
   }
   if (result.failure != scanner::ScanFailure::kBufferOverflow)
     return std::string(scanner::FailureMessage(result.failure));
-  std::string text = "token longer than 512 bytes at line " + std::to_string(result.position.line) +
-                     ", column " + std::to_string(result.position.column);
+  std::string text = "token longer than " + std::to_string(scanner::kTokenLimit) + " bytes at line " +
+                     std::to_string(result.position.line) + ", column " +
+                     std::to_string(result.position.column);
   // Only the first pass reads the file's own text.
   if (result.passes > 1)
     text += " of the text after " + std::to_string(result.passes - 1) + " formatting passes";
@@ -35,7 +36,7 @@ std::string FailureText(const SettleResult& result) {
 
 }  // namespace
 
-FileFormatter::FileFormatter(const TreeOptions& options, shell::FileSystem& files)
+FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& files)
     : options_(options),
       files_(files),
       pass_(options.layout,
@@ -57,9 +58,9 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
 
 FileOutcome FileFormatter::FormatFile(const std::string& path) {
   FileOutcome outcome;
-  shell::FileInfo info;
-  if (const shell::FsStatus status = files_.ReadRegularFile(path, text_, info); !status.ok()) {
-    outcome.error = status.error == shell::kNotRegularFile ? status.error : "cannot read: " + status.error;
+  platform::FileInfo info;
+  if (const platform::FsStatus status = files_.ReadRegularFile(path, text_, info); !status.ok()) {
+    outcome.error = status.error == platform::kNotRegularFile ? status.error : "cannot read: " + status.error;
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());

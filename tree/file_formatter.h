@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/platform.h"
+#include "platform/file_system.h"
 #include "tree/command_line.h"
 #include "tree/settle.h"
 
@@ -22,7 +22,7 @@ struct FileOutcome {
 // from one file to the next. Each worker thread has one of its own.
 class FileFormatter {
  public:
-  FileFormatter(const TreeOptions& options, shell::FileSystem& files);
+  FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
   // Reads, formats and, with --write, rewrites the file.
   [[nodiscard]] FileOutcome FormatFile(const std::string& path);
@@ -36,7 +36,7 @@ class FileFormatter {
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
 
   const TreeOptions& options_;
-  shell::FileSystem& files_;
+  platform::FileSystem& files_;
   ClassicPass pass_;
   Settler settler_;
   std::string text_;     // the file as read

@@ -25,14 +25,14 @@ std::string Join(std::string_view folder, std::string_view name) {
 
 class Collector {
  public:
-  explicit Collector(shell::FileSystem& files) : files_(files) {}
+  explicit Collector(platform::FileSystem& files) : files_(files) {}
 
   void AddPath(const std::string& path) {
-    shell::FileInfo info;
-    if (const shell::FsStatus status = files_.Inspect(path, true, info); !status.ok()) {
+    platform::FileInfo info;
+    if (const platform::FsStatus status = files_.Inspect(path, true, info); !status.ok()) {
       return Report(path, "cannot read: " + status.error);
     }
-    if (info.kind == shell::FileKind::kFolder) return Walk(path);
+    if (info.kind == platform::FileKind::kFolder) return Walk(path);
     // Other names are passed over, so that a hook can hand over every name it has.
     if (IsSourceName(BaseName(path))) found_.push_back({path, ""});
   }
@@ -47,7 +47,7 @@ class Collector {
     std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
     std::vector<SourceFile> files;
     for (SourceFile& file : found_) {
-      shell::FileInfo info;
+      platform::FileInfo info;
       // A file that cannot be inspected now is reported when it is read.
       if (file.error.empty() && files_.Inspect(file.path, true, info).ok() &&
           !seen.insert({info.device, info.inode}).second) {
@@ -61,18 +61,18 @@ class Collector {
  private:
   void Walk(const std::string& root) {
     std::vector<std::string> folders{root};
-    std::vector<shell::FolderEntry> entries;
+    std::vector<platform::FolderEntry> entries;
     while (!folders.empty()) {
       const std::string folder = std::move(folders.back());
       folders.pop_back();
-      if (const shell::FsStatus status = files_.ListFolder(folder, entries); !status.ok()) {
+      if (const platform::FsStatus status = files_.ListFolder(folder, entries); !status.ok()) {
         Report(folder, "cannot list the folder: " + status.error);
         continue;
       }
-      for (const shell::FolderEntry& entry : entries) {
+      for (const platform::FolderEntry& entry : entries) {
         if (entry.name.starts_with('.')) continue;
         std::string path = Join(folder, entry.name);
-        if (entry.kind == shell::FileKind::kFolder) {
+        if (entry.kind == platform::FileKind::kFolder) {
           folders.push_back(std::move(path));
         } else if (IsSourceName(entry.name) && !LeadsToFolder(path, entry.kind)) {
           found_.push_back({std::move(path), ""});
@@ -81,15 +81,15 @@ class Collector {
     }
   }
 
-  bool LeadsToFolder(const std::string& path, shell::FileKind kind) {
-    shell::FileInfo target;
-    return kind == shell::FileKind::kLink && files_.Inspect(path, true, target).ok() &&
-           target.kind == shell::FileKind::kFolder;
+  bool LeadsToFolder(const std::string& path, platform::FileKind kind) {
+    platform::FileInfo target;
+    return kind == platform::FileKind::kLink && files_.Inspect(path, true, target).ok() &&
+           target.kind == platform::FileKind::kFolder;
   }
 
   void Report(const std::string& path, std::string error) { found_.push_back({path, std::move(error)}); }
 
-  shell::FileSystem& files_;
+  platform::FileSystem& files_;
   std::vector<SourceFile> found_;
 };
 
@@ -104,7 +104,8 @@ bool IsSourceName(std::string_view name) {
          std::end(kSourceExtensions);
 }
 
-std::vector<SourceFile> CollectSourceFiles(shell::FileSystem& files, const std::vector<std::string>& paths) {
+std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files,
+                                           const std::vector<std::string>& paths) {
   Collector collector(files);
   for (const std::string& path : paths) collector.AddPath(path);
   return collector.Finish();

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/platform.h"
+#include "platform/file_system.h"
 
 namespace qfmt::tree {
 
@@ -24,7 +24,7 @@ struct SourceFile {
 // dot, ".git" among them) and without links to folders; a folder given as a
 // path is walked whatever its name. Two names of one file give it once,
 // under the name that sorts first.
-[[nodiscard]] std::vector<SourceFile> CollectSourceFiles(shell::FileSystem& files,
+[[nodiscard]] std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files,
                                                          const std::vector<std::string>& paths);
 
 }  // namespace qfmt::tree

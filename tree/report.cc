@@ -1,7 +1,8 @@
 #include "tree/report.h"
 
-#include <cassert>
 #include <charconv>
+
+#include "platform/check.h"
 
 namespace qfmt::tree {
 namespace {
@@ -22,7 +23,7 @@ double Megabytes(std::int64_t bytes) { return static_cast<double>(bytes) / 1e6; 
 }  // namespace
 
 std::string GroupedNumber(std::int64_t number) {
-  assert(number >= 0);
+  QFMT_CHECK(number >= 0);
   const std::string digits = std::to_string(number);
   std::string grouped;
   for (std::size_t i = 0; i < digits.size(); ++i) {

@@ -13,7 +13,7 @@ namespace {
 // closed first, as some platforms cannot remove an open file.
 class TempFileGuard {
  public:
-  TempFileGuard(shell::FileSystem& files, std::unique_ptr<shell::TempFile> file)
+  TempFileGuard(platform::FileSystem& files, std::unique_ptr<platform::TempFile> file)
       : files_(files), file_(std::move(file)), name_(file_->name()) {}
   ~TempFileGuard() {
     file_.reset();
@@ -22,13 +22,13 @@ class TempFileGuard {
   TempFileGuard(const TempFileGuard&) = delete;
   TempFileGuard& operator=(const TempFileGuard&) = delete;
 
-  shell::TempFile& file() { return *file_; }
+  platform::TempFile& file() { return *file_; }
   const std::string& name() const { return name_; }
   void Release() { armed_ = false; }
 
  private:
-  shell::FileSystem& files_;
-  std::unique_ptr<shell::TempFile> file_;
+  platform::FileSystem& files_;
+  std::unique_ptr<platform::TempFile> file_;
   std::string name_;
   bool armed_ = true;
 };
@@ -39,26 +39,27 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-shell::FsStatus Error(std::string text) { return {std::move(text)}; }
+platform::FsStatus Error(std::string text) { return {std::move(text)}; }
 
-bool SameFileUnchanged(const shell::FileInfo& a, const shell::FileInfo& b) {
+bool SameFileUnchanged(const platform::FileInfo& a, const platform::FileInfo& b) {
   return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified_ns == b.modified_ns;
 }
 
 // Fills the temporary file and makes sure that it holds exactly `text`.
-shell::FsStatus FillTempFile(shell::FileSystem& files, TempFileGuard& temp, const shell::FileInfo& as_read,
-                             std::string_view text, std::string& scratch) {
-  shell::TempFile& file = temp.file();
+platform::FsStatus FillTempFile(platform::FileSystem& files, TempFileGuard& temp,
+                                const platform::FileInfo& as_read, std::string_view text,
+                                std::string& scratch) {
+  platform::TempFile& file = temp.file();
   if (!file.Write(text.data(), text.size())) return Error("could not write " + temp.name());
-  if (shell::FsStatus status = file.KeepAttributesOf(as_read); !status.ok()) {
+  if (platform::FsStatus status = file.KeepAttributesOf(as_read); !status.ok()) {
     return Error("could not give " + temp.name() + " the permission bits: " + status.error);
   }
-  if (shell::FsStatus status = file.Sync(); !status.ok()) {
+  if (platform::FsStatus status = file.Sync(); !status.ok()) {
     return Error("could not sync " + temp.name() + ": " + status.error);
   }
   if (!file.Close()) return Error("could not write " + temp.name());
-  shell::FileInfo written;
-  if (shell::FsStatus status = files.ReadRegularFile(temp.name(), scratch, written); !status.ok()) {
+  platform::FileInfo written;
+  if (platform::FsStatus status = files.ReadRegularFile(temp.name(), scratch, written); !status.ok()) {
     return Error("could not read back " + temp.name() + ": " + status.error);
   }
   if (scratch != text) return Error(temp.name() + " did not read back as written");
@@ -67,19 +68,20 @@ shell::FsStatus FillTempFile(shell::FileSystem& files, TempFileGuard& temp, cons
 
 }  // namespace
 
-shell::FsStatus ReplaceFile(shell::FileSystem& files, const std::string& path, const shell::FileInfo& as_read,
-                            std::string_view text, bool keep_backup, std::string& scratch) {
-  shell::FileInfo info;
-  if (shell::FsStatus status = files.Inspect(path, false, info); !status.ok()) {
+platform::FsStatus ReplaceFile(platform::FileSystem& files, const std::string& path,
+                               const platform::FileInfo& as_read, std::string_view text, bool keep_backup,
+                               std::string& scratch) {
+  platform::FileInfo info;
+  if (platform::FsStatus status = files.Inspect(path, false, info); !status.ok()) {
     return Error("cannot inspect: " + status.error);
   }
   std::string target = path;
-  if (info.kind == shell::FileKind::kLink) {
-    if (shell::FsStatus status = files.ResolveLinks(path, target); !status.ok()) {
+  if (info.kind == platform::FileKind::kLink) {
+    if (platform::FsStatus status = files.ResolveLinks(path, target); !status.ok()) {
       return Error("cannot resolve the link: " + status.error);
     }
   }
-  shell::FileInfo now;
+  platform::FileInfo now;
   if (!files.Inspect(target, true, now).ok() || !SameFileUnchanged(now, as_read)) {
     return Error("changed while it was being formatted; left as it is");
   }
@@ -96,13 +98,14 @@ shell::FsStatus ReplaceFile(shell::FileSystem& files, const std::string& path, c
   std::string stem = ".";
   stem += target.substr(target.rfind('/') + 1, 200);  // npos + 1 is 0: from the start
   stem += ".qfmt-";
-  std::unique_ptr<shell::TempFile> file;
-  if (shell::FsStatus status = files.CreateTempFile(folder, stem, file); !status.ok()) {
+  std::unique_ptr<platform::TempFile> file;
+  if (platform::FsStatus status = files.CreateTempFile(folder, stem, file); !status.ok()) {
     return Error("cannot create a temporary file in " + folder + ": " + status.error);
   }
   TempFileGuard temp(files, std::move(file));
-  if (shell::FsStatus status = FillTempFile(files, temp, as_read, text, scratch); !status.ok()) return status;
-  if (shell::FsStatus status = files.Rename(temp.name(), target); !status.ok()) {
+  if (platform::FsStatus status = FillTempFile(files, temp, as_read, text, scratch); !status.ok())
+    return status;
+  if (platform::FsStatus status = files.Rename(temp.name(), target); !status.ok()) {
     return Error("could not rename " + temp.name() + " to " + target + ": " + status.error);
   }
   temp.Release();

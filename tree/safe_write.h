@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/platform.h"
+#include "platform/file_system.h"
 
 namespace qfmt::tree {
 
@@ -14,8 +14,8 @@ namespace qfmt::tree {
 // what the file was when its text was read; a file that has changed since is
 // left alone. With `keep_backup`, NAME.Backup first receives the old text.
 // On any failure the file is untouched and no temporary file remains.
-[[nodiscard]] shell::FsStatus ReplaceFile(shell::FileSystem& files, const std::string& path,
-                                          const shell::FileInfo& as_read, std::string_view text,
-                                          bool keep_backup, std::string& scratch);
+[[nodiscard]] platform::FsStatus ReplaceFile(platform::FileSystem& files, const std::string& path,
+                                             const platform::FileInfo& as_read, std::string_view text,
+                                             bool keep_backup, std::string& scratch);
 
 }  // namespace qfmt::tree

@@ -1,7 +1,8 @@
 #include "tree/settle.h"
 
-#include <cassert>
 #include <functional>
+
+#include "platform/check.h"
 
 namespace qfmt::tree {
 
@@ -86,8 +87,8 @@ bool Settler::EqualsEarlier(int j, int k, std::string_view text, TextPass& pass)
   std::string_view made = input_;
   for (int i = 1; i <= j; ++i) {
     std::string& into = scratch_[static_cast<std::size_t>(i % 2)];
-    [[maybe_unused]] const job::FormatResult result = pass.Run(made, into);
-    assert(result.failure == scanner::ScanFailure::kNone && "a pass that worked once works again");
+    // A pass that worked once works again: it is deterministic.
+    QFMT_CHECK(pass.Run(made, into).failure == scanner::ScanFailure::kNone);
     made = into;
   }
   return made == text;

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "generated/version.h"
 #include "tree/command_line.h"
 #include "tree/file_formatter.h"
 #include "tree/file_walk.h"
@@ -101,13 +102,13 @@ class OutcomeQueue {
 
 class TreeRun {
  public:
-  TreeRun(const TreeOptions& options, shell::FileSystem& files, shell::Console& console)
+  TreeRun(const TreeOptions& options, platform::FileSystem& files, platform::Console& console)
       : options_(options), files_(files), console_(console) {}
 
   int RunStandardInput() {
     std::string text;
     FileOutcome outcome;
-    if (const shell::FsStatus status = console_.ReadInput(text); !status.ok()) {
+    if (const platform::FsStatus status = console_.ReadInput(text); !status.ok()) {
       outcome.error = "cannot read: " + status.error;
     } else {
       FileFormatter formatter(options_, files_);
@@ -212,16 +213,16 @@ class TreeRun {
   }
 
   const TreeOptions& options_;
-  shell::FileSystem& files_;
-  shell::Console& console_;
+  platform::FileSystem& files_;
+  platform::Console& console_;
   RunTotals totals_;
   bool output_failed_ = false;
 };
 
 }  // namespace
 
-int RunTree(const std::vector<std::string_view>& arguments, shell::FileSystem& files,
-            shell::Console& console) {
+int RunTree(const std::vector<std::string_view>& arguments, platform::FileSystem& files,
+            platform::Console& console) {
   const CommandLine command_line = ParseCommandLine(arguments);
   switch (command_line.action) {
     case CommandLine::Action::kError:
@@ -230,7 +231,7 @@ int RunTree(const std::vector<std::string_view>& arguments, shell::FileSystem& f
     case CommandLine::Action::kHelp:
       return console.WriteOutput(HelpText()) ? kExitOk : kExitFileError;
     case CommandLine::Action::kVersion:
-      return console.WriteOutput("qfmt-tree " QFMT_VERSION "\n") ? kExitOk : kExitFileError;
+      return console.WriteOutput("qfmt-tree " + std::string(kVersion) + "\n") ? kExitOk : kExitFileError;
     case CommandLine::Action::kRun:
       break;
   }

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/platform.h"
+#include "platform/console.h"
 
 namespace qfmt::tree {
 
@@ -16,7 +16,7 @@ inline constexpr int kExitUsage = 64;
 // Runs qfmt-tree with the arguments that follow the program's name and
 // returns its exit status. Files are formatted on worker threads; what is
 // printed for them comes in sorted path order.
-[[nodiscard]] int RunTree(const std::vector<std::string_view>& arguments, shell::FileSystem& files,
-                          shell::Console& console);
+[[nodiscard]] int RunTree(const std::vector<std::string_view>& arguments, platform::FileSystem& files,
+                          platform::Console& console);
 
 }  // namespace qfmt::tree

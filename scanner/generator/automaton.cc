@@ -1,16 +1,16 @@
 #include "scanner/generator/automaton.h"
 
 #include <algorithm>
-#include <cassert>
 #include <deque>
 #include <map>
 
+#include "platform/check.h"
 #include "scanner/condition.h"
 
 namespace qfmt::scanner::rulegen {
 namespace {
 
-constexpr int kStartStates = 2 * kConditionCount;
+constexpr int kStartStates = kStartStateCount;
 
 // Thompson automaton over bytes 1 to 255.
 struct Nfa {
@@ -18,7 +18,7 @@ struct Nfa {
     std::vector<int> epsilon;
     std::bitset<256> on;  // bytes of the one byte edge, if any
     int target = -1;
-    int accept = 0;  // rule number accepted here
+    int accept = 0;  // position + 1 of the rule accepted here
   };
   std::vector<State> states;
 
@@ -124,7 +124,7 @@ Dfa BuildSubsets(const Nfa& nfa, const std::array<std::vector<int>, kStartStates
   };
   intern({});
   for (const auto& start : starts) intern(nfa.Closure(start));
-  assert(sets.size() == kStartStates + 1 && "start states must be distinct");
+  QFMT_CHECK(sets.size() == kStartStates + 1);  // the start states must be distinct
 
   for (size_t d = 0; d < sets.size(); ++d) {
     std::array<int, 256> row{};
@@ -181,10 +181,12 @@ std::vector<int> MinimalBlocks(const Dfa& dfa) {
 Automaton BuildAutomaton(const std::vector<Rule>& rules) {
   Nfa nfa;
   std::array<std::vector<int>, kStartStates> starts;
-  for (const Rule& rule : rules) {
+  QFMT_CHECK(rules.size() < 0xffff);
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    const Rule& rule = rules[i];
     const int begin = nfa.Add();
     const int end = nfa.Build(rule.pattern, begin);
-    nfa.states[static_cast<size_t>(end)].accept = rule.number;
+    nfa.states[static_cast<size_t>(end)].accept = static_cast<int>(i) + 1;
     for (int c = 0; c < kConditionCount; ++c) {
       if ((rule.conditions & (1u << c)) == 0) continue;
       const Condition condition = static_cast<Condition>(c);
@@ -213,6 +215,8 @@ Automaton BuildAutomaton(const std::vector<Rule>& rules) {
     for (int t : dfa.next[s]) visit(static_cast<size_t>(t));
   }
 
+  // State numbers are stored in 16 bits.
+  QFMT_CHECK(representative.size() <= 0x10000);
   Automaton automaton;
   automaton.rule_count = static_cast<int>(rules.size());
   for (size_t s : representative) {
@@ -224,7 +228,7 @@ Automaton BuildAutomaton(const std::vector<Rule>& rules) {
       leads_on = leads_on || target != 0;
     }
     automaton.transitions.push_back(row);
-    automaton.accept_rule.push_back(static_cast<std::uint8_t>(dfa.accept[s]));
+    automaton.accept_rule.push_back(static_cast<std::uint16_t>(dfa.accept[s]));
     automaton.stop.push_back(!leads_on);
   }
   return automaton;

@@ -15,10 +15,12 @@ namespace qfmt::scanner::rulegen {
 // byte behaves as byte 1); accept_rule holds the lowest-numbered rule whose
 // pattern matches the bytes read so far (0 for none); a stop state is the dead
 // state or an accepting state from which every byte leads to the dead state.
+// Rules are known by their position in the set plus one, which is also their
+// priority (the lower wins).
 struct Automaton {
   int rule_count = 0;
   std::vector<std::array<std::uint16_t, 256>> transitions;  // by state, then byte
-  std::vector<std::uint8_t> accept_rule;
+  std::vector<std::uint16_t> accept_rule;
   std::vector<bool> stop;
 
   int state_count() const { return static_cast<int>(transitions.size()); }

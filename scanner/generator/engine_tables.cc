@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/check.h"
 #include "scanner/condition.h"
 
 namespace qfmt::scanner::rulegen {
@@ -20,9 +21,19 @@ std::array<std::uint8_t, 256> SelfLoop(const Automaton& automaton, int state) {
 
 }  // namespace
 
-EngineTables LayOutForEngine(const Automaton& automaton, const ByteClasses& classes) {
+EngineTables LayOutForEngine(const Automaton& automaton, const ByteClasses& classes,
+                             std::vector<int> rule_ids) {
+  QFMT_CHECK(rule_ids.size() == static_cast<std::size_t>(automaton.rule_count));
   EngineTables tables;
   tables.rule_count = automaton.rule_count;
+  tables.rule_ids = std::move(rule_ids);
+  std::vector<bool> wins(tables.rule_ids.size());
+  for (const std::uint16_t rule : automaton.accept_rule) {
+    if (rule != 0) wins[rule - 1U] = true;
+  }
+  for (std::size_t i = 0; i < wins.size(); ++i) {
+    if (!wins[i]) tables.unreachable.push_back(tables.rule_ids[i]);
+  }
   tables.class_count = classes.count;
   tables.state_count = automaton.state_count();
   tables.stride = classes.count + 2;
@@ -80,11 +91,12 @@ EngineTables LayOutForEngine(const Automaton& automaton, const ByteClasses& clas
           automaton.transitions[static_cast<std::size_t>(s)][representative[static_cast<std::size_t>(c)]];
       tables.rows[row + static_cast<std::size_t>(c)] = row_of(target);
     }
+    const std::uint16_t accepted = automaton.accept_rule[static_cast<std::size_t>(s)];
     tables.rows[row + static_cast<std::size_t>(classes.count)] =
-        automaton.accept_rule[static_cast<std::size_t>(s)];
+        accepted == 0 ? 0 : static_cast<std::uint32_t>(tables.rule_ids[accepted - 1U]);
     tables.rows[row + static_cast<std::size_t>(classes.count) + 1] = run_set[static_cast<std::size_t>(s)];
   }
-  for (int start = 1; start <= 2 * kConditionCount; ++start) {
+  for (int start = 1; start <= kStartStateCount; ++start) {
     tables.start_row[static_cast<std::size_t>(start)] = row_of(start);
   }
   return tables;

@@ -1,8 +1,10 @@
 #include "scanner/generator/rule_file.h"
 
 #include <cctype>
+#include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 
 #include "scanner/condition.h"
 
@@ -31,7 +33,7 @@ bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
 //   atom        := "literal" | [set] | {name} | '(' alternation ')'
 class PatternParser {
  public:
-  PatternParser(std::string_view text, const std::map<std::string, Pattern>& names)
+  PatternParser(std::string_view text, const std::map<std::string, Pattern, std::less<>>& names)
       : text_(text), names_(names) {}
 
   std::optional<Pattern> ParseWhole() {
@@ -263,7 +265,7 @@ class PatternParser {
   }
 
   std::string_view text_;
-  const std::map<std::string, Pattern>& names_;
+  const std::map<std::string, Pattern, std::less<>>& names_;
   size_t pos_ = 0;
   std::string error_;
 };
@@ -304,60 +306,200 @@ std::optional<unsigned> ParseConditions(std::string_view field) {
   return mask == 0 ? std::nullopt : std::optional<unsigned>(mask);
 }
 
-}  // namespace
+bool IsRuleName(std::string_view name) {
+  if (name.empty() || !std::isupper(static_cast<unsigned char>(name.front()))) return false;
+  for (const char c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
 
-RuleSet ParseRuleFile(std::string_view text) {
-  RuleSet result;
-  std::map<std::string, Pattern> names;
-  int line_number = 0;
-  auto fail = [&](const std::string& what) {
-    result.error = "line " + std::to_string(line_number) + ": " + what;
-    result.rules.clear();
-    return result;
-  };
+// Reads the rules file line by line into `result`, which starts as the base
+// set (or empty).
+class RuleFileParser {
+ public:
+  RuleFileParser(RuleSet& result, bool derived) : result_(result), derived_(derived) {}
 
-  while (!text.empty()) {
-    ++line_number;
-    const size_t newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
-    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-    if (TrimSeparators(line).empty() || TrimSeparators(line).front() == '#') continue;
-
+  // Returns false after an error.
+  bool ParseLine(std::string_view line) {
     const std::string_view head = NextField(line);
-    if (head == "define") {
-      const std::string name(NextField(line));
-      PatternParser parser(TrimSeparators(line), names);
-      auto pattern = parser.ParseWhole();
-      if (!pattern) return fail(parser.error());
-      names[name] = std::move(*pattern);
-      continue;
-    }
+    if (head == "define") return Define(line);
+    if (!derived_) return Numbered(head, line);
+    if (head == "extends") return !seen_change_ || Fail("extends must come first");
+    seen_change_ = true;
+    if (head == "replace") return Replace(line);
+    if (head == "add") return Add(line);
+    if (head == "remove") return Remove(line);
+    return Fail("expected define, replace, add or remove");
+  }
 
-    Rule rule;
-    for (const char c : head) {
-      if (!std::isdigit(static_cast<unsigned char>(c))) return fail("expected a rule number");
-      rule.number = rule.number * 10 + (c - '0');
+  [[nodiscard]] const std::string& error() const { return error_; }
+
+ private:
+  bool Fail(std::string what) {
+    error_ = std::move(what);
+    return false;
+  }
+
+  bool Define(std::string_view line) {
+    const std::string name(NextField(line));
+    PatternParser parser(TrimSeparators(line), result_.definitions);
+    auto pattern = parser.ParseWhole();
+    if (!pattern) return Fail(parser.error());
+    result_.definitions[name] = std::move(*pattern);
+    return true;
+  }
+
+  // "N Name CONDITIONS PATTERN" in a file of its own.
+  bool Numbered(std::string_view number, std::string_view line) {
+    int n = 0;
+    for (const char c : number) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) return Fail("expected a rule number");
+      n = n * 10 + (c - '0');
     }
-    if (rule.number != static_cast<int>(result.rules.size()) + 1) {
-      return fail("rule " + std::to_string(rule.number) + " out of order");
+    if (n != static_cast<int>(result_.rules.size()) + 1)
+      return Fail("rule " + std::to_string(n) + " out of order");
+    Rule rule;
+    if (!ReadRule(line, rule)) return false;
+    result_.rules.push_back(std::move(rule));
+    return true;
+  }
+
+  // "replace Name CONDITIONS PATTERN": same place, same identity.
+  bool Replace(std::string_view line) {
+    Rule rule;
+    if (!ReadRule(line, rule, /*known=*/true)) return false;
+    result_.rules[static_cast<std::size_t>(result_.Find(rule.name))] = std::move(rule);
+    return true;
+  }
+
+  // "add Name before|after Other CONDITIONS PATTERN".
+  bool Add(std::string_view line) {
+    std::string_view rest = line;
+    const std::string_view name = NextField(rest);
+    const std::string_view where = NextField(rest);
+    const std::string_view other = NextField(rest);
+    if (where != "before" && where != "after") return Fail("expected before or after");
+    const int at = result_.Find(other);
+    if (at < 0) return Fail("no rule " + std::string(other));
+    Rule rule;
+    rule.name = std::string(name);
+    if (!ReadRule(rest, rule, /*known=*/false, /*named=*/true)) return false;
+    result_.rules.insert(result_.rules.begin() + at + (where == "after" ? 1 : 0), std::move(rule));
+    return true;
+  }
+
+  bool Remove(std::string_view line) {
+    const std::string_view name = NextField(line);
+    const int at = result_.Find(name);
+    if (at < 0) return Fail("no rule " + std::string(name));
+    if (!TrimSeparators(line).empty()) return Fail("remove takes only a name");
+    result_.rules.erase(result_.rules.begin() + at);
+    return true;
+  }
+
+  // "Name CONDITIONS PATTERN" (without the name when `named`), the name known
+  // to the set or new to it as `known` says.
+  bool ReadRule(std::string_view line, Rule& rule, bool known = false, bool named = false) {
+    if (!named) rule.name = std::string(NextField(line));
+    if (!IsRuleName(rule.name))
+      return Fail("expected a rule name (a capital letter, then letters and digits)");
+    if ((result_.Find(rule.name) >= 0) != known) {
+      return Fail(known ? "no rule " + rule.name : "rule " + rule.name + " named twice");
     }
     const auto conditions = ParseConditions(NextField(line));
-    if (!conditions) return fail("unknown start condition");
+    if (!conditions) return Fail("unknown start condition");
     rule.conditions = *conditions;
-
     std::string_view pattern_text = TrimSeparators(line);
+    rule.source = std::string(pattern_text);
     if (!pattern_text.empty() && pattern_text.front() == '^') {
       rule.anchored = true;
       pattern_text.remove_prefix(1);
     }
-    rule.source = std::string(TrimSeparators(line));
-    PatternParser parser(pattern_text, names);
+    PatternParser parser(pattern_text, result_.definitions);
     auto pattern = parser.ParseWhole();
-    if (!pattern) return fail(parser.error());
+    if (!pattern) return Fail(parser.error());
     rule.pattern = std::move(*pattern);
-    result.rules.push_back(std::move(rule));
+    return true;
   }
-  if (result.rules.empty()) return fail("no rules");
+
+  RuleSet& result_;
+  bool derived_;
+  bool seen_change_ = false;
+  std::string error_;
+};
+
+bool IsSignificant(std::string_view line) {
+  line = TrimSeparators(line);
+  return !line.empty() && line.front() != '#';
+}
+
+}  // namespace
+
+int RuleSet::Find(std::string_view name) const {
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    if (rules[i].name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string_view BaseFileOf(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    if (!IsSignificant(line)) continue;
+    return NextField(line) == "extends" ? TrimSeparators(line) : std::string_view();
+  }
+  return {};
+}
+
+RuleSet LoadRuleFile(const std::string& path) {
+  RuleSet failed;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    failed.error = path + ": cannot read the rules file";
+    return failed;
+  }
+  const std::string contents = text.str();
+  const std::string_view base_name = BaseFileOf(contents);
+  if (base_name.empty()) {
+    RuleSet rules = ParseRuleFile(contents);
+    if (!rules.error.empty()) rules.error = path + ": " + rules.error;
+    return rules;
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const RuleSet base = LoadRuleFile(folder + std::string(base_name));
+  if (!base.error.empty()) return base;
+  RuleSet rules = ParseRuleFile(contents, &base);
+  if (!rules.error.empty()) rules.error = path + ": " + rules.error;
+  return rules;
+}
+
+RuleSet ParseRuleFile(std::string_view text, const RuleSet* base) {
+  RuleSet result;
+  if (base != nullptr) {
+    result.rules = base->rules;
+    result.definitions = base->definitions;
+  }
+  RuleFileParser parser(result, base != nullptr);
+  int line_number = 0;
+  while (!text.empty()) {
+    ++line_number;
+    const std::size_t newline = text.find('\n');
+    const std::string_view line = text.substr(0, newline);
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    if (!IsSignificant(line)) continue;
+    if (!parser.ParseLine(line)) {
+      result.error = "line " + std::to_string(line_number) + ": " + parser.error();
+      break;
+    }
+  }
+  if (result.error.empty() && result.rules.empty()) result.error = "line 0: no rules";
+  if (!result.error.empty()) result.rules.clear();
   return result;
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "layout/layout.h"
-#include "tests/golden_options.h"
+#include "tests/support/golden_options.h"
 
 namespace qfmt::testing {
 

@@ -24,7 +24,8 @@
 #include <vector>
 
 #include "job/run_job.h"
-#include "shell/platform.h"
+#include "platform/console.h"
+#include "scanner/engine.h"
 #include "tools/invariants.h"
 #include "tools/recording_console.h"
 #include "tools/run_program.h"
@@ -45,7 +46,7 @@ long OwnPeakMemoryKib() {
 
 tools::JobOutcome RunJobInProcess(const std::string& name) {
   tools::RecordingConsole console;
-  const int status = job::RunJob("qfmt -i" + name, shell::SystemFileSystem(), console);
+  const int status = job::RunJob("qfmt -i" + name, platform::SystemFileSystem(), console);
   return {status, console.standard_error};
 }
 
@@ -95,7 +96,8 @@ int CheckHeaders(const std::vector<std::string>& folders) {
   }
   Print("files: " + std::to_string(files.size()));
   Print("bytes: " + std::to_string(bytes));
-  Print("stopped by the 512-byte limit (prefix checked): " + std::to_string(overflows));
+  Print("stopped by the " + std::to_string(scanner::kTokenLimit) +
+        "-byte limit (prefix checked): " + std::to_string(overflows));
   Print("exempt from the non-blank check (NUL byte or line-wrap marker): " + std::to_string(exempt));
   Print("files with a failed check: " + std::to_string(problems));
   return problems == 0 ? 0 : 1;
@@ -104,7 +106,7 @@ int CheckHeaders(const std::vector<std::string>& folders) {
 int CheckJob(const std::string& program, const std::string& file, long max_kib) {
   const fs::path path = fs::absolute(file);
   const tools::CheckReport reference = tools::CheckInvariants(
-      [&path] { return shell::SystemFileSystem().OpenForReading(path.string()); }, tools::CheckOptions{});
+      [&path] { return platform::SystemFileSystem().OpenForReading(path.string()); }, tools::CheckOptions{});
   Print("input bytes: " + std::to_string(reference.input_size));
   Print("output bytes: " + std::to_string(reference.output_size));
   Print("non-blank bytes checked: " + std::string(reference.non_blank_checked ? "yes" : "no"));

@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/platform.h"
+#include "platform/console.h"
+#include "platform/file_system.h"
 
-namespace qfmt::shell {
+namespace qfmt::platform {
 namespace {
 
 FsStatus Ok() { return {}; }
@@ -74,7 +75,7 @@ bool ReadToEnd(int fd, std::string& bytes, std::size_t expected_size) {
   }
 }
 
-class PosixInputFile final : public scanner::ByteSource {
+class PosixInputFile final : public ByteSource {
  public:
   explicit PosixInputFile(int fd) : fd_(fd) {}
   [[nodiscard]] int fd() const { return fd_; }
@@ -161,7 +162,7 @@ class PosixTempFile final : public TempFile {
 
 class PosixFileSystem final : public FileSystem {
  public:
-  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override {
+  std::unique_ptr<ByteSource> OpenForReading(const std::string& name) override {
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat info {};
@@ -178,7 +179,7 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixOutputFile>(fd);
   }
 
-  CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) override {
+  CopyResult CopyRest(ByteSource& from, OutputFile& to) override {
     auto* input = dynamic_cast<PosixInputFile*>(&from);
     auto* output = dynamic_cast<PosixOutputFile*>(&to);
     if (input == nullptr || output == nullptr) return CopyResult::kNotHere;
@@ -368,39 +369,7 @@ class PosixConsole final : public Console {
   bool output_is_terminal_ = ::isatty(STDOUT_FILENO) != 0;
 };
 
-bool NeedsQuotes(std::string_view argument) {
-  return argument.find_first_of(" \t") != std::string_view::npos &&
-         argument.find('"') == std::string_view::npos;
-}
-
 }  // namespace
-
-std::string RawCommandLine(const std::vector<std::string_view>& arguments) {
-  std::string line;
-  if (arguments.empty()) return line;
-  const std::string_view program = arguments.front();
-  const std::size_t slash = program.find_last_of('/');
-  line = program.substr(slash == std::string_view::npos ? 0 : slash + 1);
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string_view argument = arguments[i];
-    line += ' ';
-    if (argument.empty()) {
-      line += "\"\"";
-    } else if (!NeedsQuotes(argument)) {
-      line += argument;
-    } else if (argument.starts_with("-i") || argument.starts_with("-t")) {
-      line += argument.substr(0, 2);
-      line += '"';
-      line += argument.substr(2);
-      line += '"';
-    } else {
-      line += '"';
-      line += argument;
-      line += '"';
-    }
-  }
-  return line;
-}
 
 FileSystem& SystemFileSystem() {
   static PosixFileSystem file_system;
@@ -412,4 +381,4 @@ Console& SystemConsole() {
   return console;
 }
 
-}  // namespace qfmt::shell
+}  // namespace qfmt::platform

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "tests/golden_options.h"
+#include "tests/support/golden_options.h"
 
 // Golden cases: input and expected output side by side, one output line per
 // source line. Every expected text is worked out by hand from the rules and

@@ -1,14 +1,14 @@
-#include "fuzz/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 #include <cstring>
 #include <limits>
 
-namespace qfmt::fuzz {
+namespace qfmt::testing {
 namespace {
 
 constexpr std::string_view kNoSuchFile = "No such file or directory";
 
-class MemoryReader final : public scanner::ByteSource {
+class MemoryReader final : public platform::ByteSource {
  public:
   MemoryReader(std::shared_ptr<std::string> bytes, std::size_t fail_after)
       : bytes_(std::move(bytes)), fail_after_(fail_after) {}
@@ -28,7 +28,7 @@ class MemoryReader final : public scanner::ByteSource {
   std::size_t offset_ = 0;
 };
 
-class MemoryWriter final : public shell::OutputFile {
+class MemoryWriter final : public platform::OutputFile {
  public:
   explicit MemoryWriter(std::shared_ptr<std::string> bytes) : bytes_(std::move(bytes)) {}
   bool Write(const char* data, std::size_t size) override {
@@ -41,7 +41,7 @@ class MemoryWriter final : public shell::OutputFile {
   std::shared_ptr<std::string> bytes_;
 };
 
-shell::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
+platform::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
 
 }  // namespace
 
@@ -55,14 +55,14 @@ std::map<std::string, std::string> MemoryFileSystem::Files() const {
   return files;
 }
 
-std::unique_ptr<scanner::ByteSource> MemoryFileSystem::OpenForReading(const std::string& name) {
+std::unique_ptr<platform::ByteSource> MemoryFileSystem::OpenForReading(const std::string& name) {
   const auto file = files_.find(name);
   if (file == files_.end()) return nullptr;
   const std::size_t readable = name == failing_reads ? fail_after : std::numeric_limits<std::size_t>::max();
   return std::make_unique<MemoryReader>(file->second.bytes, readable);
 }
 
-std::unique_ptr<shell::OutputFile> MemoryFileSystem::OpenForWriting(const std::string& name) {
+std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const std::string& name) {
   if (name.empty() || name == refuse_writing || folders_.count(name) != 0) return nullptr;
   const std::size_t slash = name.rfind('/');
   if (slash != std::string::npos &&
@@ -78,58 +78,58 @@ std::unique_ptr<shell::OutputFile> MemoryFileSystem::OpenForWriting(const std::s
   return std::make_unique<MemoryWriter>(file.bytes);
 }
 
-shell::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool, shell::FileInfo& info) {
+platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool, platform::FileInfo& info) {
   info = {};
   info.device = 1;
   if (const auto file = files_.find(name); file != files_.end()) {
-    info.kind = shell::FileKind::kRegular;
+    info.kind = platform::FileKind::kRegular;
     info.size = static_cast<std::int64_t>(file->second.bytes->size());
     info.inode = file->second.inode;
     return {};
   }
   if (const auto folder = folders_.find(name); folder != folders_.end()) {
-    info.kind = shell::FileKind::kFolder;
+    info.kind = platform::FileKind::kFolder;
     info.inode = folder->second;
     return {};
   }
   return Failed(kNoSuchFile);
 }
 
-shell::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
-                                             std::vector<shell::FolderEntry>& entries) {
+platform::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
+                                                std::vector<platform::FolderEntry>& entries) {
   entries.clear();
   if (folders_.count(name) == 0) return Failed(kNoSuchFile);
   const std::string prefix = name + "/";
-  const auto add = [&](const std::string& entry, shell::FileKind kind) {
+  const auto add = [&](const std::string& entry, platform::FileKind kind) {
     if (entry.starts_with(prefix) && entry.find('/', prefix.size()) == std::string::npos) {
       entries.push_back({entry.substr(prefix.size()), kind});
     }
   };
-  for (const auto& [entry, file] : files_) add(entry, shell::FileKind::kRegular);
-  for (const auto& [entry, inode] : folders_) add(entry, shell::FileKind::kFolder);
+  for (const auto& [entry, file] : files_) add(entry, platform::FileKind::kRegular);
+  for (const auto& [entry, inode] : folders_) add(entry, platform::FileKind::kFolder);
   return {};
 }
 
-shell::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
-                                                  shell::FileInfo& info) {
-  if (folders_.count(name) != 0) return Failed(shell::kNotRegularFile);
-  const shell::FsStatus status = Inspect(name, true, info);
+platform::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
+                                                     platform::FileInfo& info) {
+  if (folders_.count(name) != 0) return Failed(platform::kNotRegularFile);
+  const platform::FsStatus status = Inspect(name, true, info);
   if (status.ok()) bytes = *files_.at(name).bytes;
   return status;
 }
 
-shell::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
+platform::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
   if (files_.count(name) == 0 && folders_.count(name) == 0) return Failed(kNoSuchFile);
   resolved = name;
   return {};
 }
 
-shell::FsStatus MemoryFileSystem::CreateTempFile(const std::string&, std::string_view,
-                                                 std::unique_ptr<shell::TempFile>&) {
+platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string&, std::string_view,
+                                                    std::unique_ptr<platform::TempFile>&) {
   return Failed("no temporary files in memory");
 }
 
-shell::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+platform::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   const auto file = files_.find(from);
   if (file == files_.end()) return Failed(kNoSuchFile);
   File moved = file->second;
@@ -138,8 +138,8 @@ shell::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::str
   return {};
 }
 
-shell::FsStatus MemoryFileSystem::Remove(const std::string& name) {
-  return files_.erase(name) != 0 || folders_.erase(name) != 0 ? shell::FsStatus{} : Failed(kNoSuchFile);
+platform::FsStatus MemoryFileSystem::Remove(const std::string& name) {
+  return files_.erase(name) != 0 || folders_.erase(name) != 0 ? platform::FsStatus{} : Failed(kNoSuchFile);
 }
 
-}  // namespace qfmt::fuzz
+}  // namespace qfmt::testing

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "layout/layout.h"
-#include "tests/file_support.h"
+#include "tests/support/file_support.h"
 
 // Helpers for the tests of qfmt-tree.
 namespace qfmt::testing {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/platform.h"
+#include "platform/console.h"
 #include "tools/recording_console.h"
 #include "tools/run_program.h"
 #include "tools/temp_folder.h"
@@ -28,7 +28,7 @@ using tools::RunProgram;
 using tools::TempFolder;
 
 // Forwards to the real file system, except where told to fail.
-class FaultyFileSystem final : public shell::FileSystem {
+class FaultyFileSystem final : public platform::FileSystem {
  public:
   std::set<std::string> refuse_writing;    // names that cannot be opened for writing
   std::set<std::string> fail_reading;      // names whose reads fail after the first block
@@ -37,18 +37,19 @@ class FaultyFileSystem final : public shell::FileSystem {
   bool drop_last_byte = false;             // temporary files lose their last byte
   std::set<std::string> refuse_rename_to;  // names that cannot be renamed over
 
-  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override;
-  std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override;
-  CopyResult CopyRest(scanner::ByteSource& from, shell::OutputFile& to) override;
-  shell::FsStatus Inspect(const std::string& name, bool follow_links, shell::FileInfo& info) override;
-  shell::FsStatus ListFolder(const std::string& name, std::vector<shell::FolderEntry>& entries) override;
-  shell::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
-                                  shell::FileInfo& info) override;
-  shell::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
-  shell::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
-                                 std::unique_ptr<shell::TempFile>& file) override;
-  shell::FsStatus Rename(const std::string& from, const std::string& to) override;
-  shell::FsStatus Remove(const std::string& name) override;
+  std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& name) override;
+  std::unique_ptr<platform::OutputFile> OpenForWriting(const std::string& name) override;
+  CopyResult CopyRest(platform::ByteSource& from, platform::OutputFile& to) override;
+  platform::FsStatus Inspect(const std::string& name, bool follow_links, platform::FileInfo& info) override;
+  platform::FsStatus ListFolder(const std::string& name,
+                                std::vector<platform::FolderEntry>& entries) override;
+  platform::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
+                                     platform::FileInfo& info) override;
+  platform::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
+  platform::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+                                    std::unique_ptr<platform::TempFile>& file) override;
+  platform::FsStatus Rename(const std::string& from, const std::string& to) override;
+  platform::FsStatus Remove(const std::string& name) override;
 };
 
 }  // namespace qfmt::testing

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "job/format.h"
-#include "shell/platform.h"
+#include "platform/file_system.h"
 #include "tools/token_dump.h"
 
 namespace {
@@ -20,7 +20,7 @@ class PrintingObserver final : public qfmt::scanner::TokenObserver {
   }
 };
 
-class NullSink final : public qfmt::layout::ByteSink {
+class NullSink final : public qfmt::platform::ByteSink {
  public:
   bool Write(const char*, std::size_t) override { return true; }
 };
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: qfmt-tokens FILE\n", stderr);
     return 64;
   }
-  auto input = shell::SystemFileSystem().OpenForReading(argv[1]);
+  auto input = platform::SystemFileSystem().OpenForReading(argv[1]);
   if (input == nullptr) {
     std::fprintf(stderr, "%s: error: cannot open for reading\n", argv[1]);
     return 2;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform.h"
+#include "platform/file_system.h"
 
-namespace qfmt::fuzz {
+namespace qfmt::testing {
 
 // Files and folders in memory, with the semantics of a POSIX file system that
 // the classic job depends on: a file opened for writing is created, or emptied
@@ -17,7 +17,7 @@ namespace qfmt::fuzz {
 // "/" needs its folder; a folder cannot be opened. Each file has one name and
 // an inode of its own; there are no links and no temporary files. Faults can
 // be forced on one name.
-class MemoryFileSystem final : public shell::FileSystem {
+class MemoryFileSystem final : public platform::FileSystem {
  public:
   void AddFile(const std::string& name, const std::string& bytes);
   void AddFolder(const std::string& name) { folders_[name] = next_inode_++; }
@@ -29,19 +29,20 @@ class MemoryFileSystem final : public shell::FileSystem {
   std::string failing_reads;   // reads of this name fail once `fail_after` bytes are read
   std::size_t fail_after = 0;
 
-  std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) override;
-  std::unique_ptr<shell::OutputFile> OpenForWriting(const std::string& name) override;
+  std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& name) override;
+  std::unique_ptr<platform::OutputFile> OpenForWriting(const std::string& name) override;
   // The job copies block by block here.
-  CopyResult CopyRest(scanner::ByteSource&, shell::OutputFile&) override { return CopyResult::kNotHere; }
-  shell::FsStatus Inspect(const std::string& name, bool follow_links, shell::FileInfo& info) override;
-  shell::FsStatus ListFolder(const std::string& name, std::vector<shell::FolderEntry>& entries) override;
-  shell::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
-                                  shell::FileInfo& info) override;
-  shell::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
-  shell::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
-                                 std::unique_ptr<shell::TempFile>& file) override;
-  shell::FsStatus Rename(const std::string& from, const std::string& to) override;
-  shell::FsStatus Remove(const std::string& name) override;
+  CopyResult CopyRest(platform::ByteSource&, platform::OutputFile&) override { return CopyResult::kNotHere; }
+  platform::FsStatus Inspect(const std::string& name, bool follow_links, platform::FileInfo& info) override;
+  platform::FsStatus ListFolder(const std::string& name,
+                                std::vector<platform::FolderEntry>& entries) override;
+  platform::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
+                                     platform::FileInfo& info) override;
+  platform::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
+  platform::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+                                    std::unique_ptr<platform::TempFile>& file) override;
+  platform::FsStatus Rename(const std::string& from, const std::string& to) override;
+  platform::FsStatus Remove(const std::string& name) override;
 
  private:
   struct File {
@@ -54,4 +55,4 @@ class MemoryFileSystem final : public shell::FileSystem {
   std::uint64_t next_inode_ = 1;
 };
 
-}  // namespace qfmt::fuzz
+}  // namespace qfmt::testing

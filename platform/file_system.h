@@ -6,13 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/output_writer.h"
-#include "scanner/input.h"
+#include "platform/byte_io.h"
 
-// The platform services of a run: the raw command line, files and the console.
-// Every file-system call of the program goes through FileSystem, so that tests
-// can force failures; each platform implements this header in a file of its own.
-namespace qfmt::shell {
+// Every file-system call of the programs goes through FileSystem, so that tests
+// can force failures; each platform implements it in a file of its own.
+namespace qfmt::platform {
 
 // The outcome of a file-system call: ok, or the platform's words for what
 // went wrong ("Permission denied").
@@ -43,7 +41,7 @@ struct FolderEntry {
   FileKind kind = FileKind::kOther;  // of the entry itself: a link is kLink
 };
 
-class OutputFile : public layout::ByteSink {
+class OutputFile : public ByteSink {
  public:
   // Closes the file; false when the close or an earlier write failed.
   [[nodiscard]] virtual bool Close() = 0;
@@ -66,14 +64,14 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Opens a regular file for reading; null when that is not possible (a folder
   // is not a regular file).
-  [[nodiscard]] virtual std::unique_ptr<scanner::ByteSource> OpenForReading(const std::string& name) = 0;
+  [[nodiscard]] virtual std::unique_ptr<ByteSource> OpenForReading(const std::string& name) = 0;
   // Creates the file, or truncates it, for writing; null on failure.
   [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
 
   enum class CopyResult { kCopied, kFailed, kNotHere };
   // Appends to `to` what reading `from` would still return, inside the kernel;
   // kNotHere when this file system cannot (the caller then copies itself).
-  [[nodiscard]] virtual CopyResult CopyRest(scanner::ByteSource& from, OutputFile& to) = 0;
+  [[nodiscard]] virtual CopyResult CopyRest(ByteSource& from, OutputFile& to) = 0;
 
   // What stands under the name; with follow_links, what a link leads to.
   virtual FsStatus Inspect(const std::string& name, bool follow_links, FileInfo& info) = 0;
@@ -93,32 +91,6 @@ class FileSystem {
   virtual FsStatus Remove(const std::string& name) = 0;
 };
 
-// The standard streams: standard error, where message boxes become lines of
-// text, and standard input and output for filters.
-class Console {
- public:
-  virtual ~Console() = default;
-  // All of standard input.
-  virtual FsStatus ReadInput(std::string& bytes) = 0;
-  // Text for standard output exactly as given; false when it could not be written.
-  [[nodiscard]] virtual bool WriteOutput(std::string_view text) = 0;
-  // A message box: the text, and a line feed unless the text ends in one.
-  virtual void ShowMessage(std::string_view text) = 0;
-  // Text for standard error exactly as given.
-  virtual void WriteError(std::string_view text) = 0;
-  // The "running" indication, shown only on a terminal; a new text replaces
-  // the one shown.
-  virtual void ShowRunning(std::string_view text) = 0;
-  virtual void HideRunning() = 0;
-};
-
-// The program's command line as one text: the program's file name without its
-// folder, then each argument after one blank; an argument with a blank or a tab
-// and no double quote is quoted (after its first two characters when it begins
-// with "-i" or "-t"), an empty one is written as two double quotes.
-[[nodiscard]] std::string RawCommandLine(const std::vector<std::string_view>& arguments);
-
 [[nodiscard]] FileSystem& SystemFileSystem();
-[[nodiscard]] Console& SystemConsole();
 
-}  // namespace qfmt::shell
+}  // namespace qfmt::platform

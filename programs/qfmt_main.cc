@@ -6,17 +6,17 @@
 #include "job/messages.h"
 #include "job/options.h"
 #include "job/run_job.h"
-#include "shell/platform.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
   using namespace qfmt;
   const std::vector<std::string_view> arguments(argv, argv + argc);
-  const std::string command_line = shell::RawCommandLine(arguments);
-  shell::Console& console = shell::SystemConsole();
+  const std::string command_line = job::RebuildCommandLine(arguments);
+  platform::Console& console = platform::SystemConsole();
   if (!job::HasInputMarker(command_line)) return job::ShowUsage(console);
 
   console.ShowRunning(job::kRunningText);
-  const int status = job::RunJob(command_line, shell::SystemFileSystem(), console);
+  const int status = job::RunJob(command_line, platform::SystemFileSystem(), console);
   console.HideRunning();
   return status;
 }

@@ -1,4 +1,4 @@
-#include "tests/tree_support.h"
+#include "tests/support/tree_support.h"
 
 #include <gtest/gtest.h>
 

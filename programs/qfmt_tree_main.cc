@@ -4,11 +4,11 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/platform.h"
+#include "platform/console.h"
 #include "tree/tree_run.h"
 
 int main(int argc, char** argv) {
   using namespace qfmt;
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return tree::RunTree(arguments, shell::SystemFileSystem(), shell::SystemConsole());
+  return tree::RunTree(arguments, platform::SystemFileSystem(), platform::SystemConsole());
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace qfmt::platform {
+
+// The standard streams: standard error, where message boxes become lines of
+// text, and standard input and output for filters.
+class Console {
+ public:
+  virtual ~Console() = default;
+  // All of standard input.
+  virtual FsStatus ReadInput(std::string& bytes) = 0;
+  // Text for standard output exactly as given; false when it could not be written.
+  [[nodiscard]] virtual bool WriteOutput(std::string_view text) = 0;
+  // A message box: the text, and a line feed unless the text ends in one.
+  virtual void ShowMessage(std::string_view text) = 0;
+  // Text for standard error exactly as given.
+  virtual void WriteError(std::string_view text) = 0;
+  // The "running" indication, shown only on a terminal; a new text replaces
+  // the one shown.
+  virtual void ShowRunning(std::string_view text) = 0;
+  virtual void HideRunning() = 0;
+};
+
+[[nodiscard]] Console& SystemConsole();
+
+}  // namespace qfmt::platform

@@ -1,0 +1,61 @@
+// qfmt-rulegen: compiles rules files into the scanner's constant tables.
+//
+//   qfmt-rulegen OUTPUT_HEADER NAME=RULES_FILE...
+//
+// Each NAME=RULES_FILE becomes the struct tables::NAME. A rule keeps one
+// identity in every set: the rules of the first file are numbered as that file
+// numbers them, and a rule that a later file adds takes the next free number.
+
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scanner/generator/automaton.h"
+#include "scanner/generator/engine_tables.h"
+#include "scanner/generator/rule_file.h"
+#include "scanner/generator/table_writer.h"
+
+int main(int argc, char** argv) {
+  using namespace qfmt::scanner::rulegen;
+  if (argc < 3) {
+    std::cerr << "usage: qfmt-rulegen OUTPUT_HEADER NAME=RULES_FILE...\n";
+    return 64;
+  }
+  std::vector<std::string> rule_names = {"EndOfInput"};
+  std::map<std::string, int> ids;
+  std::vector<NamedTables> sets;
+  for (int i = 2; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const std::size_t equals = argument.find('=');
+    if (equals == std::string::npos) {
+      std::cerr << "qfmt-rulegen: expected NAME=RULES_FILE, not '" << argument << "'\n";
+      return 64;
+    }
+    const std::string path = argument.substr(equals + 1);
+    const RuleSet rule_set = LoadRuleFile(path);
+    if (!rule_set.error.empty()) {
+      std::cerr << rule_set.error << '\n';
+      return 1;
+    }
+    std::vector<int> rule_ids;
+    for (const Rule& rule : rule_set.rules) {
+      const auto [it, added] = ids.try_emplace(rule.name, static_cast<int>(rule_names.size()));
+      if (added) rule_names.push_back(rule.name);
+      rule_ids.push_back(it->second);
+    }
+    const Automaton automaton = BuildAutomaton(rule_set.rules);
+    sets.push_back({argument.substr(0, equals), path.substr(path.find_last_of('/') + 1),
+                    LayOutForEngine(automaton, ComputeByteClasses(automaton), std::move(rule_ids))});
+  }
+
+  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+  out << WriteTables(rule_names, sets);
+  out.close();
+  if (!out) {
+    std::cerr << argv[1] << ": error: cannot write the tables\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,6 +1,6 @@
 #include "fuzz/command_line_case.h"
 
-#include "platform/file_system.h"
+#include "job/options.h"
 
 namespace qfmt::fuzz {
 namespace {

@@ -109,7 +109,8 @@ int Engine::NextToken() {
 [[gnu::always_inline]] inline int Engine::ScanToken() {
   const auto* bytes = reinterpret_cast<const unsigned char*>(scan_buffer_.data());
   int pos = scan_pos_;
-  std::size_t row = Tables::kStartRow[start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0)];
+  std::size_t row =
+      Tables::kStartRow[static_cast<std::size_t>(start_state_ + (pos >= 0 && bytes[pos] == '\n' ? 1 : 0))];
   token_start_ = pos + 1;
   int end = data_end_;
   int accept_pos = -1;

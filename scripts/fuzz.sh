@@ -19,7 +19,7 @@ install_packages $need || exit 1
 . scripts/setup.sh
 
 dir=build-fuzz
-CXX=clang++ cmake -S . -B "$dir" $generator -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_FUZZ=ON \
+CXX=clang++ cmake -S . -B "$dir" $generator -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON -DQFMT_FUZZ=ON \
   -DQFMT_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j "$jobs" --target qfmt-fuzz-format qfmt-fuzz-command-line qfmt-fuzz-seeds
 rm -rf "$dir/seeds"

@@ -96,7 +96,8 @@ Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Co
 // The automaton walked one byte at a time until a stop state or the end.
 Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
   Match best;
-  std::uint32_t row = Tables::kStartRow[scanner::StartState(condition, at_line_start)];
+  std::uint32_t row =
+      Tables::kStartRow[static_cast<std::size_t>(scanner::StartState(condition, at_line_start))];
   for (std::size_t i = 0; i < text.size(); ++i) {
     row = Tables::kRows[row + Tables::kByteClass[static_cast<unsigned char>(text[i])]];
     if (Tables::kRows[row + Tables::kAcceptColumn] != 0) {
@@ -299,7 +300,7 @@ TEST(AutomatonTest, TablesHaveTheEngineProperties) {
     const std::uint32_t run_set = Tables::kRows[row + Tables::kRunSetColumn];
     EXPECT_EQ(run_set != 0, row >= Tables::kFirstRunRow && row < Tables::kFirstStopRow) << "row " << row;
     for (int byte = 0; byte < 256; ++byte) {
-      const bool stays = next(row, Tables::kByteClass[byte]) == row;
+      const bool stays = next(row, Tables::kByteClass[static_cast<std::size_t>(byte)]) == row;
       EXPECT_EQ(Tables::kRunSets[run_set + static_cast<std::uint32_t>(byte)] != 0, stays && run_set != 0)
           << "row " << row << " byte " << byte;
     }

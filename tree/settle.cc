@@ -34,7 +34,7 @@ job::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offs
   return job::PositionOf(text, attempt_offset, /*skip_blanks=*/true);
 }
 
-Settler::Fingerprint Settler::FingerprintOf(std::string_view text) {
+Settler::Fingerprint Settler::SizeAndHash(std::string_view text) {
   return {text.size(), std::hash<std::string_view>{}(text)};
 }
 
@@ -62,12 +62,12 @@ SettleResult Settler::Once(std::string_view input, TextPass& pass) {
 
 SettleResult Settler::Settle(std::string_view input, TextPass& pass, int max_passes) {
   input_ = input;
-  fingerprints_.assign(1, FingerprintOf(input));
+  fingerprints_.assign(1, fingerprint_(input));
   for (int k = 1; k <= max_passes; ++k) {
     std::string& text = recent_[static_cast<std::size_t>(k % kHeld)];
     const job::FormatResult result = pass.Run(Held(k - 1), text);
     if (result.failure != scanner::ScanFailure::kNone) return Failure(result, k, Held(k - 1));
-    const Fingerprint fingerprint = FingerprintOf(text);
+    const Fingerprint fingerprint = fingerprint_(text);
     for (int j = 0; j < k; ++j) {
       if (fingerprints_[static_cast<std::size_t>(j)] == fingerprint && EqualsEarlier(j, k, text, pass)) {
         result_ = text;

@@ -62,6 +62,21 @@ struct SettleResult {
 // from one call to the next, so one settler per thread serves many files.
 class Settler {
  public:
+  // What is kept of a text that is no longer held: texts whose fingerprints
+  // differ are different texts.
+  struct Fingerprint {
+    std::size_t size = 0;
+    std::size_t hash = 0;
+    bool operator==(const Fingerprint&) const = default;
+  };
+  using FingerprintFunction = Fingerprint (*)(std::string_view text);
+  // The size and hash of the text.
+  [[nodiscard]] static Fingerprint SizeAndHash(std::string_view text);
+
+  // Tests pass a fingerprint that collides, to reach the comparisons that
+  // only a collision of SizeAndHash would otherwise call for.
+  explicit Settler(FingerprintFunction fingerprint = SizeAndHash) : fingerprint_(fingerprint) {}
+
   // Applies `pass` to `input` again and again, and stops at the first text
   // that equals an earlier text of that sequence, `input` included; that text
   // is the result. After `max_passes` passes without a repetition: kNoRepetition.
@@ -72,19 +87,13 @@ class Settler {
   [[nodiscard]] std::string_view text() const { return result_; }
 
  private:
-  struct Fingerprint {
-    std::size_t size = 0;
-    std::size_t hash = 0;
-    bool operator==(const Fingerprint&) const = default;
-  };
-  static Fingerprint FingerprintOf(std::string_view text);
-
   // Text k of the sequence while it is held: the input, or one of the last three.
   [[nodiscard]] std::string_view Held(int k) const;
   [[nodiscard]] bool EqualsEarlier(int j, int k, std::string_view text, TextPass& pass);
   [[nodiscard]] SettleResult Failure(const job::FormatResult& result, int pass_number,
                                      std::string_view pass_input) const;
 
+  FingerprintFunction fingerprint_;
   std::string_view input_;
   std::array<std::string, 3> recent_;   // text k in recent_[k % 3]
   std::array<std::string, 2> scratch_;  // texts made again, rarely needed

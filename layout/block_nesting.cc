@@ -1,9 +1,11 @@
 #include "layout/layout.h"
+#include "platform/check.h"
 
 namespace qfmt::layout {
 
 void Layout::DecreaseBraceDepth() {
   --state_.brace_depth;
+  QFMT_CHECK(static_cast<std::size_t>(state_.switch_level) < state_.switch_stack.size());
   // Only the innermost open switch is compared: a switch without a braced body
   // stays open until some closing brace returns to its depth.
   if (state_.switch_level >= 1 &&

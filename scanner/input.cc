@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/check.h"
+
 namespace qfmt::scanner {
 LineEndReader::LineEndReader(platform::ByteSource& source, std::vector<char>& block)
     : source_(source), block_(block) {
@@ -26,6 +28,7 @@ bool LineEndReader::FillBlock() {
       source_ended_ = true;
       break;
     }
+    QFMT_CHECK(static_cast<std::size_t>(n) <= block_.size() - end_);  // a source that read too much
     end_ += static_cast<std::size_t>(n);
     if (end_ - pos_ >= 2) break;
   }

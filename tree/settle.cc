@@ -83,6 +83,7 @@ SettleResult Settler::Settle(std::string_view input, TextPass& pass, int max_pas
 
 // Text j of the sequence, compared with text k (j < k).
 bool Settler::EqualsEarlier(int j, int k, std::string_view text, TextPass& pass) {
+  QFMT_CHECK(j >= 0 && j < k);
   if (j == 0 || j > k - kHeld) return Held(j) == text;
   std::string_view made = input_;
   for (int i = 1; i <= j; ++i) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "generated/version.h"
+#include "platform/check.h"
 #include "tree/command_line.h"
 #include "tree/file_formatter.h"
 #include "tree/file_walk.h"
@@ -47,6 +48,8 @@ class OutcomeQueue {
     bool awaited = false;
     {
       const std::lock_guard lock(mutex_);
+      // The printer takes only delivered outcomes, so it never passes this one.
+      QFMT_CHECK(taken_ <= index && index < outcomes_.size());
       done_bytes_ += outcome.bytes;
       ++done_;
       outcomes_[index] = std::move(outcome);

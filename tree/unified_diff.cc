@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/check.h"
+
 namespace qfmt::tree {
 namespace {
 
@@ -61,6 +63,9 @@ class ShortestEditScript {
       for (Index x = x_low; x < x_high; ++x) deleted_[static_cast<std::size_t>(x)] = true;
     } else {
       const Point middle = MiddleSnake(x_low, x_high, y_low, y_high);
+      // Inside the box and not on a corner, so that both halves are smaller.
+      QFMT_CHECK(x_low <= middle.x && middle.x <= x_high && y_low <= middle.y && middle.y <= y_high &&
+                 middle.x - x_low + middle.y - y_low > 0 && x_high - middle.x + y_high - middle.y > 0);
       Compare(x_low, middle.x, y_low, middle.y);
       Compare(middle.x, x_high, middle.y, y_high);
     }

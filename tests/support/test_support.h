@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "layout/layout.h"
-#include "tests/support/golden_options.h"
+#include "tests/support/golden_cases.h"
 
 namespace qfmt::testing {
 

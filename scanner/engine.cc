@@ -73,8 +73,6 @@ Engine::Refill Engine::RefillBuffer(int& accept_pos) {
   } else if (input_ended_) {
     return Refill::kAttemptEnded;
   }
-  // Room for the read and the byte after it, which the scan may look at.
-  QFMT_CHECK(static_cast<std::size_t>(data_end_) + 2 + kReadSize <= scan_buffer_.size());
   const std::ptrdiff_t count = input_.Read(scan_buffer_.data() + data_end_ + 1, kReadSize);
   if (count < 0) {
     failure_ = ScanFailure::kReadFailed;
@@ -156,8 +154,6 @@ int Engine::NextToken() {
 matched:
   // See note [back-up].
   if (accept_rule == 0) return Fail(ScanFailure::kInternalError);
-  // The token lies in the buffer: a shift moved accept_pos with it.
-  QFMT_CHECK(accept_pos >= token_start_ && accept_pos <= data_end_);
   scan_pos_ = accept_pos;
   token_length_ = accept_pos - token_start_ + 1;
   return static_cast<int>(accept_rule);

@@ -2,22 +2,19 @@
 //
 //   qfmt-fuzz-seeds FOLDER [SAMPLE...]
 //
-// FOLDER/format: every golden input with its options, again under corner
-// options, the samples, generated sources and unterminated or odd texts.
-// FOLDER/command_line: command lines over the target's starting files, raw
-// and as argument vectors, with each forced fault.
+// FOLDER/format: every golden input, the samples, generated sources and
+// unterminated or odd texts, under options that vary from seed to seed.
+// FOLDER/command_line: command lines over the target's starting files, with
+// each forced fault.
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "bench/source_generator.h"
-#include "fuzz/command_line_case.h"
-#include "fuzz/format_case.h"
 #include "tests/support/golden_cases.h"
 
 namespace {
@@ -25,101 +22,60 @@ namespace {
 namespace fs = std::filesystem;
 using namespace qfmt;
 
-class SeedWriter {
- public:
-  explicit SeedWriter(fs::path folder) : folder_(std::move(folder)) { fs::create_directories(folder_); }
-  void Write(const std::string& bytes) {
-    char name[16];
-    std::snprintf(name, sizeof name, "seed%04d", count_++);
-    std::ofstream(folder_ / name, std::ios::binary | std::ios::trunc) << bytes;
+void WriteSeeds(const fs::path& folder, const std::vector<std::string>& seeds) {
+  fs::create_directories(folder);
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    std::ofstream(folder / ("seed" + std::to_string(i)), std::ios::binary) << seeds[i];
   }
-  [[nodiscard]] int count() const { return count_; }
+  std::printf("%zu seeds in %s\n", seeds.size(), folder.c_str());
+}
 
- private:
-  fs::path folder_;
-  int count_ = 0;
-};
+std::string Generated(std::uint64_t size, std::uint64_t seed) {
+  std::string text;
+  bench::GenerateSource(size, seed, [&text](std::string_view part) { text += part; });
+  return text;
+}
 
+// Each text after a choice byte (see format_fuzzer.cc) that varies the options
+// from seed to seed; every fourth seed's second run reads in steps.
 void WriteFormatSeeds(const fs::path& folder, const std::vector<std::string>& samples) {
-  SeedWriter seeds(folder);
-  constexpr int kMax = std::numeric_limits<std::int32_t>::max();
-  const layout::LayoutOptions corners[] = {{0, "", 0}, {-1, "\t", 1}, {kMax, "    ", 1}, {20, "%s\x01", 0}};
-  for (const testing::GoldenCase& c : testing::kGoldenCases) {
-    seeds.Write(fuzz::EncodeFormatCase(c.options.ToLayout(), 0, c.input));
-  }
-  for (std::size_t i = 0; i < std::size(testing::kGoldenCases); i += 4) {
-    const testing::GoldenCase& c = testing::kGoldenCases[i];
-    seeds.Write(fuzz::EncodeFormatCase(corners[i / 4 % std::size(corners)], 1 + i % 16, c.input));
-  }
+  std::vector<std::string> texts;
+  for (const testing::GoldenCase& c : testing::kGoldenCases) texts.emplace_back(c.input);
   for (const std::string& sample : samples) {
     std::ifstream in(sample, std::ios::binary);
-    seeds.Write(fuzz::EncodeFormatCase({}, 0, std::string(std::istreambuf_iterator<char>(in), {})));
+    texts.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  for (std::uint64_t seed = 1; seed <= 8; ++seed) {
-    std::string text;
-    bench::GenerateSource(1500, seed, [&text](std::string_view part) { text += part; });
-    seeds.Write(fuzz::EncodeFormatCase({}, 0, text));
-  }
+  for (std::uint64_t seed = 1; seed <= 8; ++seed) texts.push_back(Generated(1500, seed));
   // Longer than the 64 KiB reads, with CR LF and with lone CR line ends, so
   // that a CR and its LF fall on both sides of a read.
-  std::string large;
-  bench::GenerateSource(70'000, 9, [&large](std::string_view part) { large += part; });
-  std::string crlf;
-  std::string cr;
-  for (const char c : large) {
+  std::string crlf, cr;
+  for (const char c : Generated(70'000, 9)) {
     crlf += c == '\n' ? std::string_view("\r\n") : std::string_view(&c, 1);
     cr += c == '\n' ? '\r' : c;
   }
-  seeds.Write(fuzz::EncodeFormatCase({}, 5, crlf));
-  seeds.Write(fuzz::EncodeFormatCase({}, 0, cr));
-  const std::string odd[] = {
-      "s = \"abc",
-      "x; /* abc",
-      "#define X \\\n  a \\\n  b\nint y;\n",
-      "#define X \\",
-      "{{{{(((x)))}}}}}}}}",
-      "int x;\rint y;\r",
-      "a\r\nb\r\r\n",
-      std::string("a\0b;\0", 5),
-      "case x",
-      "x;\n/*" + std::string(600, 'c') + "*/\n",
-      std::string(520, 'a') + ";",
-      "/*Line Wrapped*/x/*Line Wrapped*/",
-  };
-  for (const std::string& text : odd) seeds.Write(fuzz::EncodeFormatCase({}, 0, text));
-  std::printf("%d format seeds\n", seeds.count());
+  texts.insert(texts.end(), {crlf, cr, "s = \"abc", "x; /* abc", "#define X \\\n  a \\\n  b\nint y;\n",
+                             "#define X \\", "{{{{(((x)))}}}}}}}}", "a\r\nb\r\r\n", std::string("a\0b;\0", 5),
+                             "case x", "x;\n/*" + std::string(600, 'c') + "*/\n", std::string(520, 'a') + ";",
+                             "/*Line Wrapped*/x/*Line Wrapped*/"});
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const bool steps = i % 4 == 3;
+    texts[i].insert(0, steps ? std::string{static_cast<char>((i * 37) % 0x80 | 0x80), static_cast<char>(i)}
+                             : std::string(1, static_cast<char>((i * 37) % 0x80)));
+  }
+  WriteSeeds(folder, texts);
 }
 
+// Each command line with no fault and with each fault after 32 bytes.
 void WriteCommandLineSeeds(const fs::path& folder) {
-  SeedWriter seeds(folder);
-  const std::string lines[] = {
-      "qfmt -ia.c",
-      "qfmt -ia.c -ob.c",
-      "qfmt -ilong.c",
-      "qfmt -ia.c -oa.c.Backup",
-      "qfmt -id.c",
-      "qfmt -idir/e.c -odir/f.c",
-      "qfmt -igone.c",
-      "qfmt -ib.c -l20 -t\"\t\" -sx",
-      "qfmt -ia.c -t4",
-      "qfmt -i\"a.c\" -o\"x y.c\"",
-      "qfmt -onew.c",
-      "my-list -ia.c",
-      "qfmt -ia.c -onowhere/a.c",
-      "qfmt -ia.c -odir",
-  };
-  for (const std::string& line : lines) {
-    seeds.Write(fuzz::EncodeRawCommandLine(line));
-    for (const fuzz::Fault fault :
-         {fuzz::Fault::kInputReadFails, fuzz::Fault::kBackupReadFails, fuzz::Fault::kBackupRefused}) {
-      seeds.Write(fuzz::EncodeRawCommandLine(line, fault, 32));
-    }
+  std::vector<std::string> seeds;
+  for (const char* line : {"qfmt -ia.c", "qfmt -ia.c -ob.c", "qfmt -ilong.c", "qfmt -ia.c -oa.c.Backup",
+                           "qfmt -id.c", "qfmt -idir/e.c -odir/f.c", "qfmt -igone.c", "qfmt -is.c",
+                           "qfmt -ib.c -l20 -t\"\t\" -sx", "qfmt -ia.c -t4", "qfmt -i\"a.c\" -o\"x y.c\"",
+                           "qfmt -onew.c", "my-list -ia.c", "qfmt -ia.c -onowhere/a.c", "qfmt -ia.c -odir"}) {
+    for (const char choice : {0, 1 | 1 << 2, 2 | 1 << 2, 3 | 1 << 2})
+      seeds.push_back(choice + std::string(line));
   }
-  const std::vector<std::vector<std::string>> vectors = {{"-ia.c"},           {"-ia b.c", "-t\t"},
-                                                         {"-t    ", "-ib.c"}, {"-onew.c", "-ia.c"},
-                                                         {"-l-5", "-ia.c"},   {"-i", "a.c"}};
-  for (const std::vector<std::string>& arguments : vectors) seeds.Write(fuzz::EncodeArguments(arguments));
-  std::printf("%d command-line seeds\n", seeds.count());
+  WriteSeeds(folder, seeds);
 }
 
 }  // namespace
@@ -129,8 +85,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: qfmt-fuzz-seeds FOLDER [SAMPLE...]\n", stderr);
     return 64;
   }
-  const fs::path folder = argv[1];
-  WriteFormatSeeds(folder / "format", std::vector<std::string>(argv + 2, argv + argc));
-  WriteCommandLineSeeds(folder / "command_line");
+  WriteFormatSeeds(fs::path(argv[1]) / "format", std::vector<std::string>(argv + 2, argv + argc));
+  WriteCommandLineSeeds(fs::path(argv[1]) / "command_line");
   return 0;
 }

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "generated/rule_tables.h"
@@ -69,41 +69,18 @@ std::set<std::size_t> Ends(const Pattern& p, std::string_view text, const std::s
   return ends;
 }
 
-struct Match {
-  int rule = 0;
-  std::size_t length = 0;
-  bool operator==(const Match&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Match& m) {
-  return out << "rule " << m.rule << " length " << m.length;
-}
-
-Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Condition condition,
-                       bool at_line_start) {
-  Match best;
+// The rule and length of the longest match at the start of `text`: of the
+// lowest rule on a tie, as the rules are listed in priority order.
+std::pair<int, std::size_t> SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text,
+                                             Condition condition, bool at_line_start) {
+  std::pair<int, std::size_t> best;
   for (std::size_t i = 0; i < rules.size(); ++i) {
     const Rule& rule = rules[i];
     if ((rule.conditions & (1u << static_cast<int>(condition))) == 0) continue;
     if (rule.anchored && !at_line_start) continue;
     const auto ends = Ends(rule.pattern, text, {0});
     if (ends.empty() || *ends.rbegin() == 0) continue;
-    if (*ends.rbegin() > best.length) best = {static_cast<int>(Tables::kRules[i]), *ends.rbegin()};
-  }
-  return best;
-}
-
-// The automaton walked one byte at a time until a stop state or the end.
-Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
-  Match best;
-  std::uint32_t row =
-      Tables::kStartRow[static_cast<std::size_t>(scanner::StartState(condition, at_line_start))];
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    row = Tables::kRows[row + Tables::kByteClass[static_cast<unsigned char>(text[i])]];
-    if (Tables::kRows[row + Tables::kAcceptColumn] != 0) {
-      best = {static_cast<int>(Tables::kRows[row + Tables::kAcceptColumn]), i + 1};
-    }
-    if (row >= Tables::kFirstStopRow) break;
+    if (*ends.rbegin() > best.second) best = {static_cast<int>(Tables::kRules[i]), *ends.rbegin()};
   }
   return best;
 }
@@ -115,17 +92,6 @@ const std::vector<Rule>& Rules() {
     return parsed.rules;
   }();
   return rules;
-}
-
-void ExpectSameMatches(std::string_view text) {
-  for (int c = 0; c < scanner::kConditionCount; ++c) {
-    for (const bool at_line_start : {false, true}) {
-      const auto condition = static_cast<Condition>(c);
-      ASSERT_EQ(TableLongestMatch(text, condition, at_line_start),
-                SlowLongestMatch(Rules(), text, condition, at_line_start))
-          << "text " << Escaped(text) << ", condition " << c << ", line start " << at_line_start;
-    }
-  }
 }
 
 // The token stream of a plain scanner: the slow matcher's longest match at
@@ -141,12 +107,12 @@ std::string SlowTokens(std::string_view raw) {
   std::size_t pos = 0;
   while (pos < input.size()) {
     const std::string_view rest = std::string_view(input).substr(pos);
-    const Match match = SlowLongestMatch(Rules(), rest, condition, at_line_start);
+    const auto [id, length] = SlowLongestMatch(Rules(), rest, condition, at_line_start);
     if (!tokens.empty()) tokens += ' ';
-    tokens += tools::DescribeToken(match.rule, rest.substr(0, match.length));
-    const auto rule = static_cast<RuleId>(match.rule);
+    tokens += tools::DescribeToken(id, rest.substr(0, length));
+    const auto rule = static_cast<RuleId>(id);
     const bool gives_back = rule == RuleId::kDirectiveContinues || rule == RuleId::kLabelLine;
-    const std::string_view kept = rest.substr(0, match.length - (gives_back ? 1 : 0));
+    const std::string_view kept = rest.substr(0, length - (gives_back ? 1 : 0));
     const std::string_view text = kept.substr(0, kept.find('\0'));  // as the actions see it
     switch (rule) {
       case RuleId::kAsm:
@@ -174,178 +140,54 @@ std::string SlowTokens(std::string_view raw) {
 }
 
 // The engine (runs, back-up, give-back, conditions, buffer refills) against
-// the plain scanner.
+// the plain scanner, on the golden inputs and on texts sewn together from
+// random slices of them.
 TEST(AutomatonTest, EngineTokensAgreeWithThePlainScanner) {
-  for (const GoldenCase& c : kGoldenCases) {
-    EXPECT_EQ(Tokens(c.input), SlowTokens(c.input)) << c.name;
-  }
-  const std::vector<std::string_view> pieces = {"a",       "x1",
-                                                "_",       "case",
-                                                "default", "else",
-                                                "enum",    "public",
-                                                "_asm",    "{",
-                                                "}",       ";",
-                                                ":",       " ",
-                                                "  ",      "\t",
-                                                "\n",      "\n\n",
-                                                "/*",      "*/",
-                                                "//",      "#",
-                                                "\\",      "\"",
-                                                "'",       "(",
-                                                ")",       ",",
-                                                "0",       "-",
-                                                ".",       "*",
-                                                "=",       std::string_view("\0", 1),
-                                                "\r",      "\xe9",
-                                                "//{{AFX", "/*Line Wrapped*/",
-                                                "L'"};
+  for (const GoldenCase& c : kGoldenCases) EXPECT_EQ(Tokens(c.input), SlowTokens(c.input)) << c.name;
   std::mt19937 random(7);
-  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
-  std::uniform_int_distribution<int> count(1, 30);
-  for (int i = 0; i < 1500; ++i) {
+  for (int i = 0; i < 4000; ++i) {
     std::string text;
-    for (int n = count(random); n > 0; --n) text += pieces[piece(random)];
+    for (std::size_t slices = 1 + random() % 12; slices > 0; --slices) {
+      const std::string_view input = kGoldenCases[random() % std::size(kGoldenCases)].input;
+      text += input.substr(random() % (input.size() + 1), random() % 16);
+    }
     ASSERT_EQ(Tokens(text), SlowTokens(text)) << "input " << Escaped(text);
   }
 }
 
-TEST(AutomatonTest, AgreesWithSlowMatcherOnRandomTexts) {
-  const std::vector<std::string_view> pieces = {"a",       "x",
-                                                "_",       "L",
-                                                "e",       "E",
-                                                "0",       "1",
-                                                "7",       "f",
-                                                "9.",      ".5",
-                                                "case",    "default",
-                                                "else",    "enum",
-                                                "int",     "public",
-                                                "private", "_asm",
-                                                "__asm",   "END_CATCH",
-                                                "_ALL",    " ",
-                                                "\t",      "\n",
-                                                "\r",      std::string_view("\0", 1),
-                                                "\x01",    "\xff",
-                                                "'",       "\"",
-                                                "\\",      "/",
-                                                "*",       "#",
-                                                "{",       "}",
-                                                "(",       ")",
-                                                ";",       ":",
-                                                ",",       ".",
-                                                "-",       "+",
-                                                "<",       ">",
-                                                "=",       "!",
-                                                "&",       "|",
-                                                "^",       "%",
-                                                "?",       "~",
-                                                "[",       "]",
-                                                "$",       "//{{AFX",
-                                                "//}}AFX", "/*Line Wrapped*/",
-                                                "0x",      "'\\",
-                                                "L'",      "*/",
-                                                "/*",      "//",
-                                                "e+"};
-  std::mt19937 random(20261205);
-  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
-  std::uniform_int_distribution<int> count(1, 10);
-  for (int i = 0; i < 6000; ++i) {
-    std::string text;
-    for (int n = count(random); n > 0; --n) text += pieces[piece(random)];
-    ExpectSameMatches(text);
-    if (HasFatalFailure()) return;
-  }
-}
-
-TEST(AutomatonTest, AgreesWithSlowMatcherOnGoldenInputs) {
-  for (const GoldenCase& c : kGoldenCases) {
-    for (std::size_t start = 0; start < c.input.size(); ++start) {
-      ExpectSameMatches(c.input.substr(start, 48));
-      if (HasFatalFailure()) return;
-    }
-  }
-}
-
-TEST(AutomatonTest, TablesHaveTheEngineProperties) {
-  constexpr std::uint32_t kStride = Tables::kStride;
-  constexpr std::uint32_t kRowCount = Tables::kStateCount;
-  EXPECT_EQ(Tables::kByteClass[0], Tables::kByteClass[1]);
-  EXPECT_EQ(Tables::kDeadRow, (kRowCount - 1) * kStride);
-  EXPECT_EQ(Tables::kRows[Tables::kDeadRow + Tables::kAcceptColumn], 0u);
-  const auto next = [](std::uint32_t row, int c) {
-    return Tables::kRows[row + static_cast<std::uint32_t>(c)];
-  };
-  // Start states are distinct and can always read on.
-  std::set<std::uint32_t> starts(std::begin(Tables::kStartRow) + 1, std::end(Tables::kStartRow));
-  EXPECT_EQ(starts.size(), 8u);
-  for (const std::uint32_t start : starts) EXPECT_LT(start, Tables::kFirstStopRow);
-  // Stop rows are exactly those with no way on but to the dead state; every
-  // other row can still reach an accepting row; run rows loop on their set.
-  std::vector<bool> reaches_accept(kRowCount);
-  for (std::uint32_t i = 0; i < kRowCount; ++i) {
-    reaches_accept[i] = Tables::kRows[i * kStride + Tables::kAcceptColumn] != 0;
-  }
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (std::uint32_t i = 0; i < kRowCount; ++i) {
-      for (int c = 0; c < Tables::kClassCount && !reaches_accept[i]; ++c) {
-        if (reaches_accept[next(i * kStride, c) / kStride]) changed = reaches_accept[i] = true;
-      }
-    }
-  }
-  for (std::uint32_t row = 0; row < kRowCount * kStride; row += kStride) {
-    bool leads_on = false;
-    for (int c = 0; c < Tables::kClassCount; ++c) leads_on = leads_on || next(row, c) != Tables::kDeadRow;
-    EXPECT_EQ(row >= Tables::kFirstStopRow, !leads_on) << "row " << row;
-    EXPECT_TRUE(row == Tables::kDeadRow || reaches_accept[row / kStride]) << "row " << row;
-    const std::uint32_t run_set = Tables::kRows[row + Tables::kRunSetColumn];
-    EXPECT_EQ(run_set != 0, row >= Tables::kFirstRunRow && row < Tables::kFirstStopRow) << "row " << row;
-    for (int byte = 0; byte < 256; ++byte) {
-      const bool stays = next(row, Tables::kByteClass[static_cast<std::size_t>(byte)]) == row;
-      EXPECT_EQ(Tables::kRunSets[run_set + static_cast<std::uint32_t>(byte)] != 0, stays && run_set != 0)
-          << "row " << row << " byte " << byte;
-    }
-  }
-}
-
-TEST(AutomatonTest, RuleFileErrorsNameTheLine) {
-  using scanner::rulegen::ParseRuleFile;
-  const struct {
-    std::string_view text;
-    std::string_view error;
-  } cases[] = {
-      {"1 A all \"a\"\n3 B all \"b\"\n", "line 2: rule 3 out of order"},
-      {"# c\n1 A NOWHERE \"a\"\n", "line 2: unknown start condition"},
-      {"1 A all {nothing}\n", "line 1: unknown name {nothing} at column 10 of the pattern"},
-      {"1 A all \"a\n", "line 1: unterminated literal at column 3 of the pattern"},
-      {"1 A all \"a\"\n2 A all \"b\"\n", "line 2: rule A named twice"},
-      {"1 a all \"a\"\n", "line 1: expected a rule name (a capital letter, then letters and digits)"},
-      {"", "line 0: no rules"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ParseRuleFile(c.text).error, c.error) << Escaped(c.text);
-}
-
-// A rule set stated as another and its changes: the rules keep their names
-// and places unless moved, and the changes are checked against the base.
-TEST(AutomatonTest, DerivedRuleSetAppliesItsChanges) {
+// Errors name the line. A rule set stated as another and its changes keeps
+// the names and places of the rules unless moved, and its changes are checked
+// against the base.
+TEST(AutomatonTest, RuleFiles) {
   using scanner::rulegen::ParseRuleFile;
   const auto base = ParseRuleFile("define d [0-9]\n1 A all \"a\"\n2 B all {d}\n3 C all \"c\"\n");
   ASSERT_EQ(base.error, "");
-  const auto names = [](const scanner::rulegen::RuleSet& set) {
-    std::string out;
-    for (const Rule& rule : set.rules) out += rule.name + ":" + rule.source + " ";
-    return out;
-  };
   const auto derived = ParseRuleFile(
-      "extends base.lex\ndefine e {d}+\nreplace B all {e}\nadd N before A INITIAL \"n\"\n"
-      "add M after C all \"m\"\nremove A\n",
+      "extends base.lex\ndefine e {d}+\nreplace B all {e}\nadd N before A INITIAL \"n\"\nadd M after C all "
+      "\"m\"\n"
+      "remove A\n",
       &base);
-  EXPECT_EQ(derived.error, "");
-  EXPECT_EQ(names(derived), "N:\"n\" B:{e} C:\"c\" M:\"m\" ");
-  EXPECT_EQ(ParseRuleFile("replace Z all \"z\"\n", &base).error, "line 1: no rule Z");
-  EXPECT_EQ(ParseRuleFile("add B before A all \"b\"\n", &base).error, "line 1: rule B named twice");
-  EXPECT_EQ(ParseRuleFile("add N below A all \"b\"\n", &base).error, "line 1: expected before or after");
-  EXPECT_EQ(ParseRuleFile("remove A\nextends x\n", &base).error, "line 2: extends must come first");
+  std::string names;
+  for (const Rule& rule : derived.rules) names += rule.name + ":" + rule.source + " ";
+  EXPECT_EQ(derived.error + names, "N:\"n\" B:{e} C:\"c\" M:\"m\" ");
   EXPECT_EQ(scanner::rulegen::BaseFileOf("# x\n\nextends  classic.lex \nremove A\n"), "classic.lex");
+  const struct {
+    std::string_view text;
+    bool derived;
+    std::string_view error;
+  } cases[] = {
+      {"1 A all \"a\"\n3 B all \"b\"\n", false, "line 2: rule 3 out of order"},
+      {"# c\n1 A NOWHERE \"a\"\n", false, "line 2: unknown start condition"},
+      {"1 A all {nothing}\n", false, "line 1: unknown name {nothing} at column 10 of the pattern"},
+      {"1 A all \"a\"\n2 A all \"b\"\n", false, "line 2: rule A named twice"},
+      {"1 a all \"a\"\n", false, "line 1: expected a rule name (a capital letter, then letters and digits)"},
+      {"replace Z all \"z\"\n", true, "line 1: no rule Z"},
+      {"add B before A all \"b\"\n", true, "line 1: rule B named twice"},
+      {"add N below A all \"b\"\n", true, "line 1: expected before or after"},
+      {"remove A\nextends x\n", true, "line 2: extends must come first"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ParseRuleFile(c.text, c.derived ? &base : nullptr).error, c.error) << Escaped(c.text);
 }
 
 }  // namespace

@@ -3,121 +3,82 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "platform/file_system.h"
-
+// The classic command line: each option at the first occurrence of its marker
+// anywhere in the text, the program's name included.
 namespace qfmt::job {
 namespace {
 
-// Options as parsed from the command line rebuilt from an argument vector.
-ParsedOptions FromArguments(std::vector<std::string_view> arguments) {
-  arguments.insert(arguments.begin(), "/usr/local/bin/qfmt");
-  return ParseOptions(job::RebuildCommandLine(arguments));
+// "i[NAME] o[NAME] l80 s1 t[UNIT]", with "t?" for a malformed unit.
+std::string Describe(std::string_view command_line) {
+  const ParsedOptions parsed = ParseOptions(command_line);
+  const Options& o = parsed.options;
+  return "i[" + o.input_name + "] o[" + o.output_name + "] l" + std::to_string(o.layout.max_line_length) +
+         " s" + std::to_string(o.layout.brace_style) + (parsed.indent_string_malformed ? " t?[" : " t[") +
+         o.layout.indent_string + "]";
 }
 
-TEST(RawCommandLineTest, RebuildsTheTextFromTheArguments) {
-  EXPECT_EQ(
-      job::RebuildCommandLine({"/usr/local/bin/qfmt", "-ia b.c", "-t\t", "", "plain", "x y", "-o\"q r\""}),
-      "qfmt -i\"a b.c\" -t\"\t\" \"\" plain \"x y\" -o\"q r\"");
-  EXPECT_EQ(job::RebuildCommandLine({"qfmt"}), "qfmt");
-  EXPECT_EQ(job::RebuildCommandLine({"./bin/my-tools", "-ix.c"}), "my-tools -ix.c");
-}
-
-TEST(OptionsTest, Defaults) {
-  const ParsedOptions parsed = FromArguments({"-iprog.cpp"});
-  EXPECT_EQ(parsed.options.input_name, "prog.cpp");
-  EXPECT_EQ(parsed.options.output_name, "");
-  EXPECT_EQ(parsed.options.layout.max_line_length, 80);
-  EXPECT_EQ(parsed.options.layout.indent_string, "   ");
-  EXPECT_EQ(parsed.options.layout.brace_style, 1);
-  EXPECT_FALSE(parsed.indent_string_malformed);
-}
-
-TEST(OptionsTest, InputName) {
-  EXPECT_EQ(FromArguments({"-imy prog.cpp", "-omy.out"}).options.input_name, "my prog.cpp");
-  EXPECT_EQ(FromArguments({"-imy prog.cpp", "-omy.out"}).options.output_name, "my.out");
-  // An opening quote that is never closed takes the rest of the line.
-  EXPECT_EQ(FromArguments({"-i\"my", "prog.cpp", "-oout"}).options.input_name, "my prog.cpp -oout");
-  EXPECT_EQ(FromArguments({"-i", "prog.cpp"}).options.input_name, "");
-  EXPECT_EQ(FromArguments({"-i"}).options.input_name, "");
-  // A whole word in double quotes: the value does not begin with the quote.
-  EXPECT_EQ(FromArguments({"\"-imy prog.cpp\""}).options.input_name, "my");
-  // A quote inside the value moves its start by one character.
-  EXPECT_EQ(FromArguments({"-imy\"x y\""}).options.input_name, "y\"x y");
-  // Tabs do not end the name.
-  EXPECT_EQ(ParseOptions("qfmt -ia\tb c").options.input_name, "a\tb");
-}
-
-TEST(OptionsTest, OutputNameEndsAtABlank) {
-  EXPECT_EQ(FromArguments({"-iprog.cpp", "-o", "new.cpp"}).options.output_name, "");
-  EXPECT_EQ(FromArguments({"-onew.cpp", "-iprog.cpp"}).options.output_name, "new.cpp");
-  EXPECT_EQ(ParseOptions("qfmt -ia.c -o\"x y\"").options.output_name, "\"x");
-}
-
-TEST(OptionsTest, MaxLineLength) {
-  const auto length = [](std::vector<std::string_view> arguments) {
-    return FromArguments(std::move(arguments)).options.layout.max_line_length;
+TEST(OptionsTest, EachOptionAtTheFirstOccurrenceOfItsMarker) {
+  const struct {
+    std::string_view command_line;
+    std::string_view options;
+  } cases[] = {
+      {"qfmt -iprog.cpp", "i[prog.cpp] o[] l80 s1 t[   ]"},
+      // The input name: up to a blank, or within double quotes.
+      {"qfmt -i\"my prog.cpp\" -omy.out", "i[my prog.cpp] o[my.out] l80 s1 t[   ]"},
+      {"qfmt -i\"my prog.cpp -oout", "i[my prog.cpp -oout] o[out] l80 s1 t[   ]"},
+      {"qfmt -i prog.cpp", "i[] o[] l80 s1 t[   ]"},
+      {"qfmt \"-imy prog.cpp\"", "i[my] o[] l80 s1 t[   ]"},
+      {"qfmt -imy\"x y\"", "i[y\"x y] o[] l80 s1 t[   ]"},  // a quote inside moves the start by one
+      {"qfmt -ia\tb c", "i[a\tb] o[] l80 s1 t[   ]"},
+      // The output name: up to a blank.
+      {"qfmt -iprog.cpp -o new.cpp", "i[prog.cpp] o[] l80 s1 t[   ]"},
+      {"qfmt -onew.cpp -iprog.cpp", "i[prog.cpp] o[new.cpp] l80 s1 t[   ]"},
+      {"qfmt -ia.c -o\"x y\"", "i[a.c] o[\"x] l80 s1 t[   ]"},
+      // The length: white space, a sign and digits; 0 without digits; saturated.
+      {"qfmt -ia.c -l60", "i[a.c] o[] l60 s1 t[   ]"},
+      {"qfmt -ia.c -l 70", "i[a.c] o[] l0 s1 t[   ]"},
+      {"qfmt -ia.c -lx", "i[a.c] o[] l0 s1 t[   ]"},
+      {"qfmt -ia.c -l-5", "i[a.c] o[] l-5 s1 t[   ]"},
+      {"qfmt -ia.c -l+7x", "i[a.c] o[] l7 s1 t[   ]"},
+      {"qfmt -ia.c \"-l\t12\"", "i[a.c] o[] l12 s1 t[   ]"},
+      {"qfmt -ia.c -l99999999999", "i[a.c] o[] l2147483647 s1 t[   ]"},
+      {"qfmt -ia.c -l-99999999999", "i[a.c] o[] l-2147483648 s1 t[   ]"},
+      {"qfmt -ia.c -l2147483648", "i[a.c] o[] l2147483647 s1 t[   ]"},
+      {"qfmt -ia.c -l-2147483648", "i[a.c] o[] l-2147483648 s1 t[   ]"},
+      // The brace style: "k" or "K" right after the marker, else 0.
+      {"qfmt -ia.c -sk", "i[a.c] o[] l80 s1 t[   ]"},
+      {"qfmt -ia.c -sK", "i[a.c] o[] l80 s1 t[   ]"},
+      {"qfmt -ia.c -s", "i[a.c] o[] l80 s0 t[   ]"},
+      {"qfmt -ia.c -s k", "i[a.c] o[] l80 s0 t[   ]"},
+      // The unit: between a double quote right after the marker and the next.
+      {"qfmt -ia.c -t\"\"", "i[a.c] o[] l80 s1 t[]"},
+      {"qfmt -ia.c -t\"\t\"", "i[a.c] o[] l80 s1 t[\t]"},
+      {"qfmt -ia.c -t\"    \"", "i[a.c] o[] l80 s1 t[    ]"},
+      {"qfmt -ia.c -t\"%d\"x", "i[a.c] o[] l80 s1 t[%d]"},
+      {"qfmt -ia.c -t4", "i[a.c] o[] l80 s1 t?[   ]"},
+      {"qfmt -ia.c -t\"abc", "i[a.c] o[] l80 s1 t?[   ]"},
+      {"qfmt -ia.c -t", "i[a.c] o[] l80 s1 t?[   ]"},
+      // Markers inside words, and only the first one counts.
+      {"qfmt -imy-list.c -l60", "i[my-list.c] o[] l0 s1 t[   ]"},
+      {"qfmt -iold-out.c", "i[old-out.c] o[ut.c] l80 s1 t[   ]"},
+      {"qfmt -ix-sort.c", "i[x-sort.c] o[] l80 s0 t[   ]"},
+      {"qfmt -idata-types.c", "i[data-types.c] o[] l80 s1 t?[   ]"},
+      {"my-tools -ia.c -t\"\"", "i[a.c] o[] l80 s1 t?[   ]"},
+      {"fmt-in.c", "i[n.c] o[] l80 s1 t[   ]"},
   };
-  EXPECT_EQ(length({"-ia.c", "-l60"}), 60);
-  EXPECT_EQ(length({"-ia.c", "-l", "70"}), 0);
-  EXPECT_EQ(length({"-ia.c", "-l"}), 0);
-  EXPECT_EQ(length({"-ia.c", "-lx"}), 0);
-  EXPECT_EQ(length({"-ia.c", "-l-5"}), -5);
-  EXPECT_EQ(length({"-ia.c", "-l+7x"}), 7);
-  EXPECT_EQ(length({"-ia.c", "-l\t12"}), 12);  // quoted as "-l<tab>12": white space, then digits
-  EXPECT_EQ(length({"-ia.c", "-l99999999999"}), 2147483647);
-  EXPECT_EQ(length({"-ia.c", "-l-99999999999"}), -2147483647 - 1);
-  EXPECT_EQ(length({"-ia.c", "-l2147483648"}), 2147483647);
-  EXPECT_EQ(length({"-ia.c", "-l-2147483648"}), -2147483647 - 1);
-}
-
-TEST(OptionsTest, BraceStyle) {
-  const auto style = [](std::vector<std::string_view> arguments) {
-    return FromArguments(std::move(arguments)).options.layout.brace_style;
-  };
-  EXPECT_EQ(style({"-ia.c", "-sk"}), 1);
-  EXPECT_EQ(style({"-ia.c", "-sK"}), 1);
-  EXPECT_EQ(style({"-ia.c", "-s"}), 0);
-  EXPECT_EQ(style({"-ia.c", "-s1"}), 0);
-  EXPECT_EQ(style({"-ia.c", "-sx"}), 0);
-  EXPECT_EQ(style({"-ia.c", "-s", "k"}), 0);
-}
-
-TEST(OptionsTest, IndentationString) {
-  const auto indent = [](std::vector<std::string_view> arguments) {
-    const ParsedOptions parsed = FromArguments(std::move(arguments));
-    return parsed.indent_string_malformed ? std::string("<malformed>") : parsed.options.layout.indent_string;
-  };
-  EXPECT_EQ(indent({"-ia.c", "-t\"\""}), "");
-  EXPECT_EQ(indent({"-ia.c", "-t\t"}), "\t");
-  EXPECT_EQ(indent({"-ia.c", "-t    "}), "    ");
-  EXPECT_EQ(indent({"-ia.c", "-t\"%d\"x"}), "%d");
-  EXPECT_EQ(indent({"-ia.c", "-t4"}), "<malformed>");
-  EXPECT_EQ(indent({"-ia.c", "-t\"abc"}), "<malformed>");
-  EXPECT_EQ(indent({"-ia.c", "-t\""}), "<malformed>");
-  EXPECT_EQ(indent({"-ia.c", "-t"}), "<malformed>");
-  // The malformed string leaves the default in place.
-  EXPECT_EQ(FromArguments({"-ia.c", "-t4"}).options.layout.indent_string, "   ");
-}
-
-TEST(OptionsTest, MarkersAreFoundInsideWords) {
-  EXPECT_EQ(FromArguments({"-imy-list.c"}).options.layout.max_line_length, 0);
-  EXPECT_EQ(FromArguments({"-iold-out.c"}).options.output_name, "ut.c");
-  EXPECT_EQ(FromArguments({"-ix-sort.c"}).options.layout.brace_style, 0);
-  EXPECT_TRUE(FromArguments({"-idata-types.c"}).indent_string_malformed);
-  // The first occurrence counts: a later real option is never read.
-  EXPECT_EQ(FromArguments({"-imy-list.c", "-l60"}).options.layout.max_line_length, 0);
-  const ParsedOptions named = ParseOptions(job::RebuildCommandLine({"/usr/bin/my-tools", "-ia.c", "-t\"\""}));
-  EXPECT_TRUE(named.indent_string_malformed);
-  EXPECT_EQ(ParseOptions(job::RebuildCommandLine({"/x/fmt-in.c"})).options.input_name, "n.c");
-}
-
-TEST(OptionsTest, InputMarkerAnywhere) {
-  EXPECT_FALSE(HasInputMarker("qfmt"));
-  EXPECT_FALSE(HasInputMarker("qfmt --help -o x"));
+  for (const auto& c : cases) EXPECT_EQ(Describe(c.command_line), c.options) << c.command_line;
   EXPECT_TRUE(HasInputMarker("qfmt x-i"));
-  EXPECT_TRUE(HasInputMarker("qfmt -i"));
+  EXPECT_FALSE(HasInputMarker("qfmt --help -o x"));
+}
+
+// Quoted where a blank or a tab would end the value, as a command line that
+// holds its quotes would have it.
+TEST(OptionsTest, CommandLineRebuiltFromArguments) {
+  EXPECT_EQ(RebuildCommandLine({"/usr/local/bin/qfmt", "-ia b.c", "-t\t", "", "plain", "x y", "-o\"q r\""}),
+            "qfmt -i\"a b.c\" -t\"\t\" \"\" plain \"x y\" -o\"q r\"");
+  EXPECT_EQ(RebuildCommandLine({"./bin/my-tools", "-l\t12"}), "my-tools \"-l\t12\"");
+  EXPECT_EQ(RebuildCommandLine({"qfmt"}), "qfmt");
 }
 
 }  // namespace

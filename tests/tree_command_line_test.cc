@@ -8,93 +8,76 @@
 namespace qfmt::tree {
 namespace {
 
-CommandLine Parse(const std::vector<std::string_view>& arguments) { return ParseCommandLine(arguments); }
-
-TEST(TreeCommandLineTest, DefaultsPrintStandardInputWithTheClassicStyle) {
-  const CommandLine parsed = Parse({});
-  ASSERT_EQ(parsed.action, CommandLine::Action::kRun);
-  const TreeOptions& options = parsed.options;
-  EXPECT_TRUE(options.reads_standard_input());
-  EXPECT_TRUE(options.prints_text());
-  EXPECT_EQ(options.layout.max_line_length, 80);
-  EXPECT_EQ(options.layout.indent_string, "   ");
-  EXPECT_EQ(options.layout.brace_style, 1);
-  EXPECT_EQ(options.jobs, 0);
-  EXPECT_FALSE(options.once || options.backup || options.classic_limit || options.quiet);
-  EXPECT_TRUE(Parse({"-"}).options.reads_standard_input());
-}
-
-TEST(TreeCommandLineTest, ShortLongBundledAndAttachedForms) {
-  for (const std::vector<std::string_view>& arguments : std::vector<std::vector<std::string_view>>{
-           {"-m", "60", "-j", "3", "-wl", "src"},
-           {"-m60", "-wlj3", "src"},
-           {"--max-line-length=60", "--jobs", "3", "--write", "--list", "src"},
-           {"src", "--list", "--max-line-length", "60", "-j3", "-w"}}) {
-    const CommandLine parsed = Parse(arguments);
-    ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
-    EXPECT_EQ(parsed.options.layout.max_line_length, 60);
-    EXPECT_EQ(parsed.options.jobs, 3);
-    EXPECT_TRUE(parsed.options.write && parsed.options.list && !parsed.options.diff);
-    EXPECT_EQ(parsed.options.paths, std::vector<std::string>{"src"});
+// "m80 i[UNIT] attach j0", then the switches that are on and the paths; or
+// "help", "version", "error: WHAT".
+std::string Describe(const std::vector<std::string_view>& arguments) {
+  const CommandLine parsed = ParseCommandLine(arguments);
+  if (parsed.action != CommandLine::Action::kRun) {
+    return parsed.action == CommandLine::Action::kHelp      ? "help"
+           : parsed.action == CommandLine::Action::kVersion ? "version"
+                                                            : "error: " + parsed.error;
   }
+  const TreeOptions& o = parsed.options;
+  std::string text = "m" + std::to_string(o.layout.max_line_length) + " i[" + o.layout.indent_string + "] " +
+                     (o.layout.brace_style == 1 ? "attach" : "break") + " j" + std::to_string(o.jobs);
+  const std::pair<bool, const char*> switches[] = {{o.write, "write"},
+                                                   {o.list, "list"},
+                                                   {o.diff, "diff"},
+                                                   {o.check, "check"},
+                                                   {o.once, "once"},
+                                                   {o.backup, "backup"},
+                                                   {o.quiet, "quiet"},
+                                                   {o.prints_text(), "prints"},
+                                                   {o.classic_limit, "classic-limit"}};
+  for (const auto& [on, name] : switches) text += on ? std::string(" ") + name : "";
+  text += " paths[";
+  for (const std::string& path : o.paths) text += (text.back() == '[' ? "" : ",") + path;
+  return text + "]";
 }
 
-TEST(TreeCommandLineTest, StyleModesAndSwitches) {
-  const CommandLine parsed = Parse({"--indent", "\\t\\t", "--brace-style", "break", "-d", "--check", "--once",
-                                    "--classic-limit", "-q", "a.c"});
-  ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
-  const TreeOptions& options = parsed.options;
-  EXPECT_EQ(options.layout.indent_string, "\t\t");
-  EXPECT_EQ(options.layout.brace_style, 0);
-  EXPECT_TRUE(options.diff && options.check && options.once && options.classic_limit && options.quiet);
-  EXPECT_FALSE(options.prints_text());
-  EXPECT_EQ(Parse({"--indent=", "a.c"}).options.layout.indent_string, "");
-  EXPECT_EQ(Parse({"--indent", "a\\b", "a.c"}).options.layout.indent_string, "a\\b");
-  EXPECT_EQ(Parse({"--brace-style=attach", "a.c"}).options.layout.brace_style, 1);
-  EXPECT_TRUE(Parse({"-w", "--backup", "a.c"}).options.backup);
-}
-
-TEST(TreeCommandLineTest, DoubleDashEndsTheOptions) {
-  const CommandLine parsed = Parse({"-l", "--", "-w", "--check"});
-  ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
-  EXPECT_FALSE(parsed.options.write || parsed.options.check);
-  EXPECT_EQ(parsed.options.paths, (std::vector<std::string>{"-w", "--check"}));
-}
-
-TEST(TreeCommandLineTest, HelpAndVersion) {
-  EXPECT_EQ(Parse({"--help"}).action, CommandLine::Action::kHelp);
-  EXPECT_EQ(Parse({"-h", "a.c"}).action, CommandLine::Action::kHelp);
-  EXPECT_EQ(Parse({"--version"}).action, CommandLine::Action::kVersion);
-}
-
-TEST(TreeCommandLineTest, BadCommandLinesSayWhatIsWrong) {
-  struct Case {
+TEST(TreeCommandLineTest, ConventionalOptions) {
+  const struct {
     std::vector<std::string_view> arguments;
-    std::string error;
+    std::string options;
+  } cases[] = {
+      {{}, "m80 i[   ] attach j0 prints paths[]"},
+      {{"-"}, "m80 i[   ] attach j0 prints paths[]"},
+      // Short, long, bundled and attached forms.
+      {{"-m", "60", "-j", "3", "-wl", "src"}, "m60 i[   ] attach j3 write list paths[src]"},
+      {{"-m60", "-wlj3", "src"}, "m60 i[   ] attach j3 write list paths[src]"},
+      {{"--max-line-length=60", "--jobs", "3", "--write", "--list", "src"},
+       "m60 i[   ] attach j3 write list paths[src]"},
+      {{"src", "--list", "--max-line-length", "60", "-j3", "-w"},
+       "m60 i[   ] attach j3 write list paths[src]"},
+      {{"--indent", "\\t\\t", "--brace-style", "break", "-d", "--check", "--once", "--classic-limit", "-q",
+        "a.c"},
+       "m80 i[\t\t] break j0 diff check once quiet classic-limit paths[a.c]"},
+      {{"--indent=", "--brace-style=attach", "a.c"}, "m80 i[] attach j0 prints paths[a.c]"},
+      {{"--indent", "a\\b", "a.c", "b.c"}, "m80 i[a\\b] attach j0 prints paths[a.c,b.c]"},
+      {{"-w", "--backup", "a.c"}, "m80 i[   ] attach j0 write backup paths[a.c]"},
+      {{"-l", "--", "-w", "--check"}, "m80 i[   ] attach j0 list paths[-w,--check]"},
+      {{"--help"}, "help"},
+      {{"-h", "a.c"}, "help"},
+      {{"--version"}, "version"},
+      // Bad command lines say what is wrong.
+      {{"-x"}, "error: unknown option '-x'"},
+      {{"--color"}, "error: unknown option '--color'"},
+      {{"-wx"}, "error: unknown option '-x'"},
+      {{"-m"}, "error: option '-m' needs a value"},
+      {{"--jobs"}, "error: option '--jobs' needs a value"},
+      {{"--write=yes", "a.c"}, "error: option '--write' takes no value"},
+      {{"-m", "wide"}, "error: --max-line-length needs a whole number of 0 or more, not 'wide'"},
+      {{"-m", "-5"}, "error: --max-line-length needs a whole number of 0 or more, not '-5'"},
+      {{"-m", "99999999999"},
+       "error: --max-line-length needs a whole number of 0 or more, not '99999999999'"},
+      {{"-j0"}, "error: --jobs needs a number from 1 to 1024, not '0'"},
+      {{"--brace-style", "kr"}, "error: --brace-style is 'attach' or 'break', not 'kr'"},
+      {{"-", "a.c"}, "error: '-' (standard input) cannot stand beside other paths"},
+      {{"-w"}, "error: --write needs paths of files or folders"},
+      {{"-w", "-"}, "error: --write needs paths of files or folders"},
+      {{"--backup", "a.c"}, "error: --backup goes with --write"},
   };
-  const std::vector<Case> cases = {
-      {{"-x"}, "unknown option '-x'"},
-      {{"--color"}, "unknown option '--color'"},
-      {{"-wx"}, "unknown option '-x'"},
-      {{"-m"}, "option '-m' needs a value"},
-      {{"--jobs"}, "option '--jobs' needs a value"},
-      {{"--write=yes", "a.c"}, "option '--write' takes no value"},
-      {{"-m", "wide"}, "--max-line-length needs a whole number of 0 or more, not 'wide'"},
-      {{"-m", "-5"}, "--max-line-length needs a whole number of 0 or more, not '-5'"},
-      {{"-m", "80x"}, "--max-line-length needs a whole number of 0 or more, not '80x'"},
-      {{"-m", "99999999999"}, "--max-line-length needs a whole number of 0 or more, not '99999999999'"},
-      {{"-j0"}, "--jobs needs a number from 1 to 1024, not '0'"},
-      {{"--brace-style", "kr"}, "--brace-style is 'attach' or 'break', not 'kr'"},
-      {{"-", "a.c"}, "'-' (standard input) cannot stand beside other paths"},
-      {{"-w"}, "--write needs paths of files or folders"},
-      {{"-w", "-"}, "--write needs paths of files or folders"},
-      {{"--backup", "a.c"}, "--backup goes with --write"},
-  };
-  for (const Case& c : cases) {
-    const CommandLine parsed = Parse(c.arguments);
-    EXPECT_EQ(parsed.action, CommandLine::Action::kError) << c.error;
-    EXPECT_EQ(parsed.error, c.error);
-  }
+  for (const auto& c : cases) EXPECT_EQ(Describe(c.arguments), c.options) << c.options;
 }
 
 }  // namespace

@@ -1,11 +1,52 @@
 #include "tests/support/file_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include "tree/file_walk.h"
+
 namespace qfmt::testing {
+namespace {
+
+Contents ContentsOf(const fs::path& folder) {
+  Contents contents;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().lexically_relative(folder).string();
+    if (entry.is_symlink()) {
+      contents[name] = "<link to " + fs::read_symlink(entry.path()).string() + ">";
+    } else {
+      contents[name] = entry.is_directory() ? "<folder>"
+                       : entry.is_fifo()    ? "<fifo>"
+                                            : ReadFile(entry.path());
+    }
+  }
+  return contents;
+}
+
+void MakeContents(const fs::path& folder, const Contents& contents) {
+  for (const auto& [name, value] : contents) {
+    const fs::path path = folder / name;
+    fs::create_directories(path.parent_path());
+    if (value == "<folder>") {
+      fs::create_directories(path);
+    } else if (!LinkTarget(value).empty()) {
+      fs::create_symlink(LinkTarget(value), path);
+    } else if (value == "<fifo>") {
+      ::mkfifo(path.c_str(), 0644);
+    } else if (value.starts_with("<hard link to ")) {
+      fs::create_hard_link(folder / value.substr(14, value.size() - 15), path);
+    } else {
+      WriteFile(path, value);
+    }
+  }
+}
+
+}  // namespace
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -15,102 +56,59 @@ std::string ReadFile(const fs::path& path) {
 }
 
 void WriteFile(const fs::path& path, std::string_view bytes) {
+  fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
-namespace {
-
-class FailingAfterFirstRead final : public platform::ByteSource {
- public:
-  explicit FailingAfterFirstRead(std::unique_ptr<platform::ByteSource> file) : file_(std::move(file)) {}
-  std::ptrdiff_t Read(char* buffer, std::size_t size) override {
-    if (reads_++ > 0) return -1;
-    return file_->Read(buffer, std::min<std::size_t>(size, 100));
+Contents Changes(const Contents& before, const Contents& after) {
+  Contents changed;
+  for (const auto& [name, value] : after) {
+    const auto old = before.find(name);
+    if (old == before.end() || old->second != value) changed[name] = value;
   }
-
- private:
-  std::unique_ptr<platform::ByteSource> file_;
-  int reads_ = 0;
-};
-
-class FaultyTempFile final : public platform::TempFile {
- public:
-  FaultyTempFile(std::unique_ptr<platform::TempFile> file, bool fail_sync, bool drop_last_byte)
-      : file_(std::move(file)), fail_sync_(fail_sync), drop_last_byte_(drop_last_byte) {}
-  bool Write(const char* data, std::size_t size) override {
-    return file_->Write(data, drop_last_byte_ && size > 0 ? size - 1 : size);
+  for (const auto& [name, value] : before) {
+    if (after.count(name) == 0) changed[name] = "<gone>";
   }
-  bool Close() override { return file_->Close(); }
-  const std::string& name() const override { return file_->name(); }
-  platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
-    return file_->KeepAttributesOf(original);
+  return changed;
+}
+
+ProgramCase Case(std::string name, Contents files, std::vector<std::string> arguments, int status,
+                 std::string error, Contents changed, std::string input, std::string out) {
+  return {std::move(name),  std::move(files),   std::move(arguments), status,
+          std::move(error), std::move(changed), std::move(input),     std::move(out)};
+}
+
+void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.name; }
+
+void ExpectRunLeaves(const std::string& binary, const ProgramCase& c) {
+  const TempFolder folder;
+  MakeContents(folder.path(), c.files);
+  const Contents before = ContentsOf(folder.path());
+  const ProgramRun run = RunProgram(binary, c.arguments, folder.path(), c.input);
+  EXPECT_EQ(run.status, c.status);
+  EXPECT_EQ(run.out, c.out);
+  EXPECT_EQ(std::regex_replace(run.error, std::regex(" in \\d+\\.\\d\\d s\n$"), " in #.## s\n"), c.error);
+  EXPECT_EQ(Changes(before, ContentsOf(folder.path())), c.changed);
+}
+
+ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,
+                          std::string_view input) {
+  return RunProgram(QFMT_TREE_BINARY, arguments, folder, input);
+}
+
+std::vector<fs::path> SystemHeaders(std::size_t step) {
+  std::vector<fs::path> all;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it("/usr/include", error), end; !error && it != end;
+       it.increment(error)) {
+    if (!it->is_symlink() && it->is_regular_file() && tree::IsSourceName(it->path().filename().string()))
+      all.push_back(it->path());
   }
-  platform::FsStatus Sync() override {
-    return fail_sync_ ? platform::FsStatus{"Input/output error"} : file_->Sync();
-  }
-
- private:
-  std::unique_ptr<platform::TempFile> file_;
-  bool fail_sync_;
-  bool drop_last_byte_;
-};
-
-platform::FileSystem& Real() { return platform::SystemFileSystem(); }
-
-}  // namespace
-
-std::unique_ptr<platform::ByteSource> FaultyFileSystem::OpenForReading(const std::string& name) {
-  auto file = Real().OpenForReading(name);
-  if (file == nullptr || fail_reading.count(name) == 0) return file;
-  return std::make_unique<FailingAfterFirstRead>(std::move(file));
+  std::sort(all.begin(), all.end());
+  std::vector<fs::path> chosen;
+  for (std::size_t i = 0; i < all.size(); i += step) chosen.push_back(all[i]);
+  return chosen;
 }
-
-std::unique_ptr<platform::OutputFile> FaultyFileSystem::OpenForWriting(const std::string& name) {
-  if (refuse_writing.count(name) != 0) return nullptr;
-  return Real().OpenForWriting(name);
-}
-
-platform::FsStatus FaultyFileSystem::Inspect(const std::string& name, bool follow_links,
-                                             platform::FileInfo& info) {
-  return Real().Inspect(name, follow_links, info);
-}
-
-platform::FileSystem::CopyResult FaultyFileSystem::CopyRest(platform::ByteSource& from,
-                                                            platform::OutputFile& to) {
-  // A source wrapped to fail is not the platform's own, so this copies only
-  // what no fault was asked for.
-  return platform::SystemFileSystem().CopyRest(from, to);
-}
-
-platform::FsStatus FaultyFileSystem::ListFolder(const std::string& name,
-                                                std::vector<platform::FolderEntry>& entries) {
-  return Real().ListFolder(name, entries);
-}
-
-platform::FsStatus FaultyFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
-                                                     platform::FileInfo& info) {
-  return Real().ReadRegularFile(name, bytes, info);
-}
-
-platform::FsStatus FaultyFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
-  return Real().ResolveLinks(name, resolved);
-}
-
-platform::FsStatus FaultyFileSystem::CreateTempFile(const std::string& folder, std::string_view stem,
-                                                    std::unique_ptr<platform::TempFile>& file) {
-  if (refuse_temp_in.count(folder) != 0) return {"Permission denied"};
-  std::unique_ptr<platform::TempFile> real;
-  if (platform::FsStatus status = Real().CreateTempFile(folder, stem, real); !status.ok()) return status;
-  file = std::make_unique<FaultyTempFile>(std::move(real), fail_sync, drop_last_byte);
-  return {};
-}
-
-platform::FsStatus FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (refuse_rename_to.count(to) != 0) return {"Read-only file system"};
-  return Real().Rename(from, to);
-}
-
-platform::FsStatus FaultyFileSystem::Remove(const std::string& name) { return Real().Remove(name); }
 
 }  // namespace qfmt::testing

@@ -1,24 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
-#include <set>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/console.h"
+#include "layout/layout.h"
+#include "tests/support/memory_file_system.h"
 #include "tools/recording_console.h"
 #include "tools/run_program.h"
 #include "tools/temp_folder.h"
 
-// Helpers for tests that work with files: temporary folders, running an
-// executable, and platform services that fail where told to.
+// Helpers for the tests that work with files, real code and the executables.
 namespace qfmt::testing {
 
 namespace fs = std::filesystem;
-
-[[nodiscard]] std::string ReadFile(const fs::path& path);
-void WriteFile(const fs::path& path, std::string_view bytes);
 
 // A temporary folder, running an executable, and a console that keeps what
 // the program shows: shared with the tools.
@@ -27,29 +25,42 @@ using tools::RecordingConsole;
 using tools::RunProgram;
 using tools::TempFolder;
 
-// Forwards to the real file system, except where told to fail.
-class FaultyFileSystem final : public platform::FileSystem {
- public:
-  std::set<std::string> refuse_writing;    // names that cannot be opened for writing
-  std::set<std::string> fail_reading;      // names whose reads fail after the first block
-  std::set<std::string> refuse_temp_in;    // folders that allow no temporary file
-  bool fail_sync = false;                  // temporary files cannot be synced
-  bool drop_last_byte = false;             // temporary files lose their last byte
-  std::set<std::string> refuse_rename_to;  // names that cannot be renamed over
+[[nodiscard]] std::string ReadFile(const fs::path& path);
+// Creates the file's folders too.
+void WriteFile(const fs::path& path, std::string_view bytes);
 
-  std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& name) override;
-  std::unique_ptr<platform::OutputFile> OpenForWriting(const std::string& name) override;
-  CopyResult CopyRest(platform::ByteSource& from, platform::OutputFile& to) override;
-  platform::FsStatus Inspect(const std::string& name, bool follow_links, platform::FileInfo& info) override;
-  platform::FsStatus ListFolder(const std::string& name,
-                                std::vector<platform::FolderEntry>& entries) override;
-  platform::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
-                                     platform::FileInfo& info) override;
-  platform::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
-  platform::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
-                                    std::unique_ptr<platform::TempFile>& file) override;
-  platform::FsStatus Rename(const std::string& from, const std::string& to) override;
-  platform::FsStatus Remove(const std::string& name) override;
+// The entries of `after` that are new or differ from `before`, and "<gone>"
+// for those of `before` that are gone.
+[[nodiscard]] Contents Changes(const Contents& before, const Contents& after);
+
+// A run of an executable in a temporary folder, and all that it leaves. The
+// folder's entries are written as in Contents, and "<hard link to NAME>"
+// makes a second name of NAME, "<fifo>" a FIFO.
+struct ProgramCase {
+  std::string name;
+  Contents files;  // before the run
+  std::vector<std::string> arguments;
+  int status;
+  std::string error;  // standard error, with "#.##" for the seconds of a summary line
+  Contents changed;   // what appeared or changed, as it stands after the run
+  std::string input;  // standard input
+  std::string out;    // standard output
 };
+// A case in the order that a table of them reads best.
+[[nodiscard]] ProgramCase Case(std::string name, Contents files, std::vector<std::string> arguments,
+                               int status, std::string error, Contents changed, std::string input = {},
+                               std::string out = {});
+void PrintTo(const ProgramCase& c, std::ostream* out);
+// Runs `binary` in a new temporary folder that holds the case's files, and
+// checks what the run leaves against the case.
+void ExpectRunLeaves(const std::string& binary, const ProgramCase& c);
+
+// Runs qfmt-tree in `folder`.
+[[nodiscard]] ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,
+                                        std::string_view input = {});
+
+// Every `step`-th C or C++ file under /usr/include (regular files, no links),
+// in sorted order: real code of every kind, read at test time.
+[[nodiscard]] std::vector<fs::path> SystemHeaders(std::size_t step);
 
 }  // namespace qfmt::testing

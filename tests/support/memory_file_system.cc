@@ -1,145 +1,226 @@
 #include "tests/support/memory_file_system.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace qfmt::testing {
 namespace {
 
+using platform::FileKind;
+using Node = MemoryFileSystem::Node;
 constexpr std::string_view kNoSuchFile = "No such file or directory";
 
-class MemoryReader final : public platform::ByteSource {
+platform::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
+
+class Reader final : public platform::ByteSource {
  public:
-  MemoryReader(std::shared_ptr<std::string> bytes, std::size_t fail_after)
-      : bytes_(std::move(bytes)), fail_after_(fail_after) {}
+  Reader(std::shared_ptr<const Node> node, std::size_t fail_after)
+      : node_(std::move(node)), fail_after_(fail_after) {}
   std::ptrdiff_t Read(char* buffer, std::size_t size) override {
     if (offset_ >= fail_after_) return -1;
-    std::size_t n = offset_ < bytes_->size() ? bytes_->size() - offset_ : 0;
-    if (n > size) n = size;
-    if (n > fail_after_ - offset_) n = fail_after_ - offset_;
-    std::memcpy(buffer, bytes_->data() + offset_, n);
+    const std::string& bytes = node_->bytes;  // emptied when the file is opened for writing
+    const std::size_t n =
+        std::min({size, bytes.size() - std::min(offset_, bytes.size()), fail_after_ - offset_});
+    if (n > 0) std::memcpy(buffer, bytes.data() + offset_, n);
     offset_ += n;
     return static_cast<std::ptrdiff_t>(n);
   }
 
  private:
-  std::shared_ptr<std::string> bytes_;
+  std::shared_ptr<const Node> node_;
   std::size_t fail_after_;
   std::size_t offset_ = 0;
 };
 
-class MemoryWriter final : public platform::OutputFile {
+// A file opened for writing, or a temporary file, on which the faults act.
+class Writer final : public platform::TempFile {
  public:
-  explicit MemoryWriter(std::shared_ptr<std::string> bytes) : bytes_(std::move(bytes)) {}
+  Writer(const MemoryFileSystem& files, std::shared_ptr<Node> node, std::string name, bool temporary)
+      : files_(files), node_(std::move(node)), name_(std::move(name)), temporary_(temporary) {}
   bool Write(const char* data, std::size_t size) override {
-    bytes_->append(data, size);
+    failed_ = failed_ || (temporary_ && files_.faults.fail_temp_writes);
+    if (failed_) return false;
+    node_->bytes.append(data, temporary_ && files_.faults.drop_last_byte && size > 0 ? size - 1 : size);
+    node_->modified_ns = files_.clock_ns;
+    node_->synced = false;
     return true;
   }
-  bool Close() override { return true; }
+  bool Close() override { return !failed_; }
+  const std::string& name() const override { return name_; }
+  platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
+    node_->permissions = original.permissions;
+    return {};
+  }
+  platform::FsStatus Sync() override {
+    if (temporary_ && files_.faults.fail_sync) return Failed("Input/output error");
+    node_->synced = true;
+    return {};
+  }
 
  private:
-  std::shared_ptr<std::string> bytes_;
+  const MemoryFileSystem& files_;
+  std::shared_ptr<Node> node_;
+  std::string name_;
+  bool temporary_;
+  bool failed_ = false;
 };
-
-platform::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
 
 }  // namespace
 
-void MemoryFileSystem::AddFile(const std::string& name, const std::string& bytes) {
-  files_[name] = {std::make_shared<std::string>(bytes), next_inode_++};
+std::string LinkTarget(std::string_view entry) {
+  constexpr std::string_view kLink = "<link to ";
+  const bool link = entry.starts_with(kLink) && entry.ends_with('>');
+  return link ? std::string(entry.substr(kLink.size(), entry.size() - kLink.size() - 1)) : std::string();
 }
 
-std::map<std::string, std::string> MemoryFileSystem::Files() const {
-  std::map<std::string, std::string> files;
-  for (const auto& [name, file] : files_) files[name] = *file.bytes;
+std::shared_ptr<Node> MemoryFileSystem::Make(const std::string& name, FileKind kind) {
+  return nodes_[name] = std::make_shared<Node>(Node{kind, "", "", 0644, clock_ns, next_inode_++, false});
+}
+
+void MemoryFileSystem::AddFile(const std::string& name, std::string_view bytes, std::uint32_t permissions) {
+  const Node* old = Find(name);
+  Node& node =
+      old != nullptr && old->kind == FileKind::kRegular ? *nodes_[name] : *Make(name, FileKind::kRegular);
+  node.bytes = bytes;
+  node.permissions = permissions;
+  node.modified_ns = clock_ns;
+}
+
+void MemoryFileSystem::AddFolder(const std::string& name) { Make(name, FileKind::kFolder); }
+
+void MemoryFileSystem::AddContents(const Contents& contents) {
+  for (const auto& [name, entry] : contents) {
+    if (entry == "<folder>") {
+      AddFolder(name);
+    } else if (const std::string target = LinkTarget(entry); !target.empty()) {
+      Make(name, FileKind::kLink)->target = target;
+    } else {
+      AddFile(name, entry);
+    }
+  }
+}
+
+const Node* MemoryFileSystem::Find(const std::string& name) const {
+  const auto it = nodes_.find(name);
+  return it == nodes_.end() ? nullptr : it->second.get();
+}
+
+Contents MemoryFileSystem::Files() const {
+  Contents files;
+  for (const auto& [name, node] : nodes_) {
+    files[name] = node->kind == FileKind::kFolder ? "<folder>"
+                  : node->kind == FileKind::kLink ? "<link to " + node->target + ">"
+                                                  : node->bytes;
+  }
   return files;
 }
 
+std::string MemoryFileSystem::Follow(const std::string& name) const {
+  std::string at = name;
+  for (int links = 0; links < 40; ++links) {
+    const Node* node = Find(at);
+    if (node == nullptr || node->kind != FileKind::kLink) return at;
+    at = node->target;
+  }
+  return {};
+}
+
+bool MemoryFileSystem::HasFolderFor(const std::string& name) const {
+  const std::size_t slash = name.rfind('/');
+  const Node* folder = slash == std::string::npos ? nullptr : Find(Follow(name.substr(0, slash)));
+  return slash == std::string::npos || (folder != nullptr && folder->kind == FileKind::kFolder);
+}
+
 std::unique_ptr<platform::ByteSource> MemoryFileSystem::OpenForReading(const std::string& name) {
-  const auto file = files_.find(name);
-  if (file == files_.end()) return nullptr;
-  const std::size_t readable = name == failing_reads ? fail_after : std::numeric_limits<std::size_t>::max();
-  return std::make_unique<MemoryReader>(file->second.bytes, readable);
+  const auto it = nodes_.find(Follow(name));
+  if (it == nodes_.end() || it->second->kind != FileKind::kRegular) return nullptr;
+  return std::make_unique<Reader>(
+      it->second, name == faults.failing_reads ? faults.fail_after : std::numeric_limits<std::size_t>::max());
 }
 
 std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const std::string& name) {
-  if (name.empty() || name == refuse_writing || folders_.count(name) != 0) return nullptr;
-  const std::size_t slash = name.rfind('/');
-  if (slash != std::string::npos &&
-      (slash + 1 == name.size() || folders_.count(name.substr(0, slash)) == 0)) {
+  const std::string target = Follow(name);
+  const Node* old = Find(target);
+  if (name == faults.refuse_writing || target.empty() || target.back() == '/' || !HasFolderFor(target) ||
+      (old != nullptr && old->kind != FileKind::kRegular)) {
     return nullptr;
   }
-  File& file = files_[name];
-  if (file.bytes == nullptr) {
-    file = {std::make_shared<std::string>(), next_inode_++};
-  } else {
-    file.bytes->clear();
-  }
-  return std::make_unique<MemoryWriter>(file.bytes);
+  std::shared_ptr<Node> node = old != nullptr ? nodes_[target] : Make(target, FileKind::kRegular);
+  node->bytes.clear();
+  node->modified_ns = clock_ns;
+  return std::make_unique<Writer>(*this, std::move(node), target, false);
 }
 
-platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool, platform::FileInfo& info) {
-  info = {};
-  info.device = 1;
-  if (const auto file = files_.find(name); file != files_.end()) {
-    info.kind = platform::FileKind::kRegular;
-    info.size = static_cast<std::int64_t>(file->second.bytes->size());
-    info.inode = file->second.inode;
-    return {};
-  }
-  if (const auto folder = folders_.find(name); folder != folders_.end()) {
-    info.kind = platform::FileKind::kFolder;
-    info.inode = folder->second;
-    return {};
-  }
-  return Failed(kNoSuchFile);
+platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool follow_links,
+                                             platform::FileInfo& info) {
+  const Node* node = Find(follow_links ? Follow(name) : name);
+  if (node == nullptr) return Failed(kNoSuchFile);
+  info = {
+      node->kind, node->permissions, 0, 0, static_cast<std::int64_t>(node->bytes.size()), node->modified_ns,
+      1,          node->inode};
+  return {};
 }
 
 platform::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
                                                 std::vector<platform::FolderEntry>& entries) {
   entries.clear();
-  if (folders_.count(name) == 0) return Failed(kNoSuchFile);
-  const std::string prefix = name + "/";
-  const auto add = [&](const std::string& entry, platform::FileKind kind) {
-    if (entry.starts_with(prefix) && entry.find('/', prefix.size()) == std::string::npos) {
-      entries.push_back({entry.substr(prefix.size()), kind});
-    }
-  };
-  for (const auto& [entry, file] : files_) add(entry, platform::FileKind::kRegular);
-  for (const auto& [entry, inode] : folders_) add(entry, platform::FileKind::kFolder);
+  const std::string folder = Follow(name);
+  const Node* node = Find(folder);
+  if (node == nullptr || node->kind != FileKind::kFolder)
+    return Failed(node ? "Not a directory" : kNoSuchFile);
+  const std::string prefix = folder + "/";
+  for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix); ++it) {
+    const std::string entry = it->first.substr(prefix.size());
+    if (entry.find('/') == std::string::npos) entries.push_back({entry, it->second->kind});
+  }
   return {};
 }
 
 platform::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
                                                      platform::FileInfo& info) {
-  if (folders_.count(name) != 0) return Failed(platform::kNotRegularFile);
-  const platform::FsStatus status = Inspect(name, true, info);
-  if (status.ok()) bytes = *files_.at(name).bytes;
-  return status;
-}
-
-platform::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
-  if (files_.count(name) == 0 && folders_.count(name) == 0) return Failed(kNoSuchFile);
-  resolved = name;
+  bytes.clear();
+  if (platform::FsStatus status = Inspect(name, true, info); !status.ok()) return status;
+  if (info.kind != FileKind::kRegular) return Failed(platform::kNotRegularFile);
+  bytes = Find(Follow(name))->bytes;
+  if (faults.after_read) faults.after_read(name);
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string&, std::string_view,
-                                                    std::unique_ptr<platform::TempFile>&) {
-  return Failed("no temporary files in memory");
+platform::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
+  if (Find(Follow(name)) == nullptr) return Failed(kNoSuchFile);
+  resolved = Follow(name);
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string& folder, std::string_view stem,
+                                                    std::unique_ptr<platform::TempFile>& file) {
+  const std::string name =
+      (folder == "." ? "" : folder + "/") + std::string(stem) + std::to_string(++temp_files_);
+  if (folder == faults.refuse_temp_in) return Failed("Permission denied");
+  if (!HasFolderFor(name)) return Failed(kNoSuchFile);
+  std::shared_ptr<Node> node = Make(name, FileKind::kRegular);
+  node->permissions = 0600;
+  file = std::make_unique<Writer>(*this, std::move(node), name, true);
+  return {};
 }
 
 platform::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
-  const auto file = files_.find(from);
-  if (file == files_.end()) return Failed(kNoSuchFile);
-  File moved = file->second;
-  files_.erase(file);
-  files_[to] = moved;
+  if (to == faults.refuse_rename_to) return Failed("Read-only file system");
+  const auto it = nodes_.find(from);
+  if (it == nodes_.end() || !HasFolderFor(to)) return Failed(kNoSuchFile);
+  std::shared_ptr<Node> node = std::move(it->second);
+  nodes_.erase(it);
+  nodes_[to] = std::move(node);
   return {};
 }
 
 platform::FsStatus MemoryFileSystem::Remove(const std::string& name) {
-  return files_.erase(name) != 0 || folders_.erase(name) != 0 ? platform::FsStatus{} : Failed(kNoSuchFile);
+  const Node* node = Find(name);
+  if (node == nullptr || node->kind == FileKind::kFolder)
+    return Failed(node ? "Is a directory" : kNoSuchFile);
+  nodes_.erase(name);
+  return {};
 }
 
 }  // namespace qfmt::testing

@@ -1,33 +1,68 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
 
 namespace qfmt::testing {
 
-// Files and folders in memory, with the semantics of a POSIX file system that
-// the classic job depends on: a file opened for writing is created, or emptied
-// in place, so that a reader of the same file sees it emptied; a name with a
-// "/" needs its folder; a folder cannot be opened. Each file has one name and
-// an inode of its own; there are no links and no temporary files. Faults can
-// be forced on one name.
+// What a folder holds, by name: each file's bytes, "<folder>" or "<link to TARGET>".
+using Contents = std::map<std::string, std::string>;
+// TARGET of "<link to TARGET>"; empty for any other entry.
+[[nodiscard]] std::string LinkTarget(std::string_view entry);
+
+// Files, folders and symbolic links in memory, with the POSIX semantics that
+// the classic job and qfmt-tree depend on, and faults forced where told. For
+// the tests and the fuzz targets; not for threads (run qfmt-tree with -j 1).
+// Names are taken as given ("./a" is not "a"), and a name with a "/" needs
+// its folder; only the last part of a name may be a link. A file opened for
+// writing is created, or emptied in place, so that a reader of it sees it
+// emptied. Each change stamps the file with `clock_ns`, which only the test
+// moves. Temporary files are named STEM and a count ("t/.x.c.qfmt-1").
 class MemoryFileSystem final : public platform::FileSystem {
  public:
-  void AddFile(const std::string& name, const std::string& bytes);
-  void AddFolder(const std::string& name) { folders_[name] = next_inode_++; }
+  struct Node {
+    platform::FileKind kind = platform::FileKind::kRegular;
+    std::string bytes;   // of a file
+    std::string target;  // of a link
+    std::uint32_t permissions = 0644;
+    std::int64_t modified_ns = 0;
+    std::uint64_t inode = 0;
+    bool synced = false;  // since its last write
+  };
 
-  // The files as they stand now, by name.
-  [[nodiscard]] std::map<std::string, std::string> Files() const;
+  // Each acts on a name as the program passes it, or on every temporary file.
+  struct Faults {
+    std::string refuse_reading;  // cannot be opened or read: "Permission denied"
+    std::string refuse_writing;  // cannot be opened for writing
+    std::string failing_reads;   // reads fail once `fail_after` bytes are read
+    std::size_t fail_after = 0;
+    std::string refuse_temp_in;    // a folder that allows no temporary file
+    std::string refuse_rename_to;  // nothing can be renamed over this name
+    bool fail_temp_writes = false;
+    bool drop_last_byte = false;  // of each write to a temporary file
+    bool fail_sync = false;
+    // Called when ReadRegularFile has read a file: the moment to change it
+    // behind the program's back.
+    std::function<void(const std::string& name)> after_read;
+  };
+  Faults faults;
+  std::int64_t clock_ns = 1;
 
-  std::string refuse_writing;  // this name cannot be opened for writing
-  std::string failing_reads;   // reads of this name fail once `fail_after` bytes are read
-  std::size_t fail_after = 0;
+  // Creates the file, or replaces its bytes in place (it keeps its inode).
+  void AddFile(const std::string& name, std::string_view bytes, std::uint32_t permissions = 0644);
+  void AddFolder(const std::string& name);
+  // Adds the entries in name order, so a folder comes before what it holds.
+  void AddContents(const Contents& contents);
+  // What stands under the name itself (a link is not followed), or null.
+  [[nodiscard]] const Node* Find(const std::string& name) const;
+  [[nodiscard]] Contents Files() const;
 
   std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& name) override;
   std::unique_ptr<platform::OutputFile> OpenForWriting(const std::string& name) override;
@@ -45,14 +80,14 @@ class MemoryFileSystem final : public platform::FileSystem {
   platform::FsStatus Remove(const std::string& name) override;
 
  private:
-  struct File {
-    std::shared_ptr<std::string> bytes;
-    std::uint64_t inode = 0;
-  };
+  // The name that links lead to (which may not exist); empty for a loop.
+  [[nodiscard]] std::string Follow(const std::string& name) const;
+  [[nodiscard]] bool HasFolderFor(const std::string& name) const;
+  std::shared_ptr<Node> Make(const std::string& name, platform::FileKind kind);
 
-  std::map<std::string, File> files_;
-  std::map<std::string, std::uint64_t> folders_;  // name, inode
+  std::map<std::string, std::shared_ptr<Node>> nodes_;
   std::uint64_t next_inode_ = 1;
+  int temp_files_ = 0;
 };
 
 }  // namespace qfmt::testing

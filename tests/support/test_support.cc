@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "job/format.h"
 #include "tools/token_dump.h"
 
@@ -17,27 +19,28 @@ std::string FormatToString(std::string_view input, const GoldenOptions& options)
 
 std::string Escaped(std::string_view bytes) { return tools::EscapedBytes(bytes); }
 
+std::string Repeat(std::string_view unit, std::size_t count) {
+  std::string out;
+  out.reserve(unit.size() * count);
+  for (std::size_t i = 0; i < count; ++i) out += unit;
+  return out;
+}
+
 void ExpectFormats(std::string_view input, std::string_view expected, const GoldenOptions& options,
                    std::source_location where) {
   const std::string actual = FormatToString(input, options);
   if (actual == expected) return;
-  // Find the first line that differs.
-  std::size_t line_start = 0;
-  int line = 1;
+  // The line of the first byte that differs.
+  std::size_t start = 0, line = 1;
   for (std::size_t i = 0; i < actual.size() && i < expected.size() && actual[i] == expected[i]; ++i) {
-    if (actual[i] == '\n') {
-      line_start = i + 1;
-      ++line;
-    }
+    if (actual[i] == '\n') start = i + 1, ++line;
   }
-  auto line_at = [line_start](std::string_view text) {
-    if (line_start > text.size()) return std::string("<no line>");
-    const std::string_view rest = text.substr(line_start);
-    return Escaped(rest.substr(0, rest.find('\n')));
+  const auto at = [start](std::string_view text) {
+    return Escaped(text.substr(std::min(start, text.size())).substr(0, text.find('\n', start) - start));
   };
   ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
-      << "output differs at line " << line << "\n  expected: " << line_at(expected)
-      << "\n  actual:   " << line_at(actual) << "\n  whole expected: " << Escaped(expected)
+      << "output differs at line " << line << "\n  expected: " << at(expected)
+      << "\n  actual:   " << at(actual) << "\n  whole expected: " << Escaped(expected)
       << "\n  whole actual:   " << Escaped(actual);
 }
 

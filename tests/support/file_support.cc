@@ -8,7 +8,9 @@
 #include <regex>
 #include <sstream>
 
+#include "bench/source_generator.h"
 #include "tree/file_walk.h"
+#include "tree/settle.h"
 
 namespace qfmt::testing {
 namespace {
@@ -95,6 +97,19 @@ void ExpectRunLeaves(const std::string& binary, const ProgramCase& c) {
 ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,
                           std::string_view input) {
   return RunProgram(QFMT_TREE_BINARY, arguments, folder, input);
+}
+
+std::string Settled(std::string_view text, const layout::LayoutOptions& options) {
+  tree::ClassicPass pass(options, scanner::TokenLimit::kLifted);
+  tree::Settler settler;
+  EXPECT_EQ(settler.Settle(text, pass).status, tree::SettleStatus::kSettled);
+  return std::string(settler.text());
+}
+
+std::string GeneratedSource(std::uint64_t size, std::uint64_t seed) {
+  std::string text;
+  bench::GenerateSource(size, seed, [&text](std::string_view part) { text += part; });
+  return text;
 }
 
 std::vector<fs::path> SystemHeaders(std::size_t step) {

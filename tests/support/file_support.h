@@ -59,6 +59,12 @@ void ExpectRunLeaves(const std::string& binary, const ProgramCase& c);
 [[nodiscard]] ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,
                                         std::string_view input = {});
 
+// The settled text of `text`, made in-process by the library.
+[[nodiscard]] std::string Settled(std::string_view text, const layout::LayoutOptions& options = {});
+
+// Generated C and C++ source of about `size` bytes.
+[[nodiscard]] std::string GeneratedSource(std::uint64_t size, std::uint64_t seed);
+
 // Every `step`-th C or C++ file under /usr/include (regular files, no links),
 // in sorted order: real code of every kind, read at test time.
 [[nodiscard]] std::vector<fs::path> SystemHeaders(std::size_t step);

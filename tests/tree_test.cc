@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -165,10 +164,10 @@ TEST(TreeTest, ProgressIsShownOnATerminal) {
   ::waitpid(pid, &wait_status, 0);
   EXPECT_EQ(WEXITSTATUS(wait_status), kExitWouldChange);
   // The terminal turns each line feed into CR LF.
-  const std::regex shown(
-      "\\d+ of 2 files, \\d+\\.\\d MB/s\r [\\s\\S]* \rformatted 2 files, 2 changed, 0 errors, "
-      "\\d+\\.\\d MB in \\d+\\.\\d\\d s\r\n");
-  EXPECT_TRUE(std::regex_match(terminal, shown)) << testing::Escaped(terminal);
+  const std::size_t summary = terminal.rfind(" \rformatted 2 files, 2 changed, 0 errors, ");
+  EXPECT_TRUE(terminal.find(" of 2 files, ") == 1 && terminal.find(" MB/s\r ") < summary &&
+              terminal.ends_with(" s\r\n"))
+      << testing::Escaped(terminal);
 }
 
 // Every second header of this machine: the diffs do not depend on the number

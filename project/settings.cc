@@ -58,16 +58,11 @@ class Resolver {
     }
   }
 
-  // indent_style = tab gives one tab; otherwise indent_size (or, for
-  // "indent_size = tab", tab_width) gives that many blanks.
+  // indent_style = tab gives one tab, indent_size that many blanks. (The
+  // library has already turned "indent_size = tab" into tab_width's value.)
   void Indent() {
     const std::string_view style = config_.Find("indent_style");
-    std::string_view size_name = "indent_size";
-    std::string_view size = config_.Find(size_name);
-    if (size.empty() || size == "tab") {
-      size_name = "tab_width";
-      size = config_.Find(size_name);
-    }
+    const std::string_view size = config_.Find("indent_size");
     if (!style.empty() && style != "tab" && style != "space")
       return Fail(BadValue("indent_style", style, "tab or space"));
     if (style == "tab") {
@@ -75,13 +70,13 @@ class Resolver {
       settings_.indent_source = ".editorconfig: " + Property("indent_style", style);
       return;
     }
-    if (size.empty()) return;  // "indent_style = space" alone keeps the width
+    if (size.empty() || size == "tab") return;  // "indent_style = space" alone keeps the width
     const auto width = WholeNumber(size, 1, kMaxIndentSize);
-    if (!width) return Fail(BadValue(size_name, size, "a whole number from 1 to 64"));
+    if (!width) return Fail(BadValue("indent_size", size, "a whole number from 1 to 64"));
     settings_.layout.indent_string.assign(static_cast<std::size_t>(*width), ' ');
     settings_.indent_source =
         ".editorconfig: " + (style.empty() ? "" : Property("indent_style", style) + ", ") +
-        Property(size_name, size);
+        Property("indent_size", size);
   }
 
   void BraceStyle() {

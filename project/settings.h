@@ -23,8 +23,8 @@ struct FileSettings {
 };
 
 // The style of the file `path`: the options given on the command line, then
-// what .editorconfig gives (indent_style, indent_size or tab_width,
-// max_line_length, qfmt_brace_style), then the defaults in `options`.
+// what .editorconfig gives (indent_style, indent_size, max_line_length and
+// our qfmt_brace_style), then the defaults in `options`.
 [[nodiscard]] FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
                                            const GivenOptions& given);
 

@@ -225,7 +225,7 @@ std::string HelpText() {
          "\n"
          "Each text is settled: formatted again until a text repeats. The style of a\n"
          "file comes from the command line, then from .editorconfig (indent_style,\n"
-         "indent_size, tab_width, max_line_length, qfmt_brace_style), then the defaults.\n"
+         "indent_size, max_line_length, qfmt_brace_style), then the defaults.\n"
          "\n"
          "Style:\n"
          "  -m, --max-line-length N   break lines longer than N, or off (default 80)\n"

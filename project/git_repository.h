@@ -55,7 +55,6 @@ class GitRepository {
   std::string work_tree_;
 };
 
-
 // Globs as git's pathspecs read them ("*" matches across '/', and a folder's
 // path matches what is under it), matched through libgit2.
 class PathPatterns {

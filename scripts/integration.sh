@@ -125,6 +125,9 @@ PY
   passed "problem matcher"
 fi
 
+if [ ! -f /usr/share/bash-completion/bash_completion ] && [ "${CI:-}" = true ]; then
+  install_packages bash-completion || exit 1
+fi
 if [ -f /usr/share/bash-completion/bash_completion ]; then
   complete_words() {  # the completions of the last of the words given
     bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && shift &&
@@ -136,7 +139,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   [ "$(complete_words qfmt-tree --sta)" = --staged ] || fail "bash completion of --sta: $(complete_words qfmt-tree --sta)"
   passed "bash completion"
 else
-  echo "integration: skipped the bash completion: no bash-completion"
+  echo "integration: skipped the bash completion: no bash-completion (apt-get install bash-completion)"
 fi
 if have zsh zsh "the zsh completion"; then
   zsh -n completions/_qfmt-tree || fail "zsh completion: syntax"
@@ -151,7 +154,10 @@ if have dpkg-shlibdeps dpkg-dev "the Debian package"; then
   (cd "$build" && cpack -G DEB) >"$work/log" 2>&1 || fail "cpack: $(cat "$work/log")"
   deb=$(ls "$build"/qfmt_*.deb)
   if [ "${CI:-}" = true ]; then
-    dpkg -i "$deb" >/dev/null
+    # dpkg through apt-get, which waits for dpkg's lock when others hold it.
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$deb" >"$work/log" 2>&1 ||
+      fail "package: apt-get install: $(cat "$work/log")"
+    dpkg -s qfmt >/dev/null || fail "package: not installed"
     prefix=/usr
   else
     dpkg-deb -x "$deb" "$work/package"
@@ -167,7 +173,10 @@ if have dpkg-shlibdeps dpkg-dev "the Debian package"; then
     [ -s "$prefix/share/$file" ] || fail "package: no $file"
   done
   man -l "$prefix/share/man/man1/qfmt-tree.1" 2>/dev/null | grep -q -- '--staged' || fail "package: the man page"
-  if [ "${CI:-}" = true ]; then dpkg -r qfmt >/dev/null; fi
+  if [ "${CI:-}" = true ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 remove -y -qq qfmt >"$work/log" 2>&1 ||
+      fail "package: apt-get remove: $(cat "$work/log")"
+  fi
   passed "Debian package $(basename "$deb")"
 fi
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,27 @@ TEST(TreeCommandLineTest, StyleModesAndSwitches) {
   EXPECT_EQ(Parse({"--indent", "a\\b", "a.c"}).options.layout.indent_string, "a\\b");
   EXPECT_EQ(Parse({"--brace-style=attach", "a.c"}).options.layout.brace_style, 1);
   EXPECT_TRUE(Parse({"-w", "--backup", "a.c"}).options.backup);
+}
+
+// What the command line gives wins over .editorconfig, so it is marked as given.
+TEST(TreeCommandLineTest, ProjectOptionsAndWhatWasGiven) {
+  CommandLine parsed =
+      Parse({"--exclude", "build", "--exclude=*.pb.cc", "--staged", "-l", "-m", "off", "src"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
+  EXPECT_EQ(parsed.options.excludes, (std::vector<std::string>{"build", "*.pb.cc"}));
+  EXPECT_TRUE(parsed.options.staged && !parsed.options.reads_standard_input());
+  EXPECT_EQ(parsed.options.layout.max_line_length, INT32_MAX);
+  EXPECT_TRUE(parsed.options.given.max_line_length && !parsed.options.given.indent &&
+              !parsed.options.given.brace_style);
+  parsed = Parse({"--print-settings", "a.c", "--indent", "\\t", "--brace-style=break"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::kPrintSettings) << parsed.error;
+  EXPECT_EQ(parsed.options.print_settings, "a.c");
+  EXPECT_TRUE(!parsed.options.given.max_line_length && parsed.options.given.indent &&
+              parsed.options.given.brace_style);
+  parsed = Parse({"--stdin-filename", "src/x.txt", "--assume-filename", "y.cu"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
+  EXPECT_EQ(parsed.options.stdin_filename, "src/x.txt");
+  EXPECT_EQ(parsed.options.assume_filename, "y.cu");
 }
 
 TEST(TreeCommandLineTest, DoubleDashEndsTheOptions) {

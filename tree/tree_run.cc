@@ -35,11 +35,31 @@ namespace fs = std::filesystem;
 // The path of `path` in the work tree ("" for all of it); false when it lies outside.
 bool PathInWorkTree(const std::string& path, const std::string& work_tree, std::string& in_tree) {
   std::error_code error;
-  const fs::path relative = fs::absolute(path, error).lexically_normal().lexically_relative(work_tree);
-  std::string text = relative.generic_string();
-  while (text.ends_with("/.") || text.ends_with('/')) text.resize(text.size() - (text.back() == '/' ? 1 : 2));
-  if (error || text.empty() || text == ".." || text.starts_with("../")) return false;
-  in_tree = text == "." ? "" : text;
+  fs::path full = fs::absolute(path, error).lexically_normal();
+  if (!full.has_filename()) full = full.parent_path();  // "src/" as "src"
+  // The work tree's path ends in '/': its parent path is the folder itself.
+  const std::string relative = full.lexically_relative(fs::path(work_tree).parent_path()).generic_string();
+  if (error || relative.empty() || relative == ".." || relative.starts_with("../")) return false;
+  in_tree = relative == "." ? "" : relative;
+  return true;
+}
+
+// The pathspec of --staged's paths: empty for the whole work tree; false
+// (with `error` set) for a path outside it.
+bool StagedPathspec(const std::vector<std::string>& paths, const std::string& work_tree,
+                    std::vector<std::string>& pathspec, std::string& error) {
+  for (const std::string& path : paths) {
+    std::string in_tree;
+    if (!PathInWorkTree(path, work_tree, in_tree)) {
+      error = path + ": error: not in the git work tree " + work_tree;
+      return false;
+    }
+    if (in_tree.empty()) {
+      pathspec.clear();
+      return true;
+    }
+    pathspec.push_back(in_tree);
+  }
   return true;
 }
 
@@ -182,17 +202,9 @@ class TreeRun {
       return kExitFileError;
     }
     std::vector<std::string> pathspec;
-    for (const std::string& path : options_.paths) {
-      std::string in_tree;
-      if (!PathInWorkTree(path, repository->work_tree(), in_tree)) {
-        console_.WriteError(path + ": error: not in the git work tree " + repository->work_tree() + "\n");
-        return kExitFileError;
-      }
-      if (in_tree.empty()) {  // all of it
-        pathspec.clear();
-        break;
-      }
-      pathspec.push_back(in_tree);
+    if (!StagedPathspec(options_.paths, repository->work_tree(), pathspec, error)) {
+      console_.WriteError(error + "\n");
+      return kExitFileError;
     }
     std::vector<project::StagedFile> staged;
     if (error = repository->ReadStagedFiles(pathspec, staged); !error.empty()) {

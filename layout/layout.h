@@ -14,6 +14,7 @@ struct LayoutOptions {
   std::int32_t max_line_length = 80;
   std::string indent_string = "   ";  // one indentation unit
   std::int32_t brace_style = 1;       // 1: "{" on the line of its statement; 0: own line
+  bool operator==(const LayoutOptions&) const = default;
 };
 
 // All layout decisions of a run. Counters may go below zero on unbalanced

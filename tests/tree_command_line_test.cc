@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,27 @@ TEST(TreeCommandLineTest, StyleModesAndSwitches) {
   EXPECT_TRUE(Parse({"-w", "--backup", "a.c"}).options.backup);
 }
 
+// What the command line gives wins over .editorconfig, so it is marked as given.
+TEST(TreeCommandLineTest, ProjectOptionsAndWhatWasGiven) {
+  CommandLine parsed =
+      Parse({"--exclude", "build", "--exclude=*.pb.cc", "--staged", "-l", "-m", "off", "src"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
+  EXPECT_EQ(parsed.options.excludes, (std::vector<std::string>{"build", "*.pb.cc"}));
+  EXPECT_TRUE(parsed.options.staged && !parsed.options.reads_standard_input());
+  EXPECT_EQ(parsed.options.layout.max_line_length, INT32_MAX);
+  EXPECT_TRUE(parsed.options.given.max_line_length && !parsed.options.given.indent &&
+              !parsed.options.given.brace_style);
+  parsed = Parse({"--print-settings", "a.c", "--indent", "\\t", "--brace-style=break"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::kPrintSettings) << parsed.error;
+  EXPECT_EQ(parsed.options.print_settings, "a.c");
+  EXPECT_TRUE(!parsed.options.given.max_line_length && parsed.options.given.indent &&
+              parsed.options.given.brace_style);
+  parsed = Parse({"--stdin-filename", "src/x.txt", "--assume-filename", "y.cu"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
+  EXPECT_EQ(parsed.options.stdin_filename, "src/x.txt");
+  EXPECT_EQ(parsed.options.assume_filename, "y.cu");
+}
+
 TEST(TreeCommandLineTest, DoubleDashEndsTheOptions) {
   const CommandLine parsed = Parse({"-l", "--", "-w", "--check"});
   ASSERT_EQ(parsed.action, CommandLine::Action::kRun) << parsed.error;
@@ -79,15 +101,19 @@ TEST(TreeCommandLineTest, BadCommandLinesSayWhatIsWrong) {
       {{"-m"}, "option '-m' needs a value"},
       {{"--jobs"}, "option '--jobs' needs a value"},
       {{"--write=yes", "a.c"}, "option '--write' takes no value"},
-      {{"-m", "wide"}, "--max-line-length needs a whole number of 0 or more, not 'wide'"},
-      {{"-m", "-5"}, "--max-line-length needs a whole number of 0 or more, not '-5'"},
-      {{"-m", "80x"}, "--max-line-length needs a whole number of 0 or more, not '80x'"},
-      {{"-m", "99999999999"}, "--max-line-length needs a whole number of 0 or more, not '99999999999'"},
+      {{"-m", "wide"}, "--max-line-length needs a whole number of 0 or more, or off, not 'wide'"},
+      {{"-m", "-5"}, "--max-line-length needs a whole number of 0 or more, or off, not '-5'"},
+      {{"-m", "80x"}, "--max-line-length needs a whole number of 0 or more, or off, not '80x'"},
+      {{"-m", "99999999999"},
+       "--max-line-length needs a whole number of 0 or more, or off, not '99999999999'"},
       {{"-j0"}, "--jobs needs a number from 1 to 1024, not '0'"},
       {{"--brace-style", "kr"}, "--brace-style is 'attach' or 'break', not 'kr'"},
       {{"-", "a.c"}, "'-' (standard input) cannot stand beside other paths"},
-      {{"-w"}, "--write needs paths of files or folders"},
-      {{"-w", "-"}, "--write needs paths of files or folders"},
+      {{"-w"}, "--write needs paths of files or folders, or --staged"},
+      {{"-w", "-"}, "--write needs paths of files or folders, or --staged"},
+      {{"--staged"}, "--staged goes with --check, --list, --diff or --write"},
+      {{"--stdin-filename", "a.c", "b.c"}, "--stdin-filename goes with standard input, not with paths"},
+      {{"--assume-filename", "notes.txt"}, "--assume-filename needs a C or C++ file name, not 'notes.txt'"},
       {{"--backup", "a.c"}, "--backup goes with --write"},
   };
   for (const Case& c : cases) {

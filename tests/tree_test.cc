@@ -13,6 +13,7 @@
 #include "tests/support/test_support.h"
 #include "tests/support/tree_support.h"
 #include "tree/command_line.h"
+#include "tree/file_walk.h"
 #include "tree/tree_run.h"
 #include "tree/unified_diff.h"
 
@@ -71,18 +72,27 @@ std::string Digitless(std::string_view text) {
   return out;
 }
 
+// What --list and --check say of a file that would change.
+std::string NotFormatted(const std::string& path, int line, int column) {
+  return path + ":" + std::to_string(line) + ":" + std::to_string(column) +
+         ": error: not formatted (qfmt-tree -w " + path + ")\n";
+}
+
 // A summary line for a few files: "formatted 2 files, 1 changed, 0 errors, 0.0 MB in 0.01 s".
 bool IsSummary(std::string_view line) {
   const std::string shape = Digitless(line);
-  return shape.starts_with("formatted # file") && shape.find(", # changed, # error") != std::string::npos &&
+  return shape.starts_with("formatted # file") &&
+         (shape.find(", # changed, # error") != std::string::npos ||
+          shape.find(", # would change, # error") != std::string::npos) &&
          shape.ends_with(", #.# MB in #.# s\n");
 }
 
 TEST_F(TreeTest, WalksFoldersAndTakesOnlyCAndCppFiles) {
-  const std::vector<std::string> taken = {"a.c",   "b.h",   "c.cc",  "d.cpp", "e.cxx", "f.c++", "g.hh",
-                                          "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc"};
+  const std::vector<std::string> taken = {"a.c",   "b.h",   "c.cc",  "d.cpp",  "e.cxx", "f.c++", "g.hh",
+                                          "h.hpp", "i.hxx", "j.h++", "k.inl",  "l.ipp", "m.tcc", "n.C",
+                                          "o.H",   "p.cu",  "q.cuh", "r.cppm", "s.ixx", "u.ino"};
   for (const std::string& name : taken) Write("src/" + name, kMessy);
-  for (const char* name : {"notes.txt", "Makefile", "x.c.Backup", "a.C", ".hidden/n.c", ".git/o.c", ".p.c",
+  for (const char* name : {"notes.txt", "Makefile", "x.c.Backup", "a.cs", ".hidden/n.c", ".git/o.c", ".p.c",
                            "sub/q.c", "sub/r.txt", "elsewhere/s.c"}) {
     Write("src/" + std::string(name), kMessy);
   }
@@ -92,9 +102,10 @@ TEST_F(TreeTest, WalksFoldersAndTakesOnlyCAndCppFiles) {
 
   const ProgramRun run = Tree({"-l", "src"});
   std::string expected;
-  for (const char* name : {"a.c", "alias.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++",
-                           "g.hh", "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc"}) {
-    expected += "src/" + std::string(name) + "\n";
+  for (const char* name : {"a.c",  "alias.c", "b.h",   "c.cc",   "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++",
+                           "g.hh", "h.hpp",   "i.hxx", "j.h++",  "k.inl", "l.ipp", "m.tcc",         "n.C",
+                           "o.H",  "p.cu",    "q.cuh", "r.cppm", "s.ixx", "u.ino"}) {
+    expected += NotFormatted("src/" + std::string(name), 1, 5);
   }
   // Two names of one file give it once, under the name that sorts first.
   EXPECT_EQ(run.out, expected);
@@ -102,20 +113,28 @@ TEST_F(TreeTest, WalksFoldersAndTakesOnlyCAndCppFiles) {
   EXPECT_TRUE(IsSummary(run.error)) << run.error;
 }
 
-// Other names are passed over, so that a hook can hand over every name it has.
+// Other names are passed over, each with a message, so that a hook can hand
+// over every name it has; --assume-filename takes them.
 TEST_F(TreeTest, PathsGivenDirectlyAreTakenByName) {
   Write("a.c", kMessy);
   Write("notes.txt", kMessy);
   Write("a.c.Backup", kMessy);
   Write(".hidden/b.c", kMessy);
   ProgramRun run = Tree({"-l", "-q", "notes.txt", "a.c.Backup", "a.c", "missing.c", ".hidden"});
-  EXPECT_EQ(run.out, ".hidden/b.c\na.c\n");
-  EXPECT_EQ(run.error, "missing.c: error: cannot read: No such file or directory\n");
+  EXPECT_EQ(run.out, NotFormatted(".hidden/b.c", 1, 5) + NotFormatted("a.c", 1, 5));
+  EXPECT_EQ(run.error, "a.c.Backup: " + std::string(kNotSourceName) +
+                           "\nmissing.c: error: cannot read: No such file or directory\nnotes.txt: " +
+                           std::string(kNotSourceName) + "\n");
   EXPECT_EQ(run.status, kExitFileError);
-  run = Tree({"-l", "notes.txt", "a.c.Backup"});
+  run = Tree({"-l", "notes.txt"});
   EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(run.error.starts_with("formatted 0 files, 0 changed, 0 errors, 0.0 MB in ")) << run.error;
+  EXPECT_TRUE(run.error.starts_with("notes.txt: " + std::string(kNotSourceName) +
+                                    "\nformatted 0 files, 0 would change, 1 skipped, 0 errors, 0.0 MB in "))
+      << run.error;
   EXPECT_EQ(run.status, kExitOk);
+  run = Tree({"-l", "-q", "--assume-filename", "x.c", "notes.txt"});
+  EXPECT_EQ(run.out, NotFormatted("notes.txt", 1, 5));
+  EXPECT_EQ(run.error, "");
 }
 
 TEST_F(TreeTest, StandardInputIsFilteredToStandardOutput) {
@@ -131,7 +150,7 @@ TEST_F(TreeTest, StandardInputIsFilteredToStandardOutput) {
             Settled(kLabel, {30, "\t", 0}));
 
   ProgramRun run = Tree({"--check"}, kMessy);
-  EXPECT_EQ(run.out, "<stdin>\n");
+  EXPECT_EQ(run.out, "<stdin>:1:5: error: not formatted\n");
   EXPECT_EQ(run.status, kExitWouldChange);
   run = Tree({"--check"}, kMessyFormatted);
   EXPECT_EQ(run.out, "");
@@ -157,12 +176,12 @@ TEST_F(TreeTest, EachModeAndItsExitStatus) {
   ProgramRun run = Tree({"t"});
   EXPECT_EQ(run.out, label_settled + std::string(kMessyFormatted));
   EXPECT_EQ(run.status, kExitOk);
-  EXPECT_TRUE(run.error.starts_with("formatted 2 files, 1 changed, 0 errors, 0.0 MB in ")) << run.error;
+  EXPECT_TRUE(run.error.starts_with("formatted 2 files, 1 would change, 0 errors, 0.0 MB in ")) << run.error;
   EXPECT_TRUE(IsSummary(run.error)) << run.error;
 
   for (const char* mode : {"-l", "--list", "--check"}) {
     run = Tree({mode, "-q", "t"});
-    EXPECT_EQ(run.out, "t/messy.c\n") << mode;
+    EXPECT_EQ(run.out, NotFormatted("t/messy.c", 1, 8)) << mode;  // "class A" ends its line
     EXPECT_EQ(run.error, "") << mode;
     EXPECT_EQ(run.status, kExitWouldChange) << mode;
   }
@@ -173,7 +192,7 @@ TEST_F(TreeTest, EachModeAndItsExitStatus) {
   EXPECT_EQ(run.status, kExitOk);
 
   run = Tree({"-w", "-l", "-q", "t"});
-  EXPECT_EQ(run.out, "t/messy.c\n");
+  EXPECT_EQ(run.out, "t/messy.c:1:8: note: formatted\n");
   EXPECT_EQ(run.status, kExitWouldChange);
   EXPECT_EQ(ReadFile(Path("t/messy.c")), label_settled);
   EXPECT_EQ(ReadFile(Path("t/settled.c")), kMessyFormatted);
@@ -264,7 +283,7 @@ TEST_F(TreeTest, FilesThatCannotBeReadAreReportedAndTheOthersGoOn) {
   ASSERT_EQ(::mkfifo(Path("t/fifo.c").c_str(), 0644), 0);
   fs::create_symlink("nowhere.c", Path("t/gone.c"));
   const ProgramRun run = Tree({"-l", "-q", "t"});
-  EXPECT_EQ(run.out, "t/a.c\nt/z.c\n");
+  EXPECT_EQ(run.out, NotFormatted("t/a.c", 1, 5) + NotFormatted("t/z.c", 1, 5));
   EXPECT_EQ(run.error,
             "t/fifo.c: error: not a regular file\n"
             "t/gone.c: error: cannot read: No such file or directory\n");
@@ -327,9 +346,9 @@ TEST_F(TreeTest, ProgressIsShownOnATerminalOnly) {
   // The terminal turns each line feed into CR LF.
   const std::string shape = Digitless(terminal);
   EXPECT_TRUE(shape.starts_with("# of # files, #.# MB/s\r ")) << testing::Escaped(terminal);
-  EXPECT_TRUE(shape.ends_with(" \rformatted # files, # changed, # errors, #.# MB in #.# s\r\n"))
+  EXPECT_TRUE(shape.ends_with(" \rformatted # files, # would change, # errors, #.# MB in #.# s\r\n"))
       << testing::Escaped(terminal);
-  EXPECT_NE(terminal.find("formatted 2 files, 2 changed, 0 errors"), std::string::npos);
+  EXPECT_NE(terminal.find("formatted 2 files, 2 would change, 0 errors"), std::string::npos);
 
   const ProgramRun run = Tree({"-l", "t"});
   EXPECT_TRUE(IsSummary(run.error)) << testing::Escaped(run.error);

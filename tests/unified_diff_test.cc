@@ -61,6 +61,28 @@ std::vector<Case> HandCases() {
   };
 }
 
+// The place that --check names: a line and a byte column of the old text.
+TEST(UnifiedDiffTest, FirstDifferenceIsALineAndColumnOfTheOldText) {
+  struct Place {
+    std::string_view before, after;
+    std::int64_t line, column;
+  };
+  for (const Place& c : std::vector<Place>{
+           {"int  x;", "int x; \n", 1, 5},
+           {"a\nb\nc  d\n", "a\nb\nc d\n", 3, 3},
+           {"a\n\tb\n", "a\n   b\n", 2, 1},
+           {"a\r\nb;\r\n", "a\r\nb; \r\n", 2, 3},  // a carriage return is a byte of its line
+           {"a\nb", "a\nb\n", 2, 2},               // the line end missing at the end
+           {"a\n\n", "a\n", 2, 1},
+           {"", "x", 1, 1},
+           {"same\n", "same\n", 2, 1},
+       }) {
+    const job::TextPosition at = FirstDifference(c.before, c.after);
+    EXPECT_EQ(at.line, c.line) << Escaped(c.before);
+    EXPECT_EQ(at.column, c.column) << Escaped(c.before);
+  }
+}
+
 TEST(UnifiedDiffTest, EqualTextsGiveNothing) {
   EXPECT_EQ(Diff("", ""), "");
   EXPECT_EQ(Diff("a\nb", "a\nb"), "");

@@ -1,5 +1,7 @@
 #include "tree/file_formatter.h"
 
+#include <algorithm>
+
 #include "tree/safe_write.h"
 #include "tree/unified_diff.h"
 
@@ -37,17 +39,28 @@ std::string FailureText(const SettleResult& result) {
 }  // namespace
 
 FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& files)
-    : options_(options),
-      files_(files),
-      pass_(options.layout,
-            options.classic_limit ? scanner::TokenLimit::kClassic : scanner::TokenLimit::kLifted) {}
+    : options_(options), files_(files) {}
 
-std::string FileFormatter::Format(std::string_view text) {
-  const SettleResult result = options_.once ? settler_.Once(text, pass_) : settler_.Settle(text, pass_);
+ClassicPass& FileFormatter::PassFor(const layout::LayoutOptions& layout) {
+  constexpr std::size_t kKept = 4;
+  const auto found =
+      std::find_if(passes_.begin(), passes_.end(), [&](const auto& kept) { return kept.first == layout; });
+  if (found != passes_.end()) return *found->second;
+  if (passes_.size() == kKept) passes_.erase(passes_.begin());
+  const scanner::TokenLimit limit =
+      options_.classic_limit ? scanner::TokenLimit::kClassic : scanner::TokenLimit::kLifted;
+  passes_.emplace_back(layout, std::make_unique<ClassicPass>(layout, limit));
+  return *passes_.back().second;
+}
+
+std::string FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout) {
+  ClassicPass& pass = PassFor(layout);
+  const SettleResult result = options_.once ? settler_.Once(text, pass) : settler_.Settle(text, pass);
   return result.status == SettleStatus::kSettled ? std::string() : FailureText(result);
 }
 
 void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) const {
+  if (outcome.changed) outcome.first_change = FirstDifference(text, settler_.text());
   if (options_.prints_text()) {
     outcome.output.assign(settler_.text());
   } else if (options_.diff && outcome.changed) {
@@ -56,7 +69,7 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
   }
 }
 
-FileOutcome FileFormatter::FormatFile(const std::string& path) {
+FileOutcome FileFormatter::FormatFile(const std::string& path, const layout::LayoutOptions& layout) {
   FileOutcome outcome;
   platform::FileInfo info;
   if (const platform::FsStatus status = files_.ReadRegularFile(path, text_, info); !status.ok()) {
@@ -64,7 +77,7 @@ FileOutcome FileFormatter::FormatFile(const std::string& path) {
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
-  outcome.error = Format(text_);
+  outcome.error = Format(text_, layout);
   if (!outcome.error.empty()) return outcome;
   outcome.changed = settler_.text() != text_;
   Present(text_, path, outcome);
@@ -74,10 +87,11 @@ FileOutcome FileFormatter::FormatFile(const std::string& path) {
   return outcome;
 }
 
-FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label) {
+FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
+                                      const layout::LayoutOptions& layout) {
   FileOutcome outcome;
   outcome.bytes = static_cast<std::int64_t>(text.size());
-  outcome.error = Format(text);
+  outcome.error = Format(text, layout);
   if (!outcome.error.empty()) return outcome;
   outcome.changed = settler_.text() != text;
   Present(text, label, outcome);

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "layout/layout.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
 #include "tree/settle.h"
@@ -12,32 +16,41 @@ namespace qfmt::tree {
 
 // What became of one file.
 struct FileOutcome {
-  std::string error;       // why it could not be formatted; empty when it was
-  bool changed = false;    // its formatted text differs from its text
-  std::int64_t bytes = 0;  // of its text
-  std::string output;      // for standard output: its formatted text or its diff
+  std::string error;               // why it could not be formatted; empty when it was
+  std::string skipped;             // why it was passed over: not formatted, not changed, no error
+  bool changed = false;            // its formatted text differs from its text
+  job::TextPosition first_change;  // when changed: where its text first differs
+  std::int64_t bytes = 0;          // of its text
+  std::string output;              // for standard output: its formatted text or its diff
 };
 
-// Formats files one after the other as the options say, keeping its buffers
-// from one file to the next. Each worker thread has one of its own.
+// Formats files one after the other as the options say, each with the
+// layout options it is given, keeping its buffers from one file to the
+// next. Each worker thread has one of its own.
 class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
   // Reads, formats and, with --write, rewrites the file.
-  [[nodiscard]] FileOutcome FormatFile(const std::string& path);
-  // Formats a text that comes from no file (standard input); `label` names it.
-  [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label);
+  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const layout::LayoutOptions& layout);
+  // Formats a text that comes from no file (standard input, git's index);
+  // `label` names it.
+  [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
+                                       const layout::LayoutOptions& layout);
+  // The formatted text of the last file or text formatted without an error.
+  [[nodiscard]] std::string_view formatted() const { return settler_.text(); }
 
  private:
   // Settles `text` (or formats it once) into settler_.text(); returns what
   // went wrong, or an empty text.
-  [[nodiscard]] std::string Format(std::string_view text);
+  [[nodiscard]] std::string Format(std::string_view text, const layout::LayoutOptions& layout);
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
+  [[nodiscard]] ClassicPass& PassFor(const layout::LayoutOptions& layout);
 
   const TreeOptions& options_;
   platform::FileSystem& files_;
-  ClassicPass pass_;
+  // A project has a few styles at most: the passes for the last ones used.
+  std::vector<std::pair<layout::LayoutOptions, std::unique_ptr<ClassicPass>>> passes_;
   Settler settler_;
   std::string text_;     // the file as read
   std::string scratch_;  // for reading a written file back

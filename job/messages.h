@@ -18,6 +18,9 @@ inline constexpr std::string_view kUsageText =
 inline constexpr std::string_view kIndentStringMessage =
     "Improperly formed Indent String: Use -t\" (some number of spaces)\"";
 
+// The caption of the usage message box.
+inline constexpr std::string_view kUsageCaption = "Quillon";
+
 inline constexpr std::string_view kRunningText = "The Quillon is running.";
 
 inline constexpr std::string_view kBackupSuffix = ".Backup";

@@ -179,6 +179,16 @@ TEST_F(JobTest, MalformedIndentationStringIsReportedAndTheRunGoesOn) {
                                      std::string(kUsageText));
 }
 
+// The usage text has a message box of its own, where the other messages
+// have the application's.
+TEST_F(JobTest, UsageBoxHasItsOwnCaption) {
+  FaultyFileSystem files;
+  RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -t4 -i", files, console), 0);
+  EXPECT_EQ(console.shown, std::string(kIndentStringMessage) + "|" + std::string(kUsageText) + "|");
+  EXPECT_EQ(console.captions, (std::vector<std::string>{"", "Quillon"}));
+}
+
 TEST_F(JobTest, IndentationAndLengthOptions) {
   WriteFile(Path("prog.c"), "void f() { if (a) x = 1; }\n");
   EXPECT_EQ(Qfmt({"-iprog.c", "-t\t", "-sx"}).status, 0);

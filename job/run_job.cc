@@ -10,7 +10,7 @@
 namespace qfmt::job {
 
 int ShowUsage(platform::Console& console) {
-  console.ShowMessage(kUsageText);
+  console.ShowStopMessage(kUsageText, kUsageCaption);
   return kExitOk;
 }
 
@@ -32,13 +32,16 @@ int RunJob(std::string_view command_line, platform::FileSystem& files, platform:
     console.WriteError(OpenErrorLine(backup_name, "write"));
     return kExitOpenError;
   }
-  auto input = files.OpenForReading(backup_name);
+  // The backup is read, and the output written, in the C library's text
+  // mode; where that mode translates line ends (Windows), the reader and the
+  // writer leave them to it.
+  auto input = files.OpenTextForReading(backup_name);
   if (input == nullptr) {
     console.WriteError(OpenErrorLine(backup_name, "read"));
     return kExitOpenError;
   }
   // An output that is the backup would empty the text being read.
-  auto output = SameFile(files, output_name, backup_name) ? nullptr : files.OpenForWriting(output_name);
+  auto output = SameFile(files, output_name, backup_name) ? nullptr : files.OpenTextForWriting(output_name);
   if (output == nullptr) {
     console.WriteError(OpenErrorLine(output_name, "write"));
     return kExitOpenError;

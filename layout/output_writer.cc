@@ -15,7 +15,9 @@ void LineEndDetector::Feed(std::string_view bytes) {
 }
 
 OutputWriter::OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer)
-    : sink_(sink), line_ends_(line_ends), buffer_(buffer) {
+    : sink_(sink),
+      line_ends_(sink.text_mode() == platform::TextMode::kTranslated ? LineEnds::kLf : line_ends),
+      buffer_(buffer) {
   if (buffer_.size() < platform::kBlockSize) buffer_.resize(platform::kBlockSize);
 }
 

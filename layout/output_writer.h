@@ -29,7 +29,8 @@ class LineEndDetector {
 };
 
 // The one writer through which every output byte passes. Buffers the output
-// and turns each line feed into CR LF when asked to. A write error is sticky:
+// and turns each line feed into CR LF when asked to, unless the sink's text
+// mode does that itself (no line end is doubled). A write error is sticky:
 // later output is dropped and failed() reports it.
 class OutputWriter {
  public:

@@ -17,7 +17,12 @@ class Console {
   // Text for standard output exactly as given; false when it could not be written.
   [[nodiscard]] virtual bool WriteOutput(std::string_view text) = 0;
   // A message box: the text, and a line feed unless the text ends in one.
+  // Where there are message boxes, the application's own: its name as
+  // caption, one OK button, owned by its main window.
   virtual void ShowMessage(std::string_view text) = 0;
+  // A message box with a caption of its own and a stop icon, owned by no
+  // window; where there are no message boxes, as ShowMessage.
+  virtual void ShowStopMessage(std::string_view text, std::string_view /*caption*/) { ShowMessage(text); }
   // Text for standard error exactly as given.
   virtual void WriteError(std::string_view text) = 0;
   // The "running" indication, shown only on a terminal; a new text replaces

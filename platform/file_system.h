@@ -67,6 +67,15 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<ByteSource> OpenForReading(const std::string& name) = 0;
   // Creates the file, or truncates it, for writing; null on failure.
   [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) = 0;
+  // The same in the C library's text mode, which the classic job reads and
+  // writes its files in. Where that mode keeps the bytes as they are (POSIX),
+  // these are OpenForReading and OpenForWriting.
+  [[nodiscard]] virtual std::unique_ptr<ByteSource> OpenTextForReading(const std::string& name) {
+    return OpenForReading(name);
+  }
+  [[nodiscard]] virtual std::unique_ptr<OutputFile> OpenTextForWriting(const std::string& name) {
+    return OpenForWriting(name);
+  }
 
   enum class CopyResult { kCopied, kFailed, kNotHere };
   // Appends to `to` what reading `from` would still return, inside the kernel;

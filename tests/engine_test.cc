@@ -190,6 +190,22 @@ TEST(LineEndReaderTest, CrLfBecomesLfWhereverTheReadsSplitIt) {
   }
 }
 
+// A source that the C library's text mode on Windows has read: it has made
+// CR CR LF into CR LF already, and reading that as LF would do it twice.
+TEST(LineEndReaderTest, SourceTranslatedByItsTextModeIsReadAsItComes) {
+  class TranslatedSource final : public platform::ByteSource {
+   public:
+    explicit TranslatedSource(std::string_view bytes) : bytes_(bytes) {}
+    std::ptrdiff_t Read(char* buffer, std::size_t size) override { return bytes_.Read(buffer, size); }
+    platform::TextMode text_mode() const override { return platform::TextMode::kTranslated; }
+
+   private:
+    platform::MemorySource bytes_;
+  };
+  TranslatedSource source("a\r\nb\rc\n");
+  EXPECT_EQ(ReadAll(source), "a\r\nb\rc\n");
+}
+
 TEST(LineEndReaderTest, ReadsAreFullUntilTheEnd) {
   std::string input;
   for (int i = 0; i < 300; ++i) input += "line\r\n";

@@ -179,6 +179,29 @@ TEST_F(JobTest, MalformedIndentationStringIsReportedAndTheRunGoesOn) {
                                      std::string(kUsageText));
 }
 
+// The usage text has a message box of its own, where the other messages
+// have the application's.
+TEST_F(JobTest, UsageBoxHasItsOwnCaption) {
+  FaultyFileSystem files;
+  RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -t4 -i", files, console), 0);
+  EXPECT_EQ(console.shown, std::string(kIndentStringMessage) + "|" + std::string(kUsageText) + "|");
+  EXPECT_EQ(console.captions, (std::vector<std::string>{"", "Quillon"}));
+}
+
+// The sentences of the usage text, one line of the text box (103 characters)
+// for each line of the message box from the third on.
+TEST(MessagesTest, UsageDialogTextHasNoLineFeeds) {
+  const std::string expected =
+      "You should not run the Quillon directly, it is best to invoke it from the C compiler.  "
+      "The configuration program permits you to change any settings you like.  "
+      "If you really want to run this program stand alone then use the following information:" +
+      std::string(103 - 86, ' ') + std::string(3 * 103, ' ') +
+      "The Quillon call sequence is:" + std::string(103 - 29, ' ') +
+      "qfmt -iInFile [-oOutFile] [-lMaxLineLength] [-t\"IndentationString\"]";
+  EXPECT_EQ(UsageDialogText(), expected);
+}
+
 TEST_F(JobTest, IndentationAndLengthOptions) {
   WriteFile(Path("prog.c"), "void f() { if (a) x = 1; }\n");
   EXPECT_EQ(Qfmt({"-iprog.c", "-t\t", "-sx"}).status, 0);

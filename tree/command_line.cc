@@ -28,6 +28,8 @@ constexpr OptionForm kOptions[] = {
     {0, "once", Takes::kNothing},
     {0, "backup", Takes::kNothing},
     {0, "classic-limit", Takes::kNothing},
+    {0, "classic", Takes::kNothing},
+    {0, "no-verify", Takes::kNothing},
     {'j', "jobs", Takes::kValue},
     {'q', "quiet", Takes::kNothing},
     {'h', "help", Takes::kNothing},
@@ -161,6 +163,10 @@ class Parser {
       options.backup = true;
     } else if (name == "classic-limit") {
       options.classic_limit = true;
+    } else if (name == "classic") {
+      options.layout.modern = false;
+    } else if (name == "no-verify") {
+      options.verify = false;
     } else if (name == "quiet") {
       options.quiet = true;
     } else if (name == "help") {
@@ -205,7 +211,11 @@ std::string HelpText() {
              "Without a path, or with '-', reads standard input and writes the formatted\n"
              "text to standard output.\n"
              "\n"
-             "Each text is settled: formatted again until a text repeats.\n"
+             "Each text is settled: formatted again until a text repeats. Every file's\n"
+             "tokens are compared before and after: a file whose code would change is an\n"
+             "error and is left as it is. The modern rules (the classic layout with the\n"
+             "repairs that keep every token, and no trailing blanks) are the default;\n"
+             "files with a NUL byte are passed over.\n"
              "\n"
              "Style:\n"
              "  -m, --max-line-length N   break lines longer than N (default 80)\n"
@@ -216,8 +226,11 @@ std::string HelpText() {
              "  -l, --list                name the files whose formatting differs\n"
              "  -d, --diff                print a unified diff for each changed file\n"
              "      --check               as --list; for CI\n"
+             "Rules:\n"
+             "      --classic             the classic rules and layout, without repairs\n"
+             "      --no-verify           do not compare the tokens before and after\n"
              "Other:\n"
-             "      --once                one classic pass instead of settling\n"
+             "      --once                one formatting pass instead of settling\n"
              "      --backup              with --write, also keep the classic NAME.Backup copy\n"
              "      --classic-limit       keep the ") +
          std::to_string(scanner::kTokenLimit) +

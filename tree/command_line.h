@@ -9,17 +9,18 @@
 namespace qfmt::tree {
 
 struct TreeOptions {
-  layout::LayoutOptions layout;
-  bool write = false;              // -w: rewrite changed files in place
-  bool list = false;               // -l: name the files whose formatting differs
-  bool diff = false;               // -d: a unified diff per changed file
-  bool check = false;              // --check: list, for CI
-  bool once = false;               // one classic pass instead of settling
-  bool backup = false;             // with -w, keep the classic ".Backup" copy
-  bool classic_limit = false;      // keep the scanner's 512-byte token limit
-  bool quiet = false;              // no summary
-  int jobs = 0;                    // 0: one per core
-  std::vector<std::string> paths;  // empty: standard input
+  layout::LayoutOptions layout{.modern = true};  // --classic: the classic rules
+  bool write = false;                            // -w: rewrite changed files in place
+  bool list = false;                             // -l: name the files whose formatting differs
+  bool diff = false;                             // -d: a unified diff per changed file
+  bool check = false;                            // --check: list, for CI
+  bool once = false;                             // one classic pass instead of settling
+  bool backup = false;                           // with -w, keep the classic ".Backup" copy
+  bool classic_limit = false;                    // keep the scanner's 512-byte token limit
+  bool verify = true;                            // compare every file's tokens before and after
+  bool quiet = false;                            // no summary
+  int jobs = 0;                                  // 0: one per core
+  std::vector<std::string> paths;                // empty: standard input
 
   // Neither -w, -l, -d nor --check: the formatted text goes to standard output.
   [[nodiscard]] bool prints_text() const { return !write && !list && !diff && !check; }

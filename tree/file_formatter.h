@@ -12,10 +12,13 @@ namespace qfmt::tree {
 
 // What became of one file.
 struct FileOutcome {
-  std::string error;       // why it could not be formatted; empty when it was
-  bool changed = false;    // its formatted text differs from its text
-  std::int64_t bytes = 0;  // of its text
-  std::string output;      // for standard output: its formatted text or its diff
+  std::string error;        // why it could not be formatted; empty when it was
+  job::TextPosition where;  // the error's place in the file, when it has one
+  bool has_place = false;
+  std::string passed_over;  // why the file was left alone without an error
+  bool changed = false;     // its formatted text differs from its text
+  std::int64_t bytes = 0;   // of its text
+  std::string output;       // for standard output: its formatted text or its diff
 };
 
 // Formats files one after the other as the options say, keeping its buffers
@@ -30,9 +33,11 @@ class FileFormatter {
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label);
 
  private:
-  // Settles `text` (or formats it once) into settler_.text(); returns what
-  // went wrong, or an empty text.
-  [[nodiscard]] std::string Format(std::string_view text);
+  // Settles `text` (or formats it once) into settler_.text() and checks that
+  // its tokens are kept; false, with the outcome's error, when it failed.
+  [[nodiscard]] bool Format(std::string_view text, FileOutcome& outcome);
+  // False, with the outcome's reason, for a text that is not to be formatted.
+  [[nodiscard]] bool IsFormattable(std::string_view text, FileOutcome& outcome) const;
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
 
   const TreeOptions& options_;

@@ -34,9 +34,10 @@ std::string GroupedNumber(std::int64_t number) {
 }
 
 std::string SummaryLine(const RunTotals& totals) {
+  const std::string skipped = totals.skipped > 0 ? ", " + GroupedNumber(totals.skipped) + " skipped" : "";
   return "formatted " + Counted(totals.files, "file", "files") + ", " + GroupedNumber(totals.changed) +
-         " changed, " + Counted(totals.errors, "error", "errors") + ", " + Fixed(Megabytes(totals.bytes), 1) +
-         " MB in " + Fixed(totals.seconds, 2) + " s";
+         " changed, " + Counted(totals.errors, "error", "errors") + skipped + ", " +
+         Fixed(Megabytes(totals.bytes), 1) + " MB in " + Fixed(totals.seconds, 2) + " s";
 }
 
 std::string ProgressLine(std::int64_t done, std::int64_t total, std::int64_t bytes, double seconds) {

@@ -12,12 +12,13 @@ struct RunTotals {
   std::int64_t files = 0;
   std::int64_t changed = 0;
   std::int64_t errors = 0;
+  std::int64_t skipped = 0;  // passed over: binary
   std::int64_t bytes = 0;
   double seconds = 0;
 };
 
 // "formatted 1,234 files, 56 changed, 2 errors, 48.1 MB in 0.41 s" (1 MB is
-// 1,000,000 bytes).
+// 1,000,000 bytes); ", 3 skipped" after the errors when files were passed over.
 [[nodiscard]] std::string SummaryLine(const RunTotals& totals);
 
 // "412 of 7,318 files, 35.2 MB/s".

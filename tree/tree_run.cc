@@ -115,7 +115,8 @@ class TreeRun {
       outcome = formatter.FormatText(text, kStandardInputName);
     }
     // An editor that replaces its text with the output keeps it as it was.
-    if (!outcome.error.empty() && options_.prints_text()) outcome.output = text;
+    if ((!outcome.error.empty() || !outcome.passed_over.empty()) && options_.prints_text())
+      outcome.output = text;
     Print(std::string(kStandardInputName), outcome);
     return ExitStatus();
   }
@@ -191,7 +192,13 @@ class TreeRun {
     totals_.bytes += outcome.bytes;
     if (!outcome.error.empty()) {
       ++totals_.errors;
-      console_.WriteError(path + ": error: " + outcome.error + "\n");
+      const std::string place = outcome.has_place ? ":" + std::to_string(outcome.where.line) + ":" +
+                                                        std::to_string(outcome.where.column)
+                                                  : "";
+      console_.WriteError(path + place + ": error: " + outcome.error + "\n");
+    } else if (!outcome.passed_over.empty()) {
+      ++totals_.skipped;
+      console_.WriteError(path + ": " + outcome.passed_over + "\n");
     } else if (outcome.changed) {
       ++totals_.changed;
       if (options_.list || options_.check) Output(path + "\n");

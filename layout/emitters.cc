@@ -34,7 +34,7 @@ void Layout::WriteToken(std::string_view text, bool after_blank, bool verbatim) 
 
 void Layout::EmitWord(std::string_view text) {
   FlushPending(text);
-  const bool spaced = state_.last_was_word != 0 || state_.last_was_keyword != 0;
+  const bool spaced = Spaced(state_.last_was_word != 0 || state_.last_was_keyword != 0);
   if (spaced) writer_.Write(' ');
   ClearSpacingFlags();
   state_.last_was_word = 1;
@@ -43,7 +43,7 @@ void Layout::EmitWord(std::string_view text) {
 
 void Layout::EmitKeyword(std::string_view text) {
   FlushPending(text);
-  const bool spaced = state_.last_was_word != 0 || state_.last_was_keyword != 0;
+  const bool spaced = Spaced(state_.last_was_word != 0 || state_.last_was_keyword != 0);
   if (spaced) writer_.Write(' ');
   ClearSpacingFlags();
   state_.last_was_keyword = 1;
@@ -52,7 +52,7 @@ void Layout::EmitKeyword(std::string_view text) {
 
 void Layout::EmitPunct(std::string_view text) {
   FlushPending(text);
-  const bool spaced = state_.last_was_punct != 0 || state_.last_was_keyword != 0;
+  const bool spaced = Spaced(state_.last_was_punct != 0 || state_.last_was_keyword != 0);
   if (spaced) writer_.Write(' ');
   ClearSpacingFlags();
   state_.last_was_punct = 1;
@@ -71,6 +71,15 @@ void Layout::EmitRawString(std::string_view text) {
   if (const std::size_t line_end = text.rfind('\n'); line_end != std::string_view::npos) {
     state_.column = static_cast<std::int32_t>(text.size() - line_end - 1);
   }
+}
+
+void Layout::EmitSpacedAsInInput(std::string_view text) {
+  FlushPending(text);
+  const bool spaced = separated_in_input_ && !last_token_.empty();
+  if (spaced) writer_.Write(' ');
+  ClearSpacingFlags();
+  state_.last_was_punct = 1;
+  WriteToken(text, spaced);
 }
 
 void Layout::EmitSpacedOperator(std::string_view text) {
@@ -112,7 +121,9 @@ void Layout::EmitUnindented(std::string_view text) {
   state_.newline_pending = 0;
   state_.pending_indent = 0;
   ClearSpacingFlags();
-  WriteToken(text, false);
+  const bool spaced = Spaced(false);
+  if (spaced) writer_.Write(' ');
+  WriteToken(text, spaced);
 }
 
 void Layout::WriteRaw(std::string_view bytes) {

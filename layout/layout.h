@@ -107,9 +107,22 @@ class Layout {
   void ProtectLineEnd() { line_must_end_ = options_.modern; }
   // A raw string literal: written as a punctuation token, its bytes as they are.
   void EmitRawString(std::string_view text);
+  // A token written after a blank exactly when one stood before it in the
+  // input: a literal left open, with the rest of its line (prose more often
+  // than code).
+  void EmitSpacedAsInInput(std::string_view text);
+  // Inside an enumeration body every token is written after a blank exactly
+  // when one stood before it in the input, as the classic layout keeps the
+  // body's text as it stands.
+  void KeepInputSpacing(bool keep) { keep_input_spacing_ = keep && options_.modern; }
 
  private:
   void WriteIndent(std::int32_t units);
+  // Whether a blank goes before a token: as the classic flags say, or as the
+  // input had it (see KeepInputSpacing).
+  [[nodiscard]] bool Spaced(bool classic) const {
+    return keep_input_spacing_ ? separated_in_input_ && !last_token_.empty() : classic;
+  }
   // Writes a token; `after_blank` when a blank was just written before it.
   void WriteToken(std::string_view text, bool after_blank, bool verbatim = false);
   void ForgetToken() { last_token_.clear(); }
@@ -126,6 +139,7 @@ class Layout {
   // The modern repairs' state.
   bool separated_in_input_ = true;
   bool line_must_end_ = false;
+  bool keep_input_spacing_ = false;
   std::string last_token_;  // the token that ends the output so far, if any
 };
 

@@ -209,14 +209,18 @@ std::size_t Lexer::Number(std::size_t p) {
   }
 }
 
-std::size_t Lexer::Quoted(std::size_t p, char quote) {
+std::size_t Lexer::Quoted(std::size_t p, char quote, bool& closed) {
   const std::size_t n = text_.size();
+  closed = false;
   ++p;
   for (;;) {
     while (p < n && !Is(text_[p], kQuoted)) ++p;
-    if (p == n || Is(text_[p], kLineEnd)) return 0;
+    if (p == n || Is(text_[p], kLineEnd)) return p;
     const char c = text_[p];
-    if (c == quote) return p + 1;
+    if (c == quote) {
+      closed = true;
+      return p + 1;
+    }
     if (c == '\\') {
       const std::size_t q = SkipSplices(p);
       if (q != p) {
@@ -226,7 +230,7 @@ std::size_t Lexer::Quoted(std::size_t p, char quote) {
       }
       // An escape: the next character, splices aside, is the escaped one.
       p = SkipSplices(p + 1);
-      if (p == n) return 0;
+      if (p == n || Is(text_[p], kLineEnd)) return p;
     }
     ++p;
   }
@@ -249,14 +253,15 @@ std::size_t Lexer::RawString(std::size_t p) const {
   return close == std::string_view::npos ? text_.size() : close + delimiter + 2;
 }
 
-// A user-defined suffix after a literal: a name that begins with "_", or the
-// library's "s" and "sv". Other names stand apart (with a compiler's warning),
-// as in "%"PRId64.
+// A user-defined suffix after a literal: a name that begins with "_" or a
+// byte of a UTF-8 sequence, or the library's "s" and "sv". Other names stand
+// apart (with a compiler's warning), as in "%"PRId64.
 std::size_t Lexer::Suffix(std::size_t p) {
   if (p == text_.size() || !IsNameStart(text_[p])) return p;
   const std::size_t end = Name(p);
   const std::string_view name = text_.substr(p, end - p);
-  return name.front() == '_' || name == "s" || name == "sv" ? end : p;
+  const bool utf8 = (static_cast<unsigned char>(name.front()) & 0x80) != 0;
+  return name.front() == '_' || utf8 || name == "s" || name == "sv" ? end : p;
 }
 
 std::size_t Lexer::Punctuator(std::size_t p) {
@@ -281,13 +286,11 @@ Token Lexer::Literal(std::size_t begin, std::size_t quote_at) {
       return Make(TokenKind::kRawString, begin, Suffix(end));
     return Make(TokenKind::kIdentifier, begin, quote_at);
   }
-  const std::size_t end = Quoted(quote_at, quote);
-  if (end == 0) {
-    // An unpaired quote stands alone; a prefix before it is a name.
-    spliced_ = false;
-    return begin == quote_at ? Make(TokenKind::kOther, begin, begin + 1)
-                             : Make(TokenKind::kIdentifier, begin, quote_at);
-  }
+  bool closed = false;
+  const std::size_t end = Quoted(quote_at, quote, closed);
+  // A literal that its line ends before it is closed takes the rest of the
+  // line, as compilers read it (a comment opener in it opens none).
+  if (!closed) return Make(TokenKind::kOther, begin, end);
   return Make(quote == '\'' ? TokenKind::kCharLiteral : TokenKind::kStringLiteral, begin, Suffix(end));
 }
 

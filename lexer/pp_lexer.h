@@ -20,7 +20,7 @@ enum class TokenKind : unsigned char {
   kRawString,
   kHeaderName,  // <...> after #include, #include_next or #import
   kPunctuator,
-  kOther,  // any other character, an unpaired quote among them
+  kOther,  // any other character; a literal left open, to the end of its line
   kComment,
   kDirectiveEnd,  // the line end (or end of text) that ends a directive
   kEnd,
@@ -54,8 +54,9 @@ class Lexer {
   std::size_t BlockComment(std::size_t p);
   std::size_t Name(std::size_t p);
   std::size_t Number(std::size_t p);
-  // End of a quoted literal that opens at p, or 0 when its line ends first.
-  std::size_t Quoted(std::size_t p, char quote);
+  // End of a quoted literal that opens at p; not `closed` when its line ends
+  // first (the end is then that line end).
+  std::size_t Quoted(std::size_t p, char quote, bool& closed);
   // End of a raw string whose opening quote is at p, or 0 when none opens.
   std::size_t RawString(std::size_t p) const;
   std::size_t Suffix(std::size_t p);

@@ -142,12 +142,14 @@ void RuleActions::AccessLabel() {
 void RuleActions::EnumHead() {
   layout_.ComputeIndent();
   layout_.EmitWord(StripNewlines(engine_.text(), scratch_));
+  layout_.KeepInputSpacing(true);
   engine_.BeginCondition(Condition::kEnumBody);
 }
 
 // EnumClose: the brace that closes an enumeration body; brace_depth is untouched.
 void RuleActions::EnumClose() {
   layout_.EmitUnindented("}");
+  layout_.KeepInputSpacing(false);
   layout_.RequestNewline();
   layout_.ComputeIndent();
   engine_.BeginCondition(Condition::kInitial);
@@ -366,6 +368,15 @@ bool IsNameByte(unsigned char c) {
 }
 }  // namespace
 
+// UnterminatedLiteral: the rest of a line from a quote that it does not
+// close. The line feed goes back before anything is written; nothing may
+// join the line after it.
+void RuleActions::UnterminatedLiteral() {
+  engine_.GiveBackLastChar();
+  layout_.EmitSpacedAsInInput(engine_.text());
+  layout_.ProtectLineEnd();
+}
+
 // RawString: the opening of a raw string literal, R"delim( with any prefix.
 // The literal runs to the first )delim" whatever lies between, and a suffix
 // may follow; it is written as it stands.
@@ -450,6 +461,7 @@ struct ActionTable {
       {RuleId::kRawString, RuleId::kRawString, &RuleActions::RawString},
       {RuleId::kSpaceship, RuleId::kSpaceship, &RuleActions::SpacedOperator},
       {RuleId::kEllipsis, RuleId::kArrowStar, &RuleActions::Attached},
+      {RuleId::kUnterminatedLiteral, RuleId::kUnterminatedLiteral, &RuleActions::UnterminatedLiteral},
   };
 
   static constexpr bool IsDrop(Action action) { return action == &RuleActions::Drop; }

@@ -79,6 +79,7 @@ class RuleActions {
   void Identifier();
   void Echo();
   void RawString();
+  void UnterminatedLiteral();
 
   std::string_view Squashed();
 

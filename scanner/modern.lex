@@ -79,3 +79,6 @@ remove  LeadingDotExponent
 remove  IntegerExponent
 replace Identifier           all          {name}
 replace WhiteSpace           all          ({blank} | {splice})+
+# A literal that its line ends before it is closed runs to the end of the
+# line, as compilers read it; its action gives the line end back.
+add     UnterminatedLiteral before AnyByte  all  {encoding}? ("'" ([^'\\\n] | "\\" {anybyte})* | "\"" ([^"\\\n] | "\\" {anybyte})*) "\n"

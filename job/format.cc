@@ -10,8 +10,9 @@ struct Run {
   Run(platform::ByteSource& input, platform::ByteSink& output, layout::LineEnds line_ends,
       const layout::LayoutOptions& options, scanner::TokenLimit limit, RunBuffers& buffers)
       : reader(input, buffers.read_block),
-        engine(reader, limit),
-        writer(output, line_ends, buffers.write_buffer),
+        engine(reader, limit, options.modern ? scanner::RuleSet::kModern : scanner::RuleSet::kClassic),
+        writer(output, line_ends, buffers.write_buffer,
+               options.modern ? layout::WhiteSpace::kClean : layout::WhiteSpace::kAsWritten),
         layout(options, writer),
         actions(engine, layout) {}
 
@@ -35,7 +36,7 @@ FormatResult Format(platform::ByteSource& input, platform::ByteSink& output, lay
   if (result.failure == scanner::ScanFailure::kNone) run->layout.EmitNewline();
   if (result.failure == scanner::ScanFailure::kBufferOverflow)
     result.failure_offset = run->engine.attempt_offset();
-  result.write_failed = !run->writer.Flush();
+  result.write_failed = !run->writer.Finish();
   result.brace_depth = run->layout.state().brace_depth;
   return result;
 }

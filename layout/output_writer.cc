@@ -14,10 +14,12 @@ void LineEndDetector::Feed(std::string_view bytes) {
   decided_ = true;
 }
 
-OutputWriter::OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer)
+OutputWriter::OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer,
+                           WhiteSpace white_space)
     : sink_(sink),
       line_ends_(sink.text_mode() == platform::TextMode::kTranslated ? LineEnds::kLf : line_ends),
-      buffer_(buffer) {
+      buffer_(buffer),
+      clean_(white_space == WhiteSpace::kClean) {
   if (buffer_.size() < platform::kBlockSize) buffer_.resize(platform::kBlockSize);
 }
 
@@ -46,6 +48,54 @@ void OutputWriter::WriteSlow(std::string_view text) {
     Append("\r\n");
     text.remove_prefix(lf + 1);
   }
+}
+
+void OutputWriter::ReleaseHeld() {
+  for (; held_newlines_ > 0; --held_newlines_) WriteSlow("\n");
+  if (!held_blanks_.empty()) {
+    WriteSlow(held_blanks_);
+    held_blanks_.clear();
+  }
+  started_ = true;
+}
+
+// Blanks are held until something other than a line end follows them; line
+// ends until something other than white space does (none before the first).
+void OutputWriter::WriteClean(std::string_view text) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != ' ' && c != '\t' && c != '\n') continue;
+    if (i > run) {
+      ReleaseHeld();
+      WriteSlow(text.substr(run, i - run));
+    }
+    run = i + 1;
+    if (c == '\n') {
+      held_blanks_.clear();
+      if (started_) ++held_newlines_;
+    } else {
+      held_blanks_ += c;
+    }
+  }
+  if (run < text.size()) {
+    ReleaseHeld();
+    WriteSlow(text.substr(run));
+  }
+}
+
+void OutputWriter::WriteVerbatim(std::string_view text) {
+  if (clean_ && !text.empty()) ReleaseHeld();
+  WriteSlow(text);
+}
+
+bool OutputWriter::Finish() {
+  if (clean_) {
+    held_blanks_.clear();
+    held_newlines_ = 0;
+    if (started_) WriteSlow("\n");
+  }
+  return Flush();
 }
 
 bool OutputWriter::Flush() {

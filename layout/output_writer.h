@@ -28,6 +28,15 @@ class LineEndDetector {
   bool last_was_cr_ = false;
 };
 
+// Whether the writer cleans the white space of what passes through it.
+enum class WhiteSpace {
+  kAsWritten,
+  // No line ends with a blank or tab, no line ends open the text, and a text
+  // that holds anything but white space ends with exactly one line end (an
+  // empty text stays empty). Verbatim writes (raw string literals) are kept.
+  kClean,
+};
+
 // The one writer through which every output byte passes. Buffers the output
 // and turns each line feed into CR LF when asked to, unless the sink's text
 // mode does that itself (no line end is doubled). A write error is sticky:
@@ -36,11 +45,16 @@ class OutputWriter {
  public:
   OutputWriter(platform::ByteSink& sink, LineEnds line_ends) : OutputWriter(sink, line_ends, own_buffer_) {}
   // Writes through a buffer that the caller keeps from one run to the next.
-  OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer);
+  OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer,
+               WhiteSpace white_space = WhiteSpace::kAsWritten);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
 
   void Write(std::string_view text) {
+    if (clean_) {
+      WriteClean(text);
+      return;
+    }
     // Tokens are short: copy them inline rather than through memcpy.
     if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
         (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
@@ -51,6 +65,10 @@ class OutputWriter {
     WriteSlow(text);
   }
   void Write(char c) {
+    if (clean_) {
+      WriteClean(std::string_view(&c, 1));
+      return;
+    }
     if (used_ == buffer_.size() || (c == '\n' && line_ends_ == LineEnds::kCrLf)) {
       WriteSlow(std::string_view(&c, 1));
       return;
@@ -58,8 +76,14 @@ class OutputWriter {
     buffer_[used_++] = c;
   }
 
+  // Writes text as it is, even when cleaning (a raw string literal's lines
+  // are the program's).
+  void WriteVerbatim(std::string_view text);
+
   // Hands the buffered bytes to the sink; false if any write has failed.
   bool Flush();
+  // Ends the text (in clean mode: its last line end) and flushes.
+  bool Finish();
   [[nodiscard]] bool failed() const { return failed_; }
 
  private:
@@ -87,6 +111,9 @@ class OutputWriter {
   }
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
+  void WriteClean(std::string_view text);
+  // In clean mode: writes what is held back before a run of other bytes.
+  void ReleaseHeld();
 
   platform::ByteSink& sink_;
   LineEnds line_ends_;
@@ -94,6 +121,11 @@ class OutputWriter {
   std::vector<char>& buffer_;
   std::size_t used_ = 0;
   bool failed_ = false;
+
+  bool clean_;
+  std::string held_blanks_;        // blanks and tabs that may still end a line
+  std::size_t held_newlines_ = 0;  // line ends that may still end the text
+  bool started_ = false;           // something other than white space was written
 };
 
 }  // namespace qfmt::layout

@@ -104,8 +104,9 @@ TEST_F(ProjectTest, NestedEditorConfigFilesAndTheRoot) {
   Write("sub/deep/.editorconfig", "root = true\n[*]\nindent_style = tab\n");
   for (const char* file : {"sub/deep/a.c", "sub/a.c", "sub/a.h"}) Write(file, "int  x;");
   ProgramRun run = Tree({"-q", "sub/a.c", "sub/a.h", "sub/deep/a.c"});
-  EXPECT_EQ(run.out, testing::Settled("int  x;", {60, "  ", 1}) + testing::Settled("int  x;", {70, "  ", 1}) +
-                         testing::Settled("int  x;", {80, "\t", 1}));
+  EXPECT_EQ(run.out, testing::Settled("int  x;", {60, "  ", 1, true}) +
+                         testing::Settled("int  x;", {70, "  ", 1, true}) +
+                         testing::Settled("int  x;", {80, "\t", 1, true}));
   run = Tree({"--print-settings", "sub/a.c", "--indent", "\\t"});
   EXPECT_EQ(run.out,
             "sub/a.c:\n"
@@ -120,8 +121,8 @@ TEST_F(ProjectTest, StandardInputIsNamedForItsSettingsAndMessages) {
   Write(".editorconfig", "root = true\n[*.c]\nindent_style = tab\n");
   constexpr std::string_view kBlock = "f(){\nx;\n}\n";
   EXPECT_EQ(Tree({}, kBlock).out, testing::Settled(kBlock));
-  EXPECT_EQ(Tree({"--stdin-filename", "src/x.c"}, kBlock).out, testing::Settled(kBlock, {80, "\t", 1}));
-  EXPECT_EQ(Tree({"--assume-filename", "y.c"}, kBlock).out, testing::Settled(kBlock, {80, "\t", 1}));
+  EXPECT_EQ(Tree({"--stdin-filename", "src/x.c"}, kBlock).out, testing::Settled(kBlock, {80, "\t", 1, true}));
+  EXPECT_EQ(Tree({"--assume-filename", "y.c"}, kBlock).out, testing::Settled(kBlock, {80, "\t", 1, true}));
   ProgramRun run = Tree({"--stdin-filename", "notes.txt"}, kBlock);
   EXPECT_EQ(run.out, kBlock);  // passed over: the text comes back as it was
   EXPECT_EQ(run.error, "notes.txt: " + std::string(tree::kNotSourceName) + "\n");
@@ -164,7 +165,7 @@ TEST_F(ProjectTest, WalksFollowGitsIgnoreRulesAndExcludes) {
 // --staged judges what will be committed; -w formats it and stages it again.
 TEST_F(ProjectTest, StagedContentIsCheckedAndFormattedInGitsIndex) {
   ASSERT_EQ(Git({"init", "-q", "."}).status, 0);
-  Write("src/a.c", "int x; \n");
+  Write("src/a.c", "int x;\n");
   Write("src/b.c", "int  b;");
   Write("notes.txt", "words  here");
   ASSERT_EQ(Git({"add", "."}).status, 0);
@@ -189,10 +190,10 @@ TEST_F(ProjectTest, StagedContentIsCheckedAndFormattedInGitsIndex) {
   EXPECT_EQ(run.status, tree::kExitOk);
   EXPECT_EQ(run.error,
             "src/a.c: the working copy differs from the staged text; only the staged text is formatted\n");
-  EXPECT_EQ(Git({"show", ":src/a.c"}).out, "int a; \n");
-  EXPECT_EQ(Git({"show", ":src/c.c"}).out, "int c; \n");
+  EXPECT_EQ(Git({"show", ":src/a.c"}).out, "int a;\n");
+  EXPECT_EQ(Git({"show", ":src/c.c"}).out, "int c;\n");
   EXPECT_EQ(ReadFile(folder_ / "src/a.c"), "int   a2;");  // work not yet staged is kept
-  EXPECT_EQ(ReadFile(folder_ / "src/c.c"), "int c; \n");
+  EXPECT_EQ(ReadFile(folder_ / "src/c.c"), "int c;\n");
   EXPECT_EQ(Git({"status", "--porcelain"}).out, "M  notes.txt\nMM src/a.c\nA  src/c.c\n");
   EXPECT_EQ(Tree({"--staged", "--check"}).status, tree::kExitOk);
 }

@@ -101,7 +101,7 @@ TEST(TreeCorpusTest, OnceIsByteIdenticalToQfmt) {
     const std::string once = "once" + std::to_string(s);
     fs::copy(folder / "in", folder / once);
     std::vector<std::string> arguments = style.tree;
-    arguments.insert(arguments.end(), {"--once", "-w", "-q", once});
+    arguments.insert(arguments.end(), {"--classic", "--no-verify", "--once", "-w", "-q", once});
     ASSERT_EQ(testing::RunTreeProgram(arguments, folder.path()).status, kExitOk);
     for (const std::string& name : names) {
       // qfmt stops on a token of 512 bytes or more; the lifted limit formats on.
@@ -118,8 +118,8 @@ TEST(TreeCorpusTest, OnceIsByteIdenticalToQfmt) {
   EXPECT_FALSE(classic_failures.empty()) << "no input had a long token";
 
   // With the classic limit, the errors are exactly the files that qfmt stops on.
-  const ProgramRun classic =
-      testing::RunTreeProgram({"--once", "--classic-limit", "-l", "-q", "in"}, folder.path());
+  const ProgramRun classic = testing::RunTreeProgram(
+      {"--classic", "--no-verify", "--once", "--classic-limit", "-l", "-q", "in"}, folder.path());
   EXPECT_EQ(classic.status, kExitFileError);
   std::set<std::string> reported;
   for (std::size_t start = 0; start < classic.error.size();) {
@@ -156,7 +156,9 @@ TEST(TreeCorpusTest, SettlingEqualsRunningQfmtUntilATextRepeats) {
   names.push_back("label.h");
   WriteFile(folder / "in" / names.back(), "class A {\npublic:\nint x;\n};\n");
   fs::copy(folder / "in", folder / "settled");
-  ASSERT_EQ(testing::RunTreeProgram({"-w", "-q", "settled"}, folder.path()).status, kExitOk);
+  ASSERT_EQ(
+      testing::RunTreeProgram({"--classic", "--no-verify", "-w", "-q", "settled"}, folder.path()).status,
+      kExitOk);
   std::size_t compared = 0;
   for (const std::string& name : names) {
     const std::optional<std::string> expected =

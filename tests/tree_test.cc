@@ -28,9 +28,9 @@ using testing::Settled;
 using testing::WriteFile;
 namespace fs = std::filesystem;
 
-// Formatting changes these; "int  x;" becomes "int x; " and a line feed.
+// Formatting changes these; "int  x;" becomes "int x;" and a line feed.
 constexpr std::string_view kMessy = "int  x;";
-constexpr std::string_view kMessyFormatted = "int x; \n";
+constexpr std::string_view kMessyFormatted = "int x;\n";
 // A label at the start of its line: settling differs from one pass.
 constexpr std::string_view kLabel = "class A {\npublic:\nint x;\n};\n";
 const std::string kLongComment = "int  a;\n/*" + std::string(1100, 'c') + "*/\nint  b;\n";
@@ -144,10 +144,10 @@ TEST_F(TreeTest, StandardInputIsFilteredToStandardOutput) {
     EXPECT_EQ(run.error, "");  // no summary for standard input
     EXPECT_EQ(run.status, kExitOk);
   }
-  EXPECT_EQ(Tree({}, "int x;\r\nint  y;\r\n").out, "int x; \r\nint y; \r\n");
+  EXPECT_EQ(Tree({}, "int x;\r\nint  y;\r\n").out, "int x;\r\nint y;\r\n");
   EXPECT_EQ(Tree({}, kLabel).out, Settled(kLabel));
   EXPECT_EQ(Tree({"-m", "30", "--indent", "\\t", "--brace-style", "break"}, kLabel).out,
-            Settled(kLabel, {30, "\t", 0}));
+            Settled(kLabel, {30, "\t", 0, true}));
 
   ProgramRun run = Tree({"--check"}, kMessy);
   EXPECT_EQ(run.out, "<stdin>:1:5: error: not formatted\n");
@@ -157,7 +157,7 @@ TEST_F(TreeTest, StandardInputIsFilteredToStandardOutput) {
   EXPECT_EQ(run.status, kExitOk);
   run = Tree({"-d"}, kMessy);
   EXPECT_EQ(run.out,
-            "--- a/<stdin>\n+++ b/<stdin>\n@@ -1 +1 @@\n-int  x;\n\\ No newline at end of file\n+int x; \n");
+            "--- a/<stdin>\n+++ b/<stdin>\n@@ -1 +1 @@\n-int  x;\n\\ No newline at end of file\n+int x;\n");
 }
 
 // An editor that replaces its text with the output keeps the text as it was.

@@ -24,6 +24,7 @@ constexpr OptionForm kOptions[] = {
     {'l', "list", Takes::kNothing},          {'d', "diff", Takes::kNothing},
     {0, "check", Takes::kNothing},           {0, "once", Takes::kNothing},
     {0, "backup", Takes::kNothing},          {0, "classic-limit", Takes::kNothing},
+    {0, "classic", Takes::kNothing},         {0, "no-verify", Takes::kNothing},
     {0, "staged", Takes::kNothing},          {0, "exclude", Takes::kValue},
     {0, "stdin-filename", Takes::kValue},    {0, "assume-filename", Takes::kValue},
     {0, "print-settings", Takes::kValue},    {'j', "jobs", Takes::kValue},
@@ -175,6 +176,10 @@ class Parser {
       options.backup = true;
     } else if (name == "classic-limit") {
       options.classic_limit = true;
+    } else if (name == "classic") {
+      options.layout.modern = false;
+    } else if (name == "no-verify") {
+      options.verify = false;
     } else if (name == "quiet") {
       options.quiet = true;
     } else if (name == "help") {
@@ -223,9 +228,13 @@ std::string HelpText() {
          "other names given are passed over with a message. Without a path, or with\n"
          "'-', reads standard input and writes the formatted text to standard output.\n"
          "\n"
-         "Each text is settled: formatted again until a text repeats. The style of a\n"
-         "file comes from the command line, then from .editorconfig (indent_style,\n"
-         "indent_size, max_line_length, qfmt_brace_style), then the defaults.\n"
+         "Each text is settled: formatted again until a text repeats. Every file's\n"
+         "tokens are compared before and after: a file whose code would change is an\n"
+         "error and is left as it is. The modern rules (the classic layout with the\n"
+         "repairs that keep every token, and no trailing blanks) are the default;\n"
+         "files with a NUL byte are passed over. The style of a file comes from the\n"
+         "command line, then from .editorconfig (indent_style, indent_size,\n"
+         "max_line_length, qfmt_brace_style), then the defaults.\n"
          "\n"
          "Style:\n"
          "  -m, --max-line-length N   break lines longer than N, or off (default 80)\n"
@@ -246,8 +255,11 @@ std::string HelpText() {
          "                            format named files and standard input as NAME's kind\n"
          "      --stdin-filename PATH\n"
          "                            name standard input's text, for its settings and messages\n"
+         "Rules:\n"
+         "      --classic             the classic rules and layout, without repairs\n"
+         "      --no-verify           do not compare the tokens before and after\n"
          "Other:\n"
-         "      --once                one classic pass instead of settling\n"
+         "      --once                one formatting pass instead of settling\n"
          "      --backup              with --write, also keep the classic NAME.Backup copy\n"
          "      --classic-limit       keep the " +
          std::to_string(scanner::kTokenLimit) +

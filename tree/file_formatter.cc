@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "lexer/pp_lexer.h"
 #include "tree/safe_write.h"
 #include "tree/unified_diff.h"
 
@@ -36,6 +37,17 @@ std::string FailureText(const SettleResult& result) {
   return text;
 }
 
+// Line and column of a byte of the text as it is in the file.
+job::TextPosition PositionOfByte(std::string_view text, std::size_t offset) {
+  // PositionOf counts a CR LF as one byte, as the scanner reads it.
+  std::int64_t crlf_before = 0;
+  for (std::size_t at = text.find("\r\n"); at != std::string_view::npos && at < offset;
+       at = text.find("\r\n", at + 2)) {
+    ++crlf_before;
+  }
+  return job::PositionOf(text, static_cast<std::int64_t>(offset) - crlf_before);
+}
+
 }  // namespace
 
 FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& files)
@@ -53,10 +65,31 @@ ClassicPass& FileFormatter::PassFor(const layout::LayoutOptions& layout) {
   return *passes_.back().second;
 }
 
-std::string FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout) {
+bool FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome) {
   ClassicPass& pass = PassFor(layout);
   const SettleResult result = options_.once ? settler_.Once(text, pass) : settler_.Settle(text, pass);
-  return result.status == SettleStatus::kSettled ? std::string() : FailureText(result);
+  if (result.status != SettleStatus::kSettled) {
+    outcome.error = FailureText(result);
+    return false;
+  }
+  if (!options_.verify) return true;
+  const auto difference = lexer::CompareTokens(text, settler_.text());
+  if (!difference) return true;
+  outcome.error = "formatting would change the code here (" + difference->description + ")";
+  outcome.error_place = PositionOfByte(text, difference->before_offset);
+  outcome.has_error_place = true;
+  return false;
+}
+
+// Binary files are left alone by the modern rules; the classic ones format
+// whatever they are given.
+bool FileFormatter::IsFormattable(std::string_view text, const layout::LayoutOptions& layout,
+                                  FileOutcome& outcome) const {
+  if (!layout.modern) return true;
+  const std::size_t nul = text.find('\0');
+  if (nul == std::string_view::npos) return true;
+  outcome.skipped = "binary file (NUL byte at offset " + std::to_string(nul) + "), left as it is";
+  return false;
 }
 
 void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) const {
@@ -77,8 +110,7 @@ FileOutcome FileFormatter::FormatFile(const std::string& path, const layout::Lay
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
-  outcome.error = Format(text_, layout);
-  if (!outcome.error.empty()) return outcome;
+  if (!IsFormattable(text_, layout, outcome) || !Format(text_, layout, outcome)) return outcome;
   outcome.changed = settler_.text() != text_;
   Present(text_, path, outcome);
   if (options_.write && outcome.changed) {
@@ -91,8 +123,7 @@ FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view la
                                       const layout::LayoutOptions& layout) {
   FileOutcome outcome;
   outcome.bytes = static_cast<std::int64_t>(text.size());
-  outcome.error = Format(text, layout);
-  if (!outcome.error.empty()) return outcome;
+  if (!IsFormattable(text, layout, outcome) || !Format(text, layout, outcome)) return outcome;
   outcome.changed = settler_.text() != text;
   Present(text, label, outcome);
   return outcome;

@@ -16,7 +16,9 @@ namespace qfmt::tree {
 
 // What became of one file.
 struct FileOutcome {
-  std::string error;               // why it could not be formatted; empty when it was
+  std::string error;              // why it could not be formatted; empty when it was
+  job::TextPosition error_place;  // where in the file, when the error has a place
+  bool has_error_place = false;
   std::string skipped;             // why it was passed over: not formatted, not changed, no error
   bool changed = false;            // its formatted text differs from its text
   job::TextPosition first_change;  // when changed: where its text first differs
@@ -41,9 +43,12 @@ class FileFormatter {
   [[nodiscard]] std::string_view formatted() const { return settler_.text(); }
 
  private:
-  // Settles `text` (or formats it once) into settler_.text(); returns what
-  // went wrong, or an empty text.
-  [[nodiscard]] std::string Format(std::string_view text, const layout::LayoutOptions& layout);
+  // Settles `text` (or formats it once) into settler_.text() and checks that
+  // its tokens are kept; false, with the outcome's error, when it failed.
+  [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome);
+  // False, with the outcome's reason, for a text that is not to be formatted.
+  [[nodiscard]] bool IsFormattable(std::string_view text, const layout::LayoutOptions& layout,
+                                   FileOutcome& outcome) const;
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   [[nodiscard]] ClassicPass& PassFor(const layout::LayoutOptions& layout);
 

@@ -337,7 +337,10 @@ class TreeRun {
     totals_.bytes += outcome.bytes;
     if (!outcome.error.empty()) {
       ++totals_.errors;
-      console_.WriteError(path + ": error: " + outcome.error + "\n");
+      const std::string place = outcome.has_error_place ? ":" + std::to_string(outcome.error_place.line) +
+                                                              ":" + std::to_string(outcome.error_place.column)
+                                                        : "";
+      console_.WriteError(path + place + ": error: " + outcome.error + "\n");
     } else if (outcome.changed) {
       ++totals_.changed;
       if (options_.list || options_.check) Output(ChangeLine(path, outcome.first_change));

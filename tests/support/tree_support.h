@@ -10,8 +10,10 @@
 // Helpers for the tests of qfmt-tree.
 namespace qfmt::testing {
 
-// The settled text of `text`, made in-process by the library.
-[[nodiscard]] std::string Settled(std::string_view text, const layout::LayoutOptions& options = {});
+// The settled text of `text`, made in-process by the library (by default with
+// qfmt-tree's default, the modern rules).
+[[nodiscard]] std::string Settled(std::string_view text,
+                                  const layout::LayoutOptions& options = {.modern = true});
 
 // Runs qfmt-tree in `folder`.
 [[nodiscard]] ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,

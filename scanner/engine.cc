@@ -30,6 +30,8 @@ std::string_view FailureMessage(ScanFailure failure) {
       return "L0030: PCLEX scanner saw EOF twice - shouldn't happen";
     case ScanFailure::kInternalError:
       return "L0028: fatal PCLEX scanner internal error";
+    case ScanFailure::kStopped:
+      return "scan stopped";
     case ScanFailure::kNone:
       break;
   }

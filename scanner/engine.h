@@ -19,6 +19,7 @@ enum class ScanFailure {
   kReadFailed,      // L0048
   kEofTwice,        // L0030
   kInternalError,   // L0028
+  kStopped,         // stopped from outside (Engine::Stop); never in the classic job
 };
 
 // The message written to standard error for a failure (without line feed).
@@ -82,6 +83,9 @@ class Engine {
   [[nodiscard]] bool ExtendTokenThrough(std::string_view terminator);
   // Makes the current token take the bytes after it for which `take` holds.
   [[nodiscard]] bool ExtendTokenWhile(bool (*take)(unsigned char));
+
+  // Ends the scan after the current token's action, with kStopped.
+  void Stop() { failure_ = ScanFailure::kStopped; }
 
   // Takes effect from the next token.
   void BeginCondition(Condition condition) { start_state_ = StartState(condition, false); }

@@ -15,8 +15,8 @@ class ShellConsole final : public platform::Console {
  public:
   explicit ShellConsole(const Application& app) : app_(app) {}
 
-  platform::FsStatus ReadInput(std::string& bytes) override {
-    return platform::SystemConsole().ReadInput(bytes);
+  platform::FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
+    return platform::SystemConsole().ReadInput(bytes, limit);
   }
   bool WriteOutput(std::string_view text) override { return platform::SystemConsole().WriteOutput(text); }
   void ShowMessage(std::string_view text) override { app_.DoMessageBox(text); }

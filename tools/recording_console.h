@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,8 @@ class RecordingConsole final : public platform::Console {
   std::string output;                 // standard output
   std::vector<std::string> captions;  // of the message boxes in turn; "" for the application's own
 
-  platform::FsStatus ReadInput(std::string& bytes) override {
-    bytes = input;
+  platform::FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
+    bytes = input.substr(0, limit == SIZE_MAX ? limit : limit + 1);
     return {};
   }
   bool WriteOutput(std::string_view text) override {

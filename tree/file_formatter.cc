@@ -1,6 +1,7 @@
 #include "tree/file_formatter.h"
 
 #include <algorithm>
+#include <new>
 
 #include "lexer/pp_lexer.h"
 #include "tree/safe_write.h"
@@ -48,7 +49,18 @@ job::TextPosition PositionOfByte(std::string_view text, std::size_t offset) {
   return job::PositionOf(text, static_cast<std::int64_t>(offset) - crlf_before);
 }
 
+// The formatted text may not pass `limit` bytes.
+std::string OutputLimitError(std::size_t limit) {
+  return "its formatted text would pass " + std::to_string(limit) + " bytes, the limit of " +
+         std::to_string(kMaxGrowth) + " times its size and " + std::to_string(kGrowthAllowance >> 20) +
+         " MiB; left as it is";
+}
+
 }  // namespace
+
+std::string TooLargeError() {
+  return "larger than " + std::to_string(kMaxTextSize >> 20) + " MiB, the limit for one file";
+}
 
 FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& files)
     : options_(options), files_(files) {}
@@ -67,9 +79,12 @@ ClassicPass& FileFormatter::PassFor(const layout::LayoutOptions& layout) {
 
 bool FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome) {
   ClassicPass& pass = PassFor(layout);
+  const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
+  pass.LimitOutput(max_output);
   const SettleResult result = options_.once ? settler_.Once(text, pass) : settler_.Settle(text, pass);
   if (result.status != SettleStatus::kSettled) {
-    outcome.error = FailureText(result);
+    outcome.error =
+        result.failure == scanner::ScanFailure::kStopped ? OutputLimitError(max_output) : FailureText(result);
     return false;
   }
   if (!options_.verify) return true;
@@ -102,11 +117,49 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
   }
 }
 
+// Allocation failure is the one exception that crosses the libraries: a
+// standard container that cannot grow throws it from wherever it grows.
 FileOutcome FileFormatter::FormatFile(const std::string& path, const layout::LayoutOptions& layout) {
+  try {
+    return ReadFormatAndWrite(path, layout);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
+                                      const layout::LayoutOptions& layout) {
+  try {
+    return FormatHeldText(text, label, layout);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+FileOutcome FileFormatter::OutOfMemory() {
+  passes_.clear();
+  settler_ = Settler();
+  text_ = std::string();
+  scratch_ = std::string();
+  FileOutcome outcome;
+  outcome.error = "not enough memory to format it; left as it is";
+  return outcome;
+}
+
+FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout) {
   FileOutcome outcome;
   platform::FileInfo info;
-  if (const platform::FsStatus status = files_.ReadRegularFile(path, text_, info); !status.ok()) {
+  // The size first, so that a huge file is not read at all.
+  const bool too_large = files_.Inspect(path, true, info).ok() && info.kind == platform::FileKind::kRegular &&
+                         info.size > static_cast<std::int64_t>(kMaxTextSize);
+  const platform::FsStatus status =
+      too_large ? platform::FsStatus{} : files_.ReadRegularFile(path, text_, info);
+  if (!status.ok()) {
     outcome.error = status.error == platform::kNotRegularFile ? status.error : "cannot read: " + status.error;
+    return outcome;
+  }
+  if (too_large || text_.size() > kMaxTextSize) {
+    outcome.error = TooLargeError() + "; left as it is";
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
@@ -114,14 +167,18 @@ FileOutcome FileFormatter::FormatFile(const std::string& path, const layout::Lay
   outcome.changed = settler_.text() != text_;
   Present(text_, path, outcome);
   if (options_.write && outcome.changed) {
-    outcome.error = ReplaceFile(files_, path, info, settler_.text(), options_.backup, scratch_).error;
+    outcome.error = ReplaceFile(files_, path, info, text_, settler_.text(), options_.backup, scratch_).error;
   }
   return outcome;
 }
 
-FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
-                                      const layout::LayoutOptions& layout) {
+FileOutcome FileFormatter::FormatHeldText(std::string_view text, std::string_view label,
+                                          const layout::LayoutOptions& layout) {
   FileOutcome outcome;
+  if (text.size() > kMaxTextSize) {
+    outcome.error = TooLargeError();
+    return outcome;
+  }
   outcome.bytes = static_cast<std::int64_t>(text.size());
   if (!IsFormattable(text, layout, outcome) || !Format(text, layout, outcome)) return outcome;
   outcome.changed = settler_.text() != text;

@@ -14,6 +14,17 @@
 
 namespace qfmt::tree {
 
+// The memory that one file's run may take is bounded by these: a file (or
+// standard input) larger than kMaxTextSize is not formatted, and a formatted
+// text may be at most kMaxGrowth times the size of the text and
+// kGrowthAllowance more.
+inline constexpr std::size_t kMaxTextSize = std::size_t{256} << 20;
+inline constexpr std::size_t kMaxGrowth = 8;
+inline constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
+
+// The error of a text larger than kMaxTextSize.
+[[nodiscard]] std::string TooLargeError();
+
 // What became of one file.
 struct FileOutcome {
   std::string error;              // why it could not be formatted; empty when it was
@@ -28,7 +39,9 @@ struct FileOutcome {
 
 // Formats files one after the other as the options say, each with the
 // layout options it is given, keeping its buffers from one file to the
-// next. Each worker thread has one of its own.
+// next. Each worker thread has one of its own. A file whose run finds no
+// memory is an error of its own (its buffers are let go and the next file
+// begins afresh).
 class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
@@ -51,6 +64,12 @@ class FileFormatter {
                                    FileOutcome& outcome) const;
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   [[nodiscard]] ClassicPass& PassFor(const layout::LayoutOptions& layout);
+  // FormatFile and FormatText, which may run out of memory.
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout);
+  [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
+                                           const layout::LayoutOptions& layout);
+  // Lets go of every buffer, and says so for the file.
+  [[nodiscard]] FileOutcome OutOfMemory();
 
   const TreeOptions& options_;
   platform::FileSystem& files_;

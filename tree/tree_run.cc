@@ -157,8 +157,12 @@ class TreeRun {
     const std::string label = name.empty() ? std::string(kStandardInputName) : name;
     std::string text;
     FileOutcome outcome;
-    if (const platform::FsStatus status = console_.ReadInput(text); !status.ok()) {
+    if (const platform::FsStatus status = console_.ReadInput(text, kMaxTextSize); !status.ok()) {
       outcome.error = "cannot read: " + status.error;
+      text.clear();  // only a part of it: nothing goes back
+    } else if (text.size() > kMaxTextSize) {
+      outcome.error = TooLargeError();
+      text.clear();  // only a part of it: nothing goes back
     } else if (!name.empty() && options_.assume_filename.empty() && !IsSourceName(BaseName(name))) {
       outcome.skipped = kNotSourceName;
     } else {
@@ -266,7 +270,8 @@ class TreeRun {
     std::string working, scratch;
     const bool same = files_.ReadRegularFile(full, working, info).ok() && working == file.text;
     if (same) {
-      if (const platform::FsStatus status = ReplaceFile(files_, full, info, formatted, false, scratch);
+      if (const platform::FsStatus status =
+              ReplaceFile(files_, full, info, working, formatted, false, scratch);
           !status.ok())
         return status.error;
     } else {

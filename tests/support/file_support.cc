@@ -46,9 +46,14 @@ class FaultyTempFile final : public platform::TempFile {
   platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
     return file_->KeepAttributesOf(original);
   }
+  platform::FsStatus GiveNewFilePermissions() override { return file_->GiveNewFilePermissions(); }
+  platform::FsStatus CopyExtendedAttributesOf(const std::string& original) override {
+    return file_->CopyExtendedAttributesOf(original);
+  }
   platform::FsStatus Sync() override {
     return fail_sync_ ? platform::FsStatus{"Input/output error"} : file_->Sync();
   }
+  void Keep() override { file_->Keep(); }
 
  private:
   std::unique_ptr<platform::TempFile> file_;
@@ -108,9 +113,29 @@ platform::FsStatus FaultyFileSystem::CreateTempFile(const std::string& folder, s
 
 platform::FsStatus FaultyFileSystem::Rename(const std::string& from, const std::string& to) {
   if (refuse_rename_to.count(to) != 0) return {"Read-only file system"};
+  if (refuse_writing.count(to) != 0) return {"Permission denied"};
   return Real().Rename(from, to);
 }
 
+platform::FsStatus FaultyFileSystem::Exchange(const std::string& a, const std::string& b) {
+  if (refuse_rename_to.count(a) != 0 || refuse_rename_to.count(b) != 0) return {"Read-only file system"};
+  return Real().Exchange(a, b);
+}
+
 platform::FsStatus FaultyFileSystem::Remove(const std::string& name) { return Real().Remove(name); }
+
+platform::FsStatus FaultyFileSystem::LockFile(const std::string& name,
+                                              std::unique_ptr<platform::FileLock>& lock) {
+  return Real().LockFile(name, lock);
+}
+
+platform::FsStatus FaultyFileSystem::CheckMayWrite(const std::string& name) {
+  return Real().CheckMayWrite(name);
+}
+
+platform::FsStatus FaultyFileSystem::OpenForRewriting(const std::string& name,
+                                                      std::unique_ptr<platform::RewrittenFile>& file) {
+  return Real().OpenForRewriting(name, file);
+}
 
 }  // namespace qfmt::testing

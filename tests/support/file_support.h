@@ -30,12 +30,12 @@ using tools::TempFolder;
 // Forwards to the real file system, except where told to fail.
 class FaultyFileSystem final : public platform::FileSystem {
  public:
-  std::set<std::string> refuse_writing;    // names that cannot be opened for writing
+  std::set<std::string> refuse_writing;    // names that cannot be opened for writing, nor renamed over
   std::set<std::string> fail_reading;      // names whose reads fail after the first block
   std::set<std::string> refuse_temp_in;    // folders that allow no temporary file
   bool fail_sync = false;                  // temporary files cannot be synced
   bool drop_last_byte = false;             // temporary files lose their last byte
-  std::set<std::string> refuse_rename_to;  // names that cannot be renamed over
+  std::set<std::string> refuse_rename_to;  // names that cannot be renamed over, nor exchanged
 
   std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& name) override;
   std::unique_ptr<platform::OutputFile> OpenForWriting(const std::string& name) override;
@@ -49,7 +49,12 @@ class FaultyFileSystem final : public platform::FileSystem {
   platform::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
                                     std::unique_ptr<platform::TempFile>& file) override;
   platform::FsStatus Rename(const std::string& from, const std::string& to) override;
+  platform::FsStatus Exchange(const std::string& a, const std::string& b) override;
   platform::FsStatus Remove(const std::string& name) override;
+  platform::FsStatus LockFile(const std::string& name, std::unique_ptr<platform::FileLock>& lock) override;
+  platform::FsStatus CheckMayWrite(const std::string& name) override;
+  platform::FsStatus OpenForRewriting(const std::string& name,
+                                      std::unique_ptr<platform::RewrittenFile>& file) override;
 };
 
 }  // namespace qfmt::testing

@@ -1,7 +1,10 @@
 #include "tests/support/memory_file_system.h"
 
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <utility>
 
 namespace qfmt::testing {
 namespace {
@@ -30,20 +33,114 @@ class MemoryReader final : public platform::ByteSource {
 
 class MemoryWriter final : public platform::OutputFile {
  public:
-  explicit MemoryWriter(std::shared_ptr<std::string> bytes) : bytes_(std::move(bytes)) {}
+  MemoryWriter(MemoryFileSystem& files, std::shared_ptr<std::string> bytes,
+               std::shared_ptr<MemoryFileSystem::Node> node)
+      : files_(files), bytes_(std::move(bytes)), node_(std::move(node)) {}
   bool Write(const char* data, std::size_t size) override {
+    if (!files_.TakeSpace(size)) return false;
     bytes_->append(data, size);
+    ++node_->changes;
     return true;
   }
   bool Close() override { return true; }
 
  private:
+  MemoryFileSystem& files_;
   std::shared_ptr<std::string> bytes_;
+  std::shared_ptr<MemoryFileSystem::Node> node_;
 };
 
 platform::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
 
+class MemoryTempFile final : public platform::TempFile {
+ public:
+  MemoryTempFile(MemoryFileSystem& files, std::string name, std::shared_ptr<std::string> bytes,
+                 std::shared_ptr<MemoryFileSystem::Node> node)
+      : files_(files),
+        writer_(files, std::move(bytes), node),
+        name_(std::move(name)),
+        node_(std::move(node)) {}
+  bool Write(const char* data, std::size_t size) override { return writer_.Write(data, size); }
+  bool Close() override { return writer_.Close(); }
+  const std::string& name() const override { return name_; }
+  platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
+    node_->permissions = original.permissions;
+    node_->owner = original.owner;
+    node_->group = original.group;
+    return {};
+  }
+  platform::FsStatus GiveNewFilePermissions() override {
+    node_->permissions = 0644;
+    return {};
+  }
+  platform::FsStatus CopyExtendedAttributesOf(const std::string& original) override {
+    if (original == files_.attributes_refused_from) return Failed("user.note: Operation not supported");
+    node_->attributes = files_.Attributes(original);
+    return {};
+  }
+  platform::FsStatus Sync() override {
+    if (files_.before_sync) files_.before_sync();
+    return {};
+  }
+  void Keep() override {}
+
+ private:
+  MemoryFileSystem& files_;
+  MemoryWriter writer_;
+  std::string name_;
+  std::shared_ptr<MemoryFileSystem::Node> node_;
+};
+
+// Writes over the bytes from the start; ending cuts them there.
+class MemoryRewrittenFile final : public platform::RewrittenFile {
+ public:
+  MemoryRewrittenFile(MemoryFileSystem& files, std::string name, const std::shared_ptr<std::string>& bytes,
+                      const std::shared_ptr<MemoryFileSystem::Node>& node, std::size_t fail_after)
+      : files_(files), name_(std::move(name)), bytes_(bytes), node_(node), fail_after_(fail_after) {}
+  bool Write(const char* data, std::size_t size) override {
+    if (size > fail_after_ - offset_) return false;
+    if (offset_ + size > bytes_->size() && !files_.TakeSpace(offset_ + size - bytes_->size())) return false;
+    bytes_->replace(offset_, size, data, size);
+    offset_ += size;
+    ++node_->changes;
+    return true;
+  }
+  bool Close() override { return true; }
+  platform::FsStatus Inspect(platform::FileInfo& info) override { return files_.Inspect(name_, true, info); }
+  platform::FsStatus EndAndSync() override {
+    bytes_->resize(offset_);
+    return {};
+  }
+
+ private:
+  MemoryFileSystem& files_;
+  std::string name_;
+  std::shared_ptr<std::string> bytes_;
+  std::shared_ptr<MemoryFileSystem::Node> node_;
+  std::size_t fail_after_;
+  std::size_t offset_ = 0;
+};
+
 }  // namespace
+
+bool MemoryFileSystem::TakeSpace(std::size_t size) {
+  if (size > space_left) {
+    ++failed_writes;
+    return false;
+  }
+  if (space_left != SIZE_MAX) space_left -= size;
+  return true;
+}
+
+void MemoryFileSystem::SetAttribute(const std::string& file, const std::string& name,
+                                    const std::string& value) {
+  files_.at(file).node->attributes[name] = value;
+}
+
+std::map<std::string, std::string> MemoryFileSystem::Attributes(const std::string& file) const {
+  const auto found = files_.find(file);
+  return found == files_.end() ? std::map<std::string, std::string>{} : found->second.node->attributes;
+}
 
 void MemoryFileSystem::AddFile(const std::string& name, const std::string& bytes) {
   files_[name] = {std::make_shared<std::string>(bytes), next_inode_++};
@@ -75,7 +172,8 @@ std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const std
   } else {
     file.bytes->clear();
   }
-  return std::make_unique<MemoryWriter>(file.bytes);
+  ++file.node->changes;
+  return std::make_unique<MemoryWriter>(*this, file.bytes, file.node);
 }
 
 platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool, platform::FileInfo& info) {
@@ -85,6 +183,13 @@ platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool, plat
     info.kind = platform::FileKind::kRegular;
     info.size = static_cast<std::int64_t>(file->second.bytes->size());
     info.inode = file->second.inode;
+    const Node& node = *file->second.node;
+    info.permissions = node.permissions;
+    info.owner = node.owner;
+    info.group = node.group;
+    info.modified_ns = info.changed_ns = node.changes;
+    info.links = 0;
+    for (const auto& [other, other_file] : files_) info.links += other_file.inode == info.inode ? 1 : 0;
     return {};
   }
   if (const auto folder = folders_.find(name); folder != folders_.end()) {
@@ -112,6 +217,7 @@ platform::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
 
 platform::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
                                                      platform::FileInfo& info) {
+  if (name == exhausts_memory) throw std::bad_alloc();
   if (folders_.count(name) != 0) return Failed(platform::kNotRegularFile);
   const platform::FsStatus status = Inspect(name, true, info);
   if (status.ok()) bytes = *files_.at(name).bytes;
@@ -124,14 +230,21 @@ platform::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string&, std::string_view,
-                                                    std::unique_ptr<platform::TempFile>&) {
-  return Failed("no temporary files in memory");
+platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string& folder, std::string_view stem,
+                                                    std::unique_ptr<platform::TempFile>& file) {
+  if (folder != "." && folders_.count(folder) == 0) return Failed(kNoSuchFile);
+  const std::string name = folder + "/" + std::string(stem) + std::to_string(100000 + ++temp_files_made_);
+  File& made = files_[name];
+  made = {std::make_shared<std::string>(), next_inode_++};
+  made.node->permissions = 0600;
+  file = std::make_unique<MemoryTempFile>(*this, name, made.bytes, made.node);
+  return {};
 }
 
 platform::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   const auto file = files_.find(from);
   if (file == files_.end()) return Failed(kNoSuchFile);
+  if (to == refuse_writing || folders_.count(to) != 0) return Failed("Permission denied");
   File moved = file->second;
   files_.erase(file);
   files_[to] = moved;
@@ -140,6 +253,36 @@ platform::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::
 
 platform::FsStatus MemoryFileSystem::Remove(const std::string& name) {
   return files_.erase(name) != 0 || folders_.erase(name) != 0 ? platform::FsStatus{} : Failed(kNoSuchFile);
+}
+
+platform::FsStatus MemoryFileSystem::Exchange(const std::string& a, const std::string& b) {
+  if (before_exchange) before_exchange();
+  if (files_.count(a) == 0 || files_.count(b) == 0) return Failed(kNoSuchFile);
+  if (a == refuse_writing || b == refuse_writing) return Failed("Permission denied");
+  std::swap(files_.at(a), files_.at(b));
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::LockFile(const std::string& name,
+                                              std::unique_ptr<platform::FileLock>& lock) {
+  lock = files_.count(name) != 0 ? std::make_unique<platform::FileLock>() : nullptr;
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::CheckMayWrite(const std::string& name) {
+  if (name == not_writable) return Failed("Permission denied");
+  return files_.count(name) != 0 ? platform::FsStatus{} : Failed(kNoSuchFile);
+}
+
+platform::FsStatus MemoryFileSystem::OpenForRewriting(const std::string& name,
+                                                      std::unique_ptr<platform::RewrittenFile>& file) {
+  const auto found = files_.find(name);
+  if (found == files_.end()) return Failed(kNoSuchFile);
+  const std::size_t fails_after = rewrites_to_fail > 0 ? rewrite_fails_after : SIZE_MAX;
+  if (rewrites_to_fail > 0) --rewrites_to_fail;
+  file = std::make_unique<MemoryRewrittenFile>(*this, name, found->second.bytes, found->second.node,
+                                               fails_after);
+  return {};
 }
 
 }  // namespace qfmt::testing

@@ -206,7 +206,7 @@ void EndOnSignal(int signal, bool hardware_fault) {
 
 void OnSignal(int signal, siginfo_t* info, void*) {
   const int saved_errno = errno;
-  // Sent (kill, raise, abort) rather than raised by the hardware.
+  // Raised by the hardware (a bad access), not sent (kill, raise, abort).
   const bool hardware_fault = IsFault(signal) && signal != SIGABRT && info != nullptr && info->si_code > 0;
   if (held_here == 0) {
     if (ending.exchange(true)) {
@@ -596,7 +596,9 @@ class PosixFileSystem final : public FileSystem {
 
   FsStatus Exchange(const std::string& a, const std::string& b) override {
     if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) return Ok();
-    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return {std::string(kCannotExchange)};
+    // Some file systems (overlays among them) refuse some exchanges they would rename.
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EXDEV)
+      return {std::string(kCannotExchange)};
     return Failed(errno);
   }
 

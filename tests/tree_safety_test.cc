@@ -34,11 +34,14 @@ int ExitStatus(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wa
 class TreeMemoryTest : public ::testing::Test {
  protected:
   static constexpr std::string_view kFolder = "/qfmt-memory/t";
-  TreeMemoryTest() {
-    files_.AddFolder("/qfmt-memory");
-    files_.AddFolder(std::string(kFolder));
-  }
   static std::string In(std::string_view name) { return std::string(kFolder) + "/" + std::string(name); }
+  // Afresh: the folder with these files, each holding kMessy.
+  void Start(std::initializer_list<std::string_view> names) {
+    files_ = {};
+    console_ = {};
+    files_.AddFolder(std::string(kFolder));
+    for (const std::string_view name : names) files_.AddFile(In(name), std::string(kMessy));
+  }
   int Write() {
     const std::vector<std::string_view> arguments = {"-w", "-q", kFolder};
     return RunTree(arguments, files_, console_);
@@ -53,10 +56,7 @@ class TreeMemoryTest : public ::testing::Test {
 TEST_F(TreeMemoryTest, EditSavedWhileTheFileIsWrittenIsKept) {
   for (const bool at_sync : {true, false}) {
     for (const bool in_place : {true, false}) {
-      files_ = {};
-      console_ = {};
-      files_.AddFolder(std::string(kFolder));
-      files_.AddFile(In("x.c"), std::string(kMessy));
+      Start({"x.c"});
       bool saved = false;
       const auto save = [&] {
         if (std::exchange(saved, true)) return;
@@ -73,7 +73,7 @@ TEST_F(TreeMemoryTest, EditSavedWhileTheFileIsWrittenIsKept) {
 
 // An attribute that cannot be copied leaves the file as it is.
 TEST_F(TreeMemoryTest, AttributeThatCannotBeCopiedLeavesTheFileAlone) {
-  files_.AddFile(In("x.c"), std::string(kMessy));
+  Start({"x.c"});
   files_.attributes_refused_from = In("x.c");
   EXPECT_EQ(Write(), kExitFileError);
   EXPECT_EQ(console_.shown, In("x.c") +
@@ -86,30 +86,23 @@ TEST_F(TreeMemoryTest, AttributeThatCannotBeCopiedLeavesTheFileAlone) {
 // the old text stays in the temporary file that the error names.
 TEST_F(TreeMemoryTest, FailedWriteInPlaceKeepsTheOldText) {
   for (const int failures : {1, 2}) {
-    files_ = {};
-    console_ = {};
-    files_.AddFolder(std::string(kFolder));
-    files_.AddFile(In("x.c"), std::string(kMessy));
+    Start({"x.c"});
     files_.AddLink(In("x.c"), In("y.c"));
     files_.rewrites_to_fail = failures;
     EXPECT_EQ(Write(), kExitFileError);
     Files expected = {{In("x.c"), std::string(kMessy)}, {In("y.c"), std::string(kMessy)}};
-    std::string error = "could not write in place (a write failed); ";
-    if (failures == 1) {
-      error += "its text is as it was";
-    } else {
-      expected[In(".x.c.qfmt-100002")] = kMessy;
-      error += "its old text is in " + In(".x.c.qfmt-100002");
-    }
-    EXPECT_EQ(console_.shown, In("x.c") + ": error: " + error + "\n");
+    if (failures == 2) expected[In(".x.c.qfmt-100002")] = kMessy;
+    EXPECT_EQ(console_.shown,
+              In("x.c") + ": error: could not write in place (a write failed); " +
+                  (failures == 1 ? "its text is as it was" : "its old text is in " + In(".x.c.qfmt-100002")) +
+                  "\n");
     EXPECT_EQ(files_.Files(), expected);
   }
 }
 
 // Regression: running out of memory on one file ended the whole run.
 TEST_F(TreeMemoryTest, FileThatRunsOutOfMemoryIsAnErrorOfItsOwn) {
-  files_.AddFile(In("a.c"), std::string(kMessy));
-  files_.AddFile(In("b.c"), std::string(kMessy));
+  Start({"a.c", "b.c"});
   files_.exhausts_memory = In("a.c");
   EXPECT_EQ(Write(), kExitFileError);
   EXPECT_EQ(console_.shown, In("a.c") + ": error: not enough memory to format it; left as it is\n");
@@ -190,7 +183,7 @@ TEST_F(TreeSafetyTest, EveryNameOfAFileSeesTheNewText) {
 
 // Regression: these signals left the temporary file behind.
 TEST_F(TreeSafetyTest, SignalsDuringWriteRemoveTheTemporaryFile) {
-  const std::string text = testing::GeneratedSource(8 << 20, 3);
+  const std::string text = testing::GeneratedSource(4 << 20, 3);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     WriteFile(Path("b.c"), text);
     testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "b.c"}, folder_.path());

@@ -75,7 +75,6 @@ class MemoryTempFile final : public platform::TempFile {
   }
   platform::FsStatus CopyExtendedAttributesOf(const std::string& original) override {
     if (original == files_.attributes_refused_from) return Failed("user.note: Operation not supported");
-    node_->attributes = files_.Attributes(original);
     return {};
   }
   platform::FsStatus Sync() override {
@@ -130,16 +129,6 @@ bool MemoryFileSystem::TakeSpace(std::size_t size) {
   }
   if (space_left != SIZE_MAX) space_left -= size;
   return true;
-}
-
-void MemoryFileSystem::SetAttribute(const std::string& file, const std::string& name,
-                                    const std::string& value) {
-  files_.at(file).node->attributes[name] = value;
-}
-
-std::map<std::string, std::string> MemoryFileSystem::Attributes(const std::string& file) const {
-  const auto found = files_.find(file);
-  return found == files_.end() ? std::map<std::string, std::string>{} : found->second.node->attributes;
 }
 
 void MemoryFileSystem::AddFile(const std::string& name, const std::string& bytes) {

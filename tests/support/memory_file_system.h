@@ -17,7 +17,8 @@ namespace qfmt::testing {
 // in place, so that a reader of the same file sees it emptied; a name with a
 // "/" needs its folder; a folder cannot be opened. A file has an inode of its
 // own and the names given to it (AddLink); its times are a count of the
-// changes made to it. There are no symbolic links. Temporary files are named
+// changes made to it; it has no extended attributes. There are no symbolic
+// links. Temporary files are named
 // FOLDER/STEM and a number. Faults can be forced on one name.
 class MemoryFileSystem final : public platform::FileSystem {
  public:
@@ -25,9 +26,6 @@ class MemoryFileSystem final : public platform::FileSystem {
   void AddFolder(const std::string& name) { folders_[name] = next_inode_++; }
   // Gives the file `existing` a second name.
   void AddLink(const std::string& existing, const std::string& name) { files_[name] = files_.at(existing); }
-  void SetAttribute(const std::string& file, const std::string& name, const std::string& value);
-  // The extended attributes of a file, by name.
-  [[nodiscard]] std::map<std::string, std::string> Attributes(const std::string& file) const;
 
   // The files as they stand now, by name.
   [[nodiscard]] std::map<std::string, std::string> Files() const;
@@ -75,7 +73,6 @@ class MemoryFileSystem final : public platform::FileSystem {
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
     std::int64_t changes = 0;
-    std::map<std::string, std::string> attributes;
   };
   // Takes `size` bytes of the disk's space; false (counted) when they do not fit.
   bool TakeSpace(std::size_t size);

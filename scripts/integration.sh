@@ -42,10 +42,13 @@ passed() {
 # same FILE EXPECTED-FILE WHAT
 same() { cmp -s "$1" "$2" || fail "$3: $(od -c "$1" | head -3)"; }
 
-# A text that qfmt-tree changes, and what it makes of it (worked out by hand:
-# one blank between tokens, a blank after each semicolon).
+# A text that qfmt-tree changes, and what it makes of it (worked out by hand,
+# with the modern rules that qfmt-tree takes by default: one blank between
+# tokens, none at the end of a line); qfmt's classic layout leaves a blank
+# after each semicolon.
 printf 'int  x;\nint  y;\n' >"$work/messy"
-printf 'int x; \nint y; \n' >"$work/formatted"
+printf 'int x;\nint y;\n' >"$work/formatted"
+printf 'int x; \nint y; \n' >"$work/classic"
 
 if have pre-commit pre-commit "the pre-commit hook"; then
   repo=$work/hook
@@ -167,7 +170,7 @@ if have dpkg-shlibdeps dpkg-dev "the Debian package"; then
     fail "package: qfmt-tree --version"
   "$prefix/bin/qfmt-tree" <"$work/messy" >"$work/out" && same "$work/out" "$work/formatted" "package: qfmt-tree"
   cp "$work/messy" "$work/classic.c"
-  (cd "$work" && "$prefix/bin/qfmt" -iclassic.c) && same "$work/classic.c" "$work/formatted" "package: qfmt"
+  (cd "$work" && "$prefix/bin/qfmt" -iclassic.c) && same "$work/classic.c" "$work/classic" "package: qfmt"
   for file in man/man1/qfmt.1 man/man1/qfmt-tree.1 bash-completion/completions/qfmt-tree \
     zsh/vendor-completions/_qfmt-tree vim/vimfiles/plugin/qfmt-tree.vim emacs/site-lisp/qfmt-tree.el; do
     [ -s "$prefix/share/$file" ] || fail "package: no $file"

@@ -108,7 +108,7 @@ platform::FsStatus PutBack(platform::FileSystem& files, platform::TempFileGuard&
   if (!files.Exchange(temp.name(), target).ok() || !files.Inspect(temp.name(), false, now).ok() ||
       now.device != ours.device || now.inode != ours.inode) {
     temp.Keep();
-    return Error("changed while it was being formatted; the text it had before is in " + temp.name());
+    return Error("changed while it was being formatted; a version saved meanwhile is kept in " + temp.name());
   }
   return Error(std::string(kChanged));
 }

@@ -52,11 +52,8 @@ void OutputWriter::WriteSlow(std::string_view text) {
 
 void OutputWriter::ReleaseHeld() {
   for (; held_newlines_ > 0; --held_newlines_) WriteSlow("\n");
-  if (!held_blanks_.empty()) {
-    WriteSlow(held_blanks_);
-    held_blanks_.clear();
-  }
-  started_ = true;
+  WriteBytes(held_blanks_);
+  held_blanks_.clear();
 }
 
 // Blanks are held until something other than a line end follows them; line
@@ -66,10 +63,7 @@ void OutputWriter::WriteClean(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != ' ' && c != '\t' && c != '\n') continue;
-    if (i > run) {
-      ReleaseHeld();
-      WriteSlow(text.substr(run, i - run));
-    }
+    if (i > run) WriteContent(text.substr(run, i - run));
     run = i + 1;
     if (c == '\n') {
       held_blanks_.clear();
@@ -78,14 +72,14 @@ void OutputWriter::WriteClean(std::string_view text) {
       held_blanks_ += c;
     }
   }
-  if (run < text.size()) {
-    ReleaseHeld();
-    WriteSlow(text.substr(run));
-  }
+  if (run < text.size()) WriteContent(text.substr(run));
 }
 
 void OutputWriter::WriteVerbatim(std::string_view text) {
-  if (clean_ && !text.empty()) ReleaseHeld();
+  if (clean_ && !text.empty()) {
+    ReleaseHeld();
+    started_ = true;
+  }
   WriteSlow(text);
 }
 

@@ -55,14 +55,7 @@ class OutputWriter {
       WriteClean(text);
       return;
     }
-    // Tokens are short: copy them inline rather than through memcpy.
-    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
-        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
-      CopyShort(buffer_.data() + used_, text.data(), text.size());
-      used_ += text.size();
-      return;
-    }
-    WriteSlow(text);
+    WriteBytes(text);
   }
   void Write(char c) {
     if (clean_) {
@@ -109,10 +102,26 @@ class OutputWriter {
       to[n - 1] = from[n - 1];
     }
   }
+  void WriteBytes(std::string_view text) {
+    // Tokens are short: copy them inline rather than through memcpy.
+    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
+        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
+      CopyShort(buffer_.data() + used_, text.data(), text.size());
+      used_ += text.size();
+      return;
+    }
+    WriteSlow(text);
+  }
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
   void WriteClean(std::string_view text);
-  // In clean mode: writes what is held back before a run of other bytes.
+  // In clean mode: a run of bytes that are neither blanks nor line feeds,
+  // after what is held back.
+  void WriteContent(std::string_view run) {
+    if (held_newlines_ != 0 || !held_blanks_.empty()) ReleaseHeld();
+    started_ = true;
+    WriteBytes(run);
+  }
   void ReleaseHeld();
 
   platform::ByteSink& sink_;

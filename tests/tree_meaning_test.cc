@@ -166,10 +166,10 @@ std::vector<std::string> ClangReadings(const testing::fs::path& joined_path,
   return readings;
 }
 
-// On every system header: the modern rules keep every file's tokens (by our
-// lexer, and by clang's for a sample); each file that the classic rules'
-// check refuses has tokens that the classic rules really change, as clang
-// reads them.
+// On every system header and on generated C++20: the modern rules keep every
+// file's tokens (by our lexer, and by clang's for a sample); each file that
+// the classic rules' check refuses has tokens that the classic rules really
+// change, as clang reads them.
 TEST(TreeMeaningCorpusTest, SystemHeadersKeepTheirTokensAndEachClassicRefusalIsARealChange) {
   if (!testing::ClangAvailable())
     GTEST_SKIP() << "clang is not installed: the system-header check is skipped";
@@ -184,6 +184,10 @@ TEST(TreeMeaningCorpusTest, SystemHeadersKeepTheirTokensAndEachClassicRefusalIsA
     names.push_back(std::to_string(names.size()) + header.extension().string());
     testing::fs::create_directories(folder / "in");
     testing::fs::copy_file(header, folder / "in" / names.back());
+  }
+  for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+    names.push_back("generated" + std::to_string(seed) + ".cc");
+    WriteFile(folder / "in" / names.back(), testing::GeneratedSource(20000, seed, /*cpp20=*/true));
   }
   // No file's tokens change (by our lexer): no error of any kind.
   const ProgramRun modern = testing::RunTreeProgram({"--check", "-q", "in"}, folder.path());
@@ -229,11 +233,12 @@ TEST(TreeMeaningCorpusTest, SystemHeadersKeepTheirTokensAndEachClassicRefusalIsA
     EXPECT_NE(readings_before[i], readings_after[i]) << refused[i] << " is no real change";
   }
 
-  // And by clang's lexer, for a sample of the files.
+  // And by clang's lexer, for a sample of the headers and every generated file.
   before.clear();
   after.clear();
   testing::fs::create_directories(folder / "modern");
-  for (std::size_t i = 0; i < names.size(); i += 160 / kStep) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!names[i].starts_with("generated") && i % (160 / kStep) != 0) continue;
     testing::fs::copy_file(folder / "in" / names[i], folder / "modern" / names[i]);
     before.push_back(folder / "in" / names[i]);
     after.push_back(folder / "modern" / names[i]);

@@ -17,59 +17,49 @@ inline constexpr GoldenCase kModernCases[] = {
     {"NameAfterAStringLiteralKeepsItsBlank", "printf(\"%\" PRId64 \"\\n\", v);\n",
      "printf( \"%\" PRId64\"\\n\", v);\n", kModern},
     {"ScopeAfterAColonKeepsItsBlank", "int a = x ? y : ::z;\n", "int a = x ? y: ::z;\n", kModern},
-    {"InitialiserFromTheGlobalScope",
-     "A::A() : ::B() {}\n",
+    {"InitialiserFromTheGlobalScope", "A::A() : ::B() {}\n",
      "A::A(): ::B()\n"
      "{\n"
      "}\n",
      kModern},
-    {"NewPunctuatorsStayWhole",
-     "c = a <=> b; p->*m; o.*m; f(int, ...);\n",
+    {"NewPunctuatorsStayWhole", "c = a <=> b; p->*m; o.*m; f(int, ...);\n",
      "c = a <=> b;\n"
      "p->*m;\n"
      "o.*m;\n"
      "f(int, ...);\n",
      kModern},
-    {"LineCommentEndsItsLine",
-     "// c\n[[nodiscard]] int k();\n",
+    {"LineCommentEndsItsLine", "// c\n[[nodiscard]] int k();\n",
      "// c\n"
      "[[nodiscard]]int k();\n",
      kModern},
-    {"DirectiveEndsItsLine",
-     "#define X 1\n::f();\n",
+    {"DirectiveEndsItsLine", "#define X 1\n::f();\n",
      "#define X 1\n"
      "::f();\n",
      kModern},
-    {"DirectiveRunsOnThroughABlockComment",
-     "#define A 1 /* a\n b */ + 2\nint x;\n",
+    {"DirectiveRunsOnThroughABlockComment", "#define A 1 /* a\n b */ + 2\nint x;\n",
      "#define A 1 /* a\n"
      " b */ + 2\n"
      "int x;\n",
      kModern},
-    {"ContinuedDirectiveKeepsItsLines",
-     "#define M(x) \\\n   f(x) \\\n   + 1\nint y;\n",
+    {"ContinuedDirectiveKeepsItsLines", "#define M(x) \\\n   f(x) \\\n   + 1\nint y;\n",
      "#define M(x) \\\n"
      "   f(x) \\\n"
      "   + 1\n"
      "int y;\n",
      kModern},
-    {"RawStringKeepsItsLines",
-     "auto r = R\"x(a  \n  b)x\";\n",
+    {"RawStringKeepsItsLines", "auto r = R\"x(a  \n  b)x\";\n",
      "auto r = R\"x(a  \n"
      "  b)x\";\n",
      kModern},
-    {"CaseStartsALabelOnlyAsAWord",
-     "int cases;\nx = a ? b : c;\n",
+    {"CaseStartsALabelOnlyAsAWord", "int cases;\nx = a ? b : c;\n",
      "int cases;\n"
      "x = a ? b:c;\n",
      kModern},
-    {"EnumerationBodyKeepsLiteralsWhole",
-     "enum { A = '}', B = \"\t\" };\n",
+    {"EnumerationBodyKeepsLiteralsWhole", "enum { A = '}', B = \"\t\" };\n",
      "enum { A = '}', B = \"\t\" }\n"
      ";\n",
      kModern},
-    {"LiteralLeftOpenRunsToItsLineEnd",
-     "#if 0\nit's  a  test\n#endif\n",
+    {"LiteralLeftOpenRunsToItsLineEnd", "#if 0\nit's  a  test\n#endif\n",
      "#if 0\n"
      "it's  a  test\n"
      "#endif\n",

@@ -58,8 +58,8 @@ class OutputWriter {
     WriteBytes(text);
   }
   void Write(char c) {
-    if (clean_) {
-      WriteClean(std::string_view(&c, 1));
+    if (c == '\n' && clean_) {
+      EndLine();
       return;
     }
     if (used_ == buffer_.size() || (c == '\n' && line_ends_ == LineEnds::kCrLf)) {
@@ -114,15 +114,13 @@ class OutputWriter {
   }
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
+  // In clean mode (see note [clean white space]).
   void WriteClean(std::string_view text);
-  // In clean mode: a run of bytes that are neither blanks nor line feeds,
-  // after what is held back.
-  void WriteContent(std::string_view run) {
-    if (held_newlines_ != 0 || !held_blanks_.empty()) ReleaseHeld();
-    started_ = true;
-    WriteBytes(run);
-  }
-  void ReleaseHeld();
+  void EndLine();
+  void TrimBlanks();
+  // Frees the buffer for more bytes; in clean mode the white space at its end
+  // stays, as a line end that comes may still drop it.
+  bool MakeRoom();
 
   platform::ByteSink& sink_;
   LineEnds line_ends_;
@@ -132,9 +130,7 @@ class OutputWriter {
   bool failed_ = false;
 
   bool clean_;
-  std::string held_blanks_;        // blanks and tabs that may still end a line
-  std::size_t held_newlines_ = 0;  // line ends that may still end the text
-  bool started_ = false;           // something other than white space was written
+  bool flushed_text_ = false;  // bytes other than white space went to the sink
 };
 
 }  // namespace qfmt::layout

@@ -3,24 +3,10 @@
 #include <array>
 #include <string>
 
+#include "bench/random.h"
+
 namespace qfmt::bench {
 namespace {
-
-// splitmix64, as the C generator uses.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
-  std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
-
- private:
-  std::uint64_t state_;
-};
 
 constexpr std::array<std::string_view, 8> kNames = {"widget", "span_of", "queue", "cursor",
                                                     "ledger", "bucket",  "frame", "token"};
@@ -60,12 +46,11 @@ void GenerateCppSource(std::uint64_t size, std::uint64_t seed,
   std::uint64_t written = 0;
   std::string piece;
   while (written < size) {
-    const std::string_view pattern = kPieces[random.Below(kPieces.size())];
+    const std::string_view pattern = random.Pick(kPieces);
     piece.clear();
     for (std::size_t i = 0; i < pattern.size(); ++i) {
       if (pattern[i] == '$' && i + 1 < pattern.size() && (pattern[i + 1] == 'N' || pattern[i + 1] == 'V')) {
-        piece += pattern[i + 1] == 'N' ? kNames[random.Below(kNames.size())]
-                                       : kNumbers[random.Below(kNumbers.size())];
+        piece += pattern[i + 1] == 'N' ? random.Pick(kNames) : random.Pick(kNumbers);
         ++i;
       } else {
         piece += pattern[i];

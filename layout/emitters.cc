@@ -15,11 +15,7 @@ namespace qfmt::layout {
 // when blanks stood between them in the input and the lexer would read a
 // token across the join. Tokens that touched in the input touch in the output
 // as well, since together they read as they did.
-void Layout::WriteToken(std::string_view text, bool after_blank, bool verbatim) {
-  if (!options_.modern) {
-    writer_.Write(text);
-    return;
-  }
+void Layout::WriteModernToken(std::string_view text, bool after_blank, bool verbatim) {
   if (!after_blank && separated_in_input_ && !last_token_.empty() && !text.empty() &&
       lexer::JoinsAcross(last_token_, text)) {
     writer_.Write(' ');

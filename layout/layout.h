@@ -105,8 +105,13 @@ class Layout {
   // Whether blanks stood between the coming token and the one before it.
   void SetSeparatedInInput(bool separated) { separated_in_input_ = separated; }
   // The line just written must end before anything else is written on it
-  // (a line comment, a directive).
-  void ProtectLineEnd() { line_must_end_ = options_.modern; }
+  // (a line comment, a directive, a literal left open): a line end is
+  // requested that even the emitters which drop pending ones write.
+  void ProtectLineEnd() {
+    if (!options_.modern) return;
+    line_must_end_ = true;
+    RequestNewline();
+  }
   // A raw string literal: written as a punctuation token, its bytes as they are.
   void EmitRawString(std::string_view text);
   // A token written after a blank exactly when one stood before it in the
@@ -126,7 +131,14 @@ class Layout {
     return keep_input_spacing_ ? separated_in_input_ && !last_token_.empty() : classic;
   }
   // Writes a token; `after_blank` when a blank was just written before it.
-  void WriteToken(std::string_view text, bool after_blank, bool verbatim = false);
+  void WriteToken(std::string_view text, bool after_blank, bool verbatim = false) {
+    if (!options_.modern) {
+      writer_.Write(text);
+      return;
+    }
+    WriteModernToken(text, after_blank, verbatim);
+  }
+  void WriteModernToken(std::string_view text, bool after_blank, bool verbatim);
   void ForgetToken() { last_token_.clear(); }
   void ClearSpacingFlags() {
     state_.last_was_word = 0;

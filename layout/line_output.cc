@@ -61,8 +61,9 @@ void Layout::WrapIfTooLong(std::string_view text) {
   state_.pending_indent = 0;
 }
 
+// A protected line end (ProtectLineEnd) always comes with a pending one, which
+// only EmitAttached, EmitUnindented and WriteRaw drop; they check for it.
 void Layout::FlushPending(std::string_view text) {
-  if (line_must_end_) state_.newline_pending = 1;
   WrapIfTooLong(text);
   if (state_.newline_pending == 1) EmitNewline();
   if (state_.pending_indent > 0) WriteIndent(state_.pending_indent);

@@ -25,7 +25,7 @@ OutputWriter::OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::ve
 
 void OutputWriter::Append(std::string_view bytes) {
   while (!bytes.empty()) {
-    if (used_ == buffer_.size() && !Flush()) return;
+    if (used_ == buffer_.size() && !MakeRoom()) return;
     const std::size_t n = bytes.size() < buffer_.size() - used_ ? bytes.size() : buffer_.size() - used_;
     bytes.copy(buffer_.data() + used_, n);
     used_ += n;
@@ -50,56 +50,73 @@ void OutputWriter::WriteSlow(std::string_view text) {
   }
 }
 
-void OutputWriter::ReleaseHeld() {
-  for (; held_newlines_ > 0; --held_newlines_) WriteSlow("\n");
-  if (!held_blanks_.empty()) {
-    WriteSlow(held_blanks_);
-    held_blanks_.clear();
-  }
-  started_ = true;
-}
-
-// Blanks are held until something other than a line end follows them; line
-// ends until something other than white space does (none before the first).
+// note [clean white space]
+// In clean mode the text is written as it comes and cleaned where lines end:
+// the blanks and tabs at the end of the buffer go before each line end, a
+// line end goes only after something (so none opens the text), and Finish
+// leaves exactly one line end after the last line. So that a line end can
+// still drop what stands before it, the buffer is never flushed past its
+// last byte that is not white space. Raw string literals are written
+// verbatim, their line ends with them; they end with a quote or a suffix, so
+// no trimming reaches into them.
 void OutputWriter::WriteClean(std::string_view text) {
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c != ' ' && c != '\t' && c != '\n') continue;
-    if (i > run) {
-      ReleaseHeld();
-      WriteSlow(text.substr(run, i - run));
+  for (;;) {
+    const void* lf = std::memchr(text.data(), '\n', text.size());
+    if (lf == nullptr) {
+      WriteBytes(text);
+      return;
     }
-    run = i + 1;
-    if (c == '\n') {
-      held_blanks_.clear();
-      if (started_) ++held_newlines_;
-    } else {
-      held_blanks_ += c;
-    }
-  }
-  if (run < text.size()) {
-    ReleaseHeld();
-    WriteSlow(text.substr(run));
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - text.data());
+    WriteBytes(text.substr(0, at));
+    EndLine();
+    text.remove_prefix(at + 1);
   }
 }
 
-void OutputWriter::WriteVerbatim(std::string_view text) {
-  if (clean_ && !text.empty()) ReleaseHeld();
-  WriteSlow(text);
+void OutputWriter::TrimBlanks() {
+  while (used_ > 0 && (buffer_[used_ - 1] == ' ' || buffer_[used_ - 1] == '\t')) --used_;
+}
+
+void OutputWriter::EndLine() {
+  TrimBlanks();
+  if (used_ == 0 && !flushed_text_) return;
+  Append(line_ends_ == LineEnds::kCrLf ? "\r\n" : "\n");
+}
+
+void OutputWriter::WriteVerbatim(std::string_view text) { WriteSlow(text); }
+
+bool OutputWriter::MakeRoom() {
+  if (!clean_) return Flush();
+  // The white space at the end: blanks, tabs and line ends.
+  std::size_t keep = used_;
+  while (keep > 0 && std::string_view(" \t\n\r").find(buffer_[keep - 1]) != std::string_view::npos) --keep;
+  // A buffer of white space alone goes out whole: the layout writes long
+  // runs of blanks only as indentation, which a token follows.
+  if (keep == 0) keep = used_;
+  const std::size_t tail = used_ - keep;
+  used_ = keep;
+  const bool flushed = Flush();
+  std::memmove(buffer_.data(), buffer_.data() + keep, tail);
+  used_ = tail;
+  return flushed;
 }
 
 bool OutputWriter::Finish() {
   if (clean_) {
-    held_blanks_.clear();
-    held_newlines_ = 0;
-    if (started_) WriteSlow("\n");
+    for (bool trimmed = true; trimmed;) {
+      TrimBlanks();
+      trimmed = used_ > 0 && buffer_[used_ - 1] == '\n';
+      if (trimmed) --used_;
+      if (trimmed && line_ends_ == LineEnds::kCrLf && used_ > 0 && buffer_[used_ - 1] == '\r') --used_;
+    }
+    if (used_ > 0 || flushed_text_) Append(line_ends_ == LineEnds::kCrLf ? "\r\n" : "\n");
   }
   return Flush();
 }
 
 bool OutputWriter::Flush() {
   if (used_ > 0 && !failed_) failed_ = !sink_.Write(buffer_.data(), used_);
+  flushed_text_ = flushed_text_ || used_ > 0;
   used_ = 0;
   return !failed_;
 }

@@ -55,18 +55,11 @@ class OutputWriter {
       WriteClean(text);
       return;
     }
-    // Tokens are short: copy them inline rather than through memcpy.
-    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
-        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
-      CopyShort(buffer_.data() + used_, text.data(), text.size());
-      used_ += text.size();
-      return;
-    }
-    WriteSlow(text);
+    WriteBytes(text);
   }
   void Write(char c) {
-    if (clean_) {
-      WriteClean(std::string_view(&c, 1));
+    if (c == '\n' && clean_) {
+      EndLine();
       return;
     }
     if (used_ == buffer_.size() || (c == '\n' && line_ends_ == LineEnds::kCrLf)) {
@@ -109,11 +102,25 @@ class OutputWriter {
       to[n - 1] = from[n - 1];
     }
   }
+  void WriteBytes(std::string_view text) {
+    // Tokens are short: copy them inline rather than through memcpy.
+    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
+        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
+      CopyShort(buffer_.data() + used_, text.data(), text.size());
+      used_ += text.size();
+      return;
+    }
+    WriteSlow(text);
+  }
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
+  // In clean mode (see note [clean white space]).
   void WriteClean(std::string_view text);
-  // In clean mode: writes what is held back before a run of other bytes.
-  void ReleaseHeld();
+  void EndLine();
+  void TrimBlanks();
+  // Frees the buffer for more bytes; in clean mode the white space at its end
+  // stays, as a line end that comes may still drop it.
+  bool MakeRoom();
 
   platform::ByteSink& sink_;
   LineEnds line_ends_;
@@ -123,9 +130,7 @@ class OutputWriter {
   bool failed_ = false;
 
   bool clean_;
-  std::string held_blanks_;        // blanks and tabs that may still end a line
-  std::size_t held_newlines_ = 0;  // line ends that may still end the text
-  bool started_ = false;           // something other than white space was written
+  bool flushed_text_ = false;  // bytes other than white space went to the sink
 };
 
 }  // namespace qfmt::layout

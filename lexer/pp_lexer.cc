@@ -254,14 +254,18 @@ std::size_t Lexer::RawString(std::size_t p) const {
 }
 
 // A user-defined suffix after a literal: a name that begins with "_" or a
-// byte of a UTF-8 sequence, or the library's "s" and "sv". Other names stand
-// apart (with a compiler's warning), as in "%"PRId64.
+// byte of a UTF-8 sequence, or one of the standard library's suffixes. Other
+// names stand apart (with a compiler's warning), as in "%"PRId64.
 std::size_t Lexer::Suffix(std::size_t p) {
   if (p == text_.size() || !IsNameStart(text_[p])) return p;
   const std::size_t end = Name(p);
   const std::string_view name = text_.substr(p, end - p);
+  constexpr std::string_view kLibrarySuffixes[] = {"s",  "sv", "h", "min", "ms", "us",
+                                                   "ns", "il", "i", "if",  "y",  "d"};
+  const bool library =
+      std::find(std::begin(kLibrarySuffixes), std::end(kLibrarySuffixes), name) != std::end(kLibrarySuffixes);
   const bool utf8 = (static_cast<unsigned char>(name.front()) & 0x80) != 0;
-  return name.front() == '_' || utf8 || name == "s" || name == "sv" ? end : p;
+  return name.front() == '_' || utf8 || library ? end : p;
 }
 
 std::size_t Lexer::Punctuator(std::size_t p) {

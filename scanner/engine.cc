@@ -205,7 +205,7 @@ bool Engine::ExtendTokenWhile(bool (*take)(unsigned char)) {
 // [touching tokens] in layout/emitters.cc).
 template <typename Tables>
 ScanFailure ScanAll(Engine& engine, RuleActions& actions, TokenObserver* observer) {
-  constexpr bool kTellSeparation = std::is_same_v<Tables, tables::Modern>;
+  constexpr bool kModern = std::is_same_v<Tables, tables::Modern>;
   bool separated = true;
   for (;;) {
     const int rule = engine.ScanToken<Tables>();
@@ -218,10 +218,13 @@ ScanFailure ScanAll(Engine& engine, RuleActions& actions, TokenObserver* observe
       separated = true;
       continue;
     }
-    if constexpr (kTellSeparation) actions.SetSeparated(separated);
+    if constexpr (kModern) actions.SetSeparated(separated);
     actions.Run(id);
-    if (engine.failure() != ScanFailure::kNone) return engine.failure();
-    if constexpr (kTellSeparation) separated = RuleActions::Drops(id);
+    if constexpr (kModern) {
+      // Only the modern rules' actions read on (a raw string literal).
+      if (engine.failure() != ScanFailure::kNone) return engine.failure();
+      separated = RuleActions::Drops(id);
+    }
   }
 }
 

@@ -103,8 +103,9 @@ class Engine {
   enum class Refill { kMoreBytes, kAttemptEnded, kFailed };
   // Makes more bytes available; a shift moves accept_pos with the buffer.
   Refill RefillBuffer(int& accept_pos);
+  // Inlined into the scan loop, so that a token costs no call.
   template <typename Tables>
-  int ScanToken();
+  [[gnu::always_inline]] int ScanToken();
   // Makes the byte after the current token available; false at the end of
   // the input or on a failure.
   bool ReadOn();

@@ -34,6 +34,9 @@ replace LineComment          all          {blank}* {linecomment}
 replace String               all          {stringlit}
 add     RawString before String  all      {encoding}? "R\"" [^ ()\\\t\n]{0,16} "("
 replace Directive            all          ("#" | "%:") {logical}
+# A directive's continuation lines are its own: the rules for them go.
+remove  DirectiveContinues
+remove  DirectiveEnds
 # Enumeration text stops at quotes and slashes, so that literals and comments
 # are tokens of their own rules (a "}" or tab inside them stays there), and
 # neither begins nor ends with blanks (they are white space, or the comment's).

@@ -79,6 +79,7 @@ std::ostream& operator<<(std::ostream& out, const Match& m) {
   return out << "rule " << m.rule << " length " << m.length;
 }
 
+template <typename Tables>
 Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Condition condition,
                        bool at_line_start) {
   Match best;
@@ -94,6 +95,7 @@ Match SlowLongestMatch(const std::vector<Rule>& rules, std::string_view text, Co
 }
 
 // The automaton walked one byte at a time until a stop state or the end.
+template <typename Tables>
 Match TableLongestMatch(std::string_view text, Condition condition, bool at_line_start) {
   Match best;
   std::uint32_t row =
@@ -108,22 +110,35 @@ Match TableLongestMatch(std::string_view text, Condition condition, bool at_line
   return best;
 }
 
+std::vector<Rule> LoadRules(const std::string& path) {
+  auto parsed = scanner::rulegen::LoadRuleFile(path);
+  EXPECT_EQ(parsed.error, "");
+  return parsed.rules;
+}
+
 const std::vector<Rule>& Rules() {
-  static const std::vector<Rule> rules = [] {
-    auto parsed = scanner::rulegen::LoadRuleFile(QFMT_RULES_FILE);
-    EXPECT_EQ(parsed.error, "");
-    return parsed.rules;
-  }();
+  static const std::vector<Rule> rules = LoadRules(QFMT_RULES_FILE);
   return rules;
 }
 
+const std::vector<Rule>& ModernRules() {
+  static const std::vector<Rule> rules = LoadRules(QFMT_MODERN_RULES_FILE);
+  return rules;
+}
+
+// Both rule sets' automata against the slow matcher, in every start state.
 void ExpectSameMatches(std::string_view text) {
   for (int c = 0; c < scanner::kConditionCount; ++c) {
     for (const bool at_line_start : {false, true}) {
       const auto condition = static_cast<Condition>(c);
-      ASSERT_EQ(TableLongestMatch(text, condition, at_line_start),
-                SlowLongestMatch(Rules(), text, condition, at_line_start))
+      ASSERT_EQ(TableLongestMatch<Tables>(text, condition, at_line_start),
+                SlowLongestMatch<Tables>(Rules(), text, condition, at_line_start))
           << "text " << Escaped(text) << ", condition " << c << ", line start " << at_line_start;
+      using Modern = scanner::tables::Modern;
+      ASSERT_EQ(TableLongestMatch<Modern>(text, condition, at_line_start),
+                SlowLongestMatch<Modern>(ModernRules(), text, condition, at_line_start))
+          << "modern rules, text " << Escaped(text) << ", condition " << c << ", line start "
+          << at_line_start;
     }
   }
 }
@@ -141,7 +156,7 @@ std::string SlowTokens(std::string_view raw) {
   std::size_t pos = 0;
   while (pos < input.size()) {
     const std::string_view rest = std::string_view(input).substr(pos);
-    const Match match = SlowLongestMatch(Rules(), rest, condition, at_line_start);
+    const Match match = SlowLongestMatch<Tables>(Rules(), rest, condition, at_line_start);
     if (!tokens.empty()) tokens += ' ';
     tokens += tools::DescribeToken(match.rule, rest.substr(0, match.length));
     const auto rule = static_cast<RuleId>(match.rule);
@@ -244,7 +259,11 @@ TEST(AutomatonTest, AgreesWithSlowMatcherOnRandomTexts) {
                                                 "0x",      "'\\",
                                                 "L'",      "*/",
                                                 "/*",      "//",
-                                                "e+"};
+                                                "e+",      "R\"x(",
+                                                ")x\"",    "<=>",
+                                                "->*",     "...",
+                                                "1'0",     "\\\n",
+                                                "u8",      "\xc3\xa9"};
   std::mt19937 random(20261205);
   std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
   std::uniform_int_distribution<int> count(1, 10);

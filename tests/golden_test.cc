@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tests/support/golden_cases.h"
+#include "tests/support/modern_golden_cases.h"
 #include "tests/support/test_support.h"
 
 namespace qfmt::testing {
@@ -15,10 +16,12 @@ TEST_P(GoldenTest, FormatsAsExpected) {
   ExpectFormats(c.input, c.expected, c.options);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(kGoldenCases),
-                         [](const ::testing::TestParamInfo<GoldenCase>& param_info) {
-                           return std::string(param_info.param.name);
-                         });
+std::string CaseName(const ::testing::TestParamInfo<GoldenCase>& param_info) {
+  return std::string(param_info.param.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(kGoldenCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Modern, GoldenTest, ::testing::ValuesIn(kModernCases), CaseName);
 
 // Runs in one process share nothing: a run that ends inside open braces,
 // switches, a wizard block and a condition leaves no trace in the next.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lexer/pp_lexer.h"
+#include "tests/support/clang_tokens.h"
 #include "tests/support/file_support.h"
 #include "tests/support/test_support.h"
 #include "tests/support/tree_support.h"
@@ -176,40 +177,13 @@ TEST(LexerTest, JoinsAcrossWhenTheTokensWouldReadAsOne) {
   }
 }
 
-// clang's raw lexer (clang -cc1 -dump-raw-tokens) as an independent
-// reference: the same tokens begin and end at the same bytes. Left out are
-// the ends of directives and header names (clang's raw mode marks neither;
-// the pieces of a header name are compared instead), and unterminated
-// literals: clang makes the rest of the line one token, ours leaves the
-// quote alone and reads on, so that prose with an apostrophe keeps its words.
+// clang's raw lexer as an independent reference: the same tokens begin and
+// end at the same bytes. Left out are the ends of directives and header names
+// (clang's raw mode marks neither; the pieces of a header name are compared
+// instead), and unterminated literals, which clang's dump names as unknown
+// tokens (both take the rest of the line; clang keeps some prefixes apart).
 using Extent = std::pair<std::size_t, std::size_t>;
-
-std::size_t SkipSpliceAt(std::string_view text, std::size_t at) {
-  std::size_t q = at + 1;
-  while (q < text.size() && (text[q] == ' ' || text[q] == '\t')) ++q;
-  if (q < text.size() && text[q] == '\n') return q + 1;
-  if (q < text.size() && text[q] == '\r') return q + 1 < text.size() && text[q + 1] == '\n' ? q + 2 : q + 1;
-  return at;
-}
-
-// A token's extent without the splices before it and the white space and
-// splices after it; empty for white space.
-Extent Trimmed(std::string_view text, std::size_t begin, std::size_t end) {
-  while (begin < end && text[begin] == '\\' && SkipSpliceAt(text, begin) != begin)
-    begin = SkipSpliceAt(text, begin);
-  for (bool trimmed = true; trimmed && end > begin;) {
-    trimmed = false;
-    while (end > begin && std::string_view(" \t\r\n\f\v").find(text[end - 1]) != std::string_view::npos) {
-      --end;
-      trimmed = true;
-    }
-    if (end > begin && end < text.size() && text[end - 1] == '\\' && SkipSpliceAt(text, end - 1) != end - 1) {
-      --end;
-      trimmed = true;
-    }
-  }
-  return {begin, end};
-}
+using testing::Trimmed;
 
 std::vector<Extent> OurExtents(std::string_view text, std::size_t base = 0) {
   std::vector<Extent> extents;
@@ -226,56 +200,17 @@ std::vector<Extent> OurExtents(std::string_view text, std::size_t base = 0) {
   return extents;
 }
 
-struct ClangTokens {
-  std::vector<Extent> extents;
-  std::vector<Extent> unterminated;  // literals without their closing quote
-};
-
-ClangTokens ClangExtents(const std::string& path, std::string_view text) {
-  const testing::ProgramRun run = testing::RunProgram(
-      "/usr/bin/env", {"clang", "-cc1", "-dump-raw-tokens", "-std=c++20", "-x", "c++", path}, ".");
-  std::vector<std::size_t> line_starts = {0};
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-      line_starts.push_back(i + 1);
-    }
-  }
-  // Records: KIND 'TEXT'<TAB>[FLAGS]<TAB>Loc=<PATH:LINE:COLUMN>; a token runs
-  // to where the next begins (white space is a token of its own here).
-  std::vector<std::pair<std::string, std::size_t>> starts;
-  const std::string& dump = run.error;
-  for (std::size_t record = 0; record < dump.size();) {
-    const std::size_t loc = dump.find("Loc=<", record);
-    if (loc == std::string::npos) break;
-    const std::size_t close = dump.find(">\n", loc);
-    const std::size_t column_at = dump.rfind(':', close);
-    const std::size_t line_at = dump.rfind(':', column_at - 1);
-    const std::size_t line = std::stoul(dump.substr(line_at + 1, column_at - line_at - 1));
-    const std::size_t column = std::stoul(dump.substr(column_at + 1, close - column_at - 1));
-    starts.emplace_back(dump.substr(record, dump.find(' ', record) - record),
-                        line_starts[line - 1] + column - 1);
-    record = close + 2;
-  }
-  ClangTokens tokens;
-  for (std::size_t i = 0; i < starts.size(); ++i) {
-    const std::size_t end = i + 1 < starts.size() ? starts[i + 1].second : text.size();
-    const Extent extent = Trimmed(text, starts[i].second, end);
-    if (extent.first == extent.second) continue;
-    const std::string_view token = text.substr(extent.first, extent.second - extent.first);
-    const std::size_t quote = token.find_first_of("'\"");
-    if (starts[i].first == "unknown" && quote != std::string_view::npos && quote <= 3) {
-      tokens.unterminated.push_back(extent);
-    } else {
-      tokens.extents.push_back(extent);
-    }
-  }
-  return tokens;
-}
-
 void ExpectSameAsClang(const std::string& path, std::string_view text) {
-  const ClangTokens clang = ClangExtents(path, text);
+  std::vector<Extent> theirs;
+  std::vector<Extent> unterminated;
+  for (const testing::ClangToken& token : testing::ClangRawTokens(path, text)) {
+    const std::string_view spelling = text.substr(token.begin, token.end - token.begin);
+    const std::size_t quote = spelling.find_first_of("'\"");
+    const bool open = token.kind == "unknown" && quote != std::string_view::npos && quote <= 3;
+    (open ? unterminated : theirs).emplace_back(token.begin, token.end);
+  }
   const auto outside = [&](const Extent& extent) {
-    for (const Extent& skipped : clang.unterminated) {
+    for (const Extent& skipped : unterminated) {
       if (extent.first < skipped.second && extent.second > skipped.first) return false;
     }
     return true;
@@ -284,19 +219,19 @@ void ExpectSameAsClang(const std::string& path, std::string_view text) {
   for (const Extent& extent : OurExtents(text)) {
     if (outside(extent)) ours.push_back(extent);
   }
-  if (ours == clang.extents) return;
+  if (ours == theirs) return;
   std::size_t i = 0;
-  while (i < ours.size() && i < clang.extents.size() && ours[i] == clang.extents[i]) ++i;
+  while (i < ours.size() && i < theirs.size() && ours[i] == theirs[i]) ++i;
   const auto show = [&](const std::vector<Extent>& extents) {
     if (i == extents.size()) return std::string("the end");
     return Escaped(text.substr(extents[i].first, extents[i].second - extents[i].first)) + " at " +
            std::to_string(extents[i].first);
   };
-  ADD_FAILURE() << path << ": ours " << show(ours) << ", clang's " << show(clang.extents);
+  ADD_FAILURE() << path << ": ours " << show(ours) << ", clang's " << show(theirs);
 }
 
 TEST(LexerTest, AgreesWithClangsRawLexer) {
-  if (testing::RunProgram("/usr/bin/env", {"clang", "--version"}, ".").status != 0) {
+  if (!testing::ClangAvailable()) {
     GTEST_SKIP() << "clang is not installed: the check against its raw lexer is skipped";
   }
   const testing::TempFolder folder;

@@ -168,8 +168,13 @@ Dfa BuildSubsets(const Nfa& nfa, const std::array<std::vector<int>, kStartStates
   };
   sets.emplace_back();
   index.emplace(std::vector<int>{}, 0);
-  for (const auto& start : starts) intern(start);
-  QFMT_CHECK(sets.size() == kStartStates + 1);  // the start states must be distinct
+  // Each start state is a state of its own, even where two conditions have
+  // the same rules (the modern set's DIRECTIVE_CONT is INITIAL's).
+  for (std::vector<int> start : starts) {
+    nfa.Close(start, seen, stack);
+    index.try_emplace(start, static_cast<int>(sets.size()));
+    sets.push_back(std::move(start));
+  }
 
   const size_t class_count = dfa.classes.representative.size();
   std::vector<int> moved;

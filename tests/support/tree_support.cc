@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "bench/cpp_generator.h"
 #include "bench/source_generator.h"
 #include "tree/file_walk.h"
 #include "tree/settle.h"
@@ -37,9 +38,14 @@ std::vector<fs::path> SystemHeaders(std::size_t step) {
   return chosen;
 }
 
-std::string GeneratedSource(std::uint64_t size, std::uint64_t seed) {
+std::string GeneratedSource(std::uint64_t size, std::uint64_t seed, bool cpp20) {
   std::string text;
-  bench::GenerateSource(size, seed, [&text](std::string_view part) { text += part; });
+  const auto append = [&text](std::string_view part) { text += part; };
+  if (cpp20) {
+    bench::GenerateCppSource(size, seed, append);
+  } else {
+    bench::GenerateSource(size, seed, append);
+  }
   return text;
 }
 

@@ -23,7 +23,8 @@ namespace qfmt::testing {
 // sorted order: real code of every kind, read at test time.
 [[nodiscard]] std::vector<fs::path> SystemHeaders(std::size_t step);
 
-// Generated C and C++ source of about `size` bytes.
-[[nodiscard]] std::string GeneratedSource(std::uint64_t size, std::uint64_t seed);
+// Generated C and C++ source of about `size` bytes; with `cpp20`, C++20
+// source full of what the classic rules cannot keep.
+[[nodiscard]] std::string GeneratedSource(std::uint64_t size, std::uint64_t seed, bool cpp20 = false);
 
 }  // namespace qfmt::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,7 @@ struct FormatResult {
   std::int64_t failure_offset = -1;
   std::int32_t brace_depth = 0;  // at the end of the run
   bool write_failed = false;
+  bool output_limit_reached = false;  // past FormatText's max_output; failure is then kStopped
 };
 
 // The large buffers of a run, kept by a caller that makes many runs, so that a
@@ -30,7 +32,8 @@ struct RunBuffers {
 };
 
 // One formatting run: scans the whole input, letting the rule actions write the
-// laid-out text, then writes the final line break. After a fatal scanner
+// laid-out text, then writes the final line break. options.modern selects the
+// modern rules, their repairs and clean white space. After a fatal scanner
 // failure the output holds what was written up to then. Each call has state of
 // its own; runs never see each other.
 [[nodiscard]] FormatResult Format(platform::ByteSource& input, platform::ByteSink& output,
@@ -39,11 +42,14 @@ struct RunBuffers {
                                   scanner::TokenObserver* observer = nullptr, RunBuffers* buffers = nullptr);
 
 // Formats bytes held in memory; line ends follow the input's first line feed.
+// An output that would grow past `max_output` bytes stops the run soon after
+// (output_limit_reached), so that a text whose output grows quadratically
+// (a million "{") costs neither the memory nor the time.
 [[nodiscard]] FormatResult FormatText(std::string_view input, const layout::LayoutOptions& options,
                                       std::string& output,
                                       scanner::TokenLimit limit = scanner::TokenLimit::kClassic,
                                       scanner::TokenObserver* observer = nullptr,
-                                      RunBuffers* buffers = nullptr);
+                                      RunBuffers* buffers = nullptr, std::size_t max_output = SIZE_MAX);
 
 // Line and column (both from 1, columns in bytes) of an offset that counts
 // each CR LF of `input` as one byte, such as FormatResult::failure_offset; with

@@ -1,5 +1,10 @@
 #pragma once
 
+// The running text as a macro as well, for the Windows resource script
+// (shell/qfmt.rc), which reads only what the preprocessor makes of a header.
+#define QFMT_RUNNING_TEXT "The Quillon is running."
+
+#ifndef RC_INVOKED
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,7 +23,10 @@ inline constexpr std::string_view kUsageText =
 inline constexpr std::string_view kIndentStringMessage =
     "Improperly formed Indent String: Use -t\" (some number of spaces)\"";
 
-inline constexpr std::string_view kRunningText = "The Quillon is running.";
+// The caption of the usage message box.
+inline constexpr std::string_view kUsageCaption = "Quillon";
+
+inline constexpr std::string_view kRunningText = QFMT_RUNNING_TEXT;
 
 inline constexpr std::string_view kBackupSuffix = ".Backup";
 
@@ -28,4 +36,9 @@ inline constexpr std::string_view kBackupSuffix = ".Backup";
 // "qmft: error: could not open NAME for PURPOSE" and a line feed.
 [[nodiscard]] std::string OpenErrorLine(std::string_view name, std::string_view purpose);
 
+// The usage text as the Windows usage dialog shows it: the same sentences
+// without line feeds, laid out by the word wrap of its text box.
+[[nodiscard]] std::string UsageDialogText();
+
 }  // namespace qfmt::job
+#endif  // RC_INVOKED

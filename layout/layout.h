@@ -9,11 +9,16 @@
 
 namespace qfmt::layout {
 
-// The three options that the layout reads.
+// The options that the layout reads.
 struct LayoutOptions {
   std::int32_t max_line_length = 80;
   std::string indent_string = "   ";  // one indentation unit
   std::int32_t brace_style = 1;       // 1: "{" on the line of its statement; 0: own line
+  // The modern rules: the classic layout with the repairs that keep every
+  // token (see note [touching tokens]), and clean white space.
+  bool modern = false;
+
+  bool operator==(const LayoutOptions&) const = default;
 };
 
 // All layout decisions of a run. Counters may go below zero on unbalanced
@@ -94,10 +99,47 @@ class Layout {
   void CloseBrace();
 
   // Bytes that bypass the layout (the default rule's echo).
-  void WriteRaw(std::string_view bytes) { writer_.Write(bytes); }
+  void WriteRaw(std::string_view bytes);
+
+  // The modern repairs; with the classic rules these change nothing.
+  // Whether blanks stood between the coming token and the one before it.
+  void SetSeparatedInInput(bool separated) { separated_in_input_ = separated; }
+  // The line just written must end before anything else is written on it
+  // (a line comment, a directive, a literal left open): a line end is
+  // requested that even the emitters which drop pending ones write.
+  void ProtectLineEnd() {
+    if (!options_.modern) return;
+    line_must_end_ = true;
+    RequestNewline();
+  }
+  // A raw string literal: written as a punctuation token, its bytes as they are.
+  void EmitRawString(std::string_view text);
+  // A token written after a blank exactly when one stood before it in the
+  // input: a literal left open, with the rest of its line (prose more often
+  // than code).
+  void EmitSpacedAsInInput(std::string_view text);
+  // Inside an enumeration body every token is written after a blank exactly
+  // when one stood before it in the input, as the classic layout keeps the
+  // body's text as it stands.
+  void KeepInputSpacing(bool keep) { keep_input_spacing_ = keep && options_.modern; }
 
  private:
   void WriteIndent(std::int32_t units);
+  // Whether a blank goes before a token: as the classic flags say, or as the
+  // input had it (see KeepInputSpacing).
+  [[nodiscard]] bool Spaced(bool classic) const {
+    return keep_input_spacing_ ? separated_in_input_ && !last_token_.empty() : classic;
+  }
+  // Writes a token; `after_blank` when a blank was just written before it.
+  void WriteToken(std::string_view text, bool after_blank, bool verbatim = false) {
+    if (!options_.modern) {
+      writer_.Write(text);
+      return;
+    }
+    WriteModernToken(text, after_blank, verbatim);
+  }
+  void WriteModernToken(std::string_view text, bool after_blank, bool verbatim);
+  void ForgetToken() { last_token_.clear(); }
   void ClearSpacingFlags() {
     state_.last_was_word = 0;
     state_.last_was_punct = 0;
@@ -108,6 +150,11 @@ class Layout {
   OutputWriter& writer_;
   LayoutState state_;
   std::string indent_run_;  // kIndentRunUnits units of indentation in one piece
+  // The modern repairs' state.
+  bool separated_in_input_ = true;
+  bool line_must_end_ = false;
+  bool keep_input_spacing_ = false;
+  std::string last_token_;  // the token that ends the output so far, if any
 };
 
 }  // namespace qfmt::layout

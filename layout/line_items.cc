@@ -19,16 +19,18 @@ void Layout::EmitLineItem(std::string_view text) {
 
   const std::int32_t attached_column = Add32(Add32(state_.column, static_cast<std::int64_t>(body.size())),
                                              static_cast<std::int64_t>(kCommentGap.size()));
-  if (newlines == 0 && state_.column != 0 && attached_column < options_.max_line_length) {
+  if (newlines == 0 && state_.column != 0 && attached_column < options_.max_line_length && !line_must_end_) {
     state_.column = attached_column;
     writer_.Write(kCommentGap);
-    writer_.Write(body);
+    WriteToken(body, true);
   } else {
     FlushPending(body);
-    writer_.Write(body);
+    WriteToken(body, false);
   }
   RequestNewline();
   ComputeIndent();
+  // Whatever comes next must not land in a line comment.
+  if (body.starts_with("//")) ProtectLineEnd();
 }
 
 }  // namespace qfmt::layout

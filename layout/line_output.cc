@@ -30,12 +30,15 @@ void Layout::EmitNewline() {
   state_.column = 0;
   ClearSpacingFlags();
   state_.newline_pending = 0;
+  line_must_end_ = false;
+  ForgetToken();
 }
 
 // An empty unit writes nothing at any depth; skipping the loop keeps deep
 // nesting linear.
 void Layout::WriteIndent(std::int32_t units) {
-  if (options_.indent_string.empty()) return;
+  if (options_.indent_string.empty() || units <= 0) return;
+  ForgetToken();
   for (; units >= kIndentRunUnits; units -= kIndentRunUnits) writer_.Write(indent_run_);
   if (units > 0) {
     writer_.Write(std::string_view(indent_run_)
@@ -58,6 +61,8 @@ void Layout::WrapIfTooLong(std::string_view text) {
   state_.pending_indent = 0;
 }
 
+// A protected line end (ProtectLineEnd) always comes with a pending one, which
+// only EmitAttached, EmitUnindented and WriteRaw drop; they check for it.
 void Layout::FlushPending(std::string_view text) {
   WrapIfTooLong(text);
   if (state_.newline_pending == 1) EmitNewline();

@@ -28,28 +28,40 @@ class LineEndDetector {
   bool last_was_cr_ = false;
 };
 
+// Whether the writer cleans the white space of what passes through it.
+enum class WhiteSpace {
+  kAsWritten,
+  // No line ends with a blank or tab, no line ends open the text, and a text
+  // that holds anything but white space ends with exactly one line end (an
+  // empty text stays empty). Verbatim writes (raw string literals) are kept.
+  kClean,
+};
+
 // The one writer through which every output byte passes. Buffers the output
-// and turns each line feed into CR LF when asked to. A write error is sticky:
+// and turns each line feed into CR LF when asked to, unless the sink's text
+// mode does that itself (no line end is doubled). A write error is sticky:
 // later output is dropped and failed() reports it.
 class OutputWriter {
  public:
   OutputWriter(platform::ByteSink& sink, LineEnds line_ends) : OutputWriter(sink, line_ends, own_buffer_) {}
   // Writes through a buffer that the caller keeps from one run to the next.
-  OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer);
+  OutputWriter(platform::ByteSink& sink, LineEnds line_ends, std::vector<char>& buffer,
+               WhiteSpace white_space = WhiteSpace::kAsWritten);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
 
   void Write(std::string_view text) {
-    // Tokens are short: copy them inline rather than through memcpy.
-    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
-        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
-      CopyShort(buffer_.data() + used_, text.data(), text.size());
-      used_ += text.size();
+    if (clean_) {
+      WriteClean(text);
       return;
     }
-    WriteSlow(text);
+    WriteBytes(text);
   }
   void Write(char c) {
+    if (c == '\n' && clean_) {
+      EndLine();
+      return;
+    }
     if (used_ == buffer_.size() || (c == '\n' && line_ends_ == LineEnds::kCrLf)) {
       WriteSlow(std::string_view(&c, 1));
       return;
@@ -57,8 +69,14 @@ class OutputWriter {
     buffer_[used_++] = c;
   }
 
+  // Writes text as it is, even when cleaning (a raw string literal's lines
+  // are the program's).
+  void WriteVerbatim(std::string_view text);
+
   // Hands the buffered bytes to the sink; false if any write has failed.
   bool Flush();
+  // Ends the text (in clean mode: its last line end) and flushes.
+  bool Finish();
   [[nodiscard]] bool failed() const { return failed_; }
 
  private:
@@ -84,8 +102,25 @@ class OutputWriter {
       to[n - 1] = from[n - 1];
     }
   }
+  void WriteBytes(std::string_view text) {
+    // Tokens are short: copy them inline rather than through memcpy.
+    if (text.size() <= 16 && buffer_.size() - used_ >= 16 &&
+        (line_ends_ == LineEnds::kLf || text.find('\n') == std::string_view::npos)) {
+      CopyShort(buffer_.data() + used_, text.data(), text.size());
+      used_ += text.size();
+      return;
+    }
+    WriteSlow(text);
+  }
   void WriteSlow(std::string_view text);
   void Append(std::string_view bytes);
+  // In clean mode (see note [clean white space]).
+  void WriteClean(std::string_view text);
+  void EndLine();
+  void TrimBlanks();
+  // Frees the buffer for more bytes; in clean mode the white space at its end
+  // stays, as a line end that comes may still drop it.
+  bool MakeRoom();
 
   platform::ByteSink& sink_;
   LineEnds line_ends_;
@@ -93,6 +128,9 @@ class OutputWriter {
   std::vector<char>& buffer_;
   std::size_t used_ = 0;
   bool failed_ = false;
+
+  bool clean_;
+  bool flushed_text_ = false;  // bytes other than white space went to the sink
 };
 
 }  // namespace qfmt::layout

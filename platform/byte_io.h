@@ -10,11 +10,17 @@ namespace qfmt::platform {
 // The size of the blocks in which files are read, copied and written.
 inline constexpr std::size_t kBlockSize = 64 * 1024;
 
+// What a stream does to line ends: nothing, or what the C library's text mode
+// does on Windows (each CR LF is read as LF and reading stops at a CTRL+Z
+// byte; each LF is written as CR LF).
+enum class TextMode { kBytes, kTranslated };
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
   // Reads up to `size` bytes into `buffer`: the count, 0 at the end, -1 on error.
   [[nodiscard]] virtual std::ptrdiff_t Read(char* buffer, std::size_t size) = 0;
+  [[nodiscard]] virtual TextMode text_mode() const { return TextMode::kBytes; }
 };
 
 class ByteSink {
@@ -22,6 +28,7 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Writes all `size` bytes; false on a write error.
   [[nodiscard]] virtual bool Write(const char* data, std::size_t size) = 0;
+  [[nodiscard]] virtual TextMode text_mode() const { return TextMode::kBytes; }
 };
 
 // A source over bytes held in memory.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,12 +13,18 @@ namespace qfmt::platform {
 class Console {
  public:
   virtual ~Console() = default;
-  // All of standard input.
-  virtual FsStatus ReadInput(std::string& bytes) = 0;
+  // All of standard input, or, when it holds more than `limit` bytes, its
+  // first `limit` + 1: enough to see that it is too long.
+  virtual FsStatus ReadInput(std::string& bytes, std::size_t limit) = 0;
   // Text for standard output exactly as given; false when it could not be written.
   [[nodiscard]] virtual bool WriteOutput(std::string_view text) = 0;
   // A message box: the text, and a line feed unless the text ends in one.
+  // Where there are message boxes, the application's own: its name as
+  // caption, one OK button, owned by its main window.
   virtual void ShowMessage(std::string_view text) = 0;
+  // A message box with a caption of its own and a stop icon, owned by no
+  // window; where there are no message boxes, as ShowMessage.
+  virtual void ShowStopMessage(std::string_view text, std::string_view /*caption*/) { ShowMessage(text); }
   // Text for standard error exactly as given.
   virtual void WriteError(std::string_view text) = 0;
   // The "running" indication, shown only on a terminal; a new text replaces

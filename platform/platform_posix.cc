@@ -1,12 +1,23 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <mutex>
+#include <utility>
 
 #include "platform/console.h"
 #include "platform/file_system.h"
@@ -31,6 +42,8 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   [[nodiscard]] int get() const { return fd_; }
+  // Hands the descriptor over to the caller.
+  [[nodiscard]] int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -52,19 +65,178 @@ FileInfo InfoOf(const struct stat& status) {
   info.size = status.st_size;
   info.modified_ns =
       static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
+  info.changed_ns = static_cast<std::int64_t>(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec;
   info.device = status.st_dev;
   info.inode = status.st_ino;
+  info.links = status.st_nlink;
   return info;
 }
 
-// Appends everything up to the end; false on a read error (errno tells
-// which). The buffer starts one byte longer than the expected size, so that a
-// file read whole needs no second allocation to see its end.
-bool ReadToEnd(int fd, std::string& bytes, std::size_t expected_size) {
+// note [signals]
+// A signal that ends the program must not leave its temporary files behind,
+// and must not cut a step that would then lose text (a file written in place,
+// a name exchanged and not yet checked). Its handler may only do what is
+// async-signal-safe, so the names of the live temporary files are kept where
+// it can read them without a lock: fixed slots in chunks that are never
+// freed, each with an atomic state. Every change to the slots, and every step
+// that must not be cut, runs under HoldSignals: the thread blocks the ending
+// signals, and a count of such steps makes the handler, running on another
+// thread, wait for them to end before it removes the files. A step that would
+// begin after the handler has begun waits for the end instead. A temporary
+// file is made and registered in one held step, so none exists unregistered.
+//
+// Faults (a bad memory access, an abort) are program errors: the handler
+// removes the files unless the faulting thread was inside a held step (a file
+// written in place keeps its old text in a temporary copy until its write is
+// synced), then lets the fault end the program as it would have, so that
+// sanitizers and core dumps still see it.
+
+// The signals that end a program and can be caught, but faults.
+constexpr std::array kEndingSignals = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE,
+                                       SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
+                                       SIGXCPU, SIGXFSZ, SIGPOLL, SIGPWR,    SIGSTKFLT};
+constexpr std::array kFaultSignals = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS, SIGABRT};
+
+const sigset_t& EndingSignalSet() {
+  static const sigset_t set = [] {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : kEndingSignals) sigaddset(&signals, signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&signals, signal);
+    return signals;
+  }();
+  return set;
+}
+
+struct TempSlot {
+  enum State : int { kFree, kClaimed, kLive };
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX] = {};
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+struct TempChunk {
+  std::array<TempSlot, 32> slots;
+  std::atomic<TempChunk*> next{nullptr};
+};
+static_assert(std::atomic<TempChunk*>::is_always_lock_free);
+
+// The live temporary files of the process; see note [signals].
+class TempRegistry {
+ public:
+  // A slot for a file about to be made (may allocate: before the file exists).
+  TempSlot& Claim() {
+    const std::lock_guard lock(mutex_);
+    TempChunk* chunk = &first_;
+    for (;;) {
+      for (TempSlot& slot : chunk->slots) {
+        int free = TempSlot::kFree;
+        if (slot.state.compare_exchange_strong(free, TempSlot::kClaimed)) return slot;
+      }
+      TempChunk* next = chunk->next.load();
+      if (next == nullptr) {
+        next = more_.emplace_back(std::make_unique<TempChunk>()).get();
+        chunk->next.store(next);
+      }
+      chunk = next;
+    }
+  }
+  static void Fill(TempSlot& slot, const std::string& path) {
+    path.copy(slot.path, sizeof slot.path - 1);
+    slot.path[std::min(path.size(), sizeof slot.path - 1)] = '\0';
+    slot.state.store(TempSlot::kLive);
+  }
+  static void Free(TempSlot& slot) { slot.state.store(TempSlot::kFree); }
+  // Forgets the file under the name, if it is one of them.
+  void Forget(const std::string& path) {
+    const std::lock_guard lock(mutex_);
+    for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
+      for (TempSlot& slot : chunk->slots) {
+        if (slot.state.load() == TempSlot::kLive && path == slot.path) Free(slot);
+      }
+    }
+  }
+  // Async-signal-safe.
+  void RemoveAll() {
+    for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
+      for (TempSlot& slot : chunk->slots) {
+        if (slot.state.load() == TempSlot::kLive) ::unlink(slot.path);
+      }
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  TempChunk first_;
+  std::vector<std::unique_ptr<TempChunk>> more_;  // owned here, linked through `next`
+};
+
+// The one process-wide state of the platform, as signals are process-wide.
+TempRegistry temp_registry;
+std::atomic<int> held_steps{0};
+std::atomic<bool> ending{false};
+std::atomic<int> signal_end{static_cast<int>(SignalEnd::kAsIfUncaught)};
+std::array<struct sigaction, 128> previous_actions{};
+thread_local int held_here = 0;  // HoldSignals on this thread, nested
+thread_local sigset_t mask_before_hold;
+
+bool IsFault(int signal) {
+  return std::find(kFaultSignals.begin(), kFaultSignals.end(), signal) != kFaultSignals.end();
+}
+
+// Ends the program after the temporary files are dealt with.
+void EndOnSignal(int signal, bool hardware_fault) {
+  if (hardware_fault) {
+    // Returning repeats the faulting instruction, now under the action of before.
+    ::sigaction(signal, &previous_actions[static_cast<std::size_t>(signal)], nullptr);
+    return;
+  }
+  if (signal_end.load() == static_cast<int>(SignalEnd::kExitStatus) && signal != SIGABRT)
+    ::_exit(128 + signal);
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  ::sigaction(signal, &default_action, nullptr);
+  sigset_t just_this;
+  sigemptyset(&just_this);
+  sigaddset(&just_this, signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &just_this, nullptr);
+  ::raise(signal);
+  ::_exit(128 + signal);
+}
+
+void OnSignal(int signal, siginfo_t* info, void*) {
+  const int saved_errno = errno;
+  // Raised by the hardware (a bad access), not sent (kill, raise, abort).
+  const bool hardware_fault = IsFault(signal) && signal != SIGABRT && info != nullptr && info->si_code > 0;
+  if (held_here == 0) {
+    if (ending.exchange(true)) {
+      // Another thread is ending the program.
+      if (!hardware_fault) {
+        for (;;) ::pause();
+      }
+    } else {
+      const struct timespec nap = {0, 1'000'000};
+      while (held_steps.load() > 0) ::nanosleep(&nap, nullptr);
+      temp_registry.RemoveAll();
+    }
+  }
+  EndOnSignal(signal, hardware_fault);
+  errno = saved_errno;
+}
+
+// Appends everything up to the end, or up to `limit` bytes; false on a read
+// error (errno tells which). The buffer starts one byte longer than the
+// expected size, so that a file read whole needs no second allocation to see
+// its end.
+bool ReadToEnd(int fd, std::string& bytes, std::size_t expected_size, std::size_t limit = SIZE_MAX) {
   std::size_t used = bytes.size();
-  bytes.resize(used + std::max<std::size_t>(expected_size + 1, 4096));
+  bytes.resize(used + std::min(std::max<std::size_t>(expected_size + 1, 4096), limit));
   for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    if (used == limit) {
+      bytes.resize(used);
+      return true;
+    }
+    if (used == bytes.size()) bytes.resize(std::min(bytes.size() * 2, limit));
     const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
@@ -132,6 +304,52 @@ class PosixOutputFile final : public OutputFile {
   bool failed_ = false;
 };
 
+// The names of a file's extended attributes, each ended by a NUL; false
+// (errno set) on failure. A file system without them has none.
+bool ListAttributes(int fd, const std::string& path, std::string& names) {
+  for (;;) {
+    const ssize_t size = fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::listxattr(path.c_str(), nullptr, 0);
+    if (size < 0) {
+      names.clear();
+      return errno == ENOTSUP;
+    }
+    names.resize(static_cast<std::size_t>(size));
+    const ssize_t got = fd >= 0 ? ::flistxattr(fd, names.data(), names.size())
+                                : ::listxattr(path.c_str(), names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<std::size_t>(got));
+      return true;
+    }
+    if (errno != ERANGE) return false;  // ERANGE: the list grew meanwhile
+  }
+}
+
+bool ReadAttribute(int fd, const std::string& path, const char* name, std::string& value) {
+  for (;;) {
+    const ssize_t size =
+        fd >= 0 ? ::fgetxattr(fd, name, nullptr, 0) : ::getxattr(path.c_str(), name, nullptr, 0);
+    if (size < 0) return false;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = fd >= 0 ? ::fgetxattr(fd, name, value.data(), value.size())
+                                : ::getxattr(path.c_str(), name, value.data(), value.size());
+    if (got >= 0) {
+      value.resize(static_cast<std::size_t>(got));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+}
+
+// The umask, which cannot be read without setting it but from the kernel's
+// account of the process (Linux 4.7 on); 077, the strictest, when unknown.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Umask:")) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  }
+  return 077;
+}
+
 class PosixTempFile final : public TempFile {
  public:
   PosixTempFile(int fd, std::string name) : output_(fd), fd_(fd), name_(std::move(name)) {}
@@ -145,19 +363,113 @@ class PosixTempFile final : public TempFile {
     struct stat status {};
     if (::fstat(fd_, &status) != 0) return Failed(errno);
     if (status.st_uid != original.owner || status.st_gid != original.group) {
-      // Only a privileged process may give a file away; others keep it as theirs.
-      if (::fchown(fd_, original.owner, original.group) != 0 && errno != EPERM) return Failed(errno);
+      // Only a privileged process may give a file away; others keep it as
+      // theirs, and may still give it a group they belong to.
+      if (::fchown(fd_, original.owner, original.group) != 0) {
+        if (errno != EPERM) return Failed(errno);
+        if (::fchown(fd_, static_cast<uid_t>(-1), original.group) != 0 && errno != EPERM)
+          return Failed(errno);
+      }
+      if (::fstat(fd_, &status) != 0) return Failed(errno);
     }
-    if (::fchmod(fd_, static_cast<mode_t>(original.permissions)) != 0) return Failed(errno);
+    std::uint32_t permissions = original.permissions;
+    if (status.st_gid != original.group) permissions &= ~std::uint32_t{070};
+    if (::fchmod(fd_, static_cast<mode_t>(permissions)) != 0) return Failed(errno);
+    return Ok();
+  }
+
+  FsStatus GiveNewFilePermissions() override {
+    return ::fchmod(fd_, 0666 & ~CurrentUmask()) == 0 ? Ok() : Failed(errno);
+  }
+
+  // Then the attributes the original lacks (an access control list that the
+  // folder's default list gave the new file) are taken away.
+  FsStatus CopyExtendedAttributesOf(const std::string& original) override {
+    std::string names;
+    if (!ListAttributes(-1, original, names)) return Failed(errno);
+    std::string value, own;
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+      const char* name = names.c_str() + at;
+      if (!ReadAttribute(-1, original, name, value)) {
+        if (errno == ENODATA) continue;  // removed meanwhile
+        return AttributeFailed(name, errno);
+      }
+      if (::fsetxattr(fd_, name, value.data(), value.size(), 0) != 0) {
+        const int error = errno;
+        // One the system gave the file already (a security label) is as good.
+        if (!ReadAttribute(fd_, name_, name, own) || own != value) return AttributeFailed(name, error);
+      }
+    }
+    std::string own_names;
+    if (!ListAttributes(fd_, name_, own_names)) return Failed(errno);
+    for (std::size_t at = 0; at < own_names.size(); at = own_names.find('\0', at) + 1) {
+      const std::string_view name = own_names.c_str() + at;
+      bool in_original = false;
+      for (std::size_t o = 0; o < names.size() && !in_original; o = names.find('\0', o) + 1)
+        in_original = name == names.c_str() + o;
+      if (!in_original && ::fremovexattr(fd_, std::string(name).c_str()) != 0 && errno != ENODATA)
+        return AttributeFailed(std::string(name).c_str(), errno);
+    }
     return Ok();
   }
 
   FsStatus Sync() override { return ::fsync(fd_) == 0 ? Ok() : Failed(errno); }
 
+  void Keep() override {
+    const HoldSignals hold;
+    temp_registry.Forget(name_);
+  }
+
+  [[nodiscard]] PosixOutputFile& output() { return output_; }
+
  private:
+  static FsStatus AttributeFailed(const char* name, int error_number) {
+    return {std::string(name) + ": " + Failed(error_number).error};
+  }
+
   PosixOutputFile output_;  // owns and closes the descriptor
   int fd_;
   std::string name_;
+};
+
+class PosixRewrittenFile final : public RewrittenFile {
+ public:
+  explicit PosixRewrittenFile(int fd) : output_(fd), fd_(fd) {}
+
+  bool Write(const char* data, std::size_t size) override {
+    if (!output_.Write(data, size)) return false;
+    written_ += static_cast<off_t>(size);
+    return true;
+  }
+  bool Close() override { return output_.Close(); }
+
+  FsStatus Inspect(FileInfo& info) override {
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) return Failed(errno);
+    info = InfoOf(status);
+    return Ok();
+  }
+
+  FsStatus EndAndSync() override {
+    if (::ftruncate(fd_, written_) != 0 || ::fsync(fd_) != 0) return Failed(errno);
+    return Ok();
+  }
+
+ private:
+  PosixOutputFile output_;  // owns and closes the descriptor
+  int fd_;
+  off_t written_ = 0;
+};
+
+class PosixFileLock final : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }  // which releases the lock
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int fd_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -182,6 +494,7 @@ class PosixFileSystem final : public FileSystem {
   CopyResult CopyRest(ByteSource& from, OutputFile& to) override {
     auto* input = dynamic_cast<PosixInputFile*>(&from);
     auto* output = dynamic_cast<PosixOutputFile*>(&to);
+    if (auto* temp = dynamic_cast<PosixTempFile*>(&to); temp != nullptr) output = &temp->output();
     if (input == nullptr || output == nullptr) return CopyResult::kNotHere;
     bool copied_any = false;
     for (;;) {
@@ -253,24 +566,87 @@ class PosixFileSystem final : public FileSystem {
     return Ok();
   }
 
+  // Made and registered in one held step; see note [signals].
   FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
                           std::unique_ptr<TempFile>& file) override {
     std::string pattern = folder;
     pattern += '/';
     pattern += stem;
     pattern += "XXXXXX";
+    if (pattern.size() >= PATH_MAX) return Failed(ENAMETOOLONG);
+    const HoldSignals hold;
+    TempSlot& slot = temp_registry.Claim();
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return Failed(errno);
+    if (fd < 0) {
+      const int error = errno;
+      TempRegistry::Free(slot);
+      return Failed(error);
+    }
+    TempRegistry::Fill(slot, pattern);
     file = std::make_unique<PosixTempFile>(fd, std::move(pattern));
     return Ok();
   }
 
   FsStatus Rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0 ? Ok() : Failed(errno);
+    const HoldSignals hold;
+    if (::rename(from.c_str(), to.c_str()) != 0) return Failed(errno);
+    temp_registry.Forget(from);
+    return Ok();
+  }
+
+  FsStatus Exchange(const std::string& a, const std::string& b) override {
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) return Ok();
+    // Some file systems (overlays among them) refuse some exchanges they would rename.
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EXDEV)
+      return {std::string(kCannotExchange)};
+    return Failed(errno);
   }
 
   FsStatus Remove(const std::string& name) override {
-    return ::unlink(name.c_str()) == 0 ? Ok() : Failed(errno);
+    const HoldSignals hold;
+    if (::unlink(name.c_str()) != 0) return Failed(errno);
+    temp_registry.Forget(name);
+    return Ok();
+  }
+
+  // A lock taken on a file that then lost its name (replaced while waiting)
+  // locks nothing anyone else will look at: take it again on the new one.
+  FsStatus LockFile(const std::string& name, std::unique_ptr<FileLock>& lock) override {
+    lock.reset();
+    for (;;) {
+      Descriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+      if (fd.get() < 0) return errno == ENOENT ? Ok() : Failed(errno);
+      struct stat locked {};
+      if (::fstat(fd.get(), &locked) != 0) return Failed(errno);
+      if (!S_ISREG(locked.st_mode)) return Ok();
+      while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) return Failed(errno);
+      }
+      struct stat now {};
+      if (::stat(name.c_str(), &now) != 0) return errno == ENOENT ? Ok() : Failed(errno);
+      if (now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
+        lock = std::make_unique<PosixFileLock>(fd.Release());
+        return Ok();
+      }
+    }
+  }
+
+  FsStatus CheckMayWrite(const std::string& name) override {
+    return ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0 ? Ok() : Failed(errno);
+  }
+
+  FsStatus OpenForRewriting(const std::string& name, std::unique_ptr<RewrittenFile>& file) override {
+    // Non-blocking, so that a FIFO put under the name does not wait for a reader.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return Failed(errno);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+      const int error = errno;
+      ::close(fd);
+      return S_ISREG(status.st_mode) ? Failed(error) : FsStatus{std::string(kNotRegularFile)};
+    }
+    file = std::make_unique<PosixRewrittenFile>(fd);
+    return Ok();
   }
 
  private:
@@ -307,9 +683,9 @@ bool WriteAll(int fd, std::string_view text) {
 
 class PosixConsole final : public Console {
  public:
-  FsStatus ReadInput(std::string& bytes) override {
+  FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
     bytes.clear();
-    return ReadToEnd(STDIN_FILENO, bytes, 0) ? Ok() : Failed(errno);
+    return ReadToEnd(STDIN_FILENO, bytes, 0, limit == SIZE_MAX ? limit : limit + 1) ? Ok() : Failed(errno);
   }
 
   // When standard output is a terminal too, the running indication is erased
@@ -374,6 +750,46 @@ class PosixConsole final : public Console {
 FileSystem& SystemFileSystem() {
   static PosixFileSystem file_system;
   return file_system;
+}
+
+PathParts SplitPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+void RemoveTempFilesOnSignals(SignalEnd end) {
+  signal_end.store(static_cast<int>(end));
+  struct sigaction action {};
+  action.sa_sigaction = OnSignal;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  action.sa_mask = EndingSignalSet();
+  const auto install = [&](int signal) {
+    ::sigaction(signal, &action, &previous_actions[static_cast<std::size_t>(signal)]);
+  };
+  for (const int signal : kEndingSignals) install(signal);
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) install(signal);
+  for (const int signal : kFaultSignals) install(signal);
+  // Writes past a file size limit then fail with an error of their own.
+  if (end == SignalEnd::kExitStatus) ::signal(SIGXFSZ, SIG_IGN);
+}
+
+HoldSignals::HoldSignals() {
+  if (held_here++ > 0) return;
+  ::pthread_sigmask(SIG_BLOCK, &EndingSignalSet(), &mask_before_hold);
+  held_steps.fetch_add(1);
+  if (ending.load()) {
+    // The program is ending on another thread, which removes what this step
+    // would make: it never begins.
+    held_steps.fetch_sub(1);
+    for (;;) ::pause();
+  }
+}
+
+HoldSignals::~HoldSignals() {
+  if (--held_here > 0) return;
+  held_steps.fetch_sub(1);
+  ::pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr);
 }
 
 Console& SystemConsole() {

@@ -7,6 +7,7 @@
 #include "job/options.h"
 #include "job/run_job.h"
 #include "platform/console.h"
+#include "platform/file_system.h"
 
 int main(int argc, char** argv) {
   using namespace qfmt;
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
   platform::Console& console = platform::SystemConsole();
   if (!job::HasInputMarker(command_line)) return job::ShowUsage(console);
 
+  // The backup is copied under a temporary name; a signal that ends the run
+  // removes it and then ends the run as it always did.
+  platform::RemoveTempFilesOnSignals(platform::SignalEnd::kAsIfUncaught);
   console.ShowRunning(job::kRunningText);
   const int status = job::RunJob(command_line, platform::SystemFileSystem(), console);
   console.HideRunning();

@@ -89,12 +89,14 @@ void RuleActions::Comment() { layout_.EmitLineItem(engine_.text()); }
 void RuleActions::DirectiveContinues() {
   engine_.GiveBackLastChar();
   layout_.EmitUnindented(engine_.text());
+  layout_.ProtectLineEnd();
   layout_.RequestNewline();
 }
 
 // DirectiveEnds: the last line of a continued directive.
 void RuleActions::DirectiveEnds() {
   layout_.EmitUnindented(engine_.text());
+  layout_.ProtectLineEnd();
   layout_.RequestNewline();
   engine_.BeginCondition(Condition::kInitial);
 }
@@ -105,6 +107,7 @@ void RuleActions::Directive() {
   layout_.ClearIndent();
   layout_.RequestNewline();
   layout_.EmitPunct(text);
+  layout_.ProtectLineEnd();
   layout_.RequestNewline();
   layout_.ComputeIndent();
   if (EndsWithBackslash(text)) engine_.BeginCondition(Condition::kDirectiveCont);
@@ -139,12 +142,14 @@ void RuleActions::AccessLabel() {
 void RuleActions::EnumHead() {
   layout_.ComputeIndent();
   layout_.EmitWord(StripNewlines(engine_.text(), scratch_));
+  layout_.KeepInputSpacing(true);
   engine_.BeginCondition(Condition::kEnumBody);
 }
 
 // EnumClose: the brace that closes an enumeration body; brace_depth is untouched.
 void RuleActions::EnumClose() {
   layout_.EmitUnindented("}");
+  layout_.KeepInputSpacing(false);
   layout_.RequestNewline();
   layout_.ComputeIndent();
   engine_.BeginCondition(Condition::kInitial);
@@ -356,6 +361,35 @@ void RuleActions::Identifier() {
 // AnyByte: any other byte, copied as it is, NUL bytes included.
 void RuleActions::Echo() { layout_.WriteRaw(engine_.bytes()); }
 
+namespace {
+bool IsNameByte(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$' ||
+         c >= 0x80;
+}
+}  // namespace
+
+// UnterminatedLiteral: the rest of a line from a quote that it does not
+// close. The line feed goes back before anything is written; nothing may
+// join the line after it.
+void RuleActions::UnterminatedLiteral() {
+  engine_.GiveBackLastChar();
+  layout_.EmitSpacedAsInInput(engine_.text());
+  layout_.ProtectLineEnd();
+}
+
+// RawString: the opening of a raw string literal, R"delim( with any prefix.
+// The literal runs to the first )delim" whatever lies between, and a suffix
+// may follow; it is written as it stands.
+void RuleActions::RawString() {
+  const std::string_view opening = engine_.bytes();
+  const std::size_t quote = opening.find('"');
+  scratch_ = ')';
+  scratch_.append(opening.substr(quote + 1, opening.size() - quote - 2));
+  scratch_ += '"';
+  if (!engine_.ExtendTokenThrough(scratch_) || !engine_.ExtendTokenWhile(IsNameByte)) return;
+  layout_.EmitRawString(engine_.bytes());
+}
+
 // The action table, indexed by rule identity: rows of identities that share
 // an action, in identity order, covering every rule of every rule set.
 struct ActionTable {
@@ -423,6 +457,11 @@ struct ActionTable {
       {RuleId::kIdentifier, RuleId::kIdentifier, &RuleActions::Identifier},
       {RuleId::kWhiteSpace, RuleId::kWhiteSpace, &RuleActions::Drop},
       {RuleId::kAnyByte, RuleId::kAnyByte, &RuleActions::Echo},
+      // The rules that only the modern set has.
+      {RuleId::kRawString, RuleId::kRawString, &RuleActions::RawString},
+      {RuleId::kSpaceship, RuleId::kSpaceship, &RuleActions::SpacedOperator},
+      {RuleId::kEllipsis, RuleId::kArrowStar, &RuleActions::Attached},
+      {RuleId::kUnterminatedLiteral, RuleId::kUnterminatedLiteral, &RuleActions::UnterminatedLiteral},
   };
 
   static constexpr bool IsDrop(Action action) { return action == &RuleActions::Drop; }
@@ -446,6 +485,10 @@ struct ActionTable {
 constexpr auto kActionTable = ActionTable::Build();
 
 const RuleActions::Action* const RuleActions::kActions = kActionTable.data();
+
+bool RuleActions::Drops(RuleId rule) {
+  return ActionTable::IsDrop(kActionTable[static_cast<std::size_t>(rule)]);
+}
 
 static_assert(ActionTable::IsDrop(kActionTable[static_cast<std::size_t>(RuleId::kWhiteSpace)]),
               "the scan skips white space");

@@ -19,6 +19,10 @@ class RuleActions {
 
   // Runs the action of `rule` on the engine's current token.
   void Run(RuleId rule) { (this->*kActions[static_cast<std::size_t>(rule)])(); }
+  // Whether blanks (or dropped tokens) stood before the coming token.
+  void SetSeparated(bool separated) { layout_.SetSeparatedInInput(separated); }
+  // True for the rules whose tokens are dropped: they separate their neighbours.
+  [[nodiscard]] static bool Drops(RuleId rule);
 
  private:
   using Action = void (RuleActions::*)();
@@ -74,6 +78,8 @@ class RuleActions {
   void CatchMacro();
   void Identifier();
   void Echo();
+  void RawString();
+  void UnterminatedLiteral();
 
   std::string_view Squashed();
 

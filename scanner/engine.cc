@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "generated/rule_tables.h"
 #include "scanner/actions.h"
 
 namespace qfmt::scanner {
-
-using Tables = tables::Classic;
 
 // note [buffer shift]
 // The buffer holds the bytes read so far from index 0 (at the start a line
@@ -31,14 +30,16 @@ std::string_view FailureMessage(ScanFailure failure) {
       return "L0030: PCLEX scanner saw EOF twice - shouldn't happen";
     case ScanFailure::kInternalError:
       return "L0028: fatal PCLEX scanner internal error";
+    case ScanFailure::kStopped:
+      return "scan stopped";
     case ScanFailure::kNone:
       break;
   }
   return {};
 }
 
-Engine::Engine(LineEndReader& input, TokenLimit limit)
-    : input_(input), limit_(limit), scan_buffer_(kBufferSize) {
+Engine::Engine(LineEndReader& input, TokenLimit limit, RuleSet rule_set)
+    : input_(input), limit_(limit), rule_set_(rule_set), scan_buffer_(kBufferSize) {
   scan_buffer_[0] = '\n';
 }
 
@@ -100,12 +101,13 @@ Engine::Refill Engine::RefillBuffer(int& accept_pos) {
 // set, so a run is skipped without following the transitions byte by byte.
 int Engine::NextToken() {
   if (failure_ != ScanFailure::kNone) return -1;
-  return ScanToken();
+  return rule_set_ == RuleSet::kModern ? ScanToken<tables::Modern>() : ScanToken<tables::Classic>();
 }
 
 // The scan runs on locals: the buffer is written through char pointers, which
 // would otherwise make the compiler reload every member per byte. Inlined into
 // the scan loop below, so that a token costs no call.
+template <typename Tables>
 [[gnu::always_inline]] inline int Engine::ScanToken() {
   const auto* bytes = reinterpret_cast<const unsigned char*>(scan_buffer_.data());
   int pos = scan_pos_;
@@ -159,16 +161,77 @@ matched:
   return static_cast<int>(accept_rule);
 }
 
-ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer) {
-  if (engine.failure() != ScanFailure::kNone) return engine.failure();
+bool Engine::ReadOn() {
+  if (scan_pos_ < data_end_) return true;
+  int no_accept = -1;
+  return RefillBuffer(no_accept) == Refill::kMoreBytes;
+}
+
+bool Engine::ExtendTokenThrough(std::string_view terminator) {
+  // Matching resumes where a terminator could still begin.
+  std::size_t matched = 0;
+  while (matched < terminator.size()) {
+    if (!ReadOn()) return failure_ == ScanFailure::kNone;
+    const char c = scan_buffer_[static_cast<std::size_t>(++scan_pos_)];
+    ++token_length_;
+    if (c == terminator[matched]) {
+      ++matched;
+    } else {
+      // Fall back to the longest prefix of the terminator that ends here.
+      const std::string_view seen(scan_buffer_.data() + scan_pos_ - matched, matched + 1);
+      matched = 0;
+      for (std::size_t k = std::min(seen.size(), terminator.size() - 1); k > 0; --k) {
+        if (seen.substr(seen.size() - k) == terminator.substr(0, k)) {
+          matched = k;
+          break;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+bool Engine::ExtendTokenWhile(bool (*take)(unsigned char)) {
   for (;;) {
-    const int rule = engine.ScanToken();
+    if (!ReadOn()) return failure_ == ScanFailure::kNone;
+    if (!take(static_cast<unsigned char>(scan_buffer_[static_cast<std::size_t>(scan_pos_) + 1]))) return true;
+    ++scan_pos_;
+    ++token_length_;
+  }
+}
+
+// The scan for one rule set. With the modern rules the actions learn whether
+// each token stood apart from the one before it in the input (see note
+// [touching tokens] in layout/emitters.cc).
+template <typename Tables>
+ScanFailure ScanAll(Engine& engine, RuleActions& actions, TokenObserver* observer) {
+  constexpr bool kModern = std::is_same_v<Tables, tables::Modern>;
+  bool separated = true;
+  for (;;) {
+    const int rule = engine.ScanToken<Tables>();
     if (rule == 0) return ScanFailure::kNone;
     if (rule < 0) return engine.failure();
     if (rule >= kRuleIdCount) return ScanFailure::kInternalError;
     if (observer != nullptr) observer->OnToken(rule, engine.bytes());
-    if (rule != static_cast<int>(RuleId::kWhiteSpace)) actions.Run(static_cast<RuleId>(rule));
+    const auto id = static_cast<RuleId>(rule);
+    if (id == RuleId::kWhiteSpace) {
+      separated = true;
+      continue;
+    }
+    if constexpr (kModern) actions.SetSeparated(separated);
+    actions.Run(id);
+    if constexpr (kModern) {
+      // Only the modern rules' actions read on (a raw string literal).
+      if (engine.failure() != ScanFailure::kNone) return engine.failure();
+      separated = RuleActions::Drops(id);
+    }
   }
+}
+
+ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer) {
+  if (engine.failure() != ScanFailure::kNone) return engine.failure();
+  return engine.rule_set() == RuleSet::kModern ? ScanAll<tables::Modern>(engine, actions, observer)
+                                               : ScanAll<tables::Classic>(engine, actions, observer);
 }
 
 }  // namespace qfmt::scanner

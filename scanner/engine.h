@@ -19,6 +19,7 @@ enum class ScanFailure {
   kReadFailed,      // L0048
   kEofTwice,        // L0030
   kInternalError,   // L0028
+  kStopped,         // stopped from outside (Engine::Stop); never in the classic job
 };
 
 // The message written to standard error for a failure (without line feed).
@@ -33,6 +34,10 @@ enum class TokenLimit {
   kClassic,  // kTokenLimit bytes and more stop the scan with L0029
   kLifted,   // the buffer grows instead; every other decision stays the same
 };
+
+// Which rules the scanner applies: the classic ones, or the modern set that
+// keeps every preprocessing token whole (modern.lex).
+enum class RuleSet { kClassic, kModern };
 
 // Sees every token before its action runs (for tools and tests).
 class TokenObserver {
@@ -50,7 +55,8 @@ class Engine {
   static constexpr int kReadSize = kTokenLimit;
   static constexpr int kBufferSize = 2 * kReadSize;
 
-  explicit Engine(LineEndReader& input, TokenLimit limit = TokenLimit::kClassic);
+  explicit Engine(LineEndReader& input, TokenLimit limit = TokenLimit::kClassic,
+                  RuleSet rule_set = RuleSet::kClassic);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
@@ -69,6 +75,18 @@ class Engine {
   // The token as the actions see it: cut short at its first NUL byte.
   [[nodiscard]] std::string_view text() const { return saw_nul_ ? CutAtNul(bytes()) : bytes(); }
 
+  [[nodiscard]] RuleSet rule_set() const { return rule_set_; }
+
+  // Makes the current token reach up to and including the first `terminator`
+  // after it (reading on as needed), or to the end of the input when none
+  // comes; false when reading on failed (failure() says why).
+  [[nodiscard]] bool ExtendTokenThrough(std::string_view terminator);
+  // Makes the current token take the bytes after it for which `take` holds.
+  [[nodiscard]] bool ExtendTokenWhile(bool (*take)(unsigned char));
+
+  // Ends the scan after the current token's action, with kStopped.
+  void Stop() { failure_ = ScanFailure::kStopped; }
+
   // Takes effect from the next token.
   void BeginCondition(Condition condition) { start_state_ = StartState(condition, false); }
   // Returns the token's last byte to the input: the next token starts with it.
@@ -79,12 +97,18 @@ class Engine {
   }
 
  private:
-  friend ScanFailure ScanInput(Engine& engine, RuleActions& actions, TokenObserver* observer);
+  template <typename Tables>
+  friend ScanFailure ScanAll(Engine& engine, RuleActions& actions, TokenObserver* observer);
 
   enum class Refill { kMoreBytes, kAttemptEnded, kFailed };
   // Makes more bytes available; a shift moves accept_pos with the buffer.
   Refill RefillBuffer(int& accept_pos);
-  int ScanToken();
+  // Inlined into the scan loop, so that a token costs no call.
+  template <typename Tables>
+  [[gnu::always_inline]] int ScanToken();
+  // Makes the byte after the current token available; false at the end of
+  // the input or on a failure.
+  bool ReadOn();
   int Fail(ScanFailure failure) {
     failure_ = failure;
     return -1;
@@ -93,6 +117,7 @@ class Engine {
 
   LineEndReader& input_;
   TokenLimit limit_;
+  RuleSet rule_set_;
   std::vector<char> scan_buffer_;
   std::int64_t index0_offset_ = -1;  // input offset of scan_buffer_[0]
   int data_end_ = 0;

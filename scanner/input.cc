@@ -6,7 +6,7 @@
 
 namespace qfmt::scanner {
 LineEndReader::LineEndReader(platform::ByteSource& source, std::vector<char>& block)
-    : source_(source), block_(block) {
+    : source_(source), fold_crlf_(source.text_mode() == platform::TextMode::kBytes), block_(block) {
   if (block_.size() < platform::kBlockSize) block_.resize(platform::kBlockSize);
 }
 
@@ -47,7 +47,7 @@ std::ptrdiff_t LineEndReader::Read(char* destination, std::size_t size) {
     const std::size_t want = size - count;
     const std::size_t have = end_ - pos_;
     const char* from = block_.data() + pos_;
-    const void* cr = std::memchr(from, '\r', want < have ? want : have);
+    const void* cr = fold_crlf_ ? std::memchr(from, '\r', want < have ? want : have) : nullptr;
     if (cr == nullptr) {
       const std::size_t n = want < have ? want : have;
       std::memcpy(destination + count, from, n);

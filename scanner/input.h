@@ -8,7 +8,8 @@
 namespace qfmt::scanner {
 
 // Delivers a source's bytes with every carriage return that directly precedes
-// a line feed removed (CR LF is read as LF; a lone CR is an ordinary byte).
+// a line feed removed (CR LF is read as LF; a lone CR is an ordinary byte),
+// unless the source's text mode has done that already: then as they come.
 // Each read is filled completely unless the input ends, so the scanner's
 // 512-byte reads see the same block boundaries whatever the source.
 class LineEndReader {
@@ -26,6 +27,7 @@ class LineEndReader {
   bool FillBlock();
 
   platform::ByteSource& source_;
+  const bool fold_crlf_;
   std::vector<char> own_block_;  // unused when the block is lent
   std::vector<char>& block_;
   std::size_t pos_ = 0;

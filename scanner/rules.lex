@@ -15,8 +15,8 @@
 # Conditions: "all" (active in every condition), or a comma-separated list of
 # INITIAL, ASM_BLOCK, ENUM_BODY and DIRECTIVE_CONT.
 #
-# Patterns: text in double quotes is literal (escapes \\ \" \n \t); brackets hold
-# a set of bytes (ranges such as a-z, escapes \t \n \\; a set that opens with ^
+# Patterns: text in double quotes is literal (escapes \\ \" \n \t \xNN); brackets
+# hold a set of bytes (ranges such as a-z, escapes \t \n \\ \xNN; a set that opens with ^
 # holds every byte from 1 to 255 except those listed); {name} is a named
 # sub-pattern; postfix * + ? and {m,n}; parentheses group; | separates
 # alternatives; a leading ^ anchors the pattern to the beginning of a line.

@@ -8,6 +8,18 @@ command -v ninja >/dev/null 2>&1 || need="$need ninja-build"
 # The tests of qfmt-tree's diffs compare with diff and apply them with patch.
 command -v diff >/dev/null 2>&1 || need="$need diffutils"
 command -v patch >/dev/null 2>&1 || need="$need patch"
+# qfmt-tree reads .editorconfig and git's ignore rules and index through these
+# libraries; its tests make real git repositories.
+pkg-config --exists editorconfig 2>/dev/null || need="$need libeditorconfig-dev"
+pkg-config --exists libgit2 2>/dev/null || need="$need libgit2-dev"
+command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
+command -v git >/dev/null 2>&1 || need="$need git"
+# The tests of qfmt-tree's safe writes give files access control lists and
+# extended attributes with these, and read them back.
+command -v setfacl >/dev/null 2>&1 || need="$need acl"
+command -v setfattr >/dev/null 2>&1 || need="$need attr"
+# The man pages are made from the programs' help.
+command -v help2man >/dev/null 2>&1 || need="$need help2man"
 . scripts/packages.sh
 install_packages $need || exit 1
 generator=""

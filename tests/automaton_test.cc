@@ -85,12 +85,14 @@ std::pair<int, std::size_t> SlowLongestMatch(const std::vector<Rule>& rules, std
   return best;
 }
 
+std::vector<Rule> LoadRules(const std::string& path) {
+  auto parsed = scanner::rulegen::LoadRuleFile(path);
+  EXPECT_EQ(parsed.error, "");
+  return parsed.rules;
+}
+
 const std::vector<Rule>& Rules() {
-  static const std::vector<Rule> rules = [] {
-    auto parsed = scanner::rulegen::LoadRuleFile(QFMT_RULES_FILE);
-    EXPECT_EQ(parsed.error, "");
-    return parsed.rules;
-  }();
+  static const std::vector<Rule> rules = LoadRules(QFMT_RULES_FILE);
   return rules;
 }
 

@@ -84,6 +84,20 @@ TEST(EngineTest, LineEndReaderFillsEveryRead) {
     EXPECT_EQ(text, Repeat("line\n\r\n\r", 150)) << step;
     EXPECT_EQ(counts, (std::vector<std::ptrdiff_t>{512, 512, 176})) << step;
   }
+  // A source that the C library's text mode (Windows) has read has made CR CR
+  // LF into CR LF already: reading that as LF would do it twice.
+  class TranslatedSource final : public platform::ByteSource {
+   public:
+    explicit TranslatedSource(std::string_view bytes) : bytes_(bytes) {}
+    std::ptrdiff_t Read(char* buffer, std::size_t size) override { return bytes_.Read(buffer, size); }
+    platform::TextMode text_mode() const override { return platform::TextMode::kTranslated; }
+
+   private:
+    platform::MemorySource bytes_;
+  } translated("a\r\nb\rc\n");
+  scanner::LineEndReader reader(translated);
+  char block[16];
+  EXPECT_EQ(std::string(block, static_cast<std::size_t>(reader.Read(block, sizeof block))), "a\r\nb\rc\n");
 }
 
 }  // namespace

@@ -1,13 +1,20 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "job/messages.h"
 #include "job/run_job.h"
 #include "tests/support/file_support.h"
 #include "tests/support/memory_file_system.h"
+#include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 
 // The classic command: the real executable in a temporary folder, and the job
@@ -21,6 +28,7 @@ using testing::Contents;
 using testing::Repeat;
 
 using testing::Case;
+namespace fs = std::filesystem;
 
 // A name of 4,000 characters, made of 200-character folders: each part stays
 // under the system's 255, the whole (backup suffix included) under its 4,096.
@@ -101,6 +109,20 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       // opening, and the input with it.
       Case("BackupThatIsASymbolicLinkToTheInput", {{"a.c", messy}, {"a.c.Backup", "<link to a.c>"}},
            {"-ia.c"}, 2, OpenErrorLine("a.c.Backup", "write"), {}),
+      // Regression: a backup name that was a link led the input's text over
+      // the file of someone's choice, with status 0. A hard link's other
+      // name keeps its text: the backup takes the name's place.
+      Case("BackupThatIsASymbolicLinkElsewhere",
+           {{"a.c", messy}, {"victim.txt", "precious\n"}, {"a.c.Backup", "<link to victim.txt>"}}, {"-ia.c"},
+           2, OpenErrorLine("a.c.Backup", "write"), {}),
+      Case("BackupThatIsADanglingLink", {{"a.c", messy}, {"a.c.Backup", "<link to nowhere.txt>"}}, {"-ia.c"},
+           2, OpenErrorLine("a.c.Backup", "write"), {}),
+      Case("BackupOfNoInputThatIsALink",
+           {{"victim.txt", "precious\n"}, {"gone.c.Backup", "<link to victim.txt>"}}, {"-igone.c"}, 2,
+           OpenErrorLine("gone.c.Backup", "write"), {}),
+      Case("BackupThatIsAHardLinkElsewhere",
+           {{"a.c", messy}, {"victim.txt", "precious\n"}, {"a.c.Backup", "<hard link to victim.txt>"}},
+           {"-ia.c"}, 0, "", {{"a.c", formatted}, {"a.c.Backup", messy}}),
       Case("BackupThatIsAHardLinkToTheInput", {{"a.c", messy}, {"a.c.Backup", "<hard link to a.c>"}},
            {"-ia.c"}, 2, OpenErrorLine("a.c.Backup", "write"), {}),
       Case("NamePartTooLongForTheSystem", {}, {"-i" + n300}, 2, OpenErrorLine(n300 + ".Backup", "read"), {}),
@@ -126,8 +148,8 @@ TEST(JobFaultTest, NothingIsLost) {
       {Case("StaleBackupThatCannotBeOverwritten", {{"a.c", messy}, {"a.c.Backup", "old\n"}}, {}, 2,
             OpenErrorLine("a.c.Backup", "write"), {}),
        [](auto& f) { f.refuse_writing = "a.c.Backup"; }},
-      {Case("CopyThatFailsPartWay", {{"a.c", text}}, {}, 2, OpenErrorLine("a.c.Backup", "write"),
-            {{"a.c.Backup", text.substr(0, 600)}}),
+      // The copy goes to a temporary file, which is removed: nothing changes.
+      {Case("CopyThatFailsPartWay", {{"a.c", text}}, {}, 2, OpenErrorLine("a.c.Backup", "write"), {}),
        [](auto& f) { f.failing_reads = "a.c", f.fail_after = 600; }},
       // The scanner's second read of 512 bytes fails: the output holds the
       // formatting of the first 512 semicolons, without the final line break.
@@ -145,6 +167,110 @@ TEST(JobFaultTest, NothingIsLost) {
     EXPECT_EQ(console.standard_error, c.error) << c.name;
     EXPECT_EQ(testing::Changes(before, files.Files()), c.changed) << c.name;
   }
+}
+
+// The usage text has a message box of its own, where the other messages
+// have the application's.
+TEST(JobTest, UsageBoxHasItsOwnCaption) {
+  testing::MemoryFileSystem files;
+  testing::RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -t4 -i", files, console), 0);
+  EXPECT_EQ(console.shown, std::string(kIndentStringMessage) + "|" + std::string(kUsageText) + "|");
+  EXPECT_EQ(console.captions, (std::vector<std::string>{"", "Quillon"}));
+}
+
+// The sentences of the usage text, one line of the text box (103 characters)
+// for each line of the message box from the third on.
+TEST(MessagesTest, UsageDialogTextHasNoLineFeeds) {
+  const std::string expected =
+      "You should not run the Quillon directly, it is best to invoke it from the C compiler.  "
+      "The configuration program permits you to change any settings you like.  "
+      "If you really want to run this program stand alone then use the following information:" +
+      std::string(103 - 86, ' ') + std::string(3 * 103, ' ') +
+      "The Quillon call sequence is:" + std::string(103 - 29, ' ') +
+      "qfmt -iInFile [-oOutFile] [-lMaxLineLength] [-t\"IndentationString\"]";
+  EXPECT_EQ(UsageDialogText(), expected);
+}
+
+// What qfmt does to people's files in hostile situations, on real files:
+// private files, full disks, runs at once; and failing writes.
+
+class SafetyTest : public ::testing::Test {
+ protected:
+  fs::path Path(std::string_view name) const { return folder_ / name; }
+  testing::ProgramRun Qfmt(const std::vector<std::string>& arguments, const fs::path& folder) const {
+    return testing::RunProgram(QFMT_BINARY, arguments, folder);
+  }
+  testing::TempFolder folder_;
+};
+
+// Regression: the backup of a private file was readable by everyone.
+TEST_F(SafetyTest, BackupHasThePermissionsOwnerAndGroupOfTheInput) {
+  const bool root = ::geteuid() == 0 && testing::NobodyUid() != static_cast<uid_t>(-1);
+  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0604)}) {
+    testing::WriteFile(Path("a.c"), "int  x;\n");
+    fs::permissions(Path("a.c"), mode);
+    if (root) {
+      ASSERT_EQ(::chown(Path("a.c").c_str(), testing::NobodyUid(), testing::NobodyUid()), 0);
+    }
+    ASSERT_EQ(Qfmt({"-ia.c"}, folder_.path()).status, 0);
+    struct stat input {
+    }, backup{};
+    ASSERT_EQ(::stat(Path("a.c").c_str(), &input), 0);
+    ASSERT_EQ(::stat(Path("a.c.Backup").c_str(), &backup), 0);
+    EXPECT_EQ(backup.st_mode & 07777, static_cast<unsigned>(mode));
+    EXPECT_EQ(backup.st_uid, input.st_uid);
+    EXPECT_EQ(backup.st_gid, input.st_gid);
+  }
+}
+
+// Regression: a copy cut short by a full disk replaced the earlier backup.
+TEST_F(SafetyTest, CopyOnAFullDiskLeavesTheEarlierBackup) {
+  const testing::SmallDisk disk(1024);
+  if (disk.path().empty()) GTEST_SKIP() << "cannot mount a tmpfs here (root is needed)";
+  std::string input;
+  while (input.size() < 600'000) input += "int  x;\n";
+  testing::WriteFile(disk.path() / "a.c", input);
+  testing::WriteFile(disk.path() / "a.c.Backup", "earlier\n");
+  const testing::ProgramRun run = Qfmt({"-ia.c"}, disk.path());
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.error, "qmft: error: could not open a.c.Backup for write\n");
+  Contents files = testing::FilesIn(disk.path());
+  EXPECT_TRUE(files["a.c"] == input);  // not EXPECT_EQ: a diff of such texts takes gigabytes
+  files["a.c"] = "the input";
+  EXPECT_EQ(files, (Contents{{"a.c", "the input"}, {"a.c.Backup", "earlier\n"}}));
+}
+
+// Regression: two runs at once cut a file and its backup to neither text.
+// Here the test is the first run: it holds the lock while it changes the
+// file, and the second run starts from what the first left.
+TEST_F(SafetyTest, SecondRunOnAFileWaitsForTheFirst) {
+  testing::WriteFile(Path("a.c"), "int  x;\n");
+  const int first = ::open(Path("a.c").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(first, LOCK_EX), 0);
+  testing::Child second(QFMT_BINARY, {"-ia.c"}, folder_.path());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(second.Ended());
+  EXPECT_EQ(testing::FilesIn(folder_.path()), (Contents{{"a.c", "int  x;\n"}}));
+  testing::WriteFile(Path("a.c"), "int  y;\n");
+  ::close(first);
+  EXPECT_EQ(second.Wait(), 0);
+  EXPECT_EQ(testing::FilesIn(folder_.path()), (Contents{{"a.c", "int y; \n"}, {"a.c.Backup", "int  y;\n"}}));
+}
+
+// Writes to an output that has failed once stay unreported, as they always
+// were, but no more are issued.
+TEST(SafetyFaultTest, OutputWritesStopAfterTheFirstFailure) {
+  std::string input;
+  while (input.size() < 300'000) input += "x;\n";
+  testing::MemoryFileSystem files;
+  files.AddFile("a.c", input);
+  files.faults.space_left = input.size() + 1000;  // the backup fits, the output does not
+  testing::RecordingConsole console;
+  EXPECT_EQ(RunJob("qfmt -ia.c -oout.c", files, console), kExitOk);
+  EXPECT_EQ(console.shown, "");
+  EXPECT_EQ(files.failed_writes, 1u);
+  EXPECT_EQ(files.Files().at("a.c.Backup"), input);
 }
 
 }  // namespace

@@ -70,6 +70,31 @@ TEST(TextOpsTest, WhiteSpaceQuotesAndLineEnds) {
   EXPECT_EQ(TrimLeading("\n\v\f\r\t /* c */ "), "/* c */ ");
 }
 
+// A sink in the C library's text mode on Windows, which writes each LF as
+// CR LF itself: the writer must not do it as well.
+TEST(OutputWriterTest, SinkThatTranslatesLineFeedsGetsThemAsTheyAre) {
+  class TranslatingSink final : public platform::ByteSink {
+   public:
+    explicit TranslatingSink(std::string& out) : out_(out) {}
+    bool Write(const char* data, std::size_t size) override {
+      out_.append(data, size);
+      return true;
+    }
+    platform::TextMode text_mode() const override { return platform::TextMode::kTranslated; }
+
+   private:
+    std::string& out_;
+  };
+  std::string text;
+  TranslatingSink sink(text);
+  OutputWriter writer(sink, LineEnds::kCrLf);
+  writer.Write("a\nb");
+  writer.Write('\n');
+  writer.Write("c\r\n");
+  ASSERT_TRUE(writer.Flush());
+  EXPECT_EQ(text, "a\nb\nc\r\n");
+}
+
 TEST(OutputWriterTest, LineEndsFollowTheFirstLineFeed) {
   const auto detect = [](std::initializer_list<std::string_view> chunks) {
     LineEndDetector detector;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,18 +9,25 @@
 namespace qfmt::tree {
 namespace {
 
-// "m80 i[UNIT] attach j0", then the switches that are on and the paths; or
-// "help", "version", "error: WHAT".
+// "m80 i[UNIT] attach j0", then the switches that are on (those that the
+// command line gave with a "!"), the paths and the other names; or "help",
+// "version", "error: WHAT". --print-settings gives "settings" before the rest.
 std::string Describe(const std::vector<std::string_view>& arguments) {
   const CommandLine parsed = ParseCommandLine(arguments);
-  if (parsed.action != CommandLine::Action::kRun) {
+  const bool settings = parsed.action == CommandLine::Action::kPrintSettings;
+  if (parsed.action != CommandLine::Action::kRun && !settings) {
     return parsed.action == CommandLine::Action::kHelp      ? "help"
            : parsed.action == CommandLine::Action::kVersion ? "version"
                                                             : "error: " + parsed.error;
   }
   const TreeOptions& o = parsed.options;
-  std::string text = "m" + std::to_string(o.layout.max_line_length) + " i[" + o.layout.indent_string + "] " +
-                     (o.layout.brace_style == 1 ? "attach" : "break") + " j" + std::to_string(o.jobs);
+  const auto given = [](bool was) { return was ? "!" : ""; };
+  std::string text =
+      (settings ? "settings " : "") + std::string("m") +
+      (o.layout.max_line_length == INT32_MAX ? "off" : std::to_string(o.layout.max_line_length)) +
+      given(o.given.max_line_length) + " i[" + o.layout.indent_string + "]" + given(o.given.indent) + " " +
+      (o.layout.brace_style == 1 ? "attach" : "break") + given(o.given.brace_style) + " j" +
+      std::to_string(o.jobs);
   const std::pair<bool, const char*> switches[] = {{o.write, "write"},
                                                    {o.list, "list"},
                                                    {o.diff, "diff"},
@@ -28,11 +36,20 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
                                                    {o.backup, "backup"},
                                                    {o.quiet, "quiet"},
                                                    {o.prints_text(), "prints"},
-                                                   {o.classic_limit, "classic-limit"}};
+                                                   {o.classic_limit, "classic-limit"},
+                                                   {!o.layout.modern, "classic"},
+                                                   {!o.verify, "no-verify"},
+                                                   {o.staged, "staged"}};
   for (const auto& [on, name] : switches) text += on ? std::string(" ") + name : "";
   text += " paths[";
   for (const std::string& path : o.paths) text += (text.back() == '[' ? "" : ",") + path;
-  return text + "]";
+  text += "]";
+  for (const std::string& glob : o.excludes) text += " exclude[" + glob + "]";
+  const std::pair<const std::string&, const char*> names[] = {
+      {o.stdin_filename, "stdin-filename"}, {o.assume_filename, "assume-filename"}, {o.print_settings, "of"}};
+  for (const auto& [name, what] : names)
+    text += name.empty() ? "" : " " + std::string(what) + "[" + name + "]";
+  return text;
 }
 
 TEST(TreeCommandLineTest, ConventionalOptions) {
@@ -43,19 +60,27 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{}, "m80 i[   ] attach j0 prints paths[]"},
       {{"-"}, "m80 i[   ] attach j0 prints paths[]"},
       // Short, long, bundled and attached forms.
-      {{"-m", "60", "-j", "3", "-wl", "src"}, "m60 i[   ] attach j3 write list paths[src]"},
-      {{"-m60", "-wlj3", "src"}, "m60 i[   ] attach j3 write list paths[src]"},
+      {{"-m", "60", "-j", "3", "-wl", "src"}, "m60! i[   ] attach j3 write list paths[src]"},
+      {{"-m60", "-wlj3", "src"}, "m60! i[   ] attach j3 write list paths[src]"},
       {{"--max-line-length=60", "--jobs", "3", "--write", "--list", "src"},
-       "m60 i[   ] attach j3 write list paths[src]"},
+       "m60! i[   ] attach j3 write list paths[src]"},
       {{"src", "--list", "--max-line-length", "60", "-j3", "-w"},
-       "m60 i[   ] attach j3 write list paths[src]"},
+       "m60! i[   ] attach j3 write list paths[src]"},
       {{"--indent", "\\t\\t", "--brace-style", "break", "-d", "--check", "--once", "--classic-limit", "-q",
         "a.c"},
-       "m80 i[\t\t] break j0 diff check once quiet classic-limit paths[a.c]"},
-      {{"--indent=", "--brace-style=attach", "a.c"}, "m80 i[] attach j0 prints paths[a.c]"},
-      {{"--indent", "a\\b", "a.c", "b.c"}, "m80 i[a\\b] attach j0 prints paths[a.c,b.c]"},
+       "m80 i[\t\t]! break! j0 diff check once quiet classic-limit paths[a.c]"},
+      {{"--indent=", "--brace-style=attach", "a.c"}, "m80 i[]! attach! j0 prints paths[a.c]"},
+      {{"--indent", "a\\b", "a.c", "b.c"}, "m80 i[a\\b]! attach j0 prints paths[a.c,b.c]"},
       {{"-w", "--backup", "a.c"}, "m80 i[   ] attach j0 write backup paths[a.c]"},
       {{"-l", "--", "-w", "--check"}, "m80 i[   ] attach j0 list paths[-w,--check]"},
+      {{"--classic", "--no-verify", "-"}, "m80 i[   ] attach j0 prints classic no-verify paths[]"},
+      // What the command line gives wins over .editorconfig, so it is marked as given.
+      {{"--exclude", "build", "--exclude=*.pb.cc", "--staged", "-l", "-m", "off", "src"},
+       "moff! i[   ] attach j0 list staged paths[src] exclude[build] exclude[*.pb.cc]"},
+      {{"--print-settings", "a.c", "--indent", "\\t", "--brace-style=break"},
+       "settings m80 i[\t]! break! j0 prints paths[] of[a.c]"},
+      {{"--stdin-filename", "src/x.txt", "--assume-filename", "y.cu"},
+       "m80 i[   ] attach j0 prints paths[] stdin-filename[src/x.txt] assume-filename[y.cu]"},
       {{"--help"}, "help"},
       {{"-h", "a.c"}, "help"},
       {{"--version"}, "version"},
@@ -66,15 +91,20 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"-m"}, "error: option '-m' needs a value"},
       {{"--jobs"}, "error: option '--jobs' needs a value"},
       {{"--write=yes", "a.c"}, "error: option '--write' takes no value"},
-      {{"-m", "wide"}, "error: --max-line-length needs a whole number of 0 or more, not 'wide'"},
-      {{"-m", "-5"}, "error: --max-line-length needs a whole number of 0 or more, not '-5'"},
+      {{"-m", "wide"}, "error: --max-line-length needs a whole number of 0 or more, or off, not 'wide'"},
+      {{"-m", "-5"}, "error: --max-line-length needs a whole number of 0 or more, or off, not '-5'"},
       {{"-m", "99999999999"},
-       "error: --max-line-length needs a whole number of 0 or more, not '99999999999'"},
+       "error: --max-line-length needs a whole number of 0 or more, or off, not '99999999999'"},
       {{"-j0"}, "error: --jobs needs a number from 1 to 1024, not '0'"},
       {{"--brace-style", "kr"}, "error: --brace-style is 'attach' or 'break', not 'kr'"},
       {{"-", "a.c"}, "error: '-' (standard input) cannot stand beside other paths"},
-      {{"-w"}, "error: --write needs paths of files or folders"},
-      {{"-w", "-"}, "error: --write needs paths of files or folders"},
+      {{"-w"}, "error: --write needs paths of files or folders, or --staged"},
+      {{"-w", "-"}, "error: --write needs paths of files or folders, or --staged"},
+      {{"--staged"}, "error: --staged goes with --check, --list, --diff or --write"},
+      {{"--stdin-filename", "a.c", "b.c"},
+       "error: --stdin-filename goes with standard input, not with paths"},
+      {{"--assume-filename", "notes.txt"},
+       "error: --assume-filename needs a C or C++ file name, not 'notes.txt'"},
       {{"--backup", "a.c"}, "error: --backup goes with --write"},
   };
   for (const auto& c : cases) EXPECT_EQ(Describe(c.arguments), c.options) << c.options;

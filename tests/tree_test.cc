@@ -1,19 +1,25 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "generated/version.h"
 #include "tests/support/file_support.h"
+#include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 #include "tree/command_line.h"
+#include "tree/file_walk.h"
 #include "tree/tree_run.h"
 
 // qfmt-tree through the real executable in a temporary folder, and in-process
@@ -27,83 +33,145 @@ using testing::ProgramRun;
 using testing::ReadFile;
 namespace fs = std::filesystem;
 
-// Formatting changes these; "int  x;" becomes "int x; " and a line feed.
-const std::string kMessy = "int  x;", kFormatted = "int x; \n";
+// Formatting changes these; "int  x;" becomes "int x;" and a line feed.
+const std::string kMessy = "int  x;", kFormatted = "int x;\n";
 // An access label alternates between the indented position (a label line at
 // the start of its line) and the start of the line (after the blanks of an
 // indented one): the first text on that cycle is the settled one.
 const std::string kLabel = "class A {\npublic:\nint x;\n};\n";
-const std::string kLabelIndented = "class A\n{\n   public:\n   int x; \n};\n\n";
-const std::string kLabelNot = "class A\n{\npublic:\n   int x; \n};\n\n";
+const std::string kLabelIndented = "class A\n{\n   public:\n   int x;\n};\n";
+const std::string kLabelNot = "class A\n{\npublic:\n   int x;\n};\n";
 // A comment too long for the line: broken before, and its leading line feed
 // kept; the next pass keeps two and breaks again, and then nothing changes.
 const std::string kComment = "/*" + std::string(1100, 'c') + "*/";
 const std::string kLongComment = "int  a;\n" + kComment + "\nint  b;\n";
-const std::string kLongCommentSettled = "int a; \n\n\n" + kComment + "\nint b; \n";
+const std::string kLongCommentSettled = "int a;\n\n\n" + kComment + "\nint b;\n";
+
+// What --list and --check say of a file that would change.
+std::string NotFormatted(const std::string& path, int line, int column) {
+  return path + ":" + std::to_string(line) + ":" + std::to_string(column) +
+         ": error: not formatted (qfmt-tree -w " + path + ")\n";
+}
+
+// The classic rules split "10U" into "10 U"; the modern ones keep it, and the
+// token check refuses what the classic ones make of it.
+const std::string kSuffix = "long  x = 10U;\n", kSuffixModern = "long x = 10U;\n",
+                  kSuffixClassic = "long x = 10 U; \n";
+const std::string kRefused = ":1:11: error: formatting would change the code here (10U \u2192 10 U)\n";
+const std::string kBinary("int x;\0\x01", 8);
+const std::string kBinaryPassedOver = ": binary file (NUL byte at offset 6), left as it is\n";
+
 std::vector<testing::ProgramCase> ExecutableCases() {
   Contents walk;
   for (const char* name :
-       {"a.c",   "b.h",         "c.cc",     "d.cpp", "e.cxx",   "f.c++",     "g.hh",         "h.hpp",
-        "i.hxx", "j.h++",       "k.inl",    "l.ipp", "m.tcc",   "notes.txt", "Makefile",     "x.c.Backup",
-        "a.C",   ".hidden/n.c", ".git/o.c", ".p.c",  "sub/q.c", "sub/r.txt", "elsewhere/s.c"}) {
+       {"a.c",   "b.h",         "c.cc",     "d.cpp", "e.cxx",   "f.c++",     "g.hh",          "h.hpp",
+        "i.hxx", "j.h++",       "k.inl",    "l.ipp", "m.tcc",   "notes.txt", "Makefile",      "x.c.Backup",
+        "a.C",   ".hidden/n.c", ".git/o.c", ".p.c",  "sub/q.c", "sub/r.txt", "elsewhere/s.c", "a.cs"}) {
     walk["src/" + std::string(name)] = kMessy;
   }
   walk["src/linked"] = "<link to ../other>";    // a link to a folder: not walked
   walk["src/alias.c"] = "<link to sub/q.c>";    // a link to a file: taken, as the first name of sub/q.c
   walk["src/t.c"] = "<link to elsewhere/s.c>";  // a second name of elsewhere/s.c
   walk["other/w.c"] = walk["other/.hidden/u.c"] = walk["notes.txt"] = walk["v.c.Backup"] = kMessy;
-  std::string walked = "other/.hidden/u.c\n";
-  for (const char* name : {"a.c", "alias.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++",
+  std::string walked = NotFormatted("other/.hidden/u.c", 1, 5);
+  for (const char* name : {"a.C", "a.c", "alias.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++",
                            "g.hh", "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc"}) {
-    walked += "src/" + std::string(name) + "\n";
+    walked += NotFormatted("src/" + std::string(name), 1, 5);
   }
+  const std::string passed_over = ": " + std::string(kNotSourceName) + "\n";
   const Contents two = {{"t/messy.c", kLabel}, {"t/settled.c", kFormatted}};
   const Contents long_token = {{"t/long.c", kLongComment}, {"t/other.c", kMessy}};
   const std::string diff =
-      "--- a/t/messy.c\n+++ b/t/messy.c\n@@ -1,4 +1,6 @@\n-class A {\n-public:\n-int x;\n"
-      "+class A\n+{\n+   public:\n+   int x; \n };\n+\n";
+      "--- a/t/messy.c\n+++ b/t/messy.c\n@@ -1,4 +1,5 @@\n-class A {\n-public:\n-int x;\n"
+      "+class A\n+{\n+   public:\n+   int x;\n };\n";
   const std::string too_long = ": error: token longer than 512 bytes at line 2, column 1\n";
   return {
-      // Paths are taken by name, a hidden folder too; other names are passed over.
+      // Paths are taken by name, a hidden folder too; other names are passed
+      // over, each with a message, so that a hook can hand over every name.
       Case("WalksFoldersForCAndCppFiles", walk,
            {"-l", "src", "notes.txt", "v.c.Backup", "missing.c", "other/.hidden"}, kExitFileError,
-           "missing.c: error: cannot read: No such file or directory\n"
-           "formatted 17 files, 16 changed, 1 error, 0.0 MB in #.## s\n",
+           "missing.c: error: cannot read: No such file or directory\nnotes.txt" + passed_over +
+               "v.c.Backup" + passed_over +
+               "formatted 18 files, 17 would change, 2 skipped, 1 error, 0.0 MB in #.## s\n",
            {}, "", walked),
+      Case("AssumeFilenameTakesAnyName", {{"notes.txt", kMessy}},
+           {"-l", "-q", "--assume-filename", "x.c", "notes.txt"}, kExitWouldChange, "", {}, "",
+           NotFormatted("notes.txt", 1, 5)),
       Case(
           "FilesThatCannotBeRead",
           {{"t/a.c", kMessy}, {"t/fifo.c", "<fifo>"}, {"t/gone.c", "<link to nowhere.c>"}, {"t/z.c", kMessy}},
           {"-l", "-q", "t"}, kExitFileError,
           "t/fifo.c: error: not a regular file\nt/gone.c: error: cannot read: No such file or directory\n",
-          {}, "", "t/a.c\nt/z.c\n"),
-      Case("StandardInput", {}, {"-"}, kExitOk, "", {}, "int x;\r\nint  y;\r\n", "int x; \r\nint y; \r\n"),
+          {}, "", NotFormatted("t/a.c", 1, 5) + NotFormatted("t/z.c", 1, 5)),
+      Case("StandardInput", {}, {"-"}, kExitOk, "", {}, "int x;\r\nint  y;\r\n", "int x;\r\nint y;\r\n"),
       Case("StandardInputWithStyleOptions", {}, {"-m", "30", "--indent", "\\t", "--brace-style", "break"},
-           kExitOk, "", {}, kLabel, "class A\n{\n\tpublic:\n\tint x; \n};\n\n"),
-      Case("StandardInputChecked", {}, {"--check"}, kExitWouldChange, "", {}, kMessy, "<stdin>\n"),
+           kExitOk, "", {}, kLabel, "class A\n{\n\tpublic:\n\tint x;\n};\n"),
+      Case("StandardInputChecked", {}, {"--check"}, kExitWouldChange, "", {}, kMessy,
+           "<stdin>:1:5: error: not formatted\n"),
       Case("StandardInputDiff", {}, {"-d"}, kExitOk, "", {}, kMessy,
-           "--- a/<stdin>\n+++ b/<stdin>\n@@ -1 +1 @@\n-int  x;\n\\ No newline at end of file\n+int x; \n"),
+           "--- a/<stdin>\n+++ b/<stdin>\n@@ -1 +1 @@\n-int  x;\n\\ No newline at end of file\n+int x;\n"),
       // An editor that replaces its text with the output keeps it as it was.
       Case("StandardInputThatCannotBeFormattedComesBack", {}, {"--classic-limit"}, kExitFileError,
            "<stdin>" + too_long, {}, kLongComment, kLongComment),
-      Case("SettledTexts", two, {"t"}, kExitOk, "formatted 2 files, 1 changed, 0 errors, 0.0 MB in #.## s\n",
-           {}, "", kLabelIndented + kFormatted),
+      Case("SettledTexts", two, {"t"}, kExitOk,
+           "formatted 2 files, 1 would change, 0 errors, 0.0 MB in #.## s\n", {}, "",
+           kLabelIndented + kFormatted),
       Case("OnePassWithOnce", {{"t/label.c", kLabelIndented}}, {"--once", "-q", "t"}, kExitOk, "", {}, "",
            kLabelNot),
-      Case("List", two, {"--list", "-q", "t"}, kExitWouldChange, "", {}, "", "t/messy.c\n"),
-      Case("Check", two, {"--check", "-q", "t"}, kExitWouldChange, "", {}, "", "t/messy.c\n"),
+      // "class A" ends its line.
+      Case("List", two, {"--list", "-q", "t"}, kExitWouldChange, "", {}, "", NotFormatted("t/messy.c", 1, 8)),
+      Case("Check", two, {"--check", "-q", "t"}, kExitWouldChange, "", {}, "",
+           NotFormatted("t/messy.c", 1, 8)),
       Case("Diff", two, {"-d", "-q", "t"}, kExitOk, "", {}, "", diff),
       Case("DiffNamesWithoutADotSlash", two, {"-d", "-q", "./t/messy.c"}, kExitOk, "", {}, "", diff),
       Case("WriteListAndKeepTheClassicBackup", two, {"-w", "-l", "--backup", "-q", "t"}, kExitWouldChange, "",
-           {{"t/messy.c", kLabelIndented}, {"t/messy.c.Backup", kLabel}}, "", "t/messy.c\n"),
+           {{"t/messy.c", kLabelIndented}, {"t/messy.c.Backup", kLabel}}, "",
+           "t/messy.c:1:8: note: formatted\n"),
       Case("WritesThroughASymbolicLinkWhichStaysALink",
            {{"real/target.c", kMessy}, {"src/link.c", "<link to ../real/target.c>"}},
            {"-w", "-q", "src/link.c"}, kExitOk, "", {{"real/target.c", kFormatted}}),
+      // Regression: -w gave a file a new inode, so its other names kept the old text.
+      Case("EveryNameOfAFileSeesTheNewText", {{"x.c", kMessy}, {"y.c", "<hard link to x.c>"}},
+           {"-w", "-q", "x.c"}, kExitOk, "", {{"x.c", kFormatted}, {"y.c", kFormatted}}),
       Case("LongTokenFormatsByDefault", long_token, {"-w", "-q", "t"}, kExitOk, "",
            {{"t/long.c", kLongCommentSettled}, {"t/other.c", kFormatted}}),
       Case("LongTokenIsAnErrorWithTheClassicLimit", long_token, {"-w", "--classic-limit", "t"},
            kExitFileError,
            "t/long.c" + too_long + "formatted 2 files, 1 changed, 1 error, 0.0 MB in #.## s\n",
            {{"t/other.c", kFormatted}}),
+      // The token check, in every mode; --no-verify gives the classic text.
+      Case("ModernRulesKeepTheTokens", {{"a.c", kSuffix}}, {"-w", "-q", "a.c"}, kExitOk, "",
+           {{"a.c", kSuffixModern}}),
+      Case("ClassicTextThatChangesTheTokensIsNotWritten", {{"a.c", kSuffix}},
+           {"--classic", "-w", "-q", "a.c"}, kExitFileError, "a.c" + kRefused, {}),
+      Case("ClassicTextThatChangesTheTokensIsNotChecked", {{"a.c", kSuffix}},
+           {"--classic", "--check", "-q", "a.c"}, kExitFileError, "a.c" + kRefused, {}),
+      Case("ClassicTextThatChangesTheTokensIsNotPrinted", {{"a.c", kSuffix}}, {"--classic", "-q", "a.c"},
+           kExitFileError, "a.c" + kRefused, {}),
+      Case("NoVerifyPrintsTheClassicText", {{"a.c", kSuffix}},
+           {"--classic", "--no-verify", "--once", "-q", "a.c"}, kExitOk, "", {}, "", kSuffixClassic),
+      Case("NoVerifyWritesTheClassicText", {{"a.c", kSuffix}},
+           {"--classic", "--no-verify", "-w", "-q", "a.c"}, kExitOk, "", {{"a.c", kSuffixClassic}}),
+      // An editor that filters its buffer keeps it when the check refuses it.
+      Case("StandardInputThatWouldChangeItsTokensComesBack", {}, {"--classic"}, kExitFileError,
+           "<stdin>" + kRefused, {}, kSuffix, kSuffix),
+      // The first token that differs, in the input's lines and columns (CR LF as it stands).
+      Case("RefusalNamesThePlaceInTheFile", {{"b.cc", "int a;\r\n// x\r\nauto c = a <=> b;\r\n"}},
+           {"--classic", "--check", "-q", "b.cc"}, kExitFileError,
+           "b.cc:3:12: error: formatting would change the code here (<=> \u2192 <= >)\n", {}),
+      Case("BinaryFileIsPassedOver", {{"bin.c", kBinary}, {"ok.c", kSuffixModern}},
+           {"--check", "bin.c", "ok.c"}, kExitOk,
+           "bin.c" + kBinaryPassedOver +
+               "formatted 1 file, 0 would change, 1 skipped, 0 errors, 0.0 MB in #.## s\n",
+           {}),
+      Case("BinaryFileIsNotWritten", {{"bin.c", kBinary}}, {"-w", "-q", "bin.c"}, kExitOk,
+           "bin.c" + kBinaryPassedOver, {}),
+      Case("BinaryStandardInputComesBack", {}, {}, kExitOk, "<stdin>" + kBinaryPassedOver, {}, kBinary,
+           kBinary),
+      // The classic rules format whatever they are given, as qfmt does.
+      Case("ClassicRulesFormatABinaryFile", {{"bin.c", kBinary}},
+           {"--classic", "--no-verify", "--once", "-q", "bin.c"}, kExitOk, "", {}, "",
+           std::string("int x; \0\x01\n", 10)),
       Case("UnknownOption", {}, {"--nope", "t"}, kExitUsage,
            "qfmt-tree: unknown option '--nope'\n" + std::string(kShortUsage), {}),
       Case("Help", {}, {"--help"}, kExitOk, "", {}, "", HelpText()),
@@ -164,46 +232,58 @@ TEST(TreeTest, ProgressIsShownOnATerminal) {
   ::waitpid(pid, &wait_status, 0);
   EXPECT_EQ(WEXITSTATUS(wait_status), kExitWouldChange);
   // The terminal turns each line feed into CR LF.
-  const std::size_t summary = terminal.rfind(" \rformatted 2 files, 2 changed, 0 errors, ");
+  const std::size_t summary = terminal.rfind(" \rformatted 2 files, 2 would change, 0 errors, ");
   EXPECT_TRUE(terminal.find(" of 2 files, ") == 1 && terminal.find(" MB/s\r ") < summary &&
               terminal.ends_with(" s\r\n"))
       << testing::Escaped(terminal);
 }
 
-// Every second header of this machine: the diffs do not depend on the number
-// of jobs; --check passes right after -w, which leaves no temporary file; and
-// patch takes the diffs back, to the headers as they were.
-TEST(TreeCorpusTest, SystemHeaders) {
+// Every second header of this machine and generated C++20: no file's tokens
+// change (no error of any kind), where the classic rules' check refuses many;
+// the diffs do not depend on the number of jobs; the written text ends no line
+// with a blank, and --check passes right after -w, which leaves no temporary
+// file; and patch takes the diffs back, to the files as they were.
+TEST(TreeCorpusTest, SystemHeadersAndGeneratedCpp20) {
   const testing::TempFolder folder;
-  // A sanitized executable is slow: that build takes every eighth.
+  // A sanitized executable is slow: that build takes every eighth header.
 #ifdef QFMT_SANITIZED_BUILD
   const std::vector<fs::path> headers = testing::SystemHeaders(8);
 #else
   const std::vector<fs::path> headers = testing::SystemHeaders(2);
 #endif
   ASSERT_GT(headers.size(), 100u);
-  for (const fs::path& header : headers) {
-    testing::WriteFile(folder / "include" / header.lexically_relative("/usr/include"), ReadFile(header));
-  }
+  Contents originals;
+  for (const fs::path& header : headers)
+    originals["include/" + header.lexically_relative("/usr/include").string()] = ReadFile(header);
+  for (std::uint64_t seed = 1; seed <= 20; ++seed)
+    originals["include/generated" + std::to_string(seed) + ".cc"] =
+        testing::GeneratedSource(20000, seed, /*cpp20=*/true);
+  for (const auto& [name, text] : originals) testing::WriteFile(folder / name, text);
   const ProgramRun one = testing::RunTreeProgram({"-j", "1", "-q", "-d", "include"}, folder.path());
   const ProgramRun eight = testing::RunTreeProgram({"-j", "8", "-q", "-d", "include"}, folder.path());
+  EXPECT_EQ(one.error, "");
   EXPECT_TRUE(one.status == eight.status && one.out == eight.out && one.error == eight.error);
+  const ProgramRun classic =
+      testing::RunTreeProgram({"--classic", "--check", "-q", "include"}, folder.path());
+  std::size_t refused = 0;
+  for (std::size_t at = 0; at < classic.error.size(); at = classic.error.find('\n', at) + 1, ++refused)
+    EXPECT_NE(classic.error.find(": error: formatting would change the code here (", at), std::string::npos);
+  EXPECT_GT(refused, originals.size() / 50) << "the classic rules' check refused too few files";
   // Eight jobs: the syncs of the rewritten files wait on the disk, not on a core.
   const ProgramRun write = testing::RunTreeProgram({"-w", "-q", "-j", "8", "include"}, folder.path());
   ASSERT_EQ(write.status, kExitOk) << write.error;
   const ProgramRun check = testing::RunTreeProgram({"--check", "-q", "include"}, folder.path());
   EXPECT_EQ(check.status, kExitOk);
   EXPECT_EQ(check.out.substr(0, 2000) + check.error, "");
+  const Contents written = testing::FilesIn(folder / "include");
+  for (const auto& [name, text] : written)
+    EXPECT_TRUE(text.find(" \n") == std::string::npos && text.find("\t\n") == std::string::npos) << name;
   EXPECT_EQ(testing::RunProgram("/usr/bin/patch", {"-R", "-p1", "--quiet"}, folder.path(), one.out).status,
             0);
-  std::size_t files = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(folder / "include"))
-    files += entry.is_regular_file();
-  EXPECT_EQ(files, headers.size()) << "a temporary file was left behind";
-  for (const fs::path& header : headers) {
-    EXPECT_TRUE(ReadFile(folder / "include" / header.lexically_relative("/usr/include")) == ReadFile(header))
-        << header;
-  }
+  Contents restored;
+  for (const auto& [name, text] : testing::FilesIn(folder / "include"))
+    if (text != "<folder>") restored["include/" + name] = text;
+  EXPECT_TRUE(restored == originals) << "a file was not restored, or a temporary file was left behind";
 }
 
 // The safe write in process, over files in memory: each failure is reported
@@ -211,41 +291,131 @@ TEST(TreeCorpusTest, SystemHeaders) {
 // file.
 TEST(TreeWriteTest, FailuresLeaveTheFileAsItWasAndNoTemporaryFile) {
   using testing::MemoryFileSystem;
+  using Fault = std::function<void(MemoryFileSystem&)>;
   const std::string changed = " changed while it was being formatted; left as it is";
+  const std::string edited = "int  edited;\n";
+  // An editor saves once, in place or by a rename.
+  const auto save_in_place = [&](MemoryFileSystem& f) {
+    return [&f, &edited, saved = false]() mutable {
+      if (!std::exchange(saved, true)) {
+        EXPECT_TRUE(f.OpenForWriting("t/x.c")->Write(edited.data(), edited.size()));
+      }
+    };
+  };
+  const auto save_by_rename = [&](MemoryFileSystem& f) {
+    return [&f, &edited, saved = false]() mutable {
+      if (!std::exchange(saved, true)) (void)f.Remove("t/x.c"), f.AddFile("t/x.c", edited);
+    };
+  };
+  const auto hard_link = [](MemoryFileSystem& f, int failures) {
+    f.AddLink("t/x.c", "t/y.c");
+    f.faults.rewrites_to_fail = failures;
+  };
   const struct {
     const char* name;
-    std::function<void(MemoryFileSystem&)> fault;
+    Fault fault;
     std::string error;  // after "t/x.c: error:"
-    std::string left;
+    Contents left;      // what stands in t afterwards
   } cases[] = {
-      {"Written", [](MemoryFileSystem&) {}, "", kFormatted},
-      {"NoTemporaryFileAllowed", [](MemoryFileSystem& f) { f.faults.refuse_temp_in = "t"; },
-       " cannot create a temporary file in t: Permission denied", kMessy},
-      {"WriteFails", [](MemoryFileSystem& f) { f.faults.fail_temp_writes = true; },
-       " could not write t/.x.c.qfmt-1", kMessy},
-      {"SyncFails", [](MemoryFileSystem& f) { f.faults.fail_sync = true; },
-       " could not sync t/.x.c.qfmt-1: Input/output error", kMessy},
-      {"ShortWrite", [](MemoryFileSystem& f) { f.faults.drop_last_byte = true; },
-       " t/.x.c.qfmt-1 did not read back as written", kMessy},
-      {"RenameRefused", [](MemoryFileSystem& f) { f.faults.refuse_rename_to = "t/x.c"; },
-       " could not rename t/.x.c.qfmt-1 to t/x.c: Read-only file system", kMessy},
-      {"BackupRefused", [](MemoryFileSystem& f) { f.faults.refuse_writing = "t/x.c.Backup"; },
-       " could not write the backup t/x.c.Backup; left as it is", kMessy},
+      {"Written", [](MemoryFileSystem&) {}, "", {{"t/x.c", kFormatted}}},
+      {"NoTemporaryFileAllowed",
+       [](MemoryFileSystem& f) { f.faults.refuse_temp_in = "t"; },
+       " cannot create a temporary file in t: Permission denied",
+       {{"t/x.c", kMessy}}},
+      {"WriteFails",
+       [](MemoryFileSystem& f) { f.faults.fail_temp_writes = true; },
+       " could not write t/.x.c.qfmt-1",
+       {{"t/x.c", kMessy}}},
+      {"SyncFails",
+       [](MemoryFileSystem& f) { f.faults.fail_sync = true; },
+       " could not sync t/.x.c.qfmt-1: Input/output error",
+       {{"t/x.c", kMessy}}},
+      {"ShortWrite",
+       [](MemoryFileSystem& f) { f.faults.drop_last_byte = true; },
+       " t/.x.c.qfmt-1 did not read back as written",
+       {{"t/x.c", kMessy}}},
+      {"RenameRefused",
+       [](MemoryFileSystem& f) { f.faults.refuse_rename_to = "t/x.c"; },
+       " could not rename t/.x.c.qfmt-1 to t/x.c: Read-only file system",
+       {{"t/x.c", kMessy}}},
+      // Regression: a user who could write the folder but not the file replaced it.
+      {"NotWritable",
+       [](MemoryFileSystem& f) { f.faults.refuse_writing = "t/x.c"; },
+       " not writable, left as it is",
+       {{"t/x.c", kMessy}}},
+      {"BackupRefused",
+       [](MemoryFileSystem& f) { f.faults.refuse_writing = "t/x.c.Backup"; },
+       " could not write the backup t/x.c.Backup; left as it is",
+       {{"t/x.c", kMessy}}},
+      {"AttributesThatCannotBeCopied",
+       [](MemoryFileSystem& f) { f.faults.attributes_refused_from = "t/x.c"; },
+       " could not copy the extended attributes (user.note: Operation not supported); left as it is",
+       {{"t/x.c", kMessy}}},
       // Changed behind the program's back after it was read: only in size,
-      // only in inode (replaced), only in modification time.
+      // only in inode (replaced), only in modification time; where names
+      // cannot be exchanged, so that the check before the rename is all.
       {"Grown",
-       [](MemoryFileSystem& f) { f.faults.after_read = [&f](auto&) { f.AddFile("t/x.c", "int  xy;"); }; },
-       changed, "int  xy;"},
+       [](MemoryFileSystem& f) {
+         f.faults.cannot_exchange = true;
+         f.faults.after_read = [&f](auto&) { f.AddFile("t/x.c", "int  xy;"); };
+       },
+       changed,
+       {{"t/x.c", "int  xy;"}}},
       {"Replaced",
        [](MemoryFileSystem& f) {
+         f.faults.cannot_exchange = true;
          f.faults.after_read = [&f](auto&) { (void)f.Remove("t/x.c"), f.AddFile("t/x.c", kMessy); };
        },
-       changed, kMessy},
+       changed,
+       {{"t/x.c", kMessy}}},
       {"Rewritten",
        [](MemoryFileSystem& f) {
+         f.faults.cannot_exchange = true;
          f.faults.after_read = [&f](auto&) { ++f.clock_ns, f.AddFile("t/x.c", "int  y;"); };
        },
-       changed, "int  y;"},
+       changed,
+       {{"t/x.c", "int  y;"}}},
+      // Regression: an edit saved while the temporary file was written and
+      // synced, or in the instant before it took the file's place, was lost.
+      {"SavedInPlaceDuringTheSync",
+       [&](MemoryFileSystem& f) { f.faults.before_sync = save_in_place(f); },
+       changed,
+       {{"t/x.c", edited}}},
+      {"SavedByARenameDuringTheSync",
+       [&](MemoryFileSystem& f) { f.faults.before_sync = save_by_rename(f); },
+       changed,
+       {{"t/x.c", edited}}},
+      {"SavedInPlaceAsNamesAreExchanged",
+       [&](MemoryFileSystem& f) { f.faults.before_exchange = save_in_place(f); },
+       changed,
+       {{"t/x.c", edited}}},
+      {"SavedByARenameAsNamesAreExchanged",
+       [&](MemoryFileSystem& f) { f.faults.before_exchange = save_by_rename(f); },
+       changed,
+       {{"t/x.c", edited}}},
+      // A file of two names is written in place: a write that fails puts the
+      // old text back; when that fails too, the temporary file that the
+      // error names keeps it.
+      {"HardLinkedWritten",
+       [&](MemoryFileSystem& f) { hard_link(f, 0); },
+       "",
+       {{"t/x.c", kFormatted}, {"t/y.c", kFormatted}}},
+      {"WriteInPlaceFails",
+       [&](MemoryFileSystem& f) { hard_link(f, 1); },
+       " could not write in place (a write failed); its text is as it was",
+       {{"t/x.c", kMessy}, {"t/y.c", kMessy}}},
+      {"WriteInPlaceAndPutBackFail",
+       [&](MemoryFileSystem& f) { hard_link(f, 2); },
+       " could not write in place (a write failed); its old text is in t/.x.c.qfmt-2",
+       {{"t/x.c", kMessy}, {"t/y.c", kMessy}, {"t/.x.c.qfmt-2", kMessy}}},
+      // Regression: running out of memory on one file ended the whole run.
+      {"OutOfMemory",
+       [](MemoryFileSystem& f) {
+         f.faults.exhausts_memory = "t/x.c";
+         f.AddFile("t/y.c", kMessy);
+       },
+       " not enough memory to format it; left as it is",
+       {{"t/x.c", kMessy}, {"t/y.c", kFormatted}}},
   };
   for (const auto& c : cases) {
     MemoryFileSystem files;
@@ -257,12 +427,132 @@ TEST(TreeWriteTest, FailuresLeaveTheFileAsItWasAndNoTemporaryFile) {
     testing::RecordingConsole console;
     EXPECT_EQ(RunTree(arguments, files, console), c.error.empty() ? kExitOk : kExitFileError) << c.name;
     EXPECT_EQ(console.shown, c.error.empty() ? "" : "t/x.c: error:" + c.error + "\n") << c.name;
-    EXPECT_EQ(files.Files(), (Contents{{"t", "<folder>"}, {"t/x.c", c.left}})) << c.name;
+    Contents left = files.Files();
+    left.erase("t");
+    EXPECT_EQ(left, c.left) << c.name;
     if (c.error.empty()) {  // synced, with the permission bits of the file it replaced
-      EXPECT_TRUE(files.Find("t/x.c")->synced);
-      EXPECT_EQ(files.Find("t/x.c")->permissions, 0751u);
+      EXPECT_TRUE(files.Find("t/x.c")->synced) << c.name;
+      EXPECT_EQ(files.Find("t/x.c")->permissions, 0751u) << c.name;
     }
   }
+}
+
+// What qfmt-tree -w does to people's files in hostile situations, on real
+// files: extended attributes, files the user may not write, hard links,
+// signals, and files whose formatting explodes. Each case checks which files
+// there are afterwards and what they hold.
+class TreeSafetyTest : public ::testing::Test {
+ protected:
+  fs::path Path(std::string_view name) const { return folder_ / name; }
+  testing::ProgramRun Tree(const std::vector<std::string>& arguments) const {
+    return testing::RunTreeProgram(arguments, folder_.path());
+  }
+  testing::TempFolder folder_;
+};
+
+// Regression: -w dropped extended attributes and access control lists, and
+// the group bits widened to the list's mask.
+TEST_F(TreeSafetyTest, AccessListsAndExtendedAttributesAreKept) {
+  if (!fs::exists("/usr/bin/setfacl") || !fs::exists("/usr/bin/setfattr"))
+    GTEST_SKIP() << "no setfacl, setfattr";
+  testing::WriteFile(Path("x.c"), kMessy);
+  fs::permissions(Path("x.c"), fs::perms(0640));
+  const auto attributes = [&] {
+    return testing::RunProgram("/usr/bin/getfacl", {"-p", "x.c"}, folder_.path()).out +
+           testing::RunProgram("/usr/bin/getfattr", {"-d", "x.c"}, folder_.path()).out;
+  };
+  if (testing::RunProgram("/usr/bin/setfacl", {"-m", "u:4321:r", "x.c"}, folder_.path()).status != 0 ||
+      testing::RunProgram("/usr/bin/setfattr", {"-n", "user.note", "-v", "kept", "x.c"}, folder_.path())
+              .status != 0)
+    GTEST_SKIP() << "this file system has no access control lists or user attributes";
+  const std::string before = attributes();
+  ASSERT_NE(before.find("user:4321:r--"), std::string::npos) << before;
+  ASSERT_NE(before.find("user.note=\"kept\""), std::string::npos) << before;
+  EXPECT_EQ(Tree({"-w", "-q", "x.c"}).status, kExitOk);
+  EXPECT_EQ(testing::FilesIn(folder_.path()), (Contents{{"x.c", kFormatted}}));
+  EXPECT_EQ(attributes(), before);
+}
+
+// Regression: a user who could write the folder but not the file replaced
+// root's file with one of their own. A file the user may write, whose owner
+// they cannot give a new file, is written in place and keeps its owner.
+TEST_F(TreeSafetyTest, FilesOfOthersAreWrittenOnlyWhereTheUserMayWriteThem) {
+  if (::geteuid() != 0 || testing::NobodyUid() == static_cast<uid_t>(-1))
+    GTEST_SKIP() << "the program must run as another user: root is needed";
+  fs::permissions(folder_.path(), fs::perms::all);
+  testing::WriteFile(Path("theirs.c"), kMessy);
+  testing::WriteFile(Path("shared.c"), kMessy);
+  fs::permissions(Path("shared.c"), fs::perms(0664));
+  ASSERT_EQ(::chown(Path("shared.c").c_str(), 0, testing::NobodyUid()), 0);  // nobody's group may write it
+  testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "theirs.c", "shared.c"}, folder_.path(),
+                     {.as_nobody = true});
+  EXPECT_EQ(run.Wait(), kExitFileError);
+  EXPECT_EQ(run.Error(), "theirs.c: error: not writable, left as it is\n");
+  EXPECT_EQ(testing::FilesIn(folder_.path()), (Contents{{"shared.c", kFormatted}, {"theirs.c", kMessy}}));
+  struct stat theirs {
+  }, shared{};
+  ASSERT_EQ(::stat(Path("theirs.c").c_str(), &theirs), 0);
+  ASSERT_EQ(::stat(Path("shared.c").c_str(), &shared), 0);
+  EXPECT_EQ(theirs.st_uid, 0u);
+  EXPECT_EQ(shared.st_uid, 0u);
+  EXPECT_EQ(shared.st_mode & 07777, 0664u);
+}
+
+// Regression: these signals left the temporary file behind.
+TEST_F(TreeSafetyTest, SignalsDuringWriteRemoveTheTemporaryFile) {
+  const std::string text = testing::GeneratedSource(4 << 20, 3);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    testing::WriteFile(Path("b.c"), text);
+    testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "b.c"}, folder_.path());
+    bool seen = false;
+    while (!seen && !run.Ended()) {
+      for (const fs::directory_entry& entry : fs::directory_iterator(folder_.path()))
+        seen = seen || entry.path().filename().string().starts_with(".b.c.qfmt-");
+      if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ASSERT_TRUE(seen) << "the run ended before its temporary file was seen";
+    ::kill(run.pid(), signal);
+    EXPECT_EQ(run.Wait(), 128 + signal) << signal;
+    EXPECT_EQ(testing::FilesIn(folder_.path()).size(), 1u) << signal;
+    // Old or new, never a mix.
+    if (ReadFile(Path("b.c")) != text) {
+      EXPECT_EQ(Tree({"--check", "-q", "b.c"}).status, kExitOk) << signal;
+    }
+  }
+}
+
+// Regression: a million "{" and as many "}" made the output grow
+// quadratically, and the run died of std::bad_alloc under a memory limit; so
+// did standard input from /dev/zero. Under sanitizers, which need the
+// address space, without the limit.
+TEST_F(TreeSafetyTest, ExplosiveInputsAreErrorsOfTheirOwn) {
+#ifdef QFMT_SANITIZED_BUILD
+  const testing::ChildOptions limited;
+#else
+  const testing::ChildOptions limited = {.memory_limit = std::uint64_t{1} << 30};
+#endif
+  testing::WriteFile(Path("bomb.c"), std::string(1'000'000, '{') + std::string(1'000'000, '}'));
+  testing::WriteFile(Path("ok.c"), kMessy);
+  testing::Child files(QFMT_TREE_BINARY, {"-w", "-q", "bomb.c", "ok.c"}, folder_.path(), limited);
+  EXPECT_EQ(files.Wait(), kExitFileError);
+  EXPECT_EQ(files.Error(),
+            "bomb.c: error: its formatted text would pass 17048576 bytes, "
+            "the limit of 8 times its size and 1 MiB; left as it is\n");
+  EXPECT_EQ(ReadFile(Path("ok.c")), kFormatted);
+  EXPECT_EQ(testing::FilesIn(folder_.path()).size(), 2u);
+
+  testing::ChildOptions from_zero = limited;
+  from_zero.standard_input = "/dev/zero";
+  testing::Child input(QFMT_TREE_BINARY, {}, folder_.path(), from_zero);
+  EXPECT_EQ(input.Wait(), kExitFileError);
+  EXPECT_EQ(input.Error(), "<stdin>: error: larger than 256 MiB, the limit for one file\n");
+  EXPECT_EQ(input.Output(), "");
+
+  // A file of that size is not even read.
+  fs::resize_file(Path("bomb.c"), (std::uintmax_t{256} << 20) + 1);
+  const testing::ProgramRun large = Tree({"-w", "-q", "bomb.c"});
+  EXPECT_EQ(large.status, kExitFileError);
+  EXPECT_EQ(large.error, "bomb.c: error: larger than 256 MiB, the limit for one file; left as it is\n");
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "tests/support/file_support.h"
+#include "tests/support/test_support.h"
 
 namespace qfmt::tree {
 namespace {
@@ -55,6 +57,28 @@ TEST(UnifiedDiffTest, HandWorkedCasesAgreeWithDiffU) {
     const ProgramRun diff = RunProgram(
         "/usr/bin/diff", {"-u", "--label", "a/x.c", "--label", "b/x.c", "before", "after"}, folder.path());
     EXPECT_EQ(diff.out, c.expected);
+  }
+}
+
+// The place that --check names: a line and a byte column of the old text.
+TEST(UnifiedDiffTest, FirstDifferenceIsALineAndColumnOfTheOldText) {
+  const struct {
+    std::string_view before, after;
+    std::int64_t line, column;
+  } cases[] = {
+      {"int  x;", "int x; \n", 1, 5},
+      {"a\nb\nc  d\n", "a\nb\nc d\n", 3, 3},
+      {"a\n\tb\n", "a\n   b\n", 2, 1},
+      {"a\r\nb;\r\n", "a\r\nb; \r\n", 2, 3},  // a carriage return is a byte of its line
+      {"a\nb", "a\nb\n", 2, 2},               // the line end missing at the end
+      {"a\n\n", "a\n", 2, 1},
+      {"", "x", 1, 1},
+      {"same\n", "same\n", 2, 1},
+  };
+  for (const auto& c : cases) {
+    const job::TextPosition at = FirstDifference(c.before, c.after);
+    EXPECT_EQ(at.line, c.line) << testing::Escaped(c.before);
+    EXPECT_EQ(at.column, c.column) << testing::Escaped(c.before);
   }
 }
 

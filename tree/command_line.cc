@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "scanner/engine.h"
+#include "tree/file_walk.h"
 
 namespace qfmt::tree {
 namespace {
@@ -18,19 +19,16 @@ struct OptionForm {
 };
 
 constexpr OptionForm kOptions[] = {
-    {'m', "max-line-length", Takes::kValue},
-    {0, "indent", Takes::kValue},
-    {0, "brace-style", Takes::kValue},
-    {'w', "write", Takes::kNothing},
-    {'l', "list", Takes::kNothing},
-    {'d', "diff", Takes::kNothing},
-    {0, "check", Takes::kNothing},
-    {0, "once", Takes::kNothing},
-    {0, "backup", Takes::kNothing},
-    {0, "classic-limit", Takes::kNothing},
-    {'j', "jobs", Takes::kValue},
-    {'q', "quiet", Takes::kNothing},
-    {'h', "help", Takes::kNothing},
+    {'m', "max-line-length", Takes::kValue}, {0, "indent", Takes::kValue},
+    {0, "brace-style", Takes::kValue},       {'w', "write", Takes::kNothing},
+    {'l', "list", Takes::kNothing},          {'d', "diff", Takes::kNothing},
+    {0, "check", Takes::kNothing},           {0, "once", Takes::kNothing},
+    {0, "backup", Takes::kNothing},          {0, "classic-limit", Takes::kNothing},
+    {0, "classic", Takes::kNothing},         {0, "no-verify", Takes::kNothing},
+    {0, "staged", Takes::kNothing},          {0, "exclude", Takes::kValue},
+    {0, "stdin-filename", Takes::kValue},    {0, "assume-filename", Takes::kValue},
+    {0, "print-settings", Takes::kValue},    {'j', "jobs", Takes::kValue},
+    {'q', "quiet", Takes::kNothing},         {'h', "help", Takes::kNothing},
     {0, "version", Takes::kNothing},
 };
 
@@ -130,17 +128,34 @@ class Parser {
     TreeOptions& options = result_.options;
     const std::string_view name = option.long_name;
     if (name == "max-line-length") {
-      const auto length = ParseCount(value, 0, INT32_MAX);
+      const auto length = value == "off" ? INT32_MAX : ParseCount(value, 0, INT32_MAX);
       if (!length)
-        return Fail("--max-line-length needs a whole number of 0 or more, not '" + std::string(value) + "'");
+        return Fail("--max-line-length needs a whole number of 0 or more, or off, not '" +
+                    std::string(value) + "'");
       options.layout.max_line_length = *length;
+      options.given.max_line_length = true;
     } else if (name == "indent") {
       options.layout.indent_string = IndentText(value);
+      options.given.indent = true;
     } else if (name == "brace-style") {
       if (value != "attach" && value != "break") {
         return Fail("--brace-style is 'attach' or 'break', not '" + std::string(value) + "'");
       }
       options.layout.brace_style = value == "attach" ? 1 : 0;
+      options.given.brace_style = true;
+    } else if (name == "exclude") {
+      options.excludes.emplace_back(value);
+    } else if (name == "stdin-filename") {
+      options.stdin_filename = value;
+    } else if (name == "assume-filename") {
+      if (!IsSourceName(BaseName(value)))
+        return Fail("--assume-filename needs a C or C++ file name, not '" + std::string(value) + "'");
+      options.assume_filename = value;
+    } else if (name == "print-settings") {
+      options.print_settings = value;
+      result_.action = CommandLine::Action::kPrintSettings;
+    } else if (name == "staged") {
+      options.staged = true;
     } else if (name == "jobs") {
       const auto jobs = ParseCount(value, 1, kMaxJobs);
       if (!jobs)
@@ -161,6 +176,10 @@ class Parser {
       options.backup = true;
     } else if (name == "classic-limit") {
       options.classic_limit = true;
+    } else if (name == "classic") {
+      options.layout.modern = false;
+    } else if (name == "no-verify") {
+      options.verify = false;
     } else if (name == "quiet") {
       options.quiet = true;
     } else if (name == "help") {
@@ -177,7 +196,11 @@ class Parser {
       if (path == "-") return Fail("'-' (standard input) cannot stand beside other paths");
     }
     if (options.write && options.reads_standard_input())
-      return Fail("--write needs paths of files or folders");
+      return Fail("--write needs paths of files or folders, or --staged");
+    if (options.staged && options.prints_text())
+      return Fail("--staged goes with --check, --list, --diff or --write");
+    if (!options.stdin_filename.empty() && !options.reads_standard_input())
+      return Fail("--stdin-filename goes with standard input, not with paths");
     if (options.backup && !options.write) return Fail("--backup goes with --write");
   }
 
@@ -196,30 +219,49 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
 }
 
 std::string HelpText() {
-  return std::string(
-             "usage: qfmt-tree [OPTIONS] [PATH...]\n"
-             "\n"
-             "Formats the C and C++ files (.c .h .cc .cpp .cxx .c++ .hh .hpp .hxx .h++\n"
-             ".inl .ipp .tcc) among the paths and in the folders among them; hidden files\n"
-             "and folders and links to folders are skipped, other names passed over.\n"
-             "Without a path, or with '-', reads standard input and writes the formatted\n"
-             "text to standard output.\n"
-             "\n"
-             "Each text is settled: formatted again until a text repeats.\n"
-             "\n"
-             "Style:\n"
-             "  -m, --max-line-length N   break lines longer than N (default 80)\n"
-             "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
-             "      --brace-style STYLE   attach (default) or break\n"
-             "Modes (by default the formatted text goes to standard output):\n"
-             "  -w, --write               rewrite changed files in place, safely\n"
-             "  -l, --list                name the files whose formatting differs\n"
-             "  -d, --diff                print a unified diff for each changed file\n"
-             "      --check               as --list; for CI\n"
-             "Other:\n"
-             "      --once                one classic pass instead of settling\n"
-             "      --backup              with --write, also keep the classic NAME.Backup copy\n"
-             "      --classic-limit       keep the ") +
+  return "usage: qfmt-tree [OPTIONS] [PATH...]\n"
+         "\n"
+         "Formats the C and C++ files among the paths and in the folders among them:\n" +
+         SourceExtensionList() +
+         "\n\n"
+         "Walks skip hidden files and folders, links to folders and what git ignores;\n"
+         "other names given are passed over with a message. Without a path, or with\n"
+         "'-', reads standard input and writes the formatted text to standard output.\n"
+         "\n"
+         "Each text is settled: formatted again until a text repeats. Every file's\n"
+         "tokens are compared before and after: a file whose code would change is an\n"
+         "error and is left as it is. The modern rules (the classic layout with the\n"
+         "repairs that keep every token, and no trailing blanks) are the default;\n"
+         "files with a NUL byte are passed over. The style of a file comes from the\n"
+         "command line, then from .editorconfig (indent_style, indent_size,\n"
+         "max_line_length, qfmt_brace_style), then the defaults.\n"
+         "\n"
+         "Style:\n"
+         "  -m, --max-line-length N   break lines longer than N, or off (default 80)\n"
+         "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
+         "      --brace-style STYLE   attach (default) or break\n"
+         "Modes (by default the formatted text goes to standard output):\n"
+         "  -w, --write               rewrite changed files in place, safely\n"
+         "  -l, --list                name the files whose formatting differs, and where\n"
+         "  -d, --diff                print a unified diff for each changed file\n"
+         "      --check               as --list; for CI\n"
+         "      --staged              the staged content of the staged files in git's index\n"
+         "                            (with --write, formatted and staged again)\n"
+         "      --print-settings PATH\n"
+         "                            show the style that applies to PATH, and from where\n"
+         "Which files:\n"
+         "      --exclude GLOB        leave out what walks meet that GLOB matches (repeatable)\n"
+         "      --assume-filename NAME\n"
+         "                            format named files and standard input as NAME's kind\n"
+         "      --stdin-filename PATH\n"
+         "                            name standard input's text, for its settings and messages\n"
+         "Rules:\n"
+         "      --classic             the classic rules and layout, without repairs\n"
+         "      --no-verify           do not compare the tokens before and after\n"
+         "Other:\n"
+         "      --once                one formatting pass instead of settling\n"
+         "      --backup              with --write, also keep the classic NAME.Backup copy\n"
+         "      --classic-limit       keep the " +
          std::to_string(scanner::kTokenLimit) +
          "-byte token limit: such files are errors\n"
          "  -j, --jobs N              files formatted at once (default: one per core)\n"

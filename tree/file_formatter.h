@@ -1,43 +1,80 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "layout/layout.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
 #include "tree/settle.h"
 
 namespace qfmt::tree {
 
+// The memory that one file's run may take is bounded by these: a file (or
+// standard input) larger than kMaxTextSize is not formatted, and a formatted
+// text may be at most kMaxGrowth times the size of the text and
+// kGrowthAllowance more.
+inline constexpr std::size_t kMaxTextSize = std::size_t{256} << 20;
+inline constexpr std::size_t kMaxGrowth = 8;
+inline constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
+
+// The error of a text larger than kMaxTextSize.
+[[nodiscard]] std::string TooLargeError();
+
 // What became of one file.
 struct FileOutcome {
-  std::string error;       // why it could not be formatted; empty when it was
-  bool changed = false;    // its formatted text differs from its text
-  std::int64_t bytes = 0;  // of its text
-  std::string output;      // for standard output: its formatted text or its diff
+  std::string error;              // why it could not be formatted; empty when it was
+  job::TextPosition error_place;  // where in the file, when the error has a place
+  bool has_error_place = false;
+  std::string skipped;             // why it was passed over: not formatted, not changed, no error
+  bool changed = false;            // its formatted text differs from its text
+  job::TextPosition first_change;  // when changed: where its text first differs
+  std::int64_t bytes = 0;          // of its text
+  std::string output;              // for standard output: its formatted text or its diff
 };
 
-// Formats files one after the other as the options say, keeping its buffers
-// from one file to the next. Each worker thread has one of its own.
+// Formats files one after the other as the options say, each with the
+// layout options it is given, keeping its buffers from one file to the
+// next. Each worker thread has one of its own. A file whose run finds no
+// memory is an error of its own (its buffers are let go and the next file
+// begins afresh).
 class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
   // Reads, formats and, with --write, rewrites the file.
-  [[nodiscard]] FileOutcome FormatFile(const std::string& path);
-  // Formats a text that comes from no file (standard input); `label` names it.
-  [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label);
+  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const layout::LayoutOptions& layout);
+  // Formats a text that comes from no file (standard input, git's index);
+  // `label` names it.
+  [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
+                                       const layout::LayoutOptions& layout);
+  // The formatted text of the last file or text formatted without an error.
+  [[nodiscard]] std::string_view formatted() const { return settler_.text(); }
 
  private:
-  // Settles `text` (or formats it once) into settler_.text(); returns what
-  // went wrong, or an empty text.
-  [[nodiscard]] std::string Format(std::string_view text);
+  // Settles `text` (or formats it once) into settler_.text() and checks that
+  // its tokens are kept; false, with the outcome's error, when it failed.
+  [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome);
+  // False, with the outcome's reason, for a text that is not to be formatted.
+  [[nodiscard]] bool IsFormattable(std::string_view text, const layout::LayoutOptions& layout,
+                                   FileOutcome& outcome) const;
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
+  [[nodiscard]] ClassicPass& PassFor(const layout::LayoutOptions& layout);
+  // FormatFile and FormatText, which may run out of memory.
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout);
+  [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
+                                           const layout::LayoutOptions& layout);
+  // Lets go of every buffer, and says so for the file.
+  [[nodiscard]] FileOutcome OutOfMemory();
 
   const TreeOptions& options_;
   platform::FileSystem& files_;
-  ClassicPass pass_;
+  // A project has a few styles at most: the passes for the last ones used.
+  std::vector<std::pair<layout::LayoutOptions, std::unique_ptr<ClassicPass>>> passes_;
   Settler settler_;
   std::string text_;     // the file as read
   std::string scratch_;  // for reading a written file back

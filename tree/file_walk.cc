@@ -1,20 +1,20 @@
 #include "tree/file_walk.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <utility>
+
+#include "project/git_repository.h"
 
 namespace qfmt::tree {
 namespace {
 
-constexpr std::string_view kSourceExtensions[] = {".c",   ".h",   ".cc",  ".cpp", ".cxx", ".c++", ".hh",
-                                                  ".hpp", ".hxx", ".h++", ".inl", ".ipp", ".tcc"};
-
-std::string_view BaseName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
+// Case matters: ".C" and ".H" are C++, as the compilers read them.
+constexpr std::string_view kSourceExtensions[] = {".c",    ".h",   ".C",   ".H",   ".cc",   ".cpp", ".cxx",
+                                                  ".c++",  ".cp",  ".hh",  ".hpp", ".hxx",  ".h++", ".inl",
+                                                  ".ipp",  ".tcc", ".tpp", ".txx", ".cppm", ".ccm", ".cxxm",
+                                                  ".c++m", ".ixx", ".mpp", ".cu",  ".cuh",  ".ino"};
 
 std::string Join(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -23,9 +23,21 @@ std::string Join(std::string_view folder, std::string_view name) {
   return path;
 }
 
+// "./src/a.c" as "src/a.c", for matching globs.
+std::string_view WithoutDotSlash(std::string_view path) {
+  while (path.starts_with("./")) path.remove_prefix(2);
+  return path;
+}
+
+// A folder being walked, and where git's rules for it come from.
+struct WalkRoot {
+  std::unique_ptr<project::GitRepository> repository;  // null outside a work tree
+  std::string prefix;                                  // the folder's path in the work tree: "" or "src/"
+};
+
 class Collector {
  public:
-  explicit Collector(platform::FileSystem& files) : files_(files) {}
+  Collector(platform::FileSystem& files, const TreeOptions& options) : files_(files), options_(options) {}
 
   void AddPath(const std::string& path) {
     platform::FileInfo info;
@@ -33,8 +45,18 @@ class Collector {
       return Report(path, "cannot read: " + status.error);
     }
     if (info.kind == platform::FileKind::kFolder) return Walk(path);
-    // Other names are passed over, so that a hook can hand over every name it has.
-    if (IsSourceName(BaseName(path))) found_.push_back({path, ""});
+    // A hook may hand over every name it has: other kinds are named as passed over.
+    if (IsSourceName(BaseName(path)) || !options_.assume_filename.empty()) {
+      found_.push_back({path, "", ""});
+    } else {
+      found_.push_back({path, "", std::string(kNotSourceName)});
+    }
+  }
+
+  [[nodiscard]] bool CompileExcludes() {
+    const std::string error = excludes_.Compile(options_.excludes);
+    if (!error.empty()) Report("--exclude", error);
+    return error.empty();
   }
 
   // Sorted, and each file once: the first name of two with the same identity.
@@ -49,7 +71,7 @@ class Collector {
     for (SourceFile& file : found_) {
       platform::FileInfo info;
       // A file that cannot be inspected now is reported when it is read.
-      if (file.error.empty() && files_.Inspect(file.path, true, info).ok() &&
+      if (file.error.empty() && file.skipped.empty() && files_.Inspect(file.path, true, info).ok() &&
           !seen.insert({info.device, info.inode}).second) {
         continue;
       }
@@ -59,11 +81,13 @@ class Collector {
   }
 
  private:
-  void Walk(const std::string& root) {
-    std::vector<std::string> folders{root};
+  void Walk(const std::string& root_path) {
+    const WalkRoot root = OpenRoot(root_path);
+    // Each folder with its path in the work tree.
+    std::vector<std::pair<std::string, std::string>> folders{{root_path, root.prefix}};
     std::vector<platform::FolderEntry> entries;
     while (!folders.empty()) {
-      const std::string folder = std::move(folders.back());
+      const auto [folder, in_tree] = std::move(folders.back());
       folders.pop_back();
       if (const platform::FsStatus status = files_.ListFolder(folder, entries); !status.ok()) {
         Report(folder, "cannot list the folder: " + status.error);
@@ -72,13 +96,43 @@ class Collector {
       for (const platform::FolderEntry& entry : entries) {
         if (entry.name.starts_with('.')) continue;
         std::string path = Join(folder, entry.name);
-        if (entry.kind == platform::FileKind::kFolder) {
-          folders.push_back(std::move(path));
-        } else if (IsSourceName(entry.name) && !LeadsToFolder(path, entry.kind)) {
-          found_.push_back({std::move(path), ""});
+        const bool is_folder = entry.kind == platform::FileKind::kFolder;
+        if (!is_folder && (!IsSourceName(entry.name) || LeadsToFolder(path, entry.kind))) continue;
+        const std::string tree_path = in_tree + entry.name;
+        if (LeftOut(root, path, entry.name, tree_path, is_folder)) continue;
+        if (is_folder) {
+          folders.emplace_back(std::move(path), tree_path + "/");
+        } else {
+          found_.push_back({std::move(path), "", ""});
         }
       }
     }
+  }
+
+  // The repository of the folder, if any; an error in finding one is
+  // reported and the walk goes on without git's rules.
+  WalkRoot OpenRoot(const std::string& folder) {
+    WalkRoot root;
+    std::string resolved, error;
+    if (!files_.ResolveLinks(folder, resolved).ok()) return root;
+    root.repository = project::GitRepository::Find(resolved, false, error);
+    if (!error.empty()) Report(folder, error);
+    if (root.repository == nullptr) return root;
+    // The work tree's path ends in '/'; the folder is inside it.
+    const std::string& work_tree = root.repository->work_tree();
+    resolved += '/';
+    if (resolved.starts_with(work_tree)) {
+      root.prefix = resolved.substr(work_tree.size());
+    } else {
+      root.repository.reset();
+    }
+    return root;
+  }
+
+  bool LeftOut(const WalkRoot& root, const std::string& path, const std::string& name,
+               const std::string& tree_path, bool is_folder) {
+    if (excludes_.Matches(name) || excludes_.Matches(std::string(WithoutDotSlash(path)))) return true;
+    return root.repository != nullptr && root.repository->IsIgnored(tree_path, is_folder);
   }
 
   bool LeadsToFolder(const std::string& path, platform::FileKind kind) {
@@ -87,13 +141,21 @@ class Collector {
            target.kind == platform::FileKind::kFolder;
   }
 
-  void Report(const std::string& path, std::string error) { found_.push_back({path, std::move(error)}); }
+  void Report(const std::string& path, std::string error) { found_.push_back({path, std::move(error), ""}); }
 
   platform::FileSystem& files_;
+  const TreeOptions& options_;
+  project::PathPatterns excludes_;
   std::vector<SourceFile> found_;
 };
 
 }  // namespace
+
+std::string_view BaseName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
 
 // A ".Backup" copy has an extension of its own, so none of them is taken.
 bool IsSourceName(std::string_view name) {
@@ -104,10 +166,20 @@ bool IsSourceName(std::string_view name) {
          std::end(kSourceExtensions);
 }
 
-std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files,
-                                           const std::vector<std::string>& paths) {
-  Collector collector(files);
-  for (const std::string& path : paths) collector.AddPath(path);
+std::string SourceExtensionList() {
+  std::string list;
+  for (const std::string_view extension : kSourceExtensions) {
+    if (!list.empty()) list += ' ';
+    list += extension;
+  }
+  return list;
+}
+
+std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files, const TreeOptions& options) {
+  Collector collector(files, options);
+  if (collector.CompileExcludes()) {
+    for (const std::string& path : options.paths) collector.AddPath(path);
+  }
   return collector.Finish();
 }
 

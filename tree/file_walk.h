@@ -5,26 +5,41 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tree/command_line.h"
 
 namespace qfmt::tree {
 
-// A file to format, or a path that cannot be taken, reported in its place.
+// A file to format, or a path that cannot be taken or is passed over,
+// reported in its place.
 struct SourceFile {
   std::string path;
-  std::string error;  // empty for a file to format
+  std::string error;    // empty for a file to format
+  std::string skipped;  // why it is passed over; empty for a file to format
 };
 
-// True for the names of C and C++ files: .c .h .cc .cpp .cxx .c++ .hh .hpp
-// .hxx .h++ .inl .ipp .tcc (never a ".Backup" copy).
+// The last part of a path ("c.c" of "a/b/c.c/").
+[[nodiscard]] std::string_view BaseName(std::string_view path);
+
+// True for the names of C and C++ files (see kSourceExtensions; never a
+// ".Backup" copy).
 [[nodiscard]] bool IsSourceName(std::string_view name);
 
-// The C and C++ files among `paths` and under the folders among them, in
-// sorted path order; a path that does not exist is reported in its place.
-// Folders are walked without their hidden entries (names that begin with a
-// dot, ".git" among them) and without links to folders; a folder given as a
-// path is walked whatever its name. Two names of one file give it once,
+// The extensions of C and C++ files as the help text lists them.
+[[nodiscard]] std::string SourceExtensionList();
+
+// The C and C++ files among `options.paths` and under the folders among
+// them, in sorted path order; a path that does not exist is reported in its
+// place, and a named file of another kind is passed over (taken with
+// --assume-filename). Folders are walked without their hidden entries (names
+// that begin with a dot, ".git" among them), without links to folders, and
+// without what git ignores and the --exclude globs match; a folder given as
+// a path is walked whatever its name. Two names of one file give it once,
 // under the name that sorts first.
 [[nodiscard]] std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files,
-                                                         const std::vector<std::string>& paths);
+                                                         const TreeOptions& options);
+
+// The message for a named file of another kind.
+inline constexpr std::string_view kNotSourceName =
+    "not a C or C++ file name, passed over (--assume-filename NAME.c to format it)";
 
 }  // namespace qfmt::tree

@@ -34,8 +34,10 @@ std::string GroupedNumber(std::int64_t number) {
 }
 
 std::string SummaryLine(const RunTotals& totals) {
-  return "formatted " + Counted(totals.files, "file", "files") + ", " + GroupedNumber(totals.changed) +
-         " changed, " + Counted(totals.errors, "error", "errors") + ", " + Fixed(Megabytes(totals.bytes), 1) +
+  std::string line = "formatted " + Counted(totals.files, "file", "files") + ", " +
+                     GroupedNumber(totals.changed) + (totals.written ? " changed, " : " would change, ");
+  if (totals.skipped > 0) line += GroupedNumber(totals.skipped) + " skipped, ";
+  return line + Counted(totals.errors, "error", "errors") + ", " + Fixed(Megabytes(totals.bytes), 1) +
          " MB in " + Fixed(totals.seconds, 2) + " s";
 }
 

@@ -7,52 +7,76 @@
 #include "job/messages.h"
 
 namespace qfmt::tree {
+
+// note [safe writes]
+// The new text goes to a temporary file beside the file (beside its target
+// when `path` is a symbolic link, which stays a link). It gets the file's
+// permission bits, owner, group and extended attributes (access control
+// lists among them), is synced and read back. Then, with the file locked
+// against a qfmt run on it and signals held back:
+//
+// - Normally the temporary file takes the file's place. The file is checked
+//   once more immediately before (device, inode, size, modification and
+//   change times), and the names are exchanged in one step where the system
+//   can, so that a save by an editor in the instant between the check and
+//   the exchange is seen: the file then taken out is not the one that was
+//   read, and it goes back.
+// - A file with more than one name (hard links), and one whose owner or group
+//   the program cannot give a new file, is written in place instead, so that
+//   every name sees the new text and nothing about the file changes but its
+//   text. Its old text is first kept in a second temporary file, and stays
+//   there until the new text is synced and read back; a write that fails
+//   puts the old text back.
+
 namespace {
 
-// Removes the temporary file unless it has been renamed into place. It is
-// closed first, as some platforms cannot remove an open file.
-class TempFileGuard {
- public:
-  TempFileGuard(platform::FileSystem& files, std::unique_ptr<platform::TempFile> file)
-      : files_(files), file_(std::move(file)), name_(file_->name()) {}
-  ~TempFileGuard() {
-    file_.reset();
-    if (armed_) (void)files_.Remove(name_);
-  }
-  TempFileGuard(const TempFileGuard&) = delete;
-  TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-  platform::TempFile& file() { return *file_; }
-  const std::string& name() const { return name_; }
-  void Release() { armed_ = false; }
-
- private:
-  platform::FileSystem& files_;
-  std::unique_ptr<platform::TempFile> file_;
-  std::string name_;
-  bool armed_ = true;
-};
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
+constexpr std::string_view kChanged = "changed while it was being formatted; left as it is";
 
 platform::FsStatus Error(std::string text) { return {std::move(text)}; }
 
-bool SameFileUnchanged(const platform::FileInfo& a, const platform::FileInfo& b) {
+// One file with the same text and times. A rename changes a file's status
+// change time, but not these.
+bool SameContent(const platform::FileInfo& a, const platform::FileInfo& b) {
   return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified_ns == b.modified_ns;
 }
 
-// Fills the temporary file and makes sure that it holds exactly `text`.
-platform::FsStatus FillTempFile(platform::FileSystem& files, TempFileGuard& temp,
-                                const platform::FileInfo& as_read, std::string_view text,
-                                std::string& scratch) {
+bool Unchanged(const platform::FileInfo& now, const platform::FileInfo& as_read) {
+  return SameContent(now, as_read) && now.changed_ns == as_read.changed_ns;
+}
+
+bool UnchangedOnDisk(platform::FileSystem& files, const std::string& target,
+                     const platform::FileInfo& as_read) {
+  platform::FileInfo now;
+  return files.Inspect(target, true, now).ok() && Unchanged(now, as_read);
+}
+
+platform::FsStatus WriteWhole(platform::OutputFile& file, std::string_view text) {
+  if (!file.Write(text.data(), text.size())) return Error("a write failed");
+  return {};
+}
+
+// Writes the text and gives the file the target's permission bits, owner and
+// group, where the program may.
+platform::FsStatus WriteTempFile(platform::TempFileGuard& temp, const platform::FileInfo& as_read,
+                                 std::string_view text) {
   platform::TempFile& file = temp.file();
   if (!file.Write(text.data(), text.size())) return Error("could not write " + temp.name());
   if (platform::FsStatus status = file.KeepAttributesOf(as_read); !status.ok()) {
     return Error("could not give " + temp.name() + " the permission bits: " + status.error);
+  }
+  return {};
+}
+
+// Gives a file that is to take the target's place its extended attributes,
+// syncs it and makes sure that it holds exactly `text`.
+platform::FsStatus SealTempFile(platform::FileSystem& files, platform::TempFileGuard& temp,
+                                const std::string& target, bool takes_its_place, std::string_view text,
+                                std::string& scratch) {
+  platform::TempFile& file = temp.file();
+  if (platform::FsStatus status =
+          takes_its_place ? file.CopyExtendedAttributesOf(target) : platform::FsStatus{};
+      !status.ok()) {
+    return Error("could not copy the extended attributes (" + status.error + "); left as it is");
   }
   if (platform::FsStatus status = file.Sync(); !status.ok()) {
     return Error("could not sync " + temp.name() + ": " + status.error);
@@ -66,11 +90,98 @@ platform::FsStatus FillTempFile(platform::FileSystem& files, TempFileGuard& temp
   return {};
 }
 
+// True when the temporary file has the file's owner and group.
+bool KeepsOwnership(platform::FileSystem& files, const platform::TempFileGuard& temp,
+                    const platform::FileInfo& as_read) {
+  platform::FileInfo info;
+  return files.Inspect(temp.name(), false, info).ok() && info.owner == as_read.owner &&
+         info.group == as_read.group;
+}
+
+// After an exchange that took out a file other than the one read: the
+// exchange is undone. The name of the temporary file is removed only when it
+// holds the formatted text again (`ours`); otherwise it holds a text saved
+// meanwhile, which is kept.
+platform::FsStatus PutBack(platform::FileSystem& files, platform::TempFileGuard& temp,
+                           const std::string& target, const platform::FileInfo& ours) {
+  platform::FileInfo now;
+  if (!files.Exchange(temp.name(), target).ok() || !files.Inspect(temp.name(), false, now).ok() ||
+      now.device != ours.device || now.inode != ours.inode) {
+    temp.Keep();
+    return Error("changed while it was being formatted; a version saved meanwhile is kept in " + temp.name());
+  }
+  return Error(std::string(kChanged));
+}
+
+platform::FsStatus PutInPlace(platform::FileSystem& files, platform::TempFileGuard& temp,
+                              const std::string& target, const platform::FileInfo& as_read) {
+  const platform::HoldSignals hold;
+  platform::FileInfo ours;
+  if (!files.Inspect(temp.name(), false, ours).ok() || !UnchangedOnDisk(files, target, as_read))
+    return Error(std::string(kChanged));
+  const platform::FsStatus exchanged = files.Exchange(temp.name(), target);
+  if (exchanged.error == platform::kCannotExchange) {
+    if (platform::FsStatus status = files.Rename(temp.name(), target); !status.ok()) {
+      return Error("could not rename " + temp.name() + " to " + target + ": " + status.error);
+    }
+    temp.Release();
+    return {};
+  }
+  if (!exchanged.ok())
+    return Error("could not rename " + temp.name() + " to " + target + ": " + exchanged.error);
+  // The temporary name now holds the file that was in place, which the guard
+  // removes, if it is still the one that was read.
+  platform::FileInfo taken_out;
+  if (files.Inspect(temp.name(), false, taken_out).ok() && SameContent(taken_out, as_read)) return {};
+  return PutBack(files, temp, target, ours);
+}
+
+// Writes `text` over the file itself; see note [safe writes].
+platform::FsStatus RewriteInPlace(platform::FileSystem& files, const std::string& target,
+                                  const platform::FileInfo& as_read, std::string_view old_text,
+                                  std::string_view text, std::string& scratch) {
+  std::unique_ptr<platform::TempFile> copy_file;
+  if (platform::FsStatus status = files.CreateTempFileBeside(target, copy_file); !status.ok()) {
+    return Error("cannot create a temporary file in " + platform::SplitPath(target).folder + ": " +
+                 status.error);
+  }
+  platform::TempFileGuard copy(files, std::move(copy_file));
+  platform::FsStatus kept = WriteWhole(copy.file(), old_text);
+  if (kept.ok()) kept = copy.file().KeepAttributesOf(as_read);
+  if (kept.ok()) kept = copy.file().Sync();
+  if (kept.ok() && !copy.file().Close()) kept = Error("a write failed");
+  if (!kept.ok()) return Error("could not keep the old text in " + copy.name() + ": " + kept.error);
+
+  const platform::HoldSignals hold;
+  std::unique_ptr<platform::RewrittenFile> file;
+  if (platform::FsStatus status = files.OpenForRewriting(target, file); !status.ok()) {
+    return Error("could not open it for writing in place: " + status.error);
+  }
+  platform::FileInfo now;
+  if (!file->Inspect(now).ok() || !Unchanged(now, as_read)) return Error(std::string(kChanged));
+  platform::FsStatus written = WriteWhole(*file, text);
+  if (written.ok()) written = file->EndAndSync();
+  if (written.ok() && !file->Close()) written = Error("a write failed");
+  platform::FileInfo info;
+  if (written.ok() && (!files.ReadRegularFile(target, scratch, info).ok() || scratch != text))
+    written = Error("it did not read back as written");
+  if (written.ok()) return {};
+
+  std::unique_ptr<platform::RewrittenFile> again;
+  platform::FsStatus restored = files.OpenForRewriting(target, again);
+  if (restored.ok()) restored = WriteWhole(*again, old_text);
+  if (restored.ok()) restored = again->EndAndSync();
+  if (restored.ok() && again->Close())
+    return Error("could not write in place (" + written.error + "); its text is as it was");
+  copy.Keep();
+  return Error("could not write in place (" + written.error + "); its old text is in " + copy.name());
+}
+
 }  // namespace
 
 platform::FsStatus ReplaceFile(platform::FileSystem& files, const std::string& path,
-                               const platform::FileInfo& as_read, std::string_view text, bool keep_backup,
-                               std::string& scratch) {
+                               const platform::FileInfo& as_read, std::string_view old_text,
+                               std::string_view text, bool keep_backup, std::string& scratch) {
   platform::FileInfo info;
   if (platform::FsStatus status = files.Inspect(path, false, info); !status.ok()) {
     return Error("cannot inspect: " + status.error);
@@ -81,10 +192,15 @@ platform::FsStatus ReplaceFile(platform::FileSystem& files, const std::string& p
       return Error("cannot resolve the link: " + status.error);
     }
   }
-  platform::FileInfo now;
-  if (!files.Inspect(target, true, now).ok() || !SameFileUnchanged(now, as_read)) {
-    return Error("changed while it was being formatted; left as it is");
-  }
+  if (!UnchangedOnDisk(files, target, as_read)) return Error(std::string(kChanged));
+  // Only what the user could have written themselves: a folder they may
+  // write lets them replace a file, but not make it theirs.
+  if (!files.CheckMayWrite(target).ok()) return Error("not writable, left as it is");
+  // A qfmt run on the file holds this lock for its whole run; the file has
+  // changed when it ends, which the checks below see.
+  std::unique_ptr<platform::FileLock> lock;
+  (void)files.LockFile(target, lock);
+  if (!UnchangedOnDisk(files, target, as_read)) return Error(std::string(kChanged));
   if (keep_backup) {
     const std::string backup_name = path + std::string(job::kBackupSuffix);
     if (job::MakeBackup(files, path, backup_name).result != job::BackupResult::kCopied) {
@@ -92,24 +208,18 @@ platform::FsStatus ReplaceFile(platform::FileSystem& files, const std::string& p
     }
   }
 
-  const std::string folder = FolderOf(target);
-  // ".NAME.qfmt-" and six random characters: hidden, and no C or C++ name.
-  // NAME is cut short so that the whole stays within a file name's 255 bytes.
-  std::string stem = ".";
-  stem += target.substr(target.rfind('/') + 1, 200);  // npos + 1 is 0: from the start
-  stem += ".qfmt-";
   std::unique_ptr<platform::TempFile> file;
-  if (platform::FsStatus status = files.CreateTempFile(folder, stem, file); !status.ok()) {
-    return Error("cannot create a temporary file in " + folder + ": " + status.error);
+  if (platform::FsStatus status = files.CreateTempFileBeside(target, file); !status.ok()) {
+    return Error("cannot create a temporary file in " + platform::SplitPath(target).folder + ": " +
+                 status.error);
   }
-  TempFileGuard temp(files, std::move(file));
-  if (platform::FsStatus status = FillTempFile(files, temp, as_read, text, scratch); !status.ok())
+  platform::TempFileGuard temp(files, std::move(file));
+  if (platform::FsStatus status = WriteTempFile(temp, as_read, text); !status.ok()) return status;
+  const bool in_place = as_read.links > 1 || !KeepsOwnership(files, temp, as_read);
+  if (platform::FsStatus status = SealTempFile(files, temp, target, !in_place, text, scratch); !status.ok())
     return status;
-  if (platform::FsStatus status = files.Rename(temp.name(), target); !status.ok()) {
-    return Error("could not rename " + temp.name() + " to " + target + ": " + status.error);
-  }
-  temp.Release();
-  return {};
+  if (in_place) return RewriteInPlace(files, target, as_read, old_text, text, scratch);
+  return PutInPlace(files, temp, target, as_read);
 }
 
 }  // namespace qfmt::tree

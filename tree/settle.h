@@ -27,13 +27,16 @@ class ClassicPass final : public TextPass {
       : options_(std::move(options)), limit_(limit) {}
   [[nodiscard]] job::FormatResult Run(std::string_view input, std::string& output) override {
     output.clear();
-    return job::FormatText(input, options_, output, limit_, nullptr, &buffers_);
+    return job::FormatText(input, options_, output, limit_, nullptr, &buffers_, max_output_);
   }
+  // From now on, a pass whose output would grow past `bytes` stops with kStopped.
+  void LimitOutput(std::size_t bytes) { max_output_ = bytes; }
 
  private:
   layout::LayoutOptions options_;
   scanner::TokenLimit limit_;
   job::RunBuffers buffers_;
+  std::size_t max_output_ = SIZE_MAX;
 };
 
 inline constexpr int kMaxPasses = 16;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -10,10 +11,14 @@
 
 #include "generated/version.h"
 #include "platform/check.h"
+#include "project/git_repository.h"
+#include "project/settings.h"
 #include "tree/command_line.h"
 #include "tree/file_formatter.h"
 #include "tree/file_walk.h"
 #include "tree/report.h"
+#include "tree/safe_write.h"
+#include "tree/unified_diff.h"
 
 namespace qfmt::tree {
 namespace {
@@ -24,6 +29,46 @@ constexpr std::string_view kStandardInputName = "<stdin>";
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+namespace fs = std::filesystem;
+
+// The path of `path` in the work tree ("" for all of it); false when it lies outside.
+bool PathInWorkTree(const std::string& path, const std::string& work_tree, std::string& in_tree) {
+  std::error_code error;
+  fs::path full = fs::absolute(path, error).lexically_normal();
+  if (!full.has_filename()) full = full.parent_path();  // "src/" as "src"
+  // The work tree's path ends in '/': its parent path is the folder itself.
+  const std::string relative = full.lexically_relative(fs::path(work_tree).parent_path()).generic_string();
+  if (error || relative.empty() || relative == ".." || relative.starts_with("../")) return false;
+  in_tree = relative == "." ? "" : relative;
+  return true;
+}
+
+// The pathspec of --staged's paths: empty for the whole work tree; false
+// (with `error` set) for a path outside it.
+bool StagedPathspec(const std::vector<std::string>& paths, const std::string& work_tree,
+                    std::vector<std::string>& pathspec, std::string& error) {
+  for (const std::string& path : paths) {
+    std::string in_tree;
+    if (!PathInWorkTree(path, work_tree, in_tree)) {
+      error = path + ": error: not in the git work tree " + work_tree;
+      return false;
+    }
+    if (in_tree.empty()) {
+      pathspec.clear();
+      return true;
+    }
+    pathspec.push_back(in_tree);
+  }
+  return true;
+}
+
+// A path as it is shown: relative to the current folder when it is below it.
+std::string ShownPath(const std::string& full) {
+  std::error_code error;
+  const std::string relative = fs::path(full).lexically_relative(fs::current_path(error)).generic_string();
+  return error || relative.empty() || relative.starts_with("../") ? full : relative;
 }
 
 // Hands files to the workers and their outcomes, in file order, to the
@@ -108,24 +153,93 @@ class TreeRun {
   TreeRun(const TreeOptions& options, platform::FileSystem& files, platform::Console& console)
       : options_(options), files_(files), console_(console) {}
 
+  // The text is named by --stdin-filename, and its settings come from that
+  // name, or from --assume-filename's.
   int RunStandardInput() {
+    const std::string& name = options_.stdin_filename;
+    const std::string label = name.empty() ? std::string(kStandardInputName) : name;
     std::string text;
     FileOutcome outcome;
-    if (const platform::FsStatus status = console_.ReadInput(text); !status.ok()) {
+    if (const platform::FsStatus status = console_.ReadInput(text, kMaxTextSize); !status.ok()) {
       outcome.error = "cannot read: " + status.error;
+      text.clear();  // only a part of it: nothing goes back
+    } else if (text.size() > kMaxTextSize) {
+      outcome.error = TooLargeError();
+      text.clear();  // only a part of it: nothing goes back
+    } else if (!name.empty() && options_.assume_filename.empty() && !IsSourceName(BaseName(name))) {
+      outcome.skipped = kNotSourceName;
     } else {
+      const std::string& settings_path = name.empty() ? options_.assume_filename : name;
+      project::FileSettings settings;
+      settings.layout = options_.layout;
+      if (!settings_path.empty())
+        settings = project::ResolveSettings(settings_path, options_.layout, options_.given);
       FileFormatter formatter(options_, files_);
-      outcome = formatter.FormatText(text, kStandardInputName);
+      outcome.error = settings.error;
+      if (outcome.error.empty()) outcome = formatter.FormatText(text, label, settings.layout);
     }
     // An editor that replaces its text with the output keeps it as it was.
-    if (!outcome.error.empty() && options_.prints_text()) outcome.output = text;
-    Print(std::string(kStandardInputName), outcome);
+    if ((!outcome.error.empty() || !outcome.skipped.empty()) && options_.prints_text()) outcome.output = text;
+    Print(label, outcome);
+    return ExitStatus();
+  }
+
+  int RunPrintSettings() {
+    const std::string& path = options_.print_settings;
+    const project::FileSettings settings = project::ResolveSettings(path, options_.layout, options_.given);
+    if (!settings.error.empty()) {
+      console_.WriteError(path + ": error: " + settings.error + "\n");
+      return kExitFileError;
+    }
+    std::string text = project::DescribeSettings(path, settings);
+    if (!IsSourceName(BaseName(path)) && options_.assume_filename.empty())
+      text += "  (" + std::string(kNotSourceName) + ")\n";
+    return console_.WriteOutput(text) ? kExitOk : kExitFileError;
+  }
+
+  // The staged content of the staged C and C++ files, from git's index; with
+  // --write, formatted and staged again.
+  int RunStaged() {
+    const Clock::time_point start = Clock::now();
+    std::string error;
+    const std::unique_ptr<project::GitRepository> repository = project::GitRepository::Find(".", true, error);
+    if (repository == nullptr) {
+      console_.WriteError(
+          "qfmt-tree: error: " + (error.empty() ? "--staged needs a git work tree here" : error) + "\n");
+      return kExitFileError;
+    }
+    std::vector<std::string> pathspec;
+    if (!StagedPathspec(options_.paths, repository->work_tree(), pathspec, error)) {
+      console_.WriteError(error + "\n");
+      return kExitFileError;
+    }
+    std::vector<project::StagedFile> staged;
+    if (error = repository->ReadStagedFiles(pathspec, staged); !error.empty()) {
+      console_.WriteError("qfmt-tree: error: " + error + "\n");
+      return kExitFileError;
+    }
+    FileFormatter formatter(options_, files_);
+    for (const project::StagedFile& file : staged) {
+      // Only C and C++ files: the other staged files were named by no one.
+      if (!IsSourceName(BaseName(file.path))) continue;
+      const std::string full = repository->work_tree() + file.path;
+      const std::string shown = ShownPath(full);
+      const project::FileSettings settings = project::ResolveSettings(full, options_.layout, options_.given);
+      FileOutcome outcome;
+      outcome.error = settings.error;
+      if (outcome.error.empty()) outcome = formatter.FormatText(file.text, shown, settings.layout);
+      if (options_.write && outcome.error.empty() && outcome.changed) {
+        outcome.error = Restage(*repository, file, full, shown, formatter.formatted());
+      }
+      Print(shown, outcome);
+    }
+    Finish(start);
     return ExitStatus();
   }
 
   int RunFiles() {
     const Clock::time_point start = Clock::now();
-    const std::vector<SourceFile> sources = CollectSourceFiles(files_, options_.paths);
+    const std::vector<SourceFile> sources = CollectSourceFiles(files_, options_);
     const std::size_t workers = std::max<std::size_t>(1, std::min(WorkerCount(), sources.size()));
     // Texts and diffs wait in memory until their turn; names and flags are small.
     const bool holds_text = options_.prints_text() || options_.diff;
@@ -138,15 +252,38 @@ class TreeRun {
       PrintInOrder(queue, sources, start);
       queue.Stop();
     }
-    console_.HideRunning();
-    if (!options_.quiet) {
-      totals_.seconds = SecondsSince(start);
-      console_.ShowMessage(SummaryLine(totals_));
-    }
+    Finish(start);
     return ExitStatus();
   }
 
  private:
+  void Finish(Clock::time_point start) {
+    console_.HideRunning();
+    if (options_.quiet) return;
+    totals_.seconds = SecondsSince(start);
+    totals_.written = options_.write;
+    console_.ShowMessage(SummaryLine(totals_));
+  }
+
+  // The working copy follows when it holds the staged text; otherwise only
+  // the index changes, so that work not yet staged is kept.
+  std::string Restage(project::GitRepository& repository, const project::StagedFile& file,
+                      const std::string& full, const std::string& shown, std::string_view formatted) {
+    platform::FileInfo info;
+    std::string working, scratch;
+    const bool same = files_.ReadRegularFile(full, working, info).ok() && working == file.text;
+    if (same) {
+      if (const platform::FsStatus status =
+              ReplaceFile(files_, full, info, working, formatted, false, scratch);
+          !status.ok())
+        return status.error;
+    } else {
+      console_.WriteError(
+          shown + ": the working copy differs from the staged text; only the staged text is formatted\n");
+    }
+    return repository.Restage(file.path, formatted, same);
+  }
+
   std::size_t WorkerCount() const {
     if (options_.jobs > 0) return static_cast<std::size_t>(options_.jobs);
     return std::max(1U, std::thread::hardware_concurrency());
@@ -156,15 +293,23 @@ class TreeRun {
     FileFormatter formatter(options_, files_);
     std::size_t index = 0;
     while (queue.Claim(index)) {
-      const SourceFile& source = sources[index];
-      FileOutcome outcome;
-      if (source.error.empty()) {
-        outcome = formatter.FormatFile(source.path);
-      } else {
-        outcome.error = source.error;
-      }
-      queue.Deliver(index, std::move(outcome));
+      queue.Deliver(index, FormatSource(formatter, sources[index]));
     }
+  }
+
+  // Each file with the settings that apply to it.
+  FileOutcome FormatSource(FileFormatter& formatter, const SourceFile& source) const {
+    FileOutcome outcome;
+    outcome.error = source.error;
+    outcome.skipped = source.skipped;
+    if (!outcome.error.empty() || !outcome.skipped.empty()) return outcome;
+    const project::FileSettings settings =
+        project::ResolveSettings(source.path, options_.layout, options_.given);
+    if (!settings.error.empty()) {
+      outcome.error = settings.error;
+      return outcome;
+    }
+    return formatter.FormatFile(source.path, settings.layout);
   }
 
   void PrintInOrder(OutcomeQueue& queue, const std::vector<SourceFile>& sources, Clock::time_point start) {
@@ -190,16 +335,35 @@ class TreeRun {
   }
 
   void Print(const std::string& path, const FileOutcome& outcome) {
+    if (!outcome.skipped.empty()) {
+      ++totals_.skipped;
+      console_.WriteError(path + ": " + outcome.skipped + "\n");
+      if (!outcome.output.empty()) Output(outcome.output);
+      return;
+    }
     ++totals_.files;
     totals_.bytes += outcome.bytes;
     if (!outcome.error.empty()) {
       ++totals_.errors;
-      console_.WriteError(path + ": error: " + outcome.error + "\n");
+      const std::string place = outcome.has_error_place ? ":" + std::to_string(outcome.error_place.line) +
+                                                              ":" + std::to_string(outcome.error_place.column)
+                                                        : "";
+      console_.WriteError(path + place + ": error: " + outcome.error + "\n");
     } else if (outcome.changed) {
       ++totals_.changed;
-      if (options_.list || options_.check) Output(path + "\n");
+      if (options_.list || options_.check) Output(ChangeLine(path, outcome.first_change));
     }
     if (!outcome.output.empty()) Output(outcome.output);
+  }
+
+  // "PATH:LINE:COL: error: not formatted (qfmt-tree -w PATH)", the form
+  // that compilers use, so that editors and CI services find the place.
+  std::string ChangeLine(const std::string& path, const job::TextPosition& at) const {
+    std::string line = path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
+    if (options_.write) return line + "note: formatted\n";
+    line += "error: not formatted";
+    if (options_.reads_standard_input()) return line + "\n";
+    return line + " (qfmt-tree " + (options_.staged ? "--staged -w " : "-w ") + path + ")\n";
   }
 
   void Output(std::string_view text) {
@@ -236,9 +400,12 @@ int RunTree(const std::vector<std::string_view>& arguments, platform::FileSystem
     case CommandLine::Action::kVersion:
       return console.WriteOutput("qfmt-tree " + std::string(kVersion) + "\n") ? kExitOk : kExitFileError;
     case CommandLine::Action::kRun:
+    case CommandLine::Action::kPrintSettings:
       break;
   }
   TreeRun run(command_line.options, files, console);
+  if (command_line.action == CommandLine::Action::kPrintSettings) return run.RunPrintSettings();
+  if (command_line.options.staged) return run.RunStaged();
   return command_line.options.reads_standard_input() ? run.RunStandardInput() : run.RunFiles();
 }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "job/format.h"
+
 namespace qfmt::tree {
 
 // Appends to `out` the unified diff that turns `before` into `after`, in the
@@ -12,5 +14,10 @@ namespace qfmt::tree {
 // are a shortest edit script of whole lines. Appends nothing for equal texts.
 void AppendUnifiedDiff(std::string_view before, std::string_view after, std::string_view before_label,
                        std::string_view after_label, std::string& out);
+
+// Where `after` first differs from `before`, as a line and a column (both
+// from 1, the column counted in bytes) of `before`; for equal texts, just
+// past the end of `before`.
+[[nodiscard]] job::TextPosition FirstDifference(std::string_view before, std::string_view after);
 
 }  // namespace qfmt::tree

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <unordered_map>
 
 #include "platform/check.h"
 #include "scanner/condition.h"
@@ -87,9 +88,11 @@ struct Nfa {
 
   void Epsilon(int from, int to) { states[static_cast<size_t>(from)].epsilon.push_back(to); }
 
-  std::vector<int> Closure(std::vector<int> set) const {
-    std::vector<bool> seen(states.size());
-    std::vector<int> stack = set;
+  // Adds to `set` (sorted on return) every state that epsilon edges reach
+  // from it. `seen` is scratch of one entry per state, all false on entry and
+  // on return.
+  void Close(std::vector<int>& set, std::vector<bool>& seen, std::vector<int>& stack) const {
+    stack = set;
     for (int s : set) seen[static_cast<size_t>(s)] = true;
     while (!stack.empty()) {
       const int s = stack.back();
@@ -102,49 +105,104 @@ struct Nfa {
         }
       }
     }
+    for (int s : set) seen[static_cast<size_t>(s)] = false;
     std::sort(set.begin(), set.end());
-    return set;
+  }
+};
+
+// Bytes that every byte edge of the NFA treats alike, numbered in order of
+// their first byte; byte 0 goes with byte 1.
+struct NfaClasses {
+  std::array<int, 256> class_of{};
+  std::vector<int> representative;  // a byte of each class
+};
+
+NfaClasses ClassesOf(const Nfa& nfa) {
+  std::map<std::vector<int>, int> ids;  // the edges a byte is on -> class
+  NfaClasses classes;
+  for (int byte = 1; byte < 256; ++byte) {
+    std::vector<int> edges;
+    for (size_t s = 0; s < nfa.states.size(); ++s) {
+      if (nfa.states[s].target >= 0 && nfa.states[s].on.test(static_cast<size_t>(byte))) {
+        edges.push_back(static_cast<int>(s));
+      }
+    }
+    const auto [it, added] =
+        ids.try_emplace(std::move(edges), static_cast<int>(classes.representative.size()));
+    if (added) classes.representative.push_back(byte);
+    classes.class_of[static_cast<size_t>(byte)] = it->second;
+  }
+  classes.class_of[0] = classes.class_of[1];
+  return classes;
+}
+
+struct VectorHash {
+  size_t operator()(const std::vector<int>& v) const {
+    size_t h = v.size();
+    for (int x : v) h = h * 1000003u ^ static_cast<size_t>(x);
+    return h;
   }
 };
 
 struct Dfa {
-  std::vector<std::array<int, 256>> next;
+  NfaClasses classes;
+  std::vector<std::vector<int>> next;  // by state, then class
   std::vector<int> accept;
 };
 
-// Subset construction. DFA state 0 is the empty set; 1 to 8 are the starts.
+// Subset construction over byte classes. DFA state 0 is the empty set; 1 to 8
+// are the starts. A set of states reached on a class is closed only once.
 Dfa BuildSubsets(const Nfa& nfa, const std::array<std::vector<int>, kStartStates>& starts) {
   Dfa dfa;
-  std::map<std::vector<int>, int> index;
+  dfa.classes = ClassesOf(nfa);
+  std::unordered_map<std::vector<int>, int, VectorHash> index;    // closed set -> state
+  std::unordered_map<std::vector<int>, int, VectorHash> reached;  // set before closing -> state
   std::vector<std::vector<int>> sets;
+  std::vector<bool> seen(nfa.states.size());
+  std::vector<int> stack;
   auto intern = [&](std::vector<int> set) {
+    nfa.Close(set, seen, stack);
     auto [it, inserted] = index.try_emplace(set, static_cast<int>(sets.size()));
     if (inserted) sets.push_back(std::move(set));
     return it->second;
   };
-  intern({});
-  for (const auto& start : starts) intern(nfa.Closure(start));
-  QFMT_CHECK(sets.size() == kStartStates + 1);  // the start states must be distinct
+  sets.emplace_back();
+  index.emplace(std::vector<int>{}, 0);
+  // Each start state is a state of its own, even where two conditions have
+  // the same rules (the modern set's DIRECTIVE_CONT is INITIAL's).
+  for (std::vector<int> start : starts) {
+    nfa.Close(start, seen, stack);
+    index.try_emplace(start, static_cast<int>(sets.size()));
+    sets.push_back(std::move(start));
+  }
 
+  const size_t class_count = dfa.classes.representative.size();
+  std::vector<int> moved;
   for (size_t d = 0; d < sets.size(); ++d) {
-    std::array<int, 256> row{};
+    std::vector<int> row(class_count, 0);
     int accept = 0;
     for (int s : sets[d]) {
       const int rule = nfa.states[static_cast<size_t>(s)].accept;
       if (rule != 0 && (accept == 0 || rule < accept)) accept = rule;
     }
-    for (int byte = 1; byte < 256; ++byte) {
-      std::vector<int> moved;
+    for (size_t c = 0; c < class_count; ++c) {
+      const auto byte = static_cast<size_t>(dfa.classes.representative[c]);
+      moved.clear();
       for (int s : sets[d]) {
         const auto& state = nfa.states[static_cast<size_t>(s)];
-        if (state.target >= 0 && state.on.test(static_cast<size_t>(byte))) {
-          moved.push_back(state.target);
-        }
+        if (state.target >= 0 && state.on.test(byte)) moved.push_back(state.target);
       }
-      row[static_cast<size_t>(byte)] = moved.empty() ? 0 : intern(nfa.Closure(std::move(moved)));
+      if (moved.empty()) continue;
+      std::sort(moved.begin(), moved.end());
+      const auto known = reached.find(moved);
+      if (known != reached.end()) {
+        row[c] = known->second;
+      } else {
+        row[c] = intern(moved);
+        reached.emplace(moved, row[c]);
+      }
     }
-    row[0] = row[1];
-    dfa.next.push_back(row);
+    dfa.next.push_back(std::move(row));
     dfa.accept.push_back(accept);
   }
   return dfa;
@@ -158,15 +216,14 @@ std::vector<int> MinimalBlocks(const Dfa& dfa) {
   for (size_t s = 0; s < n; ++s) {
     block[s] = s <= kStartStates ? static_cast<int>(s) : kStartStates + 1 + dfa.accept[s];
   }
+  std::vector<int> key;
   for (;;) {
-    std::map<std::vector<int>, int> ids;
+    std::unordered_map<std::vector<int>, int, VectorHash> ids;
     std::vector<int> refined(n);
     for (size_t s = 0; s < n; ++s) {
-      std::vector<int> key;
-      key.reserve(257);
-      key.push_back(block[s]);
+      key.assign(1, block[s]);
       for (int t : dfa.next[s]) key.push_back(block[static_cast<size_t>(t)]);
-      refined[s] = ids.try_emplace(std::move(key), static_cast<int>(ids.size())).first->second;
+      refined[s] = ids.try_emplace(key, static_cast<int>(ids.size())).first->second;
     }
     std::vector<int> before(block);
     std::sort(before.begin(), before.end());
@@ -223,7 +280,8 @@ Automaton BuildAutomaton(const std::vector<Rule>& rules) {
     std::array<std::uint16_t, 256> row{};
     bool leads_on = false;
     for (size_t byte = 0; byte < 256; ++byte) {
-      const int target = number.at(block[static_cast<size_t>(dfa.next[s][byte])]);
+      const int target =
+          number.at(block[static_cast<size_t>(dfa.next[s][static_cast<size_t>(dfa.classes.class_of[byte])])]);
       row[byte] = static_cast<std::uint16_t>(target);
       leads_on = leads_on || target != 0;
     }

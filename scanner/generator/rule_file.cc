@@ -183,6 +183,7 @@ class PatternParser {
     }
     const char e = text_[pos_++];
     if (e == '\\') return static_cast<unsigned char>('\\');
+    if (e == 'x') return ReadHexByte();
     if (escapes.find(e) == std::string_view::npos) {
       Fail("unknown escape");
       return std::nullopt;
@@ -190,6 +191,22 @@ class PatternParser {
     if (e == 'n') return static_cast<unsigned char>('\n');
     if (e == 't') return static_cast<unsigned char>('\t');
     return static_cast<unsigned char>(e);  // \"
+  }
+
+  // The two hexadecimal digits of a \xNN escape.
+  std::optional<unsigned char> ReadHexByte() {
+    unsigned value = 0;
+    for (int i = 0; i < 2; ++i) {
+      const char h = pos_ < text_.size() ? text_[pos_] : '\0';
+      if (!std::isxdigit(static_cast<unsigned char>(h))) {
+        Fail("expected two hexadecimal digits after \\x");
+        return std::nullopt;
+      }
+      value = value * 16 + static_cast<unsigned>(
+                               std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (h | 0x20) - 'a' + 10);
+      ++pos_;
+    }
+    return static_cast<unsigned char>(value);
   }
 
   Pattern ParseLiteral() {

@@ -7,14 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "bench/cpp_generator.h"
 #include "bench/source_generator.h"
 #include "tree/file_walk.h"
 #include "tree/settle.h"
 
 namespace qfmt::testing {
-namespace {
-
-Contents ContentsOf(const fs::path& folder) {
+Contents FilesIn(const fs::path& folder) {
   Contents contents;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
     const std::string name = entry.path().lexically_relative(folder).string();
@@ -29,21 +28,29 @@ Contents ContentsOf(const fs::path& folder) {
   return contents;
 }
 
+namespace {
+
+// Hard links last, so that what they name stands.
 void MakeContents(const fs::path& folder, const Contents& contents) {
+  constexpr std::string_view kHardLink = "<hard link to ";
   for (const auto& [name, value] : contents) {
     const fs::path path = folder / name;
     fs::create_directories(path.parent_path());
+    if (value.starts_with(kHardLink)) continue;
     if (value == "<folder>") {
       fs::create_directories(path);
     } else if (!LinkTarget(value).empty()) {
       fs::create_symlink(LinkTarget(value), path);
     } else if (value == "<fifo>") {
       ::mkfifo(path.c_str(), 0644);
-    } else if (value.starts_with("<hard link to ")) {
-      fs::create_hard_link(folder / value.substr(14, value.size() - 15), path);
     } else {
       WriteFile(path, value);
     }
+  }
+  for (const auto& [name, value] : contents) {
+    if (value.starts_with(kHardLink))
+      fs::create_hard_link(folder / value.substr(kHardLink.size(), value.size() - kHardLink.size() - 1),
+                           folder / name);
   }
 }
 
@@ -85,7 +92,7 @@ void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.name; }
 void ExpectRunLeaves(const std::string& binary, const ProgramCase& c) {
   const TempFolder folder;
   MakeContents(folder.path(), c.files);
-  const Contents before = ContentsOf(folder.path());
+  const Contents before = FilesIn(folder.path());
   const ProgramRun run = RunProgram(binary, c.arguments, folder.path(), c.input);
   EXPECT_EQ(run.status, c.status);
   EXPECT_EQ(run.out, c.out);
@@ -94,7 +101,7 @@ void ExpectRunLeaves(const std::string& binary, const ProgramCase& c) {
   const std::size_t seconds = error.rfind(" in ") + 4;
   if (seconds >= 4 && error.ends_with(" s\n")) error.replace(seconds, error.size() - seconds - 3, "#.##");
   EXPECT_EQ(error, c.error);
-  EXPECT_EQ(Changes(before, ContentsOf(folder.path())), c.changed);
+  EXPECT_EQ(Changes(before, FilesIn(folder.path())), c.changed);
 }
 
 ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,
@@ -109,9 +116,14 @@ std::string Settled(std::string_view text, const layout::LayoutOptions& options)
   return std::string(settler.text());
 }
 
-std::string GeneratedSource(std::uint64_t size, std::uint64_t seed) {
+std::string GeneratedSource(std::uint64_t size, std::uint64_t seed, bool cpp20) {
   std::string text;
-  bench::GenerateSource(size, seed, [&text](std::string_view part) { text += part; });
+  const auto append = [&text](std::string_view part) { text += part; };
+  if (cpp20) {
+    bench::GenerateCppSource(size, seed, append);
+  } else {
+    bench::GenerateSource(size, seed, append);
+  }
   return text;
 }
 

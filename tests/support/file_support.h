@@ -29,6 +29,10 @@ using tools::TempFolder;
 // Creates the file's folders too.
 void WriteFile(const fs::path& path, std::string_view bytes);
 
+// What a folder holds, hidden files and subfolders included, as in Contents
+// ("<fifo>" for a FIFO).
+[[nodiscard]] Contents FilesIn(const fs::path& folder);
+
 // The entries of `after` that are new or differ from `before`, and "<gone>"
 // for those of `before` that are gone.
 [[nodiscard]] Contents Changes(const Contents& before, const Contents& after);
@@ -59,11 +63,14 @@ void ExpectRunLeaves(const std::string& binary, const ProgramCase& c);
 [[nodiscard]] ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::path& folder,
                                         std::string_view input = {});
 
-// The settled text of `text`, made in-process by the library.
-[[nodiscard]] std::string Settled(std::string_view text, const layout::LayoutOptions& options = {});
+// The settled text of `text`, made in-process by the library (by default with
+// qfmt-tree's default, the modern rules).
+[[nodiscard]] std::string Settled(std::string_view text,
+                                  const layout::LayoutOptions& options = {.modern = true});
 
-// Generated C and C++ source of about `size` bytes.
-[[nodiscard]] std::string GeneratedSource(std::uint64_t size, std::uint64_t seed);
+// Generated C and C++ source of about `size` bytes; with `cpp20`, C++20
+// source full of what the classic rules cannot keep.
+[[nodiscard]] std::string GeneratedSource(std::uint64_t size, std::uint64_t seed, bool cpp20 = false);
 
 // Every `step`-th C or C++ file under /usr/include (regular files, no links),
 // in sorted order: real code of every kind, read at test time.

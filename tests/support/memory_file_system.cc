@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <utility>
 
 namespace qfmt::testing {
 namespace {
@@ -36,11 +38,11 @@ class Reader final : public platform::ByteSource {
 // A file opened for writing, or a temporary file, on which the faults act.
 class Writer final : public platform::TempFile {
  public:
-  Writer(const MemoryFileSystem& files, std::shared_ptr<Node> node, std::string name, bool temporary)
+  Writer(MemoryFileSystem& files, std::shared_ptr<Node> node, std::string name, bool temporary)
       : files_(files), node_(std::move(node)), name_(std::move(name)), temporary_(temporary) {}
   bool Write(const char* data, std::size_t size) override {
     failed_ = failed_ || (temporary_ && files_.faults.fail_temp_writes);
-    if (failed_) return false;
+    if (failed_ || !files_.TakeSpace(size)) return false;
     node_->bytes.append(data, temporary_ && files_.faults.drop_last_byte && size > 0 ? size - 1 : size);
     node_->modified_ns = files_.clock_ns;
     node_->synced = false;
@@ -50,20 +52,63 @@ class Writer final : public platform::TempFile {
   const std::string& name() const override { return name_; }
   platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
     node_->permissions = original.permissions;
+    node_->owner = original.owner;
+    node_->group = original.group;
+    return {};
+  }
+  platform::FsStatus GiveNewFilePermissions() override {
+    node_->permissions = 0644;
+    return {};
+  }
+  platform::FsStatus CopyExtendedAttributesOf(const std::string& original) override {
+    if (original == files_.faults.attributes_refused_from)
+      return Failed("user.note: Operation not supported");
     return {};
   }
   platform::FsStatus Sync() override {
+    if (files_.faults.before_sync) files_.faults.before_sync();
     if (temporary_ && files_.faults.fail_sync) return Failed("Input/output error");
+    node_->synced = true;
+    return {};
+  }
+  void Keep() override {}
+
+ private:
+  MemoryFileSystem& files_;
+  std::shared_ptr<Node> node_;
+  std::string name_;
+  bool temporary_;
+  bool failed_ = false;
+};
+
+// Writes over the bytes from the start; ending cuts them there.
+class Rewriter final : public platform::RewrittenFile {
+ public:
+  Rewriter(MemoryFileSystem& files, std::string name, std::shared_ptr<Node> node, std::size_t fail_after)
+      : files_(files), name_(std::move(name)), node_(std::move(node)), fail_after_(fail_after) {}
+  bool Write(const char* data, std::size_t size) override {
+    std::string& bytes = node_->bytes;
+    if (size > fail_after_ - offset_) return false;
+    if (offset_ + size > bytes.size() && !files_.TakeSpace(offset_ + size - bytes.size())) return false;
+    bytes.replace(offset_, size, data, size);
+    offset_ += size;
+    node_->modified_ns = files_.clock_ns;
+    return true;
+  }
+  bool Close() override { return true; }
+  platform::FsStatus Inspect(platform::FileInfo& info) override { return files_.Inspect(name_, true, info); }
+  platform::FsStatus EndAndSync() override {
+    node_->bytes.resize(offset_);
     node_->synced = true;
     return {};
   }
 
  private:
-  const MemoryFileSystem& files_;
-  std::shared_ptr<Node> node_;
+  MemoryFileSystem& files_;
   std::string name_;
-  bool temporary_;
-  bool failed_ = false;
+  std::shared_ptr<Node> node_;
+  std::size_t fail_after_;
+  std::size_t offset_ = 0;
 };
 
 }  // namespace
@@ -75,7 +120,17 @@ std::string LinkTarget(std::string_view entry) {
 }
 
 std::shared_ptr<Node> MemoryFileSystem::Make(const std::string& name, FileKind kind) {
-  return nodes_[name] = std::make_shared<Node>(Node{kind, "", "", 0644, clock_ns, next_inode_++, false});
+  return nodes_[name] =
+             std::make_shared<Node>(Node{kind, "", "", 0644, 0, 0, clock_ns, next_inode_++, false});
+}
+
+bool MemoryFileSystem::TakeSpace(std::size_t size) {
+  if (size > faults.space_left) {
+    ++failed_writes;
+    return false;
+  }
+  if (faults.space_left != SIZE_MAX) faults.space_left -= size;
+  return true;
 }
 
 void MemoryFileSystem::AddFile(const std::string& name, std::string_view bytes, std::uint32_t permissions) {
@@ -156,9 +211,17 @@ platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool follo
                                              platform::FileInfo& info) {
   const Node* node = Find(follow_links ? Follow(name) : name);
   if (node == nullptr) return Failed(kNoSuchFile);
-  info = {
-      node->kind, node->permissions, 0, 0, static_cast<std::int64_t>(node->bytes.size()), node->modified_ns,
-      1,          node->inode};
+  info = {node->kind,
+          node->permissions,
+          node->owner,
+          node->group,
+          static_cast<std::int64_t>(node->bytes.size()),
+          node->modified_ns,
+          node->modified_ns,
+          1,
+          node->inode,
+          0};
+  for (const auto& [other, other_node] : nodes_) info.links += other_node.get() == node ? 1 : 0;
   return {};
 }
 
@@ -180,6 +243,7 @@ platform::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
 platform::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
                                                      platform::FileInfo& info) {
   bytes.clear();
+  if (name == faults.exhausts_memory) throw std::bad_alloc();
   if (platform::FsStatus status = Inspect(name, true, info); !status.ok()) return status;
   if (info.kind != FileKind::kRegular) return Failed(platform::kNotRegularFile);
   bytes = Find(Follow(name))->bytes;
@@ -207,11 +271,45 @@ platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string& folder, s
 
 platform::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   if (to == faults.refuse_rename_to) return Failed("Read-only file system");
+  if (to == faults.refuse_writing) return Failed("Permission denied");
   const auto it = nodes_.find(from);
   if (it == nodes_.end() || !HasFolderFor(to)) return Failed(kNoSuchFile);
   std::shared_ptr<Node> node = std::move(it->second);
   nodes_.erase(it);
   nodes_[to] = std::move(node);
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::Exchange(const std::string& a, const std::string& b) {
+  if (faults.before_exchange) faults.before_exchange();
+  if (faults.cannot_exchange) return Failed(platform::kCannotExchange);
+  if (a == faults.refuse_rename_to || b == faults.refuse_rename_to) return Failed("Read-only file system");
+  if (Find(a) == nullptr || Find(b) == nullptr) return Failed(kNoSuchFile);
+  std::swap(nodes_.at(a), nodes_.at(b));
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::LockFile(const std::string& name,
+                                              std::unique_ptr<platform::FileLock>& lock) {
+  const Node* node = Find(Follow(name));
+  lock =
+      node != nullptr && node->kind == FileKind::kRegular ? std::make_unique<platform::FileLock>() : nullptr;
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::CheckMayWrite(const std::string& name) {
+  if (name == faults.refuse_writing) return Failed("Permission denied");
+  return Find(Follow(name)) != nullptr ? platform::FsStatus{} : Failed(kNoSuchFile);
+}
+
+platform::FsStatus MemoryFileSystem::OpenForRewriting(const std::string& name,
+                                                      std::unique_ptr<platform::RewrittenFile>& file) {
+  const std::string target = Follow(name);
+  const auto found = nodes_.find(target);
+  if (found == nodes_.end() || found->second->kind != FileKind::kRegular) return Failed(kNoSuchFile);
+  const std::size_t fails_after = faults.rewrites_to_fail > 0 ? faults.rewrite_fails_after : SIZE_MAX;
+  if (faults.rewrites_to_fail > 0) --faults.rewrites_to_fail;
+  file = std::make_unique<Rewriter>(*this, target, found->second, fails_after);
   return {};
 }
 

@@ -1,0 +1,58 @@
+# What `cmake --install` puts in place, and the Debian package that CPack
+# makes of it: both programs, their man pages (made from their own help by
+# help2man, with the sections in man/*.h2m), completions for bash and zsh,
+# and the editor recipes.
+include(GNUInstallDirs)
+
+install(TARGETS qfmt qfmt-tree RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(man_pages "")
+  foreach(program qfmt qfmt-tree)
+    set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+    if(program STREQUAL "qfmt")
+      # The classic program shows its usage on standard error and has no --version.
+      set(extra --no-discard-stderr --version-string=${PROJECT_VERSION}
+        "--name=fast, exact batch formatter for C and C++ source (classic command line)")
+    else()
+      set(extra "--name=formats whole trees of C and C++ source, for CI, git and editors")
+    endif()
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      COMMAND ${HELP2MAN} --no-info ${extra} --include=${PROJECT_SOURCE_DIR}/man/${program}.h2m
+        --output=${page} $<TARGET_FILE:${program}>
+      DEPENDS ${program} ${PROJECT_SOURCE_DIR}/man/${program}.h2m
+      VERBATIM)
+    list(APPEND man_pages ${page})
+  endforeach()
+  add_custom_target(man-pages ALL DEPENDS ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(WARNING "help2man not found: no man pages (scripts/setup.sh installs it)")
+endif()
+
+install(FILES completions/qfmt-tree.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+  RENAME qfmt-tree)
+install(FILES completions/qfmt.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+  RENAME qfmt)
+install(FILES completions/_qfmt-tree completions/_qfmt DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+# Where Debian's Vim and Emacs look: the plugin defines :QfmtTree, and
+# (require 'qfmt-tree) gives qfmt-tree-buffer.
+install(FILES editors/qfmt-tree.vim DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles/plugin)
+install(FILES editors/qfmt-tree.el DESTINATION ${CMAKE_INSTALL_DATADIR}/emacs/site-lisp)
+install(FILES README.md .github/qfmt-tree-matcher.json DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGE_NAME qfmt)
+set(CPACK_PACKAGE_VENDOR "The qfmt developers")
+set(CPACK_PACKAGE_CONTACT "The qfmt developers <qfmt@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast, exact batch formatter for C and C++ source")
+set(CPACK_PACKAGE_DESCRIPTION "qfmt formats one C or C++ file the classic way, byte for byte as it \
+always has. qfmt-tree formats whole trees with the same engine, in parallel and with safe writes, reads \
+.editorconfig and git's ignore rules and index, and serves CI, git hooks and editors.")
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The shared libraries that qfmt-tree links become the package's dependencies.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

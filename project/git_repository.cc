@@ -1,0 +1,163 @@
+#include "project/git_repository.h"
+
+#include <git2.h>
+
+namespace qfmt::project {
+namespace {
+
+std::string LastError() {
+  const git_error* error = git_error_last();
+  return error != nullptr && error->message != nullptr ? error->message : "unknown error";
+}
+
+// Frees a libgit2 object when it goes out of scope.
+template <typename T, void (*Free)(T*)>
+class Owned {
+ public:
+  Owned() = default;
+  ~Owned() {
+    if (object_ != nullptr) Free(object_);
+  }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  T** out() { return &object_; }
+  T* get() const { return object_; }
+
+ private:
+  T* object_ = nullptr;
+};
+
+using OwnedIndex = Owned<git_index, git_index_free>;
+using OwnedObject = Owned<git_object, git_object_free>;
+using OwnedDiff = Owned<git_diff, git_diff_free>;
+using OwnedBlob = Owned<git_blob, git_blob_free>;
+
+bool IsRegularFile(std::uint16_t mode) {
+  return mode == GIT_FILEMODE_BLOB || mode == GIT_FILEMODE_BLOB_EXECUTABLE;
+}
+
+}  // namespace
+
+std::unique_ptr<GitRepository> GitRepository::Find(const std::string& folder, bool from_environment,
+                                                   std::string& error) {
+  // The library counts its users; each repository object is one.
+  if (git_libgit2_init() < 0) {
+    error = "cannot start libgit2: " + LastError();
+    return nullptr;
+  }
+  git_repository* repository = nullptr;
+  const unsigned flags = from_environment ? GIT_REPOSITORY_OPEN_FROM_ENV : 0;
+  const int status = git_repository_open_ext(&repository, folder.c_str(), flags, nullptr);
+  if (status == 0 && git_repository_workdir(repository) != nullptr) {
+    return std::unique_ptr<GitRepository>(new GitRepository(repository));
+  }
+  if (status != 0 && status != GIT_ENOTFOUND) error = "cannot open the git repository: " + LastError();
+  git_repository_free(repository);  // a bare repository has no work tree to format
+  git_libgit2_shutdown();
+  return nullptr;
+}
+
+GitRepository::GitRepository(git_repository* repository)
+    : repository_(repository), work_tree_(git_repository_workdir(repository)) {}
+
+GitRepository::~GitRepository() {
+  git_repository_free(repository_);
+  git_libgit2_shutdown();
+}
+
+bool GitRepository::IsIgnored(const std::string& path, bool folder) {
+  int ignored = 0;
+  // A trailing '/' lets rules that name only folders ("build/") apply.
+  const std::string name = folder ? path + "/" : path;
+  if (git_ignore_path_is_ignored(&ignored, repository_, name.c_str()) != 0 || ignored == 0) return false;
+  OwnedIndex index;
+  if (git_repository_index(index.out(), repository_) != 0) return true;
+  std::size_t position = 0;
+  const bool tracked = folder ? git_index_find_prefix(&position, index.get(), name.c_str()) == 0
+                              : git_index_get_bypath(index.get(), path.c_str(), 0) != nullptr;
+  return !tracked;
+}
+
+std::string GitRepository::ReadStagedFiles(const std::vector<std::string>& pathspec,
+                                           std::vector<StagedFile>& files) {
+  files.clear();
+  OwnedIndex index;
+  if (git_repository_index(index.out(), repository_) != 0 || git_index_read(index.get(), 0) != 0)
+    return "cannot read git's index: " + LastError();
+  OwnedObject head_tree;
+  // Before the first commit everything staged is new.
+  if (git_repository_head_unborn(repository_) != 1 &&
+      git_revparse_single(head_tree.out(), repository_, "HEAD^{tree}") != 0) {
+    return "cannot read HEAD: " + LastError();
+  }
+  std::vector<char*> strings;
+  for (const std::string& path : pathspec) strings.push_back(const_cast<char*>(path.c_str()));
+  git_diff_options options = GIT_DIFF_OPTIONS_INIT;
+  options.flags = GIT_DIFF_DISABLE_PATHSPEC_MATCH;  // paths, not patterns
+  options.pathspec.strings = strings.data();
+  options.pathspec.count = strings.size();
+  OwnedDiff diff;
+  if (git_diff_tree_to_index(diff.out(), repository_, reinterpret_cast<git_tree*>(head_tree.get()),
+                             index.get(), &options) != 0) {
+    return "cannot compare git's index with HEAD: " + LastError();
+  }
+  const std::size_t count = git_diff_num_deltas(diff.get());
+  for (std::size_t i = 0; i < count; ++i) {
+    const git_diff_delta* delta = git_diff_get_delta(diff.get(), i);
+    const bool wanted = delta->status == GIT_DELTA_ADDED || delta->status == GIT_DELTA_MODIFIED ||
+                        delta->status == GIT_DELTA_RENAMED || delta->status == GIT_DELTA_COPIED;
+    if (!wanted || !IsRegularFile(delta->new_file.mode)) continue;
+    OwnedBlob blob;
+    if (git_blob_lookup(blob.out(), repository_, &delta->new_file.id) != 0)
+      return "cannot read the staged " + std::string(delta->new_file.path) + ": " + LastError();
+    const auto* bytes = static_cast<const char*>(git_blob_rawcontent(blob.get()));
+    files.push_back(
+        {delta->new_file.path, std::string(bytes, static_cast<std::size_t>(git_blob_rawsize(blob.get())))});
+  }
+  return {};
+}
+
+std::string GitRepository::Restage(const std::string& path, std::string_view text, bool from_work_tree) {
+  OwnedIndex index;
+  if (git_repository_index(index.out(), repository_) != 0 || git_index_read(index.get(), 0) != 0)
+    return "cannot read git's index: " + LastError();
+  if (from_work_tree) {
+    if (git_index_add_bypath(index.get(), path.c_str()) != 0) return "cannot stage it: " + LastError();
+  } else {
+    const git_index_entry* staged = git_index_get_bypath(index.get(), path.c_str(), 0);
+    if (staged == nullptr) return "no longer staged";
+    git_index_entry entry = *staged;
+    if (git_blob_create_from_buffer(&entry.id, repository_, text.data(), text.size()) != 0)
+      return "cannot store the formatted text in git: " + LastError();
+    entry.file_size = static_cast<std::uint32_t>(text.size());
+    if (git_index_add(index.get(), &entry) != 0) return "cannot stage it: " + LastError();
+  }
+  if (git_index_write(index.get()) != 0) return "cannot write git's index: " + LastError();
+  return {};
+}
+
+std::string PathPatterns::Compile(const std::vector<std::string>& globs) {
+  if (globs.empty()) return {};
+  if (git_libgit2_init() < 0) return "cannot start libgit2: " + LastError();
+  std::vector<char*> strings;
+  for (const std::string& glob : globs) strings.push_back(const_cast<char*>(glob.c_str()));
+  git_strarray array{strings.data(), strings.size()};
+  if (git_pathspec_new(&pathspec_, &array) != 0) {
+    git_libgit2_shutdown();
+    return "cannot read the globs: " + LastError();
+  }
+  return {};
+}
+
+PathPatterns::~PathPatterns() {
+  if (pathspec_ == nullptr) return;
+  git_pathspec_free(pathspec_);
+  git_libgit2_shutdown();
+}
+
+bool PathPatterns::Matches(const std::string& path) const {
+  return pathspec_ != nullptr &&
+         git_pathspec_matches_path(pathspec_, GIT_PATHSPEC_DEFAULT, path.c_str()) == 1;
+}
+
+}  // namespace qfmt::project

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "layout/layout.h"
+
+namespace qfmt::project {
+
+// The style options that the command line gave; these win over .editorconfig.
+struct GivenOptions {
+  bool max_line_length = false;
+  bool indent = false;
+  bool brace_style = false;
+};
+
+// The style of one file, and where each of its options came from.
+struct FileSettings {
+  layout::LayoutOptions layout;
+  std::string error;  // a .editorconfig that cannot be read or gives a bad value
+  std::string max_line_length_source;
+  std::string indent_source;
+  std::string brace_style_source;
+};
+
+// The style of the file `path`: the options given on the command line, then
+// what .editorconfig gives (indent_style, indent_size, max_line_length and
+// our qfmt_brace_style), then the defaults in `options`.
+[[nodiscard]] FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
+                                           const GivenOptions& given);
+
+// The settings as --print-settings shows them, one line each.
+[[nodiscard]] std::string DescribeSettings(const std::string& path, const FileSettings& settings);
+
+}  // namespace qfmt::project

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lexer/pp_lexer.h"
+#include "tests/support/clang_tokens.h"
+#include "tests/support/file_support.h"
+#include "tests/support/test_support.h"
+
+// The preprocessing tokens that qfmt-tree's check compares, by family, and
+// against clang's raw lexer as an independent reference.
+namespace qfmt::lexer {
+namespace {
+
+using testing::Escaped;
+
+// "id:int num:1 p:;", the tokens of a text; "|" for a directive's end.
+std::string Tokens(std::string_view text) {
+  static constexpr const char* kNames[] = {"id", "num",   "ch", "str", "raw", "hdr",
+                                           "p",  "other", "cm", "|",   ""};
+  std::string out;
+  Lexer lexer(text);
+  for (Token token = lexer.Next(); token.kind != TokenKind::kEnd; token = lexer.Next()) {
+    if (!out.empty()) out += ' ';
+    out += kNames[static_cast<int>(token.kind)];
+    if (token.kind != TokenKind::kDirectiveEnd) out += ":" + Escaped(token.text);
+  }
+  return out;
+}
+
+TEST(LexerTest, TokensByFamily) {
+  const struct {
+    std::string_view text;
+    std::string_view tokens;
+  } cases[] = {
+      // Preprocessing numbers.
+      {"10U 65521UL 1.5f 0x1p3", "num:10U num:65521UL num:1.5f num:0x1p3"},
+      {"1'000'000 1e-5 0x1.8p+3f 123_km", "num:1'000'000 num:1e-5 num:0x1.8p+3f num:123_km"},
+      {"7.19.5 .5e+3 0xe-1 1..2", "num:7.19.5 num:.5e+3 num:0xe-1 num:1..2"},
+      // A sign follows only e, E, p or P; a separator needs a name character.
+      {"1+2 1x+2 1'\n1'a'", "num:1 p:+ num:2 num:1x p:+ num:2 num:1 other:' num:1'a other:'"},
+      {"x.5 .x", "id:x num:.5 p:. id:x"},
+      // Names take dollars, UTF-8 and universal character names.
+      {"decc$getenv caf\xc3\xa9 _x9", "id:decc$getenv id:'caf\\xc3\\xa9' id:_x9"},
+      {"\\u00e9t\\U000000e9 a\\u12", "id:'\\\\u00e9t\\\\U000000e9' id:a other:'\\\\' id:u12"},
+      // Literals keep their prefixes and suffixes.
+      {R"(L"x" u8"x" u'x' U"x" L'\x40e')", R"(str:L"x" str:u8"x" ch:u'x' str:U"x" ch:'L'\\x40e'')"},
+      {R"("a\"b" '\'' '\\' "")", R"(str:'"a\\"b"' ch:''\\''' ch:''\\\\'' str:"")"},
+      // A suffix is a name that begins with "_", or "s" or "sv"; any other
+      // name stands apart, as compilers read "%"PRId64.
+      {R"("abc"_s "x"s "%"PRId64 'a'_c 'a'b)",
+       R"(str:"abc"_s str:"x"s str:"%" id:PRId64 ch:'a'_c ch:'a' id:b)"},
+      // A prefix is a name only before a quote that opens no literal.
+      {"Lx\"y\" u8 'x", "id:Lx str:\"y\" id:u8 other:'x"},
+      // A literal that its line ends before it is closed takes the rest of the line.
+      {"it's  a \"test\nx", "id:it other:''s  a \"test' id:x"},
+      // Raw strings run to their delimiter, whatever they hold.
+      {"R\"(a)\" R\"xy(a )\" b\n)xy\"_s", "raw:R\"(a)\" raw:'R\"xy(a )\" b\\n)xy\"_s'"},
+      {"u8R\"(\\\n)\" LR\"(x)\"", "raw:'u8R\"(\\\\\\n)\"' raw:LR\"(x)\""},
+      // A delimiter with a blank, or longer than 16 bytes, opens none.
+      {"R\"a b(x)a b\"", "id:R str:'\"a b(x)a b\"'"},
+      {"R\"12345678901234567(x)12345678901234567\"", "id:R str:\"12345678901234567(x)12345678901234567\""},
+      {"R\"(never closed", "raw:'R\"(never closed'"},
+      // Punctuators take the longest match.
+      {"a<=>b p->*q o.*r ... :: ## <<= >>=",
+       "id:a p:<=> id:b id:p p:->* id:q id:o p:.* id:r p:... p::: p:## p:<<= p:>>="},
+      {"<: :> <% %> %: %:%:", "p:<: p::> p:<% p:%> p:%: p:%:%:"},
+      // C++11 reads "<::" as "<" and "::" unless ":" or ">" follows.
+      {"a<::b> a<:::b a<::>", "id:a p:< p::: id:b p:> id:a p:<: p::: id:b id:a p:<: p::>"},
+      {".. -->", "p:. p:. p:-- p:>"},
+      {"@ ` \\", "other:@ other:` other:'\\\\'"},
+      // Splices count as nothing.
+      {"ab\\\ncd -\\\n> \"x\\\ny\"", "id:'ab\\\\\\ncd' p:'-\\\\\\n>' str:'\"x\\\\\\ny\"'"},
+      // Blanks may stand between the backslash and the line end.
+      {"a\\  \r\nb", "id:'a\\\\  \\r\\nb'"},
+      {"a \\\n b", "id:a id:b"},
+      // Comments are tokens, and line ends end them.
+      {"a/* x */b // y\nc", "id:a cm:'/* x */' id:b cm:'// y' id:c"},
+      {"/**/ /***/ /* a **/ /*/ x */", "cm:/**/ cm:/***/ cm:'/* a **/' cm:'/*/ x */'"},
+      {"// a \\\n b\nc", "cm:'// a \\\\\\n b' id:c"},
+      {"/* never closed", "cm:'/* never closed'"},
+      {"a\rb\r\nc", "id:a id:b id:c"},
+      // Directives end at their line end, and includes take header names.
+      {"#include <a b.h>\nx", "p:# id:include hdr:'<a b.h>' | id:x"},
+      {"  # include_next <c.h> // d\n", "p:# id:include_next hdr:<c.h> cm:'// d' |"},
+      {"#define A(x) a<x> \\\n  b\nc", "p:# id:define id:A p:( id:x p:) id:a p:< id:x p:> id:b | id:c"},
+      // A block comment that crosses the line end is inside the directive.
+      {"#if X /* a\n b */ + 1\ny", "p:# id:if id:X cm:'/* a\\n b */' p:+ num:1 | id:y"},
+      // Only a "#" that begins its line opens a directive; a comment may come first.
+      {"a # b\n/* c */ %: if\n## x\n", "id:a p:# id:b cm:'/* c */' p:%: id:if | p:## id:x"},
+      {"#", "p:# |"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Tokens(c.text), c.tokens) << "text: " << Escaped(c.text);
+}
+
+struct DifferenceCase {
+  std::string_view before;
+  std::string_view after;
+  std::string_view difference;  // empty when the texts count as equal
+};
+
+TEST(LexerTest, CompareTokensNamesTheFirstDifference) {
+  const DifferenceCase cases[] = {
+      {"int  x ;\n", "int x;", ""},
+      {"a/*c*/b", "a /*c*/ b", ""},
+      {"/* one\n   two */", "/*  one two  */", ""},
+      {"a /*Line Wrapped*/ b", "a b", ""},
+      {"a\\\nb", "ab", ""},
+      {"R\"(x\r\ny)\"", "R\"(x\ny)\"", ""},
+      {"x = 10U;", "x = 10 U;", "10U \u2192 10 U"},
+      {"a <=> b", "a <=  > b", "<=> \u2192 <= >"},
+      {"// c\nint k;", "// cint k;", "// c \u2192 // cint k;"},
+      {"#define A 1\nx", "#define A 1 x", "end of directive \u2192 x"},
+      {"a b", "a", "b \u2192 end of text"},
+      {"R\"(a  \n)\"", "R\"(a\n)\"", "R\"(a  \\n)\" \u2192 R\"(a\\n)\""},
+      {"/* a b */", "/* ab */", "/* a b */ \u2192 /* ab */"},
+      {"// a", "/* a */", "// a \u2192 /* a */"},
+  };
+  for (const DifferenceCase& c : cases) {
+    const auto difference = CompareTokens(c.before, c.after);
+    EXPECT_EQ(difference ? difference->description : "", c.difference) << Escaped(c.before);
+  }
+  // The place is where the differing token begins in the first text.
+  EXPECT_EQ(CompareTokens("int x;\nlong y = 1L;", "int x;\nlong y = 1 L;")->before_offset, 16u);
+}
+
+TEST(LexerTest, JoinsAcrossWhenTheTokensWouldReadAsOne) {
+  const struct {
+    std::string_view left;
+    std::string_view right;
+    bool joins;
+  } cases[] = {
+      {":", "::", true},       {"):", "::x", true}, {"\"%\"", "PRId64", true}, {"'a'", "_b", true},
+      {"u8", "\"x\"", true},   {"L", "'x'", true},  {"x", "\"y\"", false},     {"1", ".5", true},
+      {".", "5", true},        {".", "..", true},   {"<", "::x", false},       {"<", ":x", true},
+      {"-", ">", true},        {"/", "/", true},    {"/", "*", true},          {"// c", "x", true},
+      {"/* c */", "x", false}, {"a", "b", true},    {"a ", "b", false},        {"(", "x", false},
+      {"x", ")", false},       {"+", "+", true},    {"+", "-", false},         {"&", "&", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JoinsAcross(c.left, c.right), c.joins) << Escaped(c.left) << " " << Escaped(c.right);
+  }
+}
+
+// clang's raw lexer as an independent reference: the same tokens begin and
+// end at the same bytes. Left out are the ends of directives and header names
+// (clang's raw mode marks neither; the pieces of a header name are compared
+// instead), and unterminated literals, which clang's dump names as unknown
+// tokens (both take the rest of the line; clang keeps some prefixes apart).
+using Extent = std::pair<std::size_t, std::size_t>;
+using testing::Trimmed;
+
+std::vector<Extent> OurExtents(std::string_view text, std::size_t base = 0) {
+  std::vector<Extent> extents;
+  Lexer lexer(text);
+  for (Token token = lexer.Next(); token.kind != TokenKind::kEnd; token = lexer.Next()) {
+    if (token.kind == TokenKind::kDirectiveEnd) continue;
+    if (token.kind == TokenKind::kHeaderName) {
+      for (const Extent& piece : OurExtents(token.text, base + token.offset)) extents.push_back(piece);
+      continue;
+    }
+    const Extent extent = Trimmed(text, token.offset, token.offset + token.text.size());
+    extents.emplace_back(base + extent.first, base + extent.second);
+  }
+  return extents;
+}
+
+void ExpectSameAsClang(const std::string& path, std::string_view text) {
+  std::vector<Extent> theirs;
+  std::vector<Extent> unterminated;
+  for (const testing::ClangToken& token : testing::ClangRawTokens(path, text)) {
+    const std::string_view spelling = text.substr(token.begin, token.end - token.begin);
+    const std::size_t quote = spelling.find_first_of("'\"");
+    const bool open = token.kind == "unknown" && quote != std::string_view::npos && quote <= 3;
+    (open ? unterminated : theirs).emplace_back(token.begin, token.end);
+  }
+  const auto outside = [&](const Extent& extent) {
+    for (const Extent& skipped : unterminated) {
+      if (extent.first < skipped.second && extent.second > skipped.first) return false;
+    }
+    return true;
+  };
+  std::vector<Extent> ours;
+  for (const Extent& extent : OurExtents(text)) {
+    if (outside(extent)) ours.push_back(extent);
+  }
+  if (ours == theirs) return;
+  std::size_t i = 0;
+  while (i < ours.size() && i < theirs.size() && ours[i] == theirs[i]) ++i;
+  const auto show = [&](const std::vector<Extent>& extents) {
+    if (i == extents.size()) return std::string("the end");
+    return Escaped(text.substr(extents[i].first, extents[i].second - extents[i].first)) + " at " +
+           std::to_string(extents[i].first);
+  };
+  ADD_FAILURE() << path << ": ours " << show(ours) << ", clang's " << show(theirs);
+}
+
+TEST(LexerTest, AgreesWithClangsRawLexer) {
+  if (!testing::ClangAvailable()) {
+    GTEST_SKIP() << "clang is not installed: the check against its raw lexer is skipped";
+  }
+  const testing::TempFolder folder;
+  // Random soups of the pieces that make tokens hard to split.
+  const std::vector<std::string_view> pieces = {
+      "a",  "L",    "u8", "R",  "x1", "_s", "$",       "0",  "1e",    "0x",       "'",   "\"",
+      "\\", "\\\n", " ",  "\n", "\t", "/*", "*/",      "//", "#",     "<",        "::",  ":",
+      ">",  "-",    "*",  ".",  "..", "=",  "%",       "(",  ")",     "\xc3\xa9", "@",   "+",
+      "e",  "p",    "?",  "!",  "&",  "|",  "include", "<:", "R\"x(", ")x\"",     "\r\n"};
+  std::mt19937 random(11);
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  for (int i = 0; i < 60; ++i) {
+    std::string text;
+    for (int n = 0; n < 80; ++n) text += pieces[piece(random)];
+    const testing::fs::path path = folder / ("soup" + std::to_string(i) + ".cc");
+    testing::WriteFile(path, text);
+    ExpectSameAsClang(path.string(), text);
+  }
+  for (const testing::fs::path& header : testing::SystemHeaders(40)) {
+    ExpectSameAsClang(header.string(), testing::ReadFile(header));
+  }
+  for (const bool cpp20 : {false, true}) {
+    const std::string generated = testing::GeneratedSource(200000, 3, cpp20);
+    const testing::fs::path path = folder / (cpp20 ? "generated.cc" : "generated.c");
+    testing::WriteFile(path, generated);
+    ExpectSameAsClang(path.string(), generated);
+  }
+}
+
+}  // namespace
+}  // namespace qfmt::lexer

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "bench/cpp_generator.h"
 #include "bench/random.h"
 
 namespace qfmt::bench {
@@ -220,6 +221,17 @@ class Generator {
 void GenerateSource(std::uint64_t size, std::uint64_t seed,
                     const std::function<void(std::string_view)>& write) {
   Generator(seed, write).Run(size);
+}
+
+std::string GeneratedText(std::uint64_t size, std::uint64_t seed, bool cpp20) {
+  std::string text;
+  const auto append = [&text](std::string_view part) { text += part; };
+  if (cpp20) {
+    GenerateCppSource(size, seed, append);
+  } else {
+    GenerateSource(size, seed, append);
+  }
+  return text;
 }
 
 }  // namespace qfmt::bench

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace qfmt::bench {
@@ -15,5 +16,8 @@ namespace qfmt::bench {
 // token) comes near the scanner's 512-byte limit, so the whole text formats.
 void GenerateSource(std::uint64_t size, std::uint64_t seed,
                     const std::function<void(std::string_view)>& write);
+
+// That text whole; with `cpp20`, the C++20 source of GenerateCppSource.
+[[nodiscard]] std::string GeneratedText(std::uint64_t size, std::uint64_t seed, bool cpp20 = false);
 
 }  // namespace qfmt::bench

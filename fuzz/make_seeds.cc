@@ -30,12 +30,6 @@ void WriteSeeds(const fs::path& folder, const std::vector<std::string>& seeds) {
   std::printf("%zu seeds in %s\n", seeds.size(), folder.c_str());
 }
 
-std::string Generated(std::uint64_t size, std::uint64_t seed) {
-  std::string text;
-  bench::GenerateSource(size, seed, [&text](std::string_view part) { text += part; });
-  return text;
-}
-
 // Each text after a choice byte (see format_fuzzer.cc) that varies the options
 // from seed to seed; every fourth seed's second run reads in steps.
 void WriteFormatSeeds(const fs::path& folder, const std::vector<std::string>& samples) {
@@ -45,11 +39,11 @@ void WriteFormatSeeds(const fs::path& folder, const std::vector<std::string>& sa
     std::ifstream in(sample, std::ios::binary);
     texts.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  for (std::uint64_t seed = 1; seed <= 8; ++seed) texts.push_back(Generated(1500, seed));
+  for (std::uint64_t seed = 1; seed <= 8; ++seed) texts.push_back(bench::GeneratedText(1500, seed));
   // Longer than the 64 KiB reads, with CR LF and with lone CR line ends, so
   // that a CR and its LF fall on both sides of a read.
   std::string crlf, cr;
-  for (const char c : Generated(70'000, 9)) {
+  for (const char c : bench::GeneratedText(70'000, 9)) {
     crlf += c == '\n' ? std::string_view("\r\n") : std::string_view(&c, 1);
     cr += c == '\n' ? '\r' : c;
   }

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/file_support.h"
 #include "tests/support/test_support.h"
 #include "tools/invariants.h"
 

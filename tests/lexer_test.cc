@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/source_generator.h"
 #include "lexer/pp_lexer.h"
-#include "tests/support/clang_tokens.h"
-#include "tests/support/file_support.h"
 #include "tests/support/test_support.h"
+#include "tools/run_program.h"
 
 // The preprocessing tokens that qfmt-tree's check compares, by family, and
 // against clang's raw lexer as an independent reference.
@@ -150,7 +150,75 @@ TEST(LexerTest, JoinsAcrossWhenTheTokensWouldReadAsOne) {
 // instead), and unterminated literals, which clang's dump names as unknown
 // tokens (both take the rest of the line; clang keeps some prefixes apart).
 using Extent = std::pair<std::size_t, std::size_t>;
-using testing::Trimmed;
+
+// The position after the line splices (backslash, blanks, line end) at `at`.
+std::size_t SkipSpliceAt(std::string_view text, std::size_t at) {
+  if (at >= text.size() || text[at] != '\\') return at;
+  std::size_t q = at + 1;
+  while (q < text.size() && (text[q] == ' ' || text[q] == '\t')) ++q;
+  if (q < text.size() && text[q] == '\n') return q + 1;
+  if (q < text.size() && text[q] == '\r') return q + 1 < text.size() && text[q + 1] == '\n' ? q + 2 : q + 1;
+  return at;
+}
+
+// A token's extent without the splices before it and the white space and
+// splices after it; empty for white space.
+Extent Trimmed(std::string_view text, std::size_t begin, std::size_t end) {
+  while (begin < end && SkipSpliceAt(text, begin) != begin) begin = SkipSpliceAt(text, begin);
+  for (bool trimmed = true; trimmed && end > begin;) {
+    trimmed = false;
+    while (end > begin && std::string_view(" \t\r\n\f\v").find(text[end - 1]) != std::string_view::npos) {
+      --end;
+      trimmed = true;
+    }
+    if (end > begin && end < text.size() && SkipSpliceAt(text, end - 1) != end - 1) {
+      --end;
+      trimmed = true;
+    }
+  }
+  return {begin, end};
+}
+
+struct ClangToken {
+  std::string kind;  // clang's name: "raw_identifier", "unknown", ...
+  Extent extent;
+};
+
+// The tokens of clang -cc1 -dump-raw-tokens (C++20) for the file at `path`,
+// whose bytes are `text`, without white space. Its records read KIND
+// 'TEXT'<TAB>[FLAGS]<TAB>Loc=<PATH:LINE:COLUMN>, and a token runs to where
+// the next begins (white space is a token of its own there).
+std::vector<ClangToken> ClangRawTokens(const std::string& path, std::string_view text) {
+  const std::string dump =
+      tools::RunProgram("/usr/bin/env",
+                        {"clang", "-cc1", "-dump-raw-tokens", "-std=c++20", "-x", "c++", path}, ".")
+          .error;
+  std::vector<std::size_t> line_starts = {0};
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+      line_starts.push_back(i + 1);
+  }
+  std::vector<ClangToken> records;
+  for (std::size_t record = 0; record < dump.size();) {
+    const std::size_t loc = dump.find("Loc=<", record);
+    if (loc == std::string::npos) break;
+    const std::size_t close = dump.find(">\n", loc);
+    const std::size_t column_at = dump.rfind(':', close);
+    const std::size_t line_at = dump.rfind(':', column_at - 1);
+    const std::size_t line = std::stoul(dump.substr(line_at + 1, column_at - line_at - 1));
+    const std::size_t column = std::stoul(dump.substr(column_at + 1, close - column_at - 1));
+    records.push_back(
+        {dump.substr(record, dump.find(' ', record) - record), {line_starts[line - 1] + column - 1, 0}});
+    record = close + 2;
+  }
+  std::vector<ClangToken> tokens;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::size_t end = i + 1 < records.size() ? records[i + 1].extent.first : text.size();
+    const Extent extent = Trimmed(text, records[i].extent.first, end);
+    if (extent.first != extent.second) tokens.push_back({records[i].kind, extent});
+  }
+  return tokens;
+}
 
 std::vector<Extent> OurExtents(std::string_view text, std::size_t base = 0) {
   std::vector<Extent> extents;
@@ -170,11 +238,12 @@ std::vector<Extent> OurExtents(std::string_view text, std::size_t base = 0) {
 void ExpectSameAsClang(const std::string& path, std::string_view text) {
   std::vector<Extent> theirs;
   std::vector<Extent> unterminated;
-  for (const testing::ClangToken& token : testing::ClangRawTokens(path, text)) {
-    const std::string_view spelling = text.substr(token.begin, token.end - token.begin);
+  for (const ClangToken& token : ClangRawTokens(path, text)) {
+    const std::string_view spelling =
+        text.substr(token.extent.first, token.extent.second - token.extent.first);
     const std::size_t quote = spelling.find_first_of("'\"");
     const bool open = token.kind == "unknown" && quote != std::string_view::npos && quote <= 3;
-    (open ? unterminated : theirs).emplace_back(token.begin, token.end);
+    (open ? unterminated : theirs).push_back(token.extent);
   }
   const auto outside = [&](const Extent& extent) {
     for (const Extent& skipped : unterminated) {
@@ -198,7 +267,7 @@ void ExpectSameAsClang(const std::string& path, std::string_view text) {
 }
 
 TEST(LexerTest, AgreesWithClangsRawLexer) {
-  if (!testing::ClangAvailable()) {
+  if (tools::RunProgram("/usr/bin/env", {"clang", "--version"}, ".").status != 0) {
     GTEST_SKIP() << "clang is not installed: the check against its raw lexer is skipped";
   }
   const testing::TempFolder folder;
@@ -221,7 +290,7 @@ TEST(LexerTest, AgreesWithClangsRawLexer) {
     ExpectSameAsClang(header.string(), testing::ReadFile(header));
   }
   for (const bool cpp20 : {false, true}) {
-    const std::string generated = testing::GeneratedSource(200000, 3, cpp20);
+    const std::string generated = bench::GeneratedText(200000, 3, cpp20);
     const testing::fs::path path = folder / (cpp20 ? "generated.cc" : "generated.c");
     testing::WriteFile(path, generated);
     ExpectSameAsClang(path.string(), generated);

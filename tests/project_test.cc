@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "project/settings.h"
-#include "tests/support/file_support.h"
+#include "tests/support/test_support.h"
 #include "tree/file_walk.h"
 #include "tree/tree_run.h"
 
@@ -114,27 +114,6 @@ TEST_F(ProjectTest, NestedEditorConfigFilesAndTheRoot) {
             "  indent \"\\t\"  (command line)\n"
             "  brace-style attach  (default)\n");
   EXPECT_EQ(run.status, tree::kExitOk);
-}
-
-// Standard input takes its settings from the name it is given.
-TEST_F(ProjectTest, StandardInputIsNamedForItsSettingsAndMessages) {
-  Write(".editorconfig", "root = true\n[*.c]\nindent_style = tab\n");
-  constexpr std::string_view kBlock = "f(){\nx;\n}\n";
-  EXPECT_EQ(Tree({}, kBlock).out, testing::Settled(kBlock));
-  EXPECT_EQ(Tree({"--stdin-filename", "src/x.c"}, kBlock).out, testing::Settled(kBlock, {80, "\t", 1, true}));
-  EXPECT_EQ(Tree({"--assume-filename", "y.c"}, kBlock).out, testing::Settled(kBlock, {80, "\t", 1, true}));
-  ProgramRun run = Tree({"--stdin-filename", "notes.txt"}, kBlock);
-  EXPECT_EQ(run.out, kBlock);  // passed over: the text comes back as it was
-  EXPECT_EQ(run.error, "notes.txt: " + std::string(tree::kNotSourceName) + "\n");
-  EXPECT_EQ(run.status, tree::kExitOk);
-  run = Tree({"--check", "--stdin-filename", "src/x.c"}, "int  x;");
-  EXPECT_EQ(run.out, "src/x.c:1:5: error: not formatted\n");
-  Write(".editorconfig", "root = true\n[*.c]\nindent_size = many\n");
-  run = Tree({"--stdin-filename", "x.c"}, kBlock);
-  EXPECT_EQ(run.out, kBlock);
-  EXPECT_EQ(run.error,
-            "x.c: error: .editorconfig gives indent_size = many; a whole number from 1 to 64 is needed\n");
-  EXPECT_EQ(run.status, tree::kExitFileError);
 }
 
 // Walks leave out what git ignores, but not what it tracks, and what

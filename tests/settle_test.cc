@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/file_support.h"
 #include "tests/support/test_support.h"
 
 // Settling, by the sequence of texts it sees: each pass is given by the

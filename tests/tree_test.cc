@@ -14,9 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "bench/source_generator.h"
 #include "generated/version.h"
-#include "tests/support/file_support.h"
-#include "tests/support/safety_support.h"
 #include "tests/support/test_support.h"
 #include "tree/command_line.h"
 #include "tree/file_walk.h"
@@ -79,6 +78,8 @@ std::vector<testing::ProgramCase> ExecutableCases() {
     walked += NotFormatted("src/" + std::string(name), 1, 5);
   }
   const std::string passed_over = ": " + std::string(kNotSourceName) + "\n";
+  const std::string kTabsForC = "root = true\n[*.c]\nindent_style = tab\n";
+  const std::string kLabelInTabs = "class A\n{\n\tpublic:\n\tint x;\n};\n";
   const Contents two = {{"t/messy.c", kLabel}, {"t/settled.c", kFormatted}};
   const Contents long_token = {{"t/long.c", kLongComment}, {"t/other.c", kMessy}};
   const std::string diff =
@@ -105,7 +106,20 @@ std::vector<testing::ProgramCase> ExecutableCases() {
           {}, "", NotFormatted("t/a.c", 1, 5) + NotFormatted("t/z.c", 1, 5)),
       Case("StandardInput", {}, {"-"}, kExitOk, "", {}, "int x;\r\nint  y;\r\n", "int x;\r\nint y;\r\n"),
       Case("StandardInputWithStyleOptions", {}, {"-m", "30", "--indent", "\\t", "--brace-style", "break"},
-           kExitOk, "", {}, kLabel, "class A\n{\n\tpublic:\n\tint x;\n};\n"),
+           kExitOk, "", {}, kLabel, kLabelInTabs),
+      // Standard input takes its settings and its name in messages from --stdin-filename.
+      Case("StandardInputNamedForItsSettings", {{".editorconfig", kTabsForC}},
+           {"--stdin-filename", "src/x.c"}, kExitOk, "", {}, kLabel, kLabelInTabs),
+      Case("StandardInputOfAnAssumedKind", {{".editorconfig", kTabsForC}}, {"--assume-filename", "y.c"},
+           kExitOk, "", {}, kLabel, kLabelInTabs),
+      Case("StandardInputNamedAsNoSourceComesBack", {}, {"--stdin-filename", "notes.txt"}, kExitOk,
+           "notes.txt" + passed_over, {}, kLabel, kLabel),
+      Case("StandardInputNamedInCheck", {}, {"--check", "--stdin-filename", "src/x.c"}, kExitWouldChange, "",
+           {}, kMessy, "src/x.c:1:5: error: not formatted\n"),
+      Case("StandardInputWithABadSetting", {{".editorconfig", "root = true\n[*.c]\nindent_size = many\n"}},
+           {"--stdin-filename", "x.c"}, kExitFileError,
+           "x.c: error: .editorconfig gives indent_size = many; a whole number from 1 to 64 is needed\n", {},
+           kLabel, kLabel),
       Case("StandardInputChecked", {}, {"--check"}, kExitWouldChange, "", {}, kMessy,
            "<stdin>:1:5: error: not formatted\n"),
       Case("StandardInputDiff", {}, {"-d"}, kExitOk, "", {}, kMessy,
@@ -257,7 +271,7 @@ TEST(TreeCorpusTest, SystemHeadersAndGeneratedCpp20) {
     originals["include/" + header.lexically_relative("/usr/include").string()] = ReadFile(header);
   for (std::uint64_t seed = 1; seed <= 20; ++seed)
     originals["include/generated" + std::to_string(seed) + ".cc"] =
-        testing::GeneratedSource(20000, seed, /*cpp20=*/true);
+        bench::GeneratedText(20000, seed, /*cpp20=*/true);
   for (const auto& [name, text] : originals) testing::WriteFile(folder / name, text);
   const ProgramRun one = testing::RunTreeProgram({"-j", "1", "-q", "-d", "include"}, folder.path());
   const ProgramRun eight = testing::RunTreeProgram({"-j", "8", "-q", "-d", "include"}, folder.path());
@@ -500,7 +514,7 @@ TEST_F(TreeSafetyTest, FilesOfOthersAreWrittenOnlyWhereTheUserMayWriteThem) {
 
 // Regression: these signals left the temporary file behind.
 TEST_F(TreeSafetyTest, SignalsDuringWriteRemoveTheTemporaryFile) {
-  const std::string text = testing::GeneratedSource(4 << 20, 3);
+  const std::string text = bench::GeneratedText(4 << 20, 3);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     testing::WriteFile(Path("b.c"), text);
     testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "b.c"}, folder_.path());

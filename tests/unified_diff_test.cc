@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/support/file_support.h"
 #include "tests/support/test_support.h"
 
 namespace qfmt::tree {

@@ -57,31 +57,16 @@ int Run(const char* command_line) {
 std::string Escaped(const std::string& text) {
   std::string out;
   for (const char c : text) {
-    switch (c) {
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) {
-          char hex[5];
-          std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
-          out += hex;
-        } else {
-          out += c;
-        }
-    }
+    const auto byte = static_cast<unsigned char>(c);
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+    out += c == '\n'                     ? "\\n"
+           : c == '\r'                   ? "\\r"
+           : c == '\t'                   ? "\\t"
+           : c == '\\'                   ? "\\\\"
+           : c == '"'                    ? "\\\""
+           : byte < 0x20 || byte >= 0x7f ? hex
+                                         : std::string(1, c);
   }
   return out;
 }

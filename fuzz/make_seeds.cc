@@ -66,8 +66,8 @@ void WriteCommandLineSeeds(const fs::path& folder) {
                            "qfmt -id.c", "qfmt -idir/e.c -odir/f.c", "qfmt -igone.c", "qfmt -is.c",
                            "qfmt -ib.c -l20 -t\"\t\" -sx", "qfmt -ia.c -t4", "qfmt -i\"a.c\" -o\"x y.c\"",
                            "qfmt -onew.c", "my-list -ia.c", "qfmt -ia.c -onowhere/a.c", "qfmt -ia.c -odir"}) {
-    for (const char choice : {0, 1 | 1 << 2, 2 | 1 << 2, 3 | 1 << 2})
-      seeds.push_back(choice + std::string(line));
+    for (const int choice : {0, 1 | 1 << 2, 2 | 1 << 2, 3 | 1 << 2})
+      seeds.push_back(static_cast<char>(choice) + std::string(line));
   }
   WriteSeeds(folder, seeds);
 }

@@ -1,4 +1,4 @@
-#include "tree/settle.h"
+#include "format/settle.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 // runs twice: with the real fingerprint, and with one under which all texts
 // collide, so that every text is compared byte for byte, made again from the
 // input when it is no longer held.
-namespace qfmt::tree {
+namespace qfmt::format {
 namespace {
 
 // A pass over one-letter texts: "abcb" takes a to b, b to c and c to b. A
@@ -108,4 +108,4 @@ TEST(SettleTest, TokenPositionSkipsTheWhiteSpaceTheAttemptBeganWith) {
 }
 
 }  // namespace
-}  // namespace qfmt::tree
+}  // namespace qfmt::format

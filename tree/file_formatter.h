@@ -7,23 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "format/text_formatter.h"
 #include "layout/layout.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
-#include "tree/settle.h"
 
 namespace qfmt::tree {
-
-// The memory that one file's run may take is bounded by these: a file (or
-// standard input) larger than kMaxTextSize is not formatted, and a formatted
-// text may be at most kMaxGrowth times the size of the text and
-// kGrowthAllowance more.
-inline constexpr std::size_t kMaxTextSize = std::size_t{256} << 20;
-inline constexpr std::size_t kMaxGrowth = 8;
-inline constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
-
-// The error of a text larger than kMaxTextSize.
-[[nodiscard]] std::string TooLargeError();
 
 // What became of one file.
 struct FileOutcome {
@@ -53,17 +42,13 @@ class FileFormatter {
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
                                        const layout::LayoutOptions& layout);
   // The formatted text of the last file or text formatted without an error.
-  [[nodiscard]] std::string_view formatted() const { return settler_.text(); }
+  [[nodiscard]] std::string_view formatted() const { return text_formatter_.formatted(); }
 
  private:
-  // Settles `text` (or formats it once) into settler_.text() and checks that
-  // its tokens are kept; false, with the outcome's error, when it failed.
+  // Formats `text` through text_formatter_; false, with the outcome's error
+  // or reason, when it was not formatted.
   [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome);
-  // False, with the outcome's reason, for a text that is not to be formatted.
-  [[nodiscard]] bool IsFormattable(std::string_view text, const layout::LayoutOptions& layout,
-                                   FileOutcome& outcome) const;
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
-  [[nodiscard]] ClassicPass& PassFor(const layout::LayoutOptions& layout);
   // FormatFile and FormatText, which may run out of memory.
   [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout);
   [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
@@ -73,9 +58,7 @@ class FileFormatter {
 
   const TreeOptions& options_;
   platform::FileSystem& files_;
-  // A project has a few styles at most: the passes for the last ones used.
-  std::vector<std::pair<layout::LayoutOptions, std::unique_ptr<ClassicPass>>> passes_;
-  Settler settler_;
+  format::TextFormatter text_formatter_;
   std::string text_;     // the file as read
   std::string scratch_;  // for reading a written file back
 };

@@ -160,11 +160,11 @@ class TreeRun {
     const std::string label = name.empty() ? std::string(kStandardInputName) : name;
     std::string text;
     FileOutcome outcome;
-    if (const platform::FsStatus status = console_.ReadInput(text, kMaxTextSize); !status.ok()) {
+    if (const platform::FsStatus status = console_.ReadInput(text, format::kMaxTextSize); !status.ok()) {
       outcome.error = "cannot read: " + status.error;
       text.clear();  // only a part of it: nothing goes back
-    } else if (text.size() > kMaxTextSize) {
-      outcome.error = TooLargeError();
+    } else if (text.size() > format::kMaxTextSize) {
+      outcome.error = format::TooLargeError();
       text.clear();  // only a part of it: nothing goes back
     } else if (!name.empty() && options_.assume_filename.empty() && !IsSourceName(BaseName(name))) {
       outcome.skipped = kNotSourceName;

@@ -17,10 +17,10 @@
 #include <sstream>
 #include <string>
 
+#include "format/settle.h"
 #include "job/format.h"
 #include "tools/token_dump.h"
 #include "tree/file_walk.h"
-#include "tree/settle.h"
 
 namespace qfmt::testing {
 
@@ -163,9 +163,9 @@ ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::p
 }
 
 std::string Settled(std::string_view text, const layout::LayoutOptions& options) {
-  tree::ClassicPass pass(options, scanner::TokenLimit::kLifted);
-  tree::Settler settler;
-  EXPECT_EQ(settler.Settle(text, pass).status, tree::SettleStatus::kSettled);
+  format::ClassicPass pass(options, scanner::TokenLimit::kLifted);
+  format::Settler settler;
+  EXPECT_EQ(settler.Settle(text, pass).status, format::SettleStatus::kSettled);
   return std::string(settler.text());
 }
 

@@ -1,10 +1,10 @@
-#include "tree/settle.h"
+#include "format/settle.h"
 
 #include <functional>
 
 #include "platform/check.h"
 
-namespace qfmt::tree {
+namespace qfmt::format {
 
 // note [settling]
 // The classic pass is not idempotent: blank lines before comments and
@@ -95,4 +95,4 @@ bool Settler::EqualsEarlier(int j, int k, std::string_view text, TextPass& pass)
   return made == text;
 }
 
-}  // namespace qfmt::tree
+}  // namespace qfmt::format

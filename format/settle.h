@@ -10,7 +10,7 @@
 #include "layout/layout.h"
 #include "scanner/engine.h"
 
-namespace qfmt::tree {
+namespace qfmt::format {
 
 // One formatting pass over a text held in memory.
 class TextPass {
@@ -104,4 +104,4 @@ class Settler {
   std::string_view result_;
 };
 
-}  // namespace qfmt::tree
+}  // namespace qfmt::format

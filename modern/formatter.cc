@@ -1,0 +1,44 @@
+#include "modern/formatter.h"
+
+#include "modern/file_facts.h"
+#include "modern/lines.h"
+#include "modern/token_stream.h"
+
+namespace qfmt::modern {
+namespace {
+
+// CR LF when the first line feed follows a carriage return, as qfmt does.
+std::string_view LineEndOf(std::string_view text) {
+  const std::size_t feed = text.find('\n');
+  return feed != std::string_view::npos && feed > 0 && text[feed - 1] == '\r' ? "\r\n" : "\n";
+}
+
+}  // namespace
+
+bool Format(std::string_view text, const Options& options, std::string& output, std::size_t max_output) {
+  output.clear();
+  const std::int32_t tab_width = options.tab_width > 0 ? options.tab_width : 8;
+  const FileFacts facts = ReadFileFacts(text, tab_width);
+  LineOptions lines;
+  lines.tab_width = tab_width;
+  lines.max_line_length = options.max_line_length;
+  lines.line_end = LineEndOf(text);
+  lines.max_output = max_output;
+  if (options.indent_from_file && (facts.tabs || facts.step > 0)) {
+    lines.tabs = facts.tabs;
+    lines.unit = facts.tabs ? tab_width : facts.step;
+  } else {
+    lines.tabs = options.indent.find('\t') != std::string::npos;
+    lines.unit = ColumnAfter(options.indent, 0, tab_width);
+  }
+  StructureOptions structure;
+  structure.braces = options.braces;
+  structure.pointers_left = facts.pointers_left;
+  structure.indents_namespaces = facts.indents_namespaces;
+  TokenStream stream(text, tab_width);
+  Lines sink(text, lines, output);
+  Structure(stream, structure, sink).Run();
+  return !sink.overflowed();
+}
+
+}  // namespace qfmt::modern

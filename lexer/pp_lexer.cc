@@ -493,14 +493,82 @@ std::string Shown(const Token& token) {
   return shown;
 }
 
+// Where each token stands on its line, for the trailing comments of
+// CompareOptions: whether a token that is no comment stands before it on its
+// line, and whether it ends its line.
+class LinePlaces {
+ public:
+  explicit LinePlaces(std::string_view text) : text_(text) {}
+
+  // Takes the next token; true when the comment taken before it trailed
+  // code and ended its line.
+  bool Take(const Token& token) {
+    const bool line_ended = token.kind == TokenKind::kEnd || token.kind == TokenKind::kDirectiveEnd ||
+                            LineEndBefore(token.offset);
+    const bool trailed = comment_trails_ && line_ended;
+    if (line_ended) code_on_line_ = false;
+    comment_trails_ = token.kind == TokenKind::kComment && code_on_line_;
+    if (token.kind == TokenKind::kDirectiveEnd) {
+      code_on_line_ = false;
+    } else if (token.kind != TokenKind::kComment) {
+      code_on_line_ = true;
+      code_ = token;
+    }
+    end_ = token.offset + token.text.size();
+    return trailed;
+  }
+  // Whether the last token taken is a comment after code on its line.
+  [[nodiscard]] bool comment_trails() const { return comment_trails_; }
+  // The last token that is no comment.
+  [[nodiscard]] const Token& code() const { return code_; }
+
+ private:
+  // A line end, not a splice, between the last token and `offset`.
+  [[nodiscard]] bool LineEndBefore(std::size_t offset) const {
+    for (std::size_t p = end_; p < offset; ++p) {
+      if (const std::size_t spliced = SkipSplicesIn(text_, p); spliced > p) {
+        p = spliced - 1;
+      } else if (text_[p] == '\n' || text_[p] == '\r') {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string_view text_;
+  std::size_t end_ = 0;
+  bool code_on_line_ = false;
+  bool comment_trails_ = false;
+  Token code_;
+};
+
 }  // namespace
 
-std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after) {
+std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
+                                             const CompareOptions& options) {
   Lexer a(before);
   Lexer b(after);
+  LinePlaces places_a(before);
+  LinePlaces places_b(after);
+  Token comment;  // the last comment of `before` that trails code
+  Token trailed;  // ... and the code it trails
   for (;;) {
     const Token x = NextCounted(a);
     const Token y = NextCounted(b);
+    if (options.trailing_comments) {
+      const bool trails_after = places_b.comment_trails();
+      const bool ended_before = places_a.Take(x);
+      const bool ended_after = places_b.Take(y);
+      if (ended_before && !(trails_after && ended_after)) {
+        return TokenDifference{comment.offset,
+                               Shown(trailed) + " " + Shown(comment) + " \u2192 " + Shown(comment) +
+                                   (trails_after ? " followed by " + Shown(y) : " off its line")};
+      }
+      if (places_a.comment_trails()) {
+        comment = x;
+        trailed = places_a.code();
+      }
+    }
     if (!Same(x, y)) {
       // The tokens that stand on the other side where x stood, until they
       // cover as many bytes (a token split in two shows both halves).

@@ -79,13 +79,21 @@ struct TokenDifference {
   std::string description;        // "10U → 10 U", the tokens on either side
 };
 
+struct CompareOptions {
+  // A comment that ends a line of code in `before` (a comment with a token
+  // that is no comment before it on its line) must in `after` still end a
+  // line and trail the same token: tools read "// NOLINT" there.
+  bool trailing_comments = false;
+};
+
 // Compares the tokens of two texts. Equal means the same tokens with the same
 // texts in the same order, line splices counting as nothing; the end of every
 // directive line in the same place; comments compared by their words (runs of
 // blanks and line ends count as one blank), the classic line-wrap marker
 // comment counting as a blank; in raw strings a carriage return and line feed
 // counting as a line feed.
-[[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
+[[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
+                                                           const CompareOptions& options = {});
 
 // True when writing `right` directly after `left` would make a token that
 // reaches across the join, so that a blank must stand between them for both

@@ -126,6 +126,29 @@ TEST(LexerTest, CompareTokensNamesTheFirstDifference) {
   EXPECT_EQ(CompareTokens("int x;\nlong y = 1L;", "int x;\nlong y = 1 L;")->before_offset, 16u);
 }
 
+// With the option, a comment that ends a line of code must still end a line
+// after the same token; other comments may move.
+TEST(LexerTest, CompareTokensKeepsTrailingCommentsWithTheirCode) {
+  const DifferenceCase cases[] = {
+      {"a(); b(); // NOLINT\n", "a();\nb(); // NOLINT\n", ""},
+      {"x = 1; /* a\n b */\ny;", "x = 1;   /* a b */\n\ny;", ""},
+      {"x; /* a */ // b\n", "x;\n/* a */ // b\n", "; // b \u2192 // b off its line"},
+      {"x;\n// own line\ny;", "x; // own line\ny;", ""},
+      {"x; // c\ny;", "x;\n// c\ny;", "; // c \u2192 // c off its line"},
+      {"f(a, /* in */\n  b);", "f(a, /* in */ b);", ", /* in */ \u2192 /* in */ followed by b"},
+      {"x; \\\n// spliced on\ny;", "x;\n// spliced on\ny;",
+       "; // spliced on \u2192 // spliced on off its line"},
+      {"#define A 1 // c\nx;", "#define A 1 // c\nx;", ""},
+      {"x; // c", "x;\n// c", "; // c \u2192 // c off its line"},
+  };
+  for (const DifferenceCase& c : cases) {
+    const auto difference = CompareTokens(c.before, c.after, {.trailing_comments = true});
+    EXPECT_EQ(difference ? difference->description : "", c.difference) << Escaped(c.before);
+  }
+  EXPECT_EQ(CompareTokens("x; // c\n", "x;\n// c\n", {.trailing_comments = true})->before_offset, 3u);
+  EXPECT_FALSE(CompareTokens("x; // c\n", "x;\n// c\n")) << "off by default";
+}
+
 TEST(LexerTest, JoinsAcrossWhenTheTokensWouldReadAsOne) {
   const struct {
     std::string_view left;

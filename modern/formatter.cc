@@ -28,8 +28,10 @@ bool Format(std::string_view text, const Options& options, std::string& output, 
     lines.tabs = facts.tabs;
     lines.unit = facts.tabs ? tab_width : facts.step;
   } else {
-    lines.tabs = options.indent.find('\t') != std::string::npos;
-    lines.unit = ColumnAfter(options.indent, 0, tab_width);
+    const std::string_view unit =
+        options.indent_from_file ? kDefaultIndent : std::string_view(options.indent);
+    lines.tabs = unit.find('\t') != std::string_view::npos;
+    lines.unit = ColumnAfter(unit, 0, tab_width);
   }
   StructureOptions structure;
   structure.braces = options.braces;

@@ -12,10 +12,15 @@
 // output (the tests and bench/modern.sh check it).
 namespace qfmt::modern {
 
+// The indentation unit where the file shows none of its own.
+inline constexpr std::string_view kDefaultIndent = "    ";
+
 struct Options {
-  std::int32_t max_line_length = 80;  // 0: no limit
-  std::string indent = "    ";        // one indentation unit
-  bool indent_from_file = false;      // the file's own unit, where it shows one, instead
+  std::int32_t max_line_length = 80;   // 0: no limit
+  std::string indent{kDefaultIndent};  // one indentation unit
+  // The file's own unit instead (tabs, or its most common step between
+  // nesting levels), or kDefaultIndent where it shows none.
+  bool indent_from_file = false;
   Braces braces = Braces::kAttach;
   std::int32_t tab_width = 8;
 };

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "layout/layout.h"
+#include "format/style.h"
 
 namespace qfmt::project {
 
@@ -11,21 +11,25 @@ struct GivenOptions {
   bool max_line_length = false;
   bool indent = false;
   bool brace_style = false;
+  bool style = false;
 };
 
 // The style of one file, and where each of its options came from.
 struct FileSettings {
-  layout::LayoutOptions layout;
+  format::StyleOptions style;
   std::string error;  // a .editorconfig that cannot be read or gives a bad value
+  std::string style_source;
   std::string max_line_length_source;
   std::string indent_source;
   std::string brace_style_source;
 };
 
 // The style of the file `path`: the options given on the command line, then
-// what .editorconfig gives (indent_style, indent_size, max_line_length and
-// our qfmt_brace_style), then the defaults in `options`.
-[[nodiscard]] FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
+// what .editorconfig gives (indent_style, indent_size, tab_width,
+// max_line_length and our qfmt_style and qfmt_brace_style), then the
+// defaults in `options`. Where no indentation unit is given, the modern
+// style takes the file's own.
+[[nodiscard]] FileSettings ResolveSettings(const std::string& path, const format::StyleOptions& options,
                                            const GivenOptions& given);
 
 // The settings as --print-settings shows them, one line each.

@@ -34,10 +34,13 @@ namespace fs = std::filesystem;
 
 // Formatting changes these; "int  x;" becomes "int x;" and a line feed.
 const std::string kMessy = "int  x;", kFormatted = "int x;\n";
-// An access label alternates between the indented position (a label line at
-// the start of its line) and the start of the line (after the blanks of an
-// indented one): the first text on that cycle is the settled one.
+// The modern style puts an access label at the class's level and a member one
+// unit in (four blanks where the file shows no unit of its own).
 const std::string kLabel = "class A {\npublic:\nint x;\n};\n";
+const std::string kLabelModern = "class A {\npublic:\n    int x;\n};\n";
+// In the classic style a label alternates between the indented position (a
+// label line at the start of its line) and the start of the line (after the
+// blanks of an indented one): the first text on that cycle is the settled one.
 const std::string kLabelIndented = "class A\n{\n   public:\n   int x;\n};\n";
 const std::string kLabelNot = "class A\n{\npublic:\n   int x;\n};\n";
 // A comment too long for the line: broken before, and its leading line feed
@@ -79,12 +82,11 @@ std::vector<testing::ProgramCase> ExecutableCases() {
   }
   const std::string passed_over = ": " + std::string(kNotSourceName) + "\n";
   const std::string kTabsForC = "root = true\n[*.c]\nindent_style = tab\n";
-  const std::string kLabelInTabs = "class A\n{\n\tpublic:\n\tint x;\n};\n";
+  const std::string kLabelInTabs = "class A {\npublic:\n\tint x;\n};\n";
   const Contents two = {{"t/messy.c", kLabel}, {"t/settled.c", kFormatted}};
   const Contents long_token = {{"t/long.c", kLongComment}, {"t/other.c", kMessy}};
   const std::string diff =
-      "--- a/t/messy.c\n+++ b/t/messy.c\n@@ -1,4 +1,5 @@\n-class A {\n-public:\n-int x;\n"
-      "+class A\n+{\n+   public:\n+   int x;\n };\n";
+      "--- a/t/messy.c\n+++ b/t/messy.c\n@@ -1,4 +1,4 @@\n class A {\n public:\n-int x;\n+    int x;\n };\n";
   const std::string too_long = ": error: token longer than 512 bytes at line 2, column 1\n";
   return {
       // Paths are taken by name, a hidden folder too; other names are passed
@@ -106,7 +108,18 @@ std::vector<testing::ProgramCase> ExecutableCases() {
           {}, "", NotFormatted("t/a.c", 1, 5) + NotFormatted("t/z.c", 1, 5)),
       Case("StandardInput", {}, {"-"}, kExitOk, "", {}, "int x;\r\nint  y;\r\n", "int x;\r\nint y;\r\n"),
       Case("StandardInputWithStyleOptions", {}, {"-m", "30", "--indent", "\\t", "--brace-style", "break"},
-           kExitOk, "", {}, kLabel, kLabelInTabs),
+           kExitOk, "", {}, kLabel, "class A\n{\npublic:\n\tint x;\n};\n"),
+      // The style from .editorconfig, and from the command line, which wins.
+      Case("StyleFromEditorConfig", {{".editorconfig", "root = true\n[*.c]\nqfmt_style = classic\n"}},
+           {"--stdin-filename", "x.c"}, kExitOk, "", {}, kLabel, kLabelIndented),
+      Case("StyleFromTheCommandLine", {{".editorconfig", "root = true\n[*.c]\nqfmt_style = classic\n"}},
+           {"--stdin-filename", "x.c", "--style", "modern"}, kExitOk, "", {}, kLabel, kLabelModern),
+      Case("StyleExactIsTheClassicRules", {}, {"--style", "exact", "--no-verify", "--once"}, kExitOk, "", {},
+           kSuffix, kSuffixClassic),
+      Case("ABadStyleInEditorConfig", {{".editorconfig", "root = true\n[*.c]\nqfmt_style = gnu\n"}},
+           {"--stdin-filename", "x.c"}, kExitFileError,
+           "x.c: error: .editorconfig gives qfmt_style = gnu; modern, classic or exact is needed\n", {},
+           kLabel, kLabel),
       // Standard input takes its settings and its name in messages from --stdin-filename.
       Case("StandardInputNamedForItsSettings", {{".editorconfig", kTabsForC}},
            {"--stdin-filename", "src/x.c"}, kExitOk, "", {}, kLabel, kLabelInTabs),
@@ -125,32 +138,34 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case("StandardInputDiff", {}, {"-d"}, kExitOk, "", {}, kMessy,
            "--- a/<stdin>\n+++ b/<stdin>\n@@ -1 +1 @@\n-int  x;\n\\ No newline at end of file\n+int x;\n"),
       // An editor that replaces its text with the output keeps it as it was.
-      Case("StandardInputThatCannotBeFormattedComesBack", {}, {"--classic-limit"}, kExitFileError,
-           "<stdin>" + too_long, {}, kLongComment, kLongComment),
-      Case("SettledTexts", two, {"t"}, kExitOk,
+      Case("StandardInputThatCannotBeFormattedComesBack", {}, {"--style", "classic", "--classic-limit"},
+           kExitFileError, "<stdin>" + too_long, {}, kLongComment, kLongComment),
+      Case("SettledTexts", two, {"--style", "classic", "t"}, kExitOk,
            "formatted 2 files, 1 would change, 0 errors, 0.0 MB in #.## s\n", {}, "",
            kLabelIndented + kFormatted),
-      Case("OnePassWithOnce", {{"t/label.c", kLabelIndented}}, {"--once", "-q", "t"}, kExitOk, "", {}, "",
-           kLabelNot),
-      // "class A" ends its line.
-      Case("List", two, {"--list", "-q", "t"}, kExitWouldChange, "", {}, "", NotFormatted("t/messy.c", 1, 8)),
+      Case("OnePassWithOnce", {{"t/label.c", kLabelIndented}}, {"--style", "classic", "--once", "-q", "t"},
+           kExitOk, "", {}, "", kLabelNot),
+      Case("ModernIsOnePassAlways", {{"t/label.c", kLabel}}, {"--once", "-q", "t"}, kExitOk, "", {}, "",
+           kLabelModern),
+      // The member's line is the first that differs.
+      Case("List", two, {"--list", "-q", "t"}, kExitWouldChange, "", {}, "", NotFormatted("t/messy.c", 3, 1)),
       Case("Check", two, {"--check", "-q", "t"}, kExitWouldChange, "", {}, "",
-           NotFormatted("t/messy.c", 1, 8)),
+           NotFormatted("t/messy.c", 3, 1)),
       Case("Diff", two, {"-d", "-q", "t"}, kExitOk, "", {}, "", diff),
       Case("DiffNamesWithoutADotSlash", two, {"-d", "-q", "./t/messy.c"}, kExitOk, "", {}, "", diff),
       Case("WriteListAndKeepTheClassicBackup", two, {"-w", "-l", "--backup", "-q", "t"}, kExitWouldChange, "",
-           {{"t/messy.c", kLabelIndented}, {"t/messy.c.Backup", kLabel}}, "",
-           "t/messy.c:1:8: note: formatted\n"),
+           {{"t/messy.c", kLabelModern}, {"t/messy.c.Backup", kLabel}}, "",
+           "t/messy.c:3:1: note: formatted\n"),
       Case("WritesThroughASymbolicLinkWhichStaysALink",
            {{"real/target.c", kMessy}, {"src/link.c", "<link to ../real/target.c>"}},
            {"-w", "-q", "src/link.c"}, kExitOk, "", {{"real/target.c", kFormatted}}),
       // Regression: -w gave a file a new inode, so its other names kept the old text.
       Case("EveryNameOfAFileSeesTheNewText", {{"x.c", kMessy}, {"y.c", "<hard link to x.c>"}},
            {"-w", "-q", "x.c"}, kExitOk, "", {{"x.c", kFormatted}, {"y.c", kFormatted}}),
-      Case("LongTokenFormatsByDefault", long_token, {"-w", "-q", "t"}, kExitOk, "",
+      Case("LongTokenFormatsByDefault", long_token, {"-w", "-q", "--style", "classic", "t"}, kExitOk, "",
            {{"t/long.c", kLongCommentSettled}, {"t/other.c", kFormatted}}),
-      Case("LongTokenIsAnErrorWithTheClassicLimit", long_token, {"-w", "--classic-limit", "t"},
-           kExitFileError,
+      Case("LongTokenIsAnErrorWithTheClassicLimit", long_token,
+           {"-w", "--style", "classic", "--classic-limit", "t"}, kExitFileError,
            "t/long.c" + too_long + "formatted 2 files, 1 changed, 1 error, 0.0 MB in #.## s\n",
            {{"t/other.c", kFormatted}}),
       // The token check, in every mode; --no-verify gives the classic text.

@@ -4,30 +4,30 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/layout.h"
+#include "format/style.h"
 #include "project/settings.h"
 
 namespace qfmt::tree {
 
 struct TreeOptions {
-  layout::LayoutOptions layout{.modern = true};  // the command line's style, else the defaults; --classic
-  project::GivenOptions given;                   // which of them the command line gave
-  bool write = false;                            // -w: rewrite changed files in place
-  bool list = false;                             // -l: name the files whose formatting differs
-  bool diff = false;                             // -d: a unified diff per changed file
-  bool check = false;                            // --check: list, for CI
-  bool once = false;                             // one classic pass instead of settling
-  bool backup = false;                           // with -w, keep the classic ".Backup" copy
-  bool classic_limit = false;                    // keep the scanner's 512-byte token limit
-  bool verify = true;                            // compare every file's tokens before and after
-  bool quiet = false;                            // no summary
-  bool staged = false;                           // the staged content of git's index
-  int jobs = 0;                                  // 0: one per core
-  std::vector<std::string> paths;                // empty: standard input
-  std::vector<std::string> excludes;             // globs that walks leave out
-  std::string stdin_filename;                    // names standard input's text
-  std::string assume_filename;                   // every text taken is formatted as this kind of file
-  std::string print_settings;                    // the file whose settings to show
+  format::StyleOptions style;         // the command line's style, else the defaults
+  project::GivenOptions given;        // which of them the command line gave
+  bool write = false;                 // -w: rewrite changed files in place
+  bool list = false;                  // -l: name the files whose formatting differs
+  bool diff = false;                  // -d: a unified diff per changed file
+  bool check = false;                 // --check: list, for CI
+  bool once = false;                  // one classic pass instead of settling
+  bool backup = false;                // with -w, keep the classic ".Backup" copy
+  bool classic_limit = false;         // keep the scanner's 512-byte token limit
+  bool verify = true;                 // compare every file's tokens before and after
+  bool quiet = false;                 // no summary
+  bool staged = false;                // the staged content of git's index
+  int jobs = 0;                       // 0: one per core
+  std::vector<std::string> paths;     // empty: standard input
+  std::vector<std::string> excludes;  // globs that walks leave out
+  std::string stdin_filename;         // names standard input's text
+  std::string assume_filename;        // every text taken is formatted as this kind of file
+  std::string print_settings;         // the file whose settings to show
 
   // Neither -w, -l, -d nor --check: the formatted text goes to standard output.
   [[nodiscard]] bool prints_text() const { return !write && !list && !diff && !check; }

@@ -29,8 +29,8 @@ FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& f
       text_formatter_(
           {.once = options.once, .verify = options.verify, .classic_limit = options.classic_limit}) {}
 
-bool FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome) {
-  format::TextOutcome formatted = text_formatter_.Format(text, layout);
+bool FileFormatter::Format(std::string_view text, const format::StyleOptions& style, FileOutcome& outcome) {
+  format::TextOutcome formatted = text_formatter_.Format(text, style);
   outcome.error = std::move(formatted.error);
   outcome.error_place = formatted.error_place;
   outcome.has_error_place = formatted.has_error_place;
@@ -50,18 +50,18 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
 
 // Allocation failure is the one exception that crosses the libraries: a
 // standard container that cannot grow throws it from wherever it grows.
-FileOutcome FileFormatter::FormatFile(const std::string& path, const layout::LayoutOptions& layout) {
+FileOutcome FileFormatter::FormatFile(const std::string& path, const format::StyleOptions& style) {
   try {
-    return ReadFormatAndWrite(path, layout);
+    return ReadFormatAndWrite(path, style);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
 }
 
 FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
-                                      const layout::LayoutOptions& layout) {
+                                      const format::StyleOptions& style) {
   try {
-    return FormatHeldText(text, label, layout);
+    return FormatHeldText(text, label, style);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
@@ -76,7 +76,7 @@ FileOutcome FileFormatter::OutOfMemory() {
   return outcome;
 }
 
-FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout) {
+FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const format::StyleOptions& style) {
   FileOutcome outcome;
   platform::FileInfo info;
   // The size first, so that a huge file is not read at all.
@@ -93,7 +93,7 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const lay
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
-  if (!Format(text_, layout, outcome)) return outcome;
+  if (!Format(text_, style, outcome)) return outcome;
   outcome.changed = formatted() != text_;
   Present(text_, path, outcome);
   if (options_.write && outcome.changed) {
@@ -103,11 +103,11 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const lay
 }
 
 FileOutcome FileFormatter::FormatHeldText(std::string_view text, std::string_view label,
-                                          const layout::LayoutOptions& layout) {
+                                          const format::StyleOptions& style) {
   FileOutcome outcome;
   // A text too large to format is not counted.
   if (text.size() <= format::kMaxTextSize) outcome.bytes = static_cast<std::int64_t>(text.size());
-  if (!Format(text, layout, outcome)) return outcome;
+  if (!Format(text, style, outcome)) return outcome;
   outcome.changed = formatted() != text;
   Present(text, label, outcome);
   return outcome;

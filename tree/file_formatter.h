@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "format/text_formatter.h"
-#include "layout/layout.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
 
@@ -26,8 +25,8 @@ struct FileOutcome {
   std::string output;              // for standard output: its formatted text or its diff
 };
 
-// Formats files one after the other as the options say, each with the
-// layout options it is given, keeping its buffers from one file to the
+// Formats files one after the other as the options say, each in the style
+// it is given, keeping its buffers from one file to the
 // next. Each worker thread has one of its own. A file whose run finds no
 // memory is an error of its own (its buffers are let go and the next file
 // begins afresh).
@@ -36,23 +35,23 @@ class FileFormatter {
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
   // Reads, formats and, with --write, rewrites the file.
-  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const layout::LayoutOptions& layout);
+  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const format::StyleOptions& style);
   // Formats a text that comes from no file (standard input, git's index);
   // `label` names it.
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
-                                       const layout::LayoutOptions& layout);
+                                       const format::StyleOptions& style);
   // The formatted text of the last file or text formatted without an error.
   [[nodiscard]] std::string_view formatted() const { return text_formatter_.formatted(); }
 
  private:
   // Formats `text` through text_formatter_; false, with the outcome's error
   // or reason, when it was not formatted.
-  [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome);
+  [[nodiscard]] bool Format(std::string_view text, const format::StyleOptions& style, FileOutcome& outcome);
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   // FormatFile and FormatText, which may run out of memory.
-  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout);
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const format::StyleOptions& style);
   [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
-                                           const layout::LayoutOptions& layout);
+                                           const format::StyleOptions& style);
   // Lets go of every buffer, and says so for the file.
   [[nodiscard]] FileOutcome OutOfMemory();
 

@@ -171,12 +171,13 @@ class TreeRun {
     } else {
       const std::string& settings_path = name.empty() ? options_.assume_filename : name;
       project::FileSettings settings;
-      settings.layout = options_.layout;
+      settings.style = options_.style;
+      settings.style.indent_from_file = !options_.given.indent;
       if (!settings_path.empty())
-        settings = project::ResolveSettings(settings_path, options_.layout, options_.given);
+        settings = project::ResolveSettings(settings_path, options_.style, options_.given);
       FileFormatter formatter(options_, files_);
       outcome.error = settings.error;
-      if (outcome.error.empty()) outcome = formatter.FormatText(text, label, settings.layout);
+      if (outcome.error.empty()) outcome = formatter.FormatText(text, label, settings.style);
     }
     // An editor that replaces its text with the output keeps it as it was.
     if ((!outcome.error.empty() || !outcome.skipped.empty()) && options_.prints_text()) outcome.output = text;
@@ -186,7 +187,7 @@ class TreeRun {
 
   int RunPrintSettings() {
     const std::string& path = options_.print_settings;
-    const project::FileSettings settings = project::ResolveSettings(path, options_.layout, options_.given);
+    const project::FileSettings settings = project::ResolveSettings(path, options_.style, options_.given);
     if (!settings.error.empty()) {
       console_.WriteError(path + ": error: " + settings.error + "\n");
       return kExitFileError;
@@ -224,10 +225,10 @@ class TreeRun {
       if (!IsSourceName(BaseName(file.path))) continue;
       const std::string full = repository->work_tree() + file.path;
       const std::string shown = ShownPath(full);
-      const project::FileSettings settings = project::ResolveSettings(full, options_.layout, options_.given);
+      const project::FileSettings settings = project::ResolveSettings(full, options_.style, options_.given);
       FileOutcome outcome;
       outcome.error = settings.error;
-      if (outcome.error.empty()) outcome = formatter.FormatText(file.text, shown, settings.layout);
+      if (outcome.error.empty()) outcome = formatter.FormatText(file.text, shown, settings.style);
       if (options_.write && outcome.error.empty() && outcome.changed) {
         outcome.error = Restage(*repository, file, full, shown, formatter.formatted());
       }
@@ -304,12 +305,12 @@ class TreeRun {
     outcome.skipped = source.skipped;
     if (!outcome.error.empty() || !outcome.skipped.empty()) return outcome;
     const project::FileSettings settings =
-        project::ResolveSettings(source.path, options_.layout, options_.given);
+        project::ResolveSettings(source.path, options_.style, options_.given);
     if (!settings.error.empty()) {
       outcome.error = settings.error;
       return outcome;
     }
-    return formatter.FormatFile(source.path, settings.layout);
+    return formatter.FormatFile(source.path, settings.style);
   }
 
   void PrintInOrder(OutcomeQueue& queue, const std::vector<SourceFile>& sources, Clock::time_point start) {

@@ -31,14 +31,16 @@ std::uint8_t Looseness(std::string_view op) {
   return 12;
 }
 
-constexpr std::uint8_t kAfterOpen = 14;  // a break just inside a bracket: the last resort at its level
+constexpr std::uint8_t kAfterOpen = 14;     // a break just inside a bracket: the last resort at its level
+constexpr std::uint8_t kBetweenWords = 15;  // a break between two words: where nothing else serves
 
 }  // namespace
 
-void LineBreaker::Begin(std::int32_t indent) {
+void LineBreaker::Begin(std::int32_t indent, std::int32_t base) {
   Clear();
   open_ = true;
   first_indent_ = indent;
+  base_ = base;
   pieces_.push_back({0, indent, SIZE_MAX});
   end_ = indent;
 }
@@ -95,9 +97,17 @@ void LineBreaker::Mark(Item& item) const {
   } else if (before.kind == Kind::kString && item.kind == Kind::kString) {
     item.breakable = true;
     item.precedence = 0;
-  } else if (before.role == Role::kOpen || before.role == Role::kListOpen) {
+  } else if (before.role == Role::kOpen || before.role == Role::kListOpen ||
+             before.role == Role::kTemplateOpen) {
     item.breakable = true;
     item.precedence = kAfterOpen;
+  } else if (item.kind == Kind::kWord && item.word == Word::kNone &&
+             (before.kind == Kind::kWord || before.role == Role::kClose ||
+              before.role == Role::kTemplateClose || before.role == Role::kPointer)) {
+    // A name after a word: only a name, which no rule reads at the start of a
+    // line (a declaration word there would begin a declaration).
+    item.breakable = true;
+    item.precedence = kBetweenWords;
   }
 }
 
@@ -118,41 +128,62 @@ void LineBreaker::Add(Item item) {
   if (item.multiline) barrier_ = items_.size();
 }
 
-// The column after the last item that is no comment, from item `from` on.
-std::int32_t LineBreaker::CodeEnd(std::size_t from) const {
-  for (std::size_t i = items_.size(); i-- > from;) {
+// The column after the last item in [from, to) that is no comment.
+std::int32_t LineBreaker::CodeEnd(std::size_t from, std::size_t to) const {
+  for (std::size_t i = to; i-- > from;) {
     if (items_[i].kind != Kind::kComment)
       return items_[i].multiline ? items_[i].width : items_[i].column + items_[i].width;
   }
   return 0;
 }
 
+// Each piece that passes the limit is broken where Choose says, again and
+// again, until every piece fits or holds no place to break: a second run
+// finds nothing more to break.
 void LineBreaker::Break() {
   if (limit_ <= 0) return;
-  for (;;) {
-    const std::size_t from = pieces_.back().first;
-    if (CodeEnd(from) <= limit_) return;
-    const std::size_t at = Choose(from);
-    if (at == SIZE_MAX) return;
+  if (base_ < first_indent_ && !continued_ && CodeEnd(0, items_.size()) > limit_) {
+    first_indent_ = pieces_.front().indent = base_;
+    Lay(0, items_.size(), base_);
+  }
+  for (std::size_t p = 0; p < pieces_.size();) {
+    const std::size_t from = pieces_[p].first;
+    const std::size_t to = p + 1 < pieces_.size() ? pieces_[p + 1].first : items_.size();
+    const std::size_t at = CodeEnd(from, to) > limit_ ? Choose(from, to) : SIZE_MAX;
+    if (at == SIZE_MAX) {
+      ++p;
+      continue;
+    }
     std::size_t opener = SIZE_MAX;
     const std::int32_t indent = ContinuationIndent(at, opener);
-    pieces_.push_back({at, indent, opener});
-    Lay(at, indent);
+    pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(p + 1), {at, indent, opener});
+    Lay(at, to, indent);
   }
+  if (!items_.empty())
+    end_ = items_.back().multiline ? items_.back().width : items_.back().column + items_.back().width;
 }
 
-// The best break of the last piece: see the comment at the top of the header.
-std::size_t LineBreaker::Choose(std::size_t from) const {
+// The best break of the piece [from, to): see the comment at the top of the
+// header.
+std::size_t LineBreaker::Choose(std::size_t from, std::size_t to) const {
   std::size_t best = SIZE_MAX;
   bool best_rest_fits = false;
   std::size_t leftmost = SIZE_MAX;
-  const std::int32_t end = CodeEnd(from);
-  for (std::size_t at = std::max(from + 1, barrier_); at < items_.size(); ++at) {
+  std::size_t between_words = SIZE_MAX;  // the rightmost that fits
+  std::size_t leftmost_between_words = SIZE_MAX;
+  const std::int32_t end = CodeEnd(from, to);
+  for (std::size_t at = std::max(from + 1, barrier_); at < to; ++at) {
     const Item& item = items_[at];
     if (!item.breakable) continue;
-    if (leftmost == SIZE_MAX) leftmost = at;
     const Item& before = items_[at - 1];
-    if (before.column + before.width > limit_) break;
+    const bool fits = before.column + before.width <= limit_;
+    if (item.precedence == kBetweenWords) {
+      if (leftmost_between_words == SIZE_MAX) leftmost_between_words = at;
+      if (fits) between_words = at;
+      continue;
+    }
+    if (leftmost == SIZE_MAX) leftmost = at;
+    if (!fits) break;
     std::size_t opener = SIZE_MAX;
     const bool rest_fits = ContinuationIndent(at, opener) + (end - item.column) <= limit_;
     if (best != SIZE_MAX) {
@@ -165,49 +196,47 @@ std::size_t LineBreaker::Choose(std::size_t from) const {
     best = at;
     best_rest_fits = rest_fits;
   }
-  return best != SIZE_MAX ? best : leftmost;
+  if (best != SIZE_MAX) return best;
+  if (between_words != SIZE_MAX) return between_words;
+  return leftmost != SIZE_MAX ? leftmost : leftmost_between_words;
 }
 
-// Two units in from the line's first; or just after the open parenthesis
-// that the break is inside, where what follows fits there, or where the
-// parenthesis broke before. Never left of where the lines would put it: one
-// unit in from the line of an enclosing list's "{", and not left of the
-// line of an enclosing lambda's body.
+// The line's base; or just after the open parenthesis that the break is
+// inside, where the rest of the line fits there (where it broke before, as
+// it broke). Inside a list or a lambda's body that opens on the line, as the
+// lines would take its own continuation lines: one unit in from the line of
+// the list's "{", two from the line of the lambda's.
 std::int32_t LineBreaker::ContinuationIndent(std::size_t at, std::size_t& opener) const {
-  std::int32_t indent = first_indent_ + 2 * unit_;
+  std::int32_t indent = base_;
   std::int32_t depth = items_[at].depth;
   const bool after_open = Opens(items_[at - 1].role);
+  const std::int32_t rest = CodeEnd(at, items_.size()) - items_[at].column;
   bool seen_paren = false;
   for (std::size_t i = at; i-- > 0;) {
     const Item& item = items_[i];
     if (item.depth >= depth || !Opens(item.role)) continue;
     depth = item.depth;
-    if (item.role == Role::kOpen && !seen_paren) {
-      seen_paren = true;
-      opener = i;
-      const auto earlier =
-          std::find_if(pieces_.begin(), pieces_.end(), [&](const Piece& p) { return p.opener == i; });
-      if (earlier != pieces_.end()) {
-        indent = earlier->indent;
-      } else if (!after_open) {
-        const std::int32_t column = item.column + item.width;
-        const std::int32_t end = CodeEnd(at);
-        if (column + (end - items_[at].column) <= limit_ && column > first_indent_) indent = column;
-      }
-    }
     if (item.role == Role::kListOpen || item.role == Role::kBlockOpen) {
-      return std::max(indent, IndentOf(i) + (item.role == Role::kListOpen ? unit_ : 0));
+      if (seen_paren && indent != base_) return indent;  // aligned inside a parenthesis
+      return IndentOf(i) + (item.role == Role::kListOpen ? unit_ : 2 * unit_);
     }
+    if (item.role != Role::kOpen || seen_paren) continue;
+    seen_paren = true;
+    opener = i;
+    const auto earlier =
+        std::find_if(pieces_.begin(), pieces_.end(), [&](const Piece& p) { return p.opener == i; });
+    const std::int32_t aligned = earlier != pieces_.end() ? earlier->indent : item.column + item.width;
+    if (!after_open && aligned + rest <= limit_ && aligned > first_indent_) indent = aligned;
   }
   return indent;
 }
 
-void LineBreaker::Lay(std::size_t from, std::int32_t indent) {
-  end_ = indent;
-  for (std::size_t i = from; i < items_.size(); ++i) {
+void LineBreaker::Lay(std::size_t from, std::size_t to, std::int32_t indent) {
+  std::int32_t end = indent;
+  for (std::size_t i = from; i < to; ++i) {
     Item& item = items_[i];
-    item.column = i == from ? indent : StartAfter(item, end_);
-    end_ = item.multiline ? item.width : item.column + item.width;
+    item.column = i == from ? indent : StartAfter(item, end);
+    end = item.multiline ? item.width : item.column + item.width;
   }
 }
 

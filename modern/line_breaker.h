@@ -11,9 +11,10 @@
 // outermost level possible (the fewest brackets open), after a comma or an
 // assignment or before a binary operator, preferring a break after which the
 // rest fits, then the operators that bind least, then the break that fills
-// the line most. Continuation lines stand two units in from the line's
-// first, or just after the open parenthesis they are inside where the rest
-// fits there (and where the parenthesis broke before, where it broke).
+// the line most; between two words only where nothing else serves.
+// Continuation lines stand two units in from the line's first, or just after
+// the open parenthesis they are inside where the rest fits there (and where
+// the parenthesis broke before, where it broke).
 namespace qfmt::modern {
 
 struct Item {
@@ -29,6 +30,7 @@ struct Item {
   bool anchors = false;           // its statement begins here: the frame's anchor is its line
   Role role = Role::kWord;
   Kind kind = Kind::kWord;
+  Word word = Word::kNone;
   bool multiline = false;
   bool breakable = false;       // the line may break before it
   std::uint8_t precedence = 0;  // of that break: the lower, the better
@@ -48,7 +50,13 @@ class LineBreaker {
   LineBreaker(std::int32_t limit, std::int32_t unit, std::int32_t tab_width)
       : limit_(limit), unit_(unit), tab_width_(tab_width) {}
 
-  void Begin(std::int32_t indent);
+  // Begins a line at `indent`. Its continuation lines go to `base` (two
+  // units in from its statement, or one unit in from the line of a list's
+  // "{" around it), and so does the line itself, if that is less, where it
+  // does not fit at `indent`: the lines take a continuation line that does
+  // not fit where it stood there too, so a second run keeps what the first
+  // made.
+  void Begin(std::int32_t indent, std::int32_t base);
   [[nodiscard]] bool open() const { return open_; }
   // True when the line holds no item yet, or only items already written.
   [[nodiscard]] bool empty() const { return items_.empty() && !continued_; }
@@ -70,11 +78,11 @@ class LineBreaker {
 
  private:
   void Mark(Item& item) const;
-  [[nodiscard]] std::size_t Choose(std::size_t from) const;
+  [[nodiscard]] std::size_t Choose(std::size_t from, std::size_t to) const;
   [[nodiscard]] std::int32_t ContinuationIndent(std::size_t at, std::size_t& opener) const;
-  void Lay(std::size_t from, std::int32_t indent);
+  void Lay(std::size_t from, std::size_t to, std::int32_t indent);
   [[nodiscard]] std::int32_t StartAfter(const Item& item, std::int32_t end) const;
-  [[nodiscard]] std::int32_t CodeEnd(std::size_t from) const;
+  [[nodiscard]] std::int32_t CodeEnd(std::size_t from, std::size_t to) const;
 
   std::int32_t limit_;
   std::int32_t unit_;
@@ -82,6 +90,7 @@ class LineBreaker {
   bool open_ = false;
   bool continued_ = false;  // items of the line were written already
   std::int32_t first_indent_ = 0;
+  std::int32_t base_ = 0;
   std::vector<Item> items_;
   std::vector<Piece> pieces_;
   std::int32_t end_ = 0;  // the column after the last item

@@ -77,7 +77,9 @@ void Lines::Take(const Token& token, const Mark& mark) {
     const Token& first = leading_.empty() ? token : leading_.front().token;
     const bool closes = mark.role == Role::kBlockClose || mark.role == Role::kListClose;
     FlushLine();  // its breaks may set the indentation of what follows
-    StartLine(IndentOf(mark, first.column), first.column, first.breaks >= 2 && first.starts_line(), closes);
+    const std::int32_t indent = IndentOf(mark, first.column);
+    StartLine(indent, ContinuationBase(mark, indent), first.column, first.breaks >= 2 && first.starts_line(),
+              closes);
     for (const Queued& comment : leading_) {
       Item item;
       item.text = comment.token.text;
@@ -153,6 +155,18 @@ std::int32_t Lines::IndentOf(const Mark& mark, std::int32_t column) const {
   return shifted;
 }
 
+// Where a line's continuation lines go: two units in from its statement (one
+// unit in from the line of a list's "{" around it); see LineBreaker::Begin.
+std::int32_t Lines::ContinuationBase(const Mark& mark, std::int32_t indent) const {
+  if (mark.place != Place::kContinuation) return indent + 2 * options_.unit;
+  for (std::size_t i = frames_.size(); i-- > 1;) {
+    if (frames_[i].kind == Open::kParen) continue;
+    if (frames_[i].kind == Open::kList) return frames_[i].close + options_.unit;
+    break;
+  }
+  return StatementFrame().anchor_indent + 2 * options_.unit;
+}
+
 void Lines::Nest(const Token& token, const Mark& mark) {
   for (std::uint8_t i = 0; i < mark.closes && frames_.size() > 1; ++i) frames_.pop_back();
   const bool verbatim = mark.verbatim != Verbatim::kNo;
@@ -209,6 +223,7 @@ void Lines::Append(const Token& token, const Mark& mark) {
   item.text = token.text;
   item.space = SpaceBefore(token, mark, item.gap);
   item.kind = token.kind;
+  item.word = token.word;
   item.role = mark.role;
   item.multiline = token.multiline;
   if (token.multiline) {
@@ -254,11 +269,12 @@ void Lines::SettleFrames() {
 
 bool Lines::BlankLineAllowed(bool closes) const { return wrote_line_ && !last_line_opened_ && !closes; }
 
-void Lines::StartLine(std::int32_t indent, std::int32_t column, bool blank_line, bool closes) {
+void Lines::StartLine(std::int32_t indent, std::int32_t base, std::int32_t column, bool blank_line,
+                      bool closes) {
   FlushLine();
   WriteQueue({true, column, indent, closes});
   if (blank_line && BlankLineAllowed(closes)) EndOutputLine(false);
-  breaker_.Begin(indent);
+  breaker_.Begin(indent, base);
   line_column_ = column;
   line_has_code_ = false;
 }

@@ -78,7 +78,8 @@ class Lines final : public MarkSink {
   [[nodiscard]] std::int32_t IndentOf(const Mark& mark, std::int32_t column) const;
   [[nodiscard]] const Frame& StatementFrame() const;
   [[nodiscard]] Frame& StatementFrame();
-  void StartLine(std::int32_t indent, std::int32_t column, bool blank_line, bool closes);
+  [[nodiscard]] std::int32_t ContinuationBase(const Mark& mark, std::int32_t indent) const;
+  void StartLine(std::int32_t indent, std::int32_t base, std::int32_t column, bool blank_line, bool closes);
   void FlushLine();
   void WriteLine(bool whole);
   void SettleFrames();

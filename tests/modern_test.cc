@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "bench/modern_stats.h"
+#include "bench/source_generator.h"
+#include "lexer/pp_lexer.h"
 #include "modern/formatter.h"
 #include "tests/support/test_support.h"
 
@@ -392,6 +395,45 @@ TEST(ModernTest, KeepsOffRegionsAndTakesTheFilesSettings) {
        FromFile()},
   };
   for (const Case& c : cases) ExpectFormats(c);
+}
+
+// The promises of the style over real and generated code, in both brace
+// styles and at two limits: every token kept (trailing comments behind their
+// code), settled in one pass, blank-line runs kept, no ";" alone that was
+// not, no line over the limit that could have been broken, a blank after
+// every control keyword.
+TEST(ModernPropertyTest, SystemHeadersAndGeneratedCode) {
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (const bool cpp20 : {false, true}) {
+    texts.emplace_back(cpp20 ? "generated C++20" : "generated C", bench::GeneratedText(300000, 7, cpp20));
+  }
+  for (const testing::fs::path& header : testing::SystemHeaders(60)) {
+    texts.emplace_back(header.string(), testing::ReadFile(header));
+  }
+  Options attach = FromFile();
+  Options narrow = FromFile();
+  narrow.max_line_length = 60;
+  narrow.braces = Braces::kBreak;
+  for (const Options& options : {attach, narrow}) {
+    bench::ModernStats total;
+    for (const auto& [name, text] : texts) {
+      std::string output;
+      std::string again;
+      ASSERT_TRUE(Format(text, options, output)) << name;
+      const auto difference = lexer::CompareTokens(text, output, {.trailing_comments = true});
+      EXPECT_FALSE(difference) << name << ": " << difference->description;
+      ASSERT_TRUE(Format(output, options, again)) << name;
+      EXPECT_TRUE(again == output) << name << ": not settled at " << FirstDifference(output, again);
+      const bench::ModernStats stats = bench::MeasureModern(text, output, options.max_line_length);
+      EXPECT_EQ(stats.breakable_over_limit, 0) << name;
+      total += stats;
+    }
+    EXPECT_EQ(total.blank_runs_kept, total.blank_runs);
+    EXPECT_EQ(total.lone_semicolons_added, 0);
+    EXPECT_EQ(total.keywords_spaced, total.keywords);
+    EXPECT_GT(total.blank_runs, 1000) << "the corpus holds what the checks look at";
+    EXPECT_GT(total.keywords, 1000);
+  }
 }
 
 }  // namespace

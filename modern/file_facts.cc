@@ -142,12 +142,12 @@ class FactReader {
     ++(tab ? tab_lines_ : space_lines_);
   }
 
-  // "T *x" or "T* x": a blank on one side only says where the file puts them.
+  // "T *x" or "T* x": a blank (or a line end) on one side only says where
+  // the file puts them.
   void CountDeclarator(const Token& token, const Token& next) {
     if (!EndsType(last_token_) || next.kind != Kind::kWord ||
         (next.word != Word::kNone && !IsTypeWord(next.word)))
       return;
-    if (token.starts_line() || next.starts_line()) return;
     if (token.blank_before && !next.blank_before) ++right_;
     if (!token.blank_before && next.blank_before) ++left_;
   }

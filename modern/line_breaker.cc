@@ -31,6 +31,26 @@ std::uint8_t Looseness(std::string_view op) {
   return 12;
 }
 
+// Words after which a line may break before a name ("case" and "goto" keep
+// their label or target).
+bool BreaksAfter(Word word) {
+  switch (word) {
+    case Word::kNone:
+    case Word::kReturn:
+    case Word::kCoReturn:
+    case Word::kThrow:
+    case Word::kTemplate:
+    case Word::kTypename:
+    case Word::kClass:
+    case Word::kStruct:
+    case Word::kUnion:
+    case Word::kEnum:
+      return true;
+    default:
+      return IsTypeWord(word);
+  }
+}
+
 constexpr std::uint8_t kAfterOpen = 14;     // a break just inside a bracket: the last resort at its level
 constexpr std::uint8_t kBetweenWords = 15;  // a break between two words: where nothing else serves
 
@@ -51,7 +71,6 @@ void LineBreaker::Clear() {
   items_.clear();
   pieces_.clear();
   depth_ = 0;
-  barrier_ = 0;
   last_written_ = nullptr;
 }
 
@@ -63,7 +82,6 @@ void LineBreaker::Drain() {
   const std::int32_t indent = pieces_.back().indent;
   items_.clear();
   pieces_.assign(1, {0, indent, SIZE_MAX});
-  barrier_ = 0;
 }
 
 std::int32_t LineBreaker::IndentOf(std::size_t i) const {
@@ -77,7 +95,7 @@ std::int32_t LineBreaker::IndentOf(std::size_t i) const {
 
 // Whether, and how well, the line may break before `item`.
 void LineBreaker::Mark(Item& item) const {
-  if (items_.empty() || items_.size() <= barrier_) return;
+  if (items_.empty()) return;
   const Item& before = items_.back();
   if (item.kind == Kind::kComment || before.kind == Kind::kComment) return;
   if (Closes(item.role) || item.role == Role::kComma || item.role == Role::kSemicolon ||
@@ -102,10 +120,11 @@ void LineBreaker::Mark(Item& item) const {
     item.breakable = true;
     item.precedence = kAfterOpen;
   } else if (item.kind == Kind::kWord && item.word == Word::kNone &&
-             (before.kind == Kind::kWord || before.role == Role::kClose ||
+             ((before.kind == Kind::kWord && BreaksAfter(before.word)) || before.role == Role::kClose ||
               before.role == Role::kTemplateClose || before.role == Role::kPointer)) {
-    // A name after a word: only a name, which no rule reads at the start of a
-    // line (a declaration word there would begin a declaration).
+    // A name after a name, a type, a declarator or "return": only a name,
+    // which no rule reads at the start of a line (a declaration word there
+    // would begin a declaration).
     item.breakable = true;
     item.precedence = kBetweenWords;
   }
@@ -125,7 +144,6 @@ void LineBreaker::Add(Item item) {
   item.column = first ? end_ : StartAfter(item, end_);
   end_ = item.multiline ? item.width : item.column + item.width;
   items_.push_back(item);
-  if (item.multiline) barrier_ = items_.size();
 }
 
 // The column after the last item in [from, to) that is no comment.
@@ -172,7 +190,7 @@ std::size_t LineBreaker::Choose(std::size_t from, std::size_t to) const {
   std::size_t between_words = SIZE_MAX;  // the rightmost that fits
   std::size_t leftmost_between_words = SIZE_MAX;
   const std::int32_t end = CodeEnd(from, to);
-  for (std::size_t at = std::max(from + 1, barrier_); at < to; ++at) {
+  for (std::size_t at = from + 1; at < to; ++at) {
     const Item& item = items_[at];
     if (!item.breakable) continue;
     const Item& before = items_[at - 1];

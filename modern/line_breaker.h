@@ -95,8 +95,7 @@ class LineBreaker {
   std::vector<Piece> pieces_;
   std::int32_t end_ = 0;  // the column after the last item
   std::int32_t depth_ = 0;
-  std::size_t barrier_ = 0;  // no break before this item (after a token of several lines)
-  Item written_;             // the last item written by Drain
+  Item written_;  // the last item written by Drain
   const Item* last_written_ = nullptr;
 };
 

@@ -112,6 +112,16 @@ bool Lines::NewLine(const Token& token, const Mark& mark) const {
   return token.starts_line();
 }
 
+std::int32_t Lines::Close(const Frame& frame) const {
+  return frame.kind == Open::kBlock ? frames_[static_cast<std::size_t>(frame.parent)].anchor_indent
+                                    : frame.close;
+}
+
+std::int32_t Lines::Body(const Frame& frame) const {
+  if (frame.kind == Open::kNothing) return 0;
+  return Close(frame) + (frame.kind == Open::kBlock && !frame.indented ? 0 : options_.unit);
+}
+
 const Lines::Frame& Lines::StatementFrame() const {
   for (std::size_t i = frames_.size(); i-- > 1;) {
     if (frames_[i].kind == Open::kBlock || frames_[i].kind == Open::kLambda) return frames_[i];
@@ -129,12 +139,13 @@ std::int32_t Lines::IndentOf(const Mark& mark, std::int32_t column) const {
     case Place::kFlushLeft:
       return 0;
     case Place::kStatement:
-      return std::max(0, StatementFrame().body + mark.levels * unit);
+      return std::max(0, Body(StatementFrame()) + mark.levels * unit);
     case Place::kBlockOpen:
       return StatementFrame().anchor_indent;
     case Place::kClose:
-      if (mark.closes > 0 && mark.closes < frames_.size()) return frames_[frames_.size() - mark.closes].close;
-      return StatementFrame().body;
+      if (mark.closes > 0 && mark.closes < frames_.size())
+        return Close(frames_[frames_.size() - mark.closes]);
+      return Body(StatementFrame());
     case Place::kContinuation:
       break;
   }
@@ -181,14 +192,13 @@ void Lines::Nest(const Token& token, const Mark& mark) {
   frame.kind = mark.opens;
   frame.serial = ++serials_;
   if (mark.opens == Open::kBlock) {
-    frame.close = StatementFrame().anchor_indent;
-    frame.body = frame.close + (mark.body_indented ? options_.unit : 0);
+    frame.parent = static_cast<std::int32_t>(&StatementFrame() - frames_.data());
+    frame.indented = mark.body_indented;
   } else if (mark.opens != Open::kParen) {
     frame.close = verbatim ? token.column : breaker_.current_indent();
-    frame.body = frame.close + options_.unit;
   }
-  frame.anchor_indent = frame.anchor_column = frame.body;
   frames_.push_back(frame);
+  frames_.back().anchor_indent = frames_.back().anchor_column = Body(frames_.back());
 }
 
 std::int32_t Lines::SpaceBefore(const Token& token, const Mark& mark, std::string_view& gap) const {
@@ -262,7 +272,6 @@ void Lines::SettleFrames() {
       frame.anchor_indent = breaker_.IndentOf(i);
     } else {
       frame.close = breaker_.IndentOf(i);
-      frame.body = frame.close + options_.unit;
     }
   }
 }

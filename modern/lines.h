@@ -36,9 +36,15 @@ class Lines final : public MarkSink {
 
  private:
   struct Frame {
-    Open kind = Open::kNothing;      // kNothing: the text itself
-    std::int32_t close = 0;          // indentation of its closing brace (and of its "{" on a line of its own)
-    std::int32_t body = 0;           // indentation of its statements
+    Open kind = Open::kNothing;  // kNothing: the text itself
+    // A block's closing brace (and its "{" on a line of its own) stands where
+    // its statement's first line does: where the anchor of the frame that
+    // holds the statement says, read when needed, so that breaks made later
+    // in that line count. A lambda's or list's stands where the line of its
+    // "{" does, set when that line is broken. The body is one unit in.
+    std::int32_t parent = -1;        // a block: the frame that holds its statement
+    bool indented = true;            // a block: its body stands one unit in
+    std::int32_t close = 0;          // a lambda or list: indentation of its closing brace
     std::int32_t anchor_indent = 0;  // the current statement's first line: where it goes,
     std::int32_t anchor_column = 0;  // and where it stood
     std::uint32_t serial = 0;
@@ -76,6 +82,8 @@ class Lines final : public MarkSink {
 
   [[nodiscard]] bool NewLine(const Token& token, const Mark& mark) const;
   [[nodiscard]] std::int32_t IndentOf(const Mark& mark, std::int32_t column) const;
+  [[nodiscard]] std::int32_t Close(const Frame& frame) const;
+  [[nodiscard]] std::int32_t Body(const Frame& frame) const;
   [[nodiscard]] const Frame& StatementFrame() const;
   [[nodiscard]] Frame& StatementFrame();
   [[nodiscard]] std::int32_t ContinuationBase(const Mark& mark, std::int32_t indent) const;

@@ -717,12 +717,12 @@ Role Structure::StarOrAmp(const Token& token, bool operand_before) {
     default:
       break;
   }
-  const bool same_line = !token.starts_line() && !next->starts_line();
-  if (same_line && token.blank_before != next->blank_before) return Role::kPointer;
-  if (frame.kind == FrameKind::kAngle) return Role::kPointer;
   const bool declares = next->kind == Kind::kWord || next->word == Word::kStar || next->word == Word::kAmp ||
                         next->word == Word::kLParen;
   if (!declares) return Role::kBinary;
+  // A blank (or a line end) on one side only: a declarator, as the file writes them.
+  if (token.blank_before != next->blank_before) return Role::kPointer;
+  if (frame.kind == FrameKind::kAngle) return Role::kPointer;
   if (HoldsStatements(frame)) {
     const Statement& statement = frame.statement;
     return statement.typeish && !statement.assign && token.word != Word::kAmpAmp ? Role::kPointer

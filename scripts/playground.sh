@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the playground, qfmt in the browser, in build-web (emscripten, built
+# with cmake/emscripten.cmake), and serves build-web/playground on a local
+# port (8000, or the one given) until Ctrl-C; with --build, only builds it.
+# The page works from file:// too: open build-web/playground/index.html.
+# Installs emscripten (and node, which it runs) with apt-get when they are
+# missing and it may.
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/setup.sh
+
+build_only=false
+port=8000
+for argument in "$@"; do
+  case $argument in
+    --build) build_only=true ;;
+    [0-9]*) port=$argument ;;
+    *) echo "usage: bash scripts/playground.sh [--build] [PORT]" >&2; exit 64 ;;
+  esac
+done
+
+need=""
+command -v em++ >/dev/null 2>&1 || need="$need emscripten"
+command -v node >/dev/null 2>&1 || need="$need nodejs"
+install_packages $need || exit 1
+
+cmake -S . -B build-web --toolchain cmake/emscripten.cmake $generator -DQFMT_WERROR=ON >/dev/null
+cmake --build build-web -j "$jobs" --target qfmt-web
+module=build-web/playground/qfmt.js
+echo "playground: $module, $(wc -c <"$module") bytes, $(gzip -9c "$module" | wc -c) gzipped"
+$build_only && exit 0
+
+echo "playground: http://localhost:$port/ (Ctrl-C stops it)"
+exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web/playground

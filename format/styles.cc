@@ -50,7 +50,7 @@ struct SettingDescription {
 };
 
 constexpr std::array<Choice, 2> kBraceChoices{
-    {{"attach", "{ on the line of its statement"}, {"break", "{ on a line of its own"}}};
+    {{"attach", "attached: if (a) {"}, {"break", "broken: { on its own line"}}};
 constexpr std::array<Choice, 6> kIndentChoices{{{"2", "2 blanks"},
                                                 {"3", "3 blanks"},
                                                 {"4", "4 blanks"},

@@ -61,7 +61,7 @@ TEST(StylesTest, CatalogueStatesEachStyleWithItsDefaults) {
         R"j("settings":{"brace":"attach","indent":"3","length":"80"}})j",
         R"j({"name":"exact","label":"classic (exact)",)j",
         R"j("settings":{"brace":"attach","indent":"3","length":"80","check":"off"}})j",
-        R"j("brace":{"label":"Braces","kind":"choice","choices":[["attach",)j",
+        R"j("brace":{"label":"Braces","kind":"choice","choices":[["attach","attached: if (a) {"],)j",
         R"j("length":{"label":"Line length","kind":"number","choices":[]})j"}) {
     EXPECT_NE(json.find(style), std::string::npos) << style << " in " << json;
   }

@@ -19,7 +19,7 @@ if ! install_packages $need; then
 fi
 bash scripts/playground.sh --build
 cmake -S . -B build $generator -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON >/dev/null
-cmake --build build -j "$jobs" --target qfmt qfmt-tree qfmt-test-inputs
+cmake --build build -j "$jobs" --target qfmt qfmt-tree qfmt-test-inputs qfmt-gen-source
 
 inputs=$(mktemp -d)
 trap 'rm -rf "$inputs"' EXIT

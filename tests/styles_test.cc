@@ -53,20 +53,6 @@ TEST(StylesTest, ReadsSettingsAsTheAddressKeepsThem) {
   for (const ReadCase& c : cases) EXPECT_EQ(Describe(ReadStyleChoice(c.settings)), c.expected) << c.settings;
 }
 
-// Each style offers its settings with the defaults that reading none gives.
-TEST(StylesTest, CatalogueStatesEachStyleWithItsDefaults) {
-  const std::string json = StylesJson();
-  for (const std::string_view style :
-       {R"j({"name":"classic","label":"classic",)j",
-        R"j("settings":{"brace":"attach","indent":"3","length":"80"}})j",
-        R"j({"name":"exact","label":"classic (exact)",)j",
-        R"j("settings":{"brace":"attach","indent":"3","length":"80","check":"off"}})j",
-        R"j("brace":{"label":"Braces","kind":"choice","choices":[["attach","attached: if (a) {"],)j",
-        R"j("length":{"label":"Line length","kind":"number","choices":[]})j"}) {
-    EXPECT_NE(json.find(style), std::string::npos) << style << " in " << json;
-  }
-}
-
 struct LongTokenCase {
   std::string_view settings;
   std::string text;

@@ -1,7 +1,8 @@
 // The playground's module against the native programs, byte for byte:
 //   node module_test.js QFMT_JS NATIVE_BUILD INPUTS_FOLDER [HEADER...]
-// Each input (INPUTS_FOLDER/inputs.tsv names them with their settings, made
-// by qfmt-test-inputs; the headers take settings in turn) is formatted by the
+// Each input (the golden ones, which INPUTS_FOLDER/inputs.tsv names with
+// their settings, made by qfmt-test-inputs; 100 made by qfmt-gen-source and
+// the headers, with settings in turn) is formatted by the
 // module in each style and by the program that the style stands for: the
 // classic style as qfmt-tree formats standard input; the exact style as qfmt
 // writes its output file (or stops at a long token), and with the token
@@ -15,8 +16,8 @@ const { spawnSync } = require('child_process');
 const { createFormatter } = require('../../web/qfmt-api.js');
 
 const [qfmtJs, nativeBuild, inputsFolder, ...headers] = process.argv.slice(2);
-const HEADER_SETTINGS = ['brace=attach&indent=3&length=80', 'brace=break&indent=tab&length=100',
-  'brace=attach&indent=4&length=off', 'brace=break&indent=2&length=40'];
+const SETTINGS = ['brace=attach&indent=3&length=80', 'brace=break&indent=tab&length=100',
+  'brace=attach&indent=4&length=off', 'brace=break&indent=2&length=40', 'brace=attach&indent=8&length=0'];
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qfmt-module-'));
 const failures = [];
 const kinds = { formatted: 0, 'stopped at a long token': 0, refused: 0 };
@@ -81,8 +82,13 @@ async function main() {
   const inputs = fs.readFileSync(path.join(inputsFolder, 'inputs.tsv'), 'utf8').trim().split('\n')
     .map((line) => line.split('\t'))
     .map(([name, settings]) => ({ name, settings, text: fs.readFileSync(path.join(inputsFolder, name)) }));
+  for (let seed = 1; seed <= 100; ++seed) {
+    const cpp20 = seed % 2 === 0 ? ['--cpp20'] : [];
+    const text = run('qfmt-gen-source', [...cpp20, String((3000 + 97 * seed) / 1048576), String(seed)]).out;
+    inputs.push({ name: `generated ${cpp20} ${seed}`, settings: SETTINGS[seed % SETTINGS.length], text });
+  }
   headers.forEach((header, i) => inputs.push(
-    { name: header, settings: HEADER_SETTINGS[i % HEADER_SETTINGS.length], text: fs.readFileSync(header) }));
+    { name: header, settings: SETTINGS[i % SETTINGS.length], text: fs.readFileSync(header) }));
 
   // A style's defaults as the catalogue states them are the ones it takes when none is given.
   for (const style of formatter.catalogue.styles) {

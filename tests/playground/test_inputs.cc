@@ -1,7 +1,7 @@
-// qfmt-test-inputs FOLDER: writes the inputs on which the playground's module
-// is compared with the native programs (tests/playground/module_test.js):
-// every golden input, and generated C and C++20 source. FOLDER/inputs.tsv
-// names each file with its settings ("brace=attach&indent=3&length=80").
+// qfmt-test-inputs FOLDER: writes every golden input, on which the
+// playground's module is compared with the native programs
+// (tests/playground/module_test.js). FOLDER/inputs.tsv names each file with
+// its settings ("brace=attach&indent=3&length=80").
 
 #include <cstdio>
 #include <filesystem>
@@ -9,7 +9,6 @@
 #include <span>
 #include <string>
 
-#include "bench/source_generator.h"
 #include "tests/support/golden_cases.h"
 #include "tests/support/modern_golden_cases.h"
 
@@ -45,10 +44,6 @@ int main(int argc, char** argv) {
   const fs::path folder = argv[1];
   fs::create_directories(folder);
   std::ofstream list(folder / "inputs.tsv");
-  const auto write = [&](const std::string& name, std::string_view text, const std::string& settings) {
-    std::ofstream(folder / name, std::ios::binary) << text;
-    list << name << '\t' << settings << '\n';
-  };
   for (const std::span<const qfmt::testing::GoldenCase> cases :
        {std::span<const qfmt::testing::GoldenCase>(qfmt::testing::kGoldenCases),
         std::span<const qfmt::testing::GoldenCase>(qfmt::testing::kModernCases)}) {
@@ -59,17 +54,10 @@ int main(int argc, char** argv) {
                      std::string(c.name).c_str());
         return 1;
       }
-      write(std::string(c.name) + ".c", c.input, settings);
+      const std::string name = std::string(c.name) + ".c";
+      std::ofstream(folder / name, std::ios::binary) << c.input;
+      list << name << '\t' << settings << '\n';
     }
-  }
-  // Generated source under settings that vary from file to file.
-  constexpr const char* kSettings[] = {"brace=attach&indent=3&length=80", "brace=break&indent=tab&length=100",
-                                       "brace=attach&indent=2&length=off", "brace=break&indent=4&length=40",
-                                       "brace=attach&indent=8&length=0"};
-  for (std::uint64_t seed = 1; seed <= 100; ++seed) {
-    const bool cpp20 = seed % 2 == 0;
-    write("generated" + std::to_string(seed) + (cpp20 ? ".cc" : ".c"),
-          qfmt::bench::GeneratedText(3000 + 97 * seed, seed, cpp20), kSettings[seed % std::size(kSettings)]);
   }
   return list.good() ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace qfmt::format {
 namespace {
@@ -45,7 +46,6 @@ struct SettingDescription {
   std::string_view key;
   std::string_view label;
   Kind kind;
-  std::string_view default_value;  // for kTokenCheck, the style's
   std::span<const Choice> choices;
 };
 
@@ -60,10 +60,10 @@ constexpr std::array<Choice, 6> kIndentChoices{{{"2", "2 blanks"},
 constexpr std::array<Choice, 2> kSwitchChoices{{{"on", "on"}, {"off", "off"}}};
 
 constexpr std::array kSettings{
-    SettingDescription{StyleSetting::kBraceStyle, "brace", "Braces", Kind::kChoice, "attach", kBraceChoices},
-    SettingDescription{StyleSetting::kIndent, "indent", "Indent", Kind::kChoice, "3", kIndentChoices},
-    SettingDescription{StyleSetting::kMaxLineLength, "length", "Line length", Kind::kNumber, "80", {}},
-    SettingDescription{StyleSetting::kTokenCheck, "check", "Token check", Kind::kSwitch, "", kSwitchChoices},
+    SettingDescription{StyleSetting::kBraceStyle, "brace", "Braces", Kind::kChoice, kBraceChoices},
+    SettingDescription{StyleSetting::kIndent, "indent", "Indent", Kind::kChoice, kIndentChoices},
+    SettingDescription{StyleSetting::kMaxLineLength, "length", "Line length", Kind::kNumber, {}},
+    SettingDescription{StyleSetting::kTokenCheck, "check", "Token check", Kind::kSwitch, kSwitchChoices},
 };
 
 const SettingDescription& Describe(StyleSetting setting) {
@@ -71,9 +71,39 @@ const SettingDescription& Describe(StyleSetting setting) {
                        [&](const SettingDescription& d) { return d.setting == setting; });
 }
 
-std::string_view DefaultValue(const SettingDescription& setting, const StyleDescription& style) {
-  if (setting.setting != StyleSetting::kTokenCheck) return setting.default_value;
-  return style.text.verify ? "on" : "off";
+// A style with the defaults of its settings: those of the layout options.
+StyleChoice DefaultsOf(const StyleDescription& style) {
+  StyleChoice choice;
+  choice.style = &style;
+  choice.layout.modern = style.modern_rules;
+  choice.text = style.text;
+  return choice;
+}
+
+// A setting's value in `choice`, as settings text writes it (the inverse of Apply).
+std::string ValueIn(StyleSetting setting, const StyleChoice& choice) {
+  const layout::LayoutOptions& layout = choice.layout;
+  switch (setting) {
+    case StyleSetting::kBraceStyle:
+      return layout.brace_style == 1 ? "attach" : "break";
+    case StyleSetting::kIndent:
+      return layout.indent_string == "\t" ? "tab" : std::to_string(layout.indent_string.size());
+    case StyleSetting::kMaxLineLength:
+      return layout.max_line_length == std::numeric_limits<std::int32_t>::max()
+                 ? "off"
+                 : std::to_string(layout.max_line_length);
+    case StyleSetting::kTokenCheck:
+      break;
+  }
+  return choice.text.verify ? "on" : "off";
+}
+
+// A whole number of 0 or more that is all of `text`.
+std::optional<std::int32_t> ReadCount(std::string_view text) {
+  std::int32_t number = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || status != std::errc() || end != text.data() + text.size() || number < 0) return {};
+  return number;
 }
 
 // "attach or break", "2, 3, 4, 8, tab or 0".
@@ -90,15 +120,13 @@ std::string ChoiceList(std::span<const Choice> choices) {
 // that the setting does not take.
 bool Apply(const SettingDescription& setting, std::string_view value, StyleChoice& choice) {
   if (setting.kind == Kind::kNumber) {
-    std::int32_t number = std::numeric_limits<std::int32_t>::max();
-    const auto [end, status] = std::from_chars(value.data(), value.data() + value.size(), number);
-    if (value != "off" &&
-        (value.empty() || status != std::errc() || end != value.data() + value.size() || number < 0)) {
+    const auto number = value == "off" ? std::numeric_limits<std::int32_t>::max() : ReadCount(value);
+    if (!number) {
       choice.error = std::string(setting.key) + " is a whole number of 0 or more, or off, not '" +
                      std::string(value) + "'";
       return false;
     }
-    choice.layout.max_line_length = number;
+    choice.layout.max_line_length = *number;
     return true;
   }
   const auto chosen = std::find_if(setting.choices.begin(), setting.choices.end(),
@@ -114,7 +142,7 @@ bool Apply(const SettingDescription& setting, std::string_view value, StyleChoic
       break;
     case StyleSetting::kIndent:
       choice.layout.indent_string =
-          value == "tab" ? std::string("\t") : std::string(static_cast<std::size_t>(value[0] - '0'), ' ');
+          value == "tab" ? std::string("\t") : std::string(static_cast<std::size_t>(*ReadCount(value)), ' ');
       break;
     case StyleSetting::kTokenCheck:
       choice.text.verify = value == "on";
@@ -180,12 +208,12 @@ void AppendStyle(std::string& json, const StyleDescription& style) {
   json += ",\"summary\":";
   AppendQuoted(json, style.summary);
   json += ",\"settings\":{";
+  const StyleChoice defaults = DefaultsOf(style);
   for (std::size_t i = 0; i < style.settings.size(); ++i) {
-    const SettingDescription& described = Describe(style.settings[i]);
     if (i > 0) json += ',';
-    AppendQuoted(json, described.key);
+    AppendQuoted(json, Describe(style.settings[i]).key);
     json += ':';
-    AppendQuoted(json, DefaultValue(described, style));
+    AppendQuoted(json, ValueIn(style.settings[i], defaults));
   }
   json += "}}";
 }
@@ -196,7 +224,7 @@ std::span<const StyleDescription> Styles() { return kStyles; }
 
 StyleChoice ReadStyleChoice(std::string_view settings) {
   StyleChoice choice;
-  choice.style = &kStyles.front();
+  const StyleDescription* style = &kStyles.front();
   const bool style_read = ForEachPair(settings, choice, [&](std::string_view key, std::string_view value) {
     if (key != "style") return true;
     const auto named = std::find_if(kStyles.begin(), kStyles.end(),
@@ -207,23 +235,18 @@ StyleChoice ReadStyleChoice(std::string_view settings) {
       choice.error = "style is one of " + names + ", not '" + std::string(value) + "'";
       return false;
     }
-    choice.style = &*named;
+    style = &*named;
     return true;
   });
   if (!style_read) return choice;
-  const StyleDescription& style = *choice.style;
-  choice.layout.modern = style.modern_rules;
-  choice.text = style.text;
-  for (const StyleSetting setting : style.settings) {
-    const SettingDescription& described = Describe(setting);
-    if (!Apply(described, DefaultValue(described, style), choice)) return choice;
-  }
+  choice = DefaultsOf(*style);
   (void)ForEachPair(settings, choice, [&](std::string_view key, std::string_view value) {
     if (key == "style") return true;
-    const auto taken = std::find_if(style.settings.begin(), style.settings.end(),
+    const auto taken = std::find_if(style->settings.begin(), style->settings.end(),
                                     [&](StyleSetting s) { return Describe(s).key == key; });
-    if (taken == style.settings.end()) {
-      choice.error = "the " + std::string(style.label) + " style takes no setting '" + std::string(key) + "'";
+    if (taken == style->settings.end()) {
+      choice.error =
+          "the " + std::string(style->label) + " style takes no setting '" + std::string(key) + "'";
       return false;
     }
     return Apply(Describe(*taken), value, choice);

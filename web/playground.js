@@ -1,6 +1,7 @@
 // The playground page: the input formatted as it is typed, in the styles and
-// with the settings that qfmt.js offers (the page names none of them), kept
-// with the input in the page's address so that a link reproduces the case.
+// with the settings that qfmt.js describes (the page names no style, and no
+// setting but the line length, for its rule), kept with the input in the
+// page's address so that a link reproduces the case.
 (function () {
   'use strict';
 

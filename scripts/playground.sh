@@ -26,6 +26,7 @@ done
 need=""
 command -v em++ >/dev/null 2>&1 || need="$need emscripten"
 command -v node >/dev/null 2>&1 || need="$need nodejs"
+if $screenshot; then command -v chromium >/dev/null 2>&1 || need="$need chromium"; fi
 install_packages $need || exit 1
 
 cmake -S . -B build-web --toolchain cmake/emscripten.cmake $generator -DQFMT_WERROR=ON >/dev/null

@@ -60,30 +60,26 @@ class Page:
     def element(self, css):
         return self.driver.find_element(By.CSS_SELECTOR, css)
 
+    def js(self, script, *arguments):
+        return self.driver.execute_script(script, *arguments)
+
     def output(self):
-        return self.driver.execute_script("return document.getElementById('output').textContent")
+        return self.js("return document.getElementById('output').textContent")
 
     def message(self):
-        return self.driver.execute_script(
-            "const m = document.getElementById('message'); return m.hidden ? '' : m.textContent")
+        return self.js("const m = document.getElementById('message'); return m.hidden ? '' : m.textContent")
 
     def loaded(self):
         self.wait(lambda: not self.driver.find_elements(By.ID, "loading"), "the page did not load the formatter")
 
     def do(self, action, value):
-        if action == "type":
-            field = self.element("#input")
+        if action in ("type", "length"):  # what is typed replaces the selection
+            field = self.element("#input" if action == "type" else "[name=length]")
             field.send_keys(Keys.CONTROL, "a")
-            field.send_keys(Keys.DELETE)
             field.send_keys(value)
         elif action == "paste":
-            self.driver.execute_script(
-                "const i = document.getElementById('input'); i.value = arguments[0];"
-                "i.dispatchEvent(new Event('input'))", value)
-        elif action == "length":
-            field = self.element("[name=length]")
-            field.send_keys(Keys.CONTROL, "a")
-            field.send_keys(value)
+            self.js("const i = document.getElementById('input'); i.value = arguments[0];"
+                    "i.dispatchEvent(new Event('input'))", value)
         elif action == "check":
             box = self.element("[name=check]")
             if box.is_selected() != (value == "on"):
@@ -104,9 +100,9 @@ def check_steps(page):
     # The message's place is selected in the input: line 2 begins at offset 3.
     page.do("style", "exact")
     page.element("#message").click()
-    start = page.driver.execute_script("return document.getElementById('input').selectionStart")
+    start = page.js("return document.getElementById('input').selectionStart")
     assert start == 3, f"the message's place selected offset {start}, not 3"
-    marked = page.driver.execute_script("return document.querySelector('#gutter .error').textContent")
+    marked = page.js("return document.querySelector('#gutter .error').textContent")
     assert marked == "2", f"the gutter marks line {marked}, not 2"
 
 
@@ -116,8 +112,7 @@ def check_diff(page):
     page.do("type", FUNCTION)
     page.expect("output", "void f()\n{\n   if(a)\n      x = 1;\n}\n", "typing for the diff")
     page.element("#show-diff").click()
-    lines = page.driver.execute_script(
-        "return [...document.querySelectorAll('#diff span')].map(s => s.className + ' ' + s.textContent)")
+    lines = page.js("return [...document.querySelectorAll('#diff span')].map(s => s.className + ' ' + s.textContent)")
     expected = ["del - void f() {", "del - if (a) x = 1;", "add + void f()", "add + {", "add +    if(a)",
                 "add +       x = 1;", "same   }"]
     assert lines == expected, f"the diff shows {lines}"
@@ -136,12 +131,12 @@ def check_shared_link(page):
     page.driver.get(link)
     page.loaded()
     page.expect("output", expected, "following the shared link")
-    settings = page.driver.execute_script(
+    settings = page.js(
         "const f = document.getElementById('settings').elements;"
         "const v = (n) => f.namedItem(n);"
         "return [v('style').value, v('brace').value, v('indent').value, v('length').value, v('check').checked]")
     assert settings == ["exact", "break", "3", "off", True], f"the link restored {settings}"
-    typed = page.driver.execute_script("return document.getElementById('input').value")
+    typed = page.js("return document.getElementById('input').value")
     assert typed == BLOCK, f"the link restored the input {typed!r}"
 
 
@@ -162,10 +157,10 @@ def main():
     with tempfile.TemporaryDirectory() as profile:
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
-        for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                     "--window-size=1200,800", f"--user-data-dir={profile}"]:
+        for flag in ("--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --window-size=1200,800 "
+                     "--disable-background-networking --disable-component-update --disable-sync").split():
             options.add_argument(flag)
+        options.add_argument(f"--user-data-dir={profile}")
         try:
             driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         except WebDriverException as error:

@@ -117,6 +117,8 @@ bool TextFormatter::FormatClassic(std::string_view text, const StyleOptions& sty
   if (result.status != SettleStatus::kSettled) {
     outcome.error =
         result.failure == scanner::ScanFailure::kStopped ? OutputLimitError(max_output) : FailureText(result);
+    if (result.failure == scanner::ScanFailure::kBufferOverflow && result.passes == 1)
+      outcome.long_token_place = result.position;
     return false;
   }
   formatted_ = settler_.text();

@@ -101,7 +101,7 @@ bool TextFormatter::FormatModern(std::string_view text, const StyleOptions& styl
   options.braces = layout.brace_style == 0 ? modern::Braces::kBreak : modern::Braces::kAttach;
   options.tab_width = style.tab_width;
   const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
-  if (!modern::Format(text, options, modern_output_, max_output)) {
+  if (!modern_.Format(text, options, modern_output_, max_output)) {
     outcome.error = OutputLimitError(max_output);
     return false;
   }
@@ -128,6 +128,7 @@ bool TextFormatter::FormatClassic(std::string_view text, const StyleOptions& sty
 void TextFormatter::Reset() {
   passes_.clear();
   settler_ = Settler();
+  modern_ = modern::Formatter();
   modern_output_ = std::string();
   formatted_ = {};
 }

@@ -12,6 +12,7 @@
 #include "format/style.h"
 #include "job/format.h"
 #include "layout/layout.h"
+#include "modern/formatter.h"
 
 // Formatting a text held in memory, in a style, with the guarantees that
 // every front end of qfmt-tree gives: the text formatted in one pass (the
@@ -72,6 +73,7 @@ class TextFormatter {
 
   TextOptions options_;
   std::string_view formatted_;
+  modern::Formatter modern_;
   std::string modern_output_;
   // A project has a few styles at most: the passes for the last ones used.
   std::vector<std::pair<layout::LayoutOptions, std::unique_ptr<ClassicPass>>> passes_;

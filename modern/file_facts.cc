@@ -43,8 +43,8 @@ bool EndsType(const Token& token) {
 // its brace where that stands alone on its line), past access specifiers.
 class FactReader {
  public:
-  FactReader(std::string_view text, std::int32_t tab_width)
-      : stream_(text, tab_width), tab_width_(tab_width) {
+  FactReader(std::string_view text, std::int32_t tab_width, std::vector<Token>* record)
+      : stream_(text, tab_width, record), tab_width_(tab_width) {
     blocks_.reserve(64);
   }
 
@@ -193,8 +193,8 @@ class FactReader {
 
 }  // namespace
 
-FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width) {
-  return FactReader(text, tab_width).Read();
+FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width, std::vector<Token>* record) {
+  return FactReader(text, tab_width, record).Read();
 }
 
 }  // namespace qfmt::modern

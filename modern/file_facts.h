@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
+
+#include "modern/token_stream.h"
 
 // What a file says of its own style where the settings say nothing: its
 // indentation unit, whether it indents namespace bodies, and on which side
@@ -16,6 +19,8 @@ struct FileFacts {
   bool pointers_left = false;       // "int* p" rather than "int *p"
 };
 
-[[nodiscard]] FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width);
+// With `record`, its tokens are kept there too, for the layout to replay.
+[[nodiscard]] FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width,
+                                      std::vector<Token>* record = nullptr);
 
 }  // namespace qfmt::modern

@@ -16,9 +16,15 @@ std::string_view LineEndOf(std::string_view text) {
 }  // namespace
 
 bool Format(std::string_view text, const Options& options, std::string& output, std::size_t max_output) {
+  return Formatter().Format(text, options, output, max_output);
+}
+
+bool Formatter::Format(std::string_view text, const Options& options, std::string& output,
+                       std::size_t max_output) {
   output.clear();
   const std::int32_t tab_width = options.tab_width > 0 ? options.tab_width : 8;
-  const FileFacts facts = ReadFileFacts(text, tab_width);
+  const bool record = text.size() <= kMaxRecorded;
+  const FileFacts facts = ReadFileFacts(text, tab_width, record ? &tokens_ : nullptr);
   LineOptions lines;
   lines.tab_width = tab_width;
   lines.max_line_length = options.max_line_length;
@@ -37,9 +43,10 @@ bool Format(std::string_view text, const Options& options, std::string& output, 
   structure.braces = options.braces;
   structure.pointers_left = facts.pointers_left;
   structure.indents_namespaces = facts.indents_namespaces;
-  TokenStream stream(text, tab_width);
+  TokenStream stream = record ? TokenStream(text, tokens_) : TokenStream(text, tab_width);
   Lines sink(text, lines, output);
   Structure(stream, structure, sink).Run();
+  if (tokens_.capacity() > (std::size_t{1} << 20)) tokens_ = std::vector<Token>();  // a large file's, let go
   return !sink.overflowed();
 }
 

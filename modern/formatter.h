@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "modern/structure.h"
+#include "modern/token_stream.h"
 
 // The modern style: qfmt-tree's layout of today, fed by the lexer's tokens.
 // One pass, settled by construction: formatting its output again gives the
@@ -25,8 +27,23 @@ struct Options {
   std::int32_t tab_width = 8;
 };
 
-// Formats `text` into `output`, which it replaces. False when the output
-// would grow past `max_output` bytes (it is then cut short).
+// Formats texts one after the other, keeping its buffers from one text to the
+// next; one per thread.
+class Formatter {
+ public:
+  // Formats `text` into `output`, which it replaces. False when the output
+  // would grow past `max_output` bytes (it is then cut short).
+  [[nodiscard]] bool Format(std::string_view text, const Options& options, std::string& output,
+                            std::size_t max_output = SIZE_MAX);
+
+ private:
+  // The tokens that the first look at a text read, replayed by the layout
+  // (for texts up to kMaxRecorded bytes; larger ones are read twice).
+  static constexpr std::size_t kMaxRecorded = std::size_t{16} << 20;
+  std::vector<Token> tokens_;
+};
+
+// Formats one text with a formatter of its own.
 [[nodiscard]] bool Format(std::string_view text, const Options& options, std::string& output,
                           std::size_t max_output = SIZE_MAX);
 

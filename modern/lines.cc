@@ -464,8 +464,7 @@ void Lines::TakeVerbatim(const Token& token, const Mark& mark) {
     verbatim_begin_ = last_end_ == 0 ? 0 : LineEndAfter(last_end_);
   }
   const std::size_t end = token.offset + token.text.size();
-  const std::size_t line_end = text_.find_first_of("\n\r", end);
-  verbatim_end_ = line_end == std::string_view::npos ? text_.size() : line_end;
+  verbatim_end_ = FindLineEnd(text_, end);
   Nest(token, mark);
   last_end_ = end;
 }
@@ -503,7 +502,7 @@ void Lines::WriteIndent(std::int32_t columns) {
 }
 
 void Lines::WriteToken(std::string_view text, bool comment, std::int32_t shift) {
-  if (!comment || text.find_first_of("\n\r") == std::string_view::npos) {
+  if (!comment || FindLineEnd(text) == text.size()) {
     output_.append(text);
     return;
   }
@@ -511,8 +510,7 @@ void Lines::WriteToken(std::string_view text, bool comment, std::int32_t shift) 
   std::size_t begin = 0;
   bool first = true;
   while (begin <= text.size()) {
-    std::size_t end = text.find_first_of("\n\r", begin);
-    if (end == std::string_view::npos) end = text.size();
+    const std::size_t end = FindLineEnd(text, begin);
     std::string_view line = text.substr(begin, end - begin);
     if (!first) {
       EndOutputLine(true);
@@ -535,8 +533,7 @@ void Lines::WriteToken(std::string_view text, bool comment, std::int32_t shift) 
 void Lines::WriteLines(std::string_view text, bool trim) {
   std::size_t begin = 0;
   for (;;) {
-    std::size_t end = text.find_first_of("\n\r", begin);
-    if (end == std::string_view::npos) end = text.size();
+    const std::size_t end = FindLineEnd(text, begin);
     output_.append(text.substr(begin, end - begin));
     if (end == text.size()) return;
     EndOutputLine(trim);
@@ -562,8 +559,8 @@ std::int32_t Lines::InputColumn(std::uint32_t offset) const {
 }
 
 std::size_t Lines::LineEndAfter(std::size_t offset) const {
-  const std::size_t end = text_.find_first_of("\n\r", offset);
-  if (end == std::string_view::npos) return text_.size();
+  const std::size_t end = FindLineEnd(text_, offset);
+  if (end == text_.size()) return end;
   return end + (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1);
 }
 

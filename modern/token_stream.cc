@@ -129,7 +129,16 @@ constexpr std::array<std::uint8_t, 257> MakeFirstIndex() {
 }
 constexpr std::array<std::uint8_t, 257> kFirstIndex = MakeFirstIndex();
 
+// The keywords' lengths, as bits: a name of another length is no keyword.
+constexpr std::uint32_t MakeLengths() {
+  std::uint32_t lengths = 0;
+  for (const Keyword& keyword : kKeywords) lengths |= std::uint32_t{1} << keyword.text.size();
+  return lengths;
+}
+constexpr std::uint32_t kKeywordLengths = MakeLengths();
+
 Word KeywordOf(std::string_view name) {
+  if (name.size() >= 32 || (kKeywordLengths & (std::uint32_t{1} << name.size())) == 0) return Word::kNone;
   const auto first = static_cast<unsigned char>(name[0]);
   for (std::size_t k = kFirstIndex[first]; k < kFirstIndex[first + 1u]; ++k) {
     if (kKeywords[k].text == name) return kKeywords[k].word;
@@ -217,11 +226,22 @@ Word MarkerOf(std::string_view comment) {
   return Word::kNone;
 }
 
-bool HoldsLineEnd(std::string_view text) { return text.find_first_of("\n\r") != std::string_view::npos; }
+bool HoldsLineEnd(std::string_view text) { return FindLineEnd(text) != text.size(); }
 
 }  // namespace
 
+std::size_t FindLineEnd(std::string_view text, std::size_t from) {
+  for (std::size_t p = from; p < text.size(); ++p) {
+    if (text[p] == '\n' || text[p] == '\r') return p;
+  }
+  return text.size();
+}
+
 std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32_t tab_width) {
+  // Most tokens are plain ASCII without tabs: one column a byte.
+  bool plain = true;
+  for (const char c : bytes) plain &= c != '\t' && static_cast<unsigned char>(c) < 0x80;
+  if (plain) return column + static_cast<std::int32_t>(bytes.size());
   for (const char c : bytes) {
     if (c == '\t') {
       column += tab_width - column % tab_width;
@@ -234,7 +254,14 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
 
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
-  ring_[(first_ + count_) % kLookAhead] = Read();
+  Token& slot = ring_[(first_ + count_) % kLookAhead];
+  if (replay_ != nullptr) {
+    slot = replayed_ < replay_->size() ? (*replay_)[replayed_++]
+                                       : Token{{}, static_cast<std::uint32_t>(text_.size())};
+  } else {
+    slot = Read();
+    if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
+  }
   ++count_;
 }
 
@@ -346,7 +373,10 @@ Token TokenStream::Read() {
   if (token.word == Word::kHash && !line_has_code_) {
     Directive(t, token);
   } else {
-    token.multiline = t.text.size() > 1 && HoldsLineEnd(t.text);
+    // Only comments, raw strings and spliced tokens can hold a line end.
+    const bool may =
+        t.spliced || token.kind == Kind::kRawString || (token.kind == Kind::kComment && t.text[1] == '*');
+    token.multiline = may && HoldsLineEnd(t.text);
   }
   if (token.kind != Kind::kComment) line_has_code_ = token.kind != Kind::kDirective;
   last_end_ = token.offset + token.text.size();

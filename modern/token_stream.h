@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "lexer/pp_lexer.h"
 
@@ -170,8 +171,15 @@ class TokenStream {
  public:
   static constexpr std::size_t kLookAhead = 256;
 
-  TokenStream(std::string_view text, std::int32_t tab_width)
-      : text_(text), lexer_(text), tab_width_(tab_width) {}
+  // With `record`, also keeps every token read there (clearing it first), so
+  // that a second pass over the text can replay them instead of lexing again.
+  TokenStream(std::string_view text, std::int32_t tab_width, std::vector<Token>* record = nullptr)
+      : text_(text), lexer_(text), tab_width_(tab_width), record_(record) {
+    if (record_ != nullptr) record_->clear();
+  }
+  // Replays the tokens that another stream recorded of `text`, whole.
+  TokenStream(std::string_view text, const std::vector<Token>& recorded)
+      : text_(text), lexer_(std::string_view()), tab_width_(8), replay_(&recorded) {}
 
   // The token k places ahead (0: the current one); a kEnd token at the end.
   // k must be below kLookAhead.
@@ -202,10 +210,17 @@ class TokenStream {
   std::size_t last_end_ = 0;    // where the last token read ends
   bool line_has_code_ = false;  // a token other than a comment stands on the line so far
   bool started_ = false;        // a token has been read
+  std::vector<Token>* record_ = nullptr;
+  const std::vector<Token>* replay_ = nullptr;
+  std::size_t replayed_ = 0;
   std::array<Token, kLookAhead> ring_{};
   std::size_t first_ = 0;
   std::size_t count_ = 0;
 };
+
+// Where the first line end (a line feed or a carriage return) at or after
+// `from` stands in `text`, or its size; faster than find_first_of.
+[[nodiscard]] std::size_t FindLineEnd(std::string_view text, std::size_t from = 0);
 
 // The visual width of `bytes` when they begin at `column`: a tab goes to the
 // next multiple of `tab_width`, a byte that continues a UTF-8 sequence

@@ -38,9 +38,10 @@ bool EndsType(const Token& token) {
 // note [file facts]: the layout lays its output out with what these say, so
 // they must say the same of the output as of the input, or a second run
 // would change it. So they count only what the layout keeps: the lines that
-// stand in a block (a namespace's, an extern "C"'s or a list's body is laid
-// out otherwise), measured from the statement that opened the block (from
-// its brace where that stands alone on its line), past access specifiers.
+// stand in a block (an extern "C"'s or a list's body is laid out otherwise,
+// and a namespace's counts only where it stands in), measured from the
+// statement that opened the block (from its brace where that stands alone on
+// its line), past access specifiers.
 class FactReader {
  public:
   FactReader(std::string_view text, std::int32_t tab_width, std::vector<Token>* record)
@@ -82,14 +83,11 @@ class FactReader {
   }
 
  private:
-  enum class Block : std::uint8_t { kCounted, kNamespace, kExtern, kList };
+  enum class Block : std::uint8_t { kCounted, kExtern, kList };
 
   void BeginStatement(const Token& token) {
     statement_column_ = line_column_;
     statement_block_ = Block::kCounted;
-    if (token.word == Word::kNamespace ||
-        (token.word == Word::kInline && stream_.Peek(1).word == Word::kNamespace))
-      statement_block_ = Block::kNamespace;
     if (token.word == Word::kExtern && stream_.Peek(1).kind == Kind::kString)
       statement_block_ = Block::kExtern;
   }
@@ -127,10 +125,8 @@ class FactReader {
     pending_ = false;
     if (token.word == Word::kRBrace || token.word == Word::kCase || token.word == Word::kDefault) return;
     const std::int32_t step = token.column - pending_column_;
-    if (pending_block_ == Block::kNamespace) namespace_votes_ += step > 0 ? 1 : -1;
     if (step <= 0 || step > kMaxStep) return;
     if (pending_block_ == Block::kCounted) ++steps_[static_cast<std::size_t>(step)];
-    if (pending_block_ == Block::kNamespace) ++namespace_steps_[static_cast<std::size_t>(step)];
   }
 
   // Whether the blanks before the line's first token hold a tab.
@@ -154,10 +150,6 @@ class FactReader {
 
   FileFacts Decide() {
     FileFacts facts;
-    facts.indents_namespaces = namespace_votes_ > 0;
-    if (facts.indents_namespaces) {
-      for (std::size_t step = 1; step <= kMaxStep; ++step) steps_[step] += namespace_steps_[step];
-    }
     for (std::int32_t step = 1; step <= kMaxStep; ++step) {
       if (steps_[static_cast<std::size_t>(step)] > steps_[static_cast<std::size_t>(facts.step)])
         facts.step = step;
@@ -182,9 +174,7 @@ class FactReader {
   bool pending_ = false;         // a "{" ended its line: the next line says its step
   Block pending_block_ = Block::kCounted;
   std::int32_t pending_column_ = 0;
-  int namespace_votes_ = 0;
   std::array<int, kMaxStep + 1> steps_{};
-  std::array<int, kMaxStep + 1> namespace_steps_{};
   int tab_lines_ = 0;
   int space_lines_ = 0;
   int left_ = 0;

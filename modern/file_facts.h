@@ -7,16 +7,15 @@
 #include "modern/token_stream.h"
 
 // What a file says of its own style where the settings say nothing: its
-// indentation unit, whether it indents namespace bodies, and on which side
-// it writes the "*" and "&" of a declarator. Read in one cheap pass over its
+// indentation unit, and on which side it writes the "*" and "&" of a
+// declarator. Read in one cheap pass over its
 // tokens, before the layout, so that the layout's output says the same.
 namespace qfmt::modern {
 
 struct FileFacts {
-  std::int32_t step = 0;            // its most common step between nesting levels; 0 where none shows
-  bool tabs = false;                // it indents with tabs
-  bool indents_namespaces = false;  // a namespace's body stands one level in
-  bool pointers_left = false;       // "int* p" rather than "int *p"
+  std::int32_t step = 0;       // its most common step between nesting levels; 0 where none shows
+  bool tabs = false;           // it indents with tabs
+  bool pointers_left = false;  // "int* p" rather than "int *p"
 };
 
 // With `record`, its tokens are kept there too, for the layout to replay.

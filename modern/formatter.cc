@@ -42,7 +42,6 @@ bool Formatter::Format(std::string_view text, const Options& options, std::strin
   StructureOptions structure;
   structure.braces = options.braces;
   structure.pointers_left = facts.pointers_left;
-  structure.indents_namespaces = facts.indents_namespaces;
   TokenStream stream = record ? TokenStream(text, tokens_) : TokenStream(text, tab_width);
   Lines sink(text, lines, output);
   Structure(stream, structure, sink).Run();

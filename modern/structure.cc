@@ -329,6 +329,7 @@ void Structure::StartStatement(const Token& token, Mark& mark) {
   }
   ResetStatement(frame);
   Statement& statement = frame.statement;
+  statement.column = state_.line_column;
   mark.starts_statement = true;
   mark.place = Place::kStatement;
   mark.levels = static_cast<std::int8_t>(statement.levels);
@@ -337,9 +338,22 @@ void Structure::StartStatement(const Token& token, Mark& mark) {
       (state_.after_label && token.word == Word::kLBrace)) {
     mark.line = Break::kAsInput;
   } else {
-    mark.line = Break::kForce;
+    mark.line = state_.after_attribute;
   }
+  state_.after_attribute = Break::kForce;
   Control* waiting = state_.controls.size() > frame.controls ? &state_.controls.back() : nullptr;
+  // An attribute before a statement ("[[likely]]", "[[maybe_unused]] int x"):
+  // the statement begins after it. A control's body's attribute stays on the
+  // control's line, and its statement goes on the next; an attribute on a
+  // line of its own keeps the statement after it where it stands.
+  if (token.word == Word::kLBracket && stream_.Peek(1).word == Word::kLBracket) {
+    const bool body = waiting != nullptr && waiting->state == Control::State::kBody;
+    if (body) mark.line = Break::kAsInput;
+    state_.after_attribute = body ? Break::kForce : Break::kAsInput;
+    state_.attribute_frames = state_.frames.size();
+    mark.starts_statement = !body;
+    return;
+  }
   if (token.word == Word::kLBrace && waiting != nullptr && waiting->state == Control::State::kBody) {
     // A control's braced body: the brace goes as the brace style says.
     mark.starts_statement = false;
@@ -449,6 +463,7 @@ void Structure::Code(Token& token, Mark& mark) {
   ended_ = false;
   reset_after_ = false;
   header_closed_ = false;
+  if (token.starts_line()) state_.line_column = token.column;
   {
     Frame& frame = Top();
     if (HoldsStatements(frame)) {
@@ -548,6 +563,7 @@ void Structure::Finish(const Token& token, Mark& mark, bool operator_part) {
   state_.after_header = header_closed_;
   state_.after_label = mark.role == Role::kLabelColon;
   state_.arrow_as_input = token.word == Word::kArrow && state_.last.word == Word::kRParen;
+  state_.pack_after_pointer = mark.role == Role::kEllipsis && state_.last_role == Role::kPointer;
   state_.last = token;
   state_.last_role = mark.role;
   state_.operand = EndsOperand(token, mark.role);
@@ -580,6 +596,11 @@ void Structure::NoteStatement(Frame& frame, const Token& token, const Mark& mark
     if (statement.key != Word::kNone) statement.key_parens = true;
   }
   if (token.word == Word::kArrow && state_.last.word == Word::kRParen) statement.arrow = true;
+  if (token.word == Word::kRParen) {
+    statement.words_after_parens = true;
+  } else if (token.kind != Kind::kWord) {
+    statement.words_after_parens = false;
+  }
 }
 
 bool Structure::EndsOperand(const Token& token, Role role) {
@@ -761,9 +782,13 @@ void Structure::OpenBrace(const Token& token, Mark& mark) {
   mark.role = Role::kBlockOpen;
   mark.opens = Open::kBlock;
   switch (kind) {
-    case FrameKind::kNamespace:
-      mark.body_indented = options_.indents_namespaces;
+    case FrameKind::kNamespace: {
+      // Its body stands in where the author's first line of it does.
+      const Token* first = NextCode(1);
+      mark.body_indented = first != nullptr && first->starts_line() && first->word != Word::kRBrace &&
+                           first->column > Top().statement.column;
       [[fallthrough]];
+    }
     case FrameKind::kExtern:
       if (kind == FrameKind::kExtern) mark.body_indented = false;
       [[fallthrough]];
@@ -845,14 +870,16 @@ Structure::FrameKind Structure::BraceKind() {
                  ? FrameKind::kFunction
                  : FrameKind::kList;
     }
+    // "int f() const {", "A() NOEXCEPT_MACRO {"; but "T x(1), y{2};".
     if (statement.parens && !statement.assign &&
-        (EndsFunctionHead(last.word) || statement.arrow || last.text == "override" || last.text == "final")) {
+        (EndsFunctionHead(last.word) || statement.arrow || statement.words_after_parens)) {
       return FrameKind::kFunction;
     }
     return FrameKind::kList;
   }
-  // In a function: "FOREACH(x) {" is a block, "T{...}" and "x{1}" lists.
-  if (last.word == Word::kRParen) return FrameKind::kBlock;
+  // In a function: "FOREACH(x) {" and "__try {" are blocks, "T{...}" and
+  // "x{1}" lists.
+  if (last.word == Word::kRParen || (statement.count == 1 && IsIdentifier(last))) return FrameKind::kBlock;
   return FrameKind::kList;
 }
 
@@ -932,6 +959,13 @@ void Structure::CloseParen(Mark& mark, FrameKind kind) {
   const Frame frame = state_.frames[at - 1];
   mark.closes = static_cast<std::uint8_t>(state_.frames.size() - at + 1);
   state_.frames.resize(at - 1);
+  if (state_.frames.size() == state_.attribute_frames && kind == FrameKind::kBracket) {
+    // The attribute before a statement ends: the statement begins.
+    state_.attribute_frames = 0;
+    ended_ = true;
+    reset_after_ = true;
+    return;
+  }
   closed_typeish_ = frame.kind == FrameKind::kParen && frame.paren == ParenKind::kGroup && frame.typeish &&
                     state_.last.word != Word::kLParen;
   if (frame.paren == ParenKind::kControl || frame.paren == ParenKind::kFor) {
@@ -1120,7 +1154,7 @@ bool Structure::FollowsTemplate(const Token& token, bool strictly) {
     case Word::kColon:
       return true;
     default:
-      return token.kind == Kind::kComment;
+      return token.kind == Kind::kComment || token.text == "||";  // "requires A<T> || B<T>"
   }
 }
 
@@ -1233,6 +1267,17 @@ Space Structure::SpaceBefore(const Token& token, Role role) {
   if (before == Role::kListOpen || role == Role::kListClose) return Space::kAsInput;
   if (role == Role::kBlockClose && before == Role::kBlockOpen) return Space::kAsInput;
   if (role == Role::kBlockOpen || role == Role::kBlockClose || before == Role::kBlockOpen) return Space::kOne;
+  // A pack: "typename... Ts", "Ts&&... args" ("Ts &&...args" on the name's side).
+  if (role == Role::kEllipsis) {
+    return before == Role::kWord || before == Role::kTemplateClose || before == Role::kClose ||
+                   before == Role::kPointer
+               ? Space::kNone
+               : Space::kOne;
+  }
+  if (before == Role::kEllipsis) {
+    if (token.kind != Kind::kWord) return Space::kNone;
+    return state_.pack_after_pointer && !left ? Space::kNone : Space::kOne;
+  }
   if (role == Role::kPointer) return left || before == Role::kPointer ? Space::kNone : Space::kOne;
   if (before == Role::kPointer) {
     if (role == Role::kPointer) return Space::kNone;
@@ -1240,11 +1285,6 @@ Space Structure::SpaceBefore(const Token& token, Role role) {
   }
   if (role == Role::kBinary || role == Role::kAssign || before == Role::kBinary || before == Role::kAssign)
     return Space::kOne;
-  if (role == Role::kEllipsis) {
-    return before == Role::kWord || before == Role::kTemplateClose || before == Role::kClose ? Space::kNone
-                                                                                             : Space::kOne;
-  }
-  if (before == Role::kEllipsis) return token.kind == Kind::kWord ? Space::kOne : Space::kNone;
   if (role == Role::kOther || before == Role::kOther) return Space::kAsInput;
   return Space::kOne;
 }

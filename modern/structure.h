@@ -121,8 +121,7 @@ enum class Braces : std::uint8_t {
 
 struct StructureOptions {
   Braces braces = Braces::kAttach;
-  bool pointers_left = false;       // "int* p"
-  bool indents_namespaces = false;  // a namespace's body one unit in
+  bool pointers_left = false;  // "int* p"
 };
 
 class Structure {
@@ -162,8 +161,10 @@ class Structure {
     bool ctor = false;        // a ":" after ")": constructor initializers follow
     bool arrow = false;       // a "->" after ")": a trailing return type
     bool names_namespace = false;
-    bool typeish = true;      // so far only what a type is made of
-    std::uint8_t levels = 0;  // unbraced bodies around it
+    bool words_after_parens = false;  // only words since its last ")": "f() const override", "f() NOEXCEPT"
+    bool typeish = true;              // so far only what a type is made of
+    std::uint8_t levels = 0;          // unbraced bodies around it
+    std::int32_t column = 0;          // where the line of its first token began in the input
   };
 
   struct Frame {
@@ -194,11 +195,17 @@ class Structure {
     std::vector<Control> controls;
     Token last;  // the last token that is no comment or directive
     Role last_role = Role::kWord;
-    bool operand = false;         // the last token ends an operand: a name, a literal, a ")"
-    bool arrow_as_input = false;  // the last token is a "->" after ")": spaced as the input has it
-    bool after_header = false;    // the last token closes a template header
-    bool after_label = false;     // the last token is a label's colon
-    bool operator_name = false;   // the tokens after "operator", up to its "("
+    bool operand = false;             // the last token ends an operand: a name, a literal, a ")"
+    bool arrow_as_input = false;      // the last token is a "->" after ")": spaced as the input has it
+    bool after_header = false;        // the last token closes a template header
+    std::int32_t line_column = 0;     // where the line of the last token began in the input
+    bool pack_after_pointer = false;  // the last token is the "..." of "T&&..."
+    // An attribute before a statement: the frames open outside it, and
+    // whether the statement after it begins a line.
+    std::size_t attribute_frames = 0;
+    Break after_attribute = Break::kForce;
+    bool after_label = false;    // the last token is a label's colon
+    bool operator_name = false;  // the tokens after "operator", up to its "("
   };
 
   struct BranchSave {

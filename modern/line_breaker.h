@@ -28,6 +28,7 @@ struct Item {
   std::int32_t frame = -1;        // a frame whose indentation the line that holds this item sets
   std::uint32_t serial = 0;       // ... and that frame's serial
   bool anchors = false;           // its statement begins here: the frame's anchor is its line
+  std::size_t intro = SIZE_MAX;   // a lambda's "{": the item of its introducer's "[" on the same line
   Role role = Role::kWord;
   Kind kind = Kind::kWord;
   Word word = Word::kNone;

@@ -194,6 +194,8 @@ void Lines::Nest(const Token& token, const Mark& mark) {
   if (mark.opens == Open::kBlock) {
     frame.parent = static_cast<std::int32_t>(&StatementFrame() - frames_.data());
     frame.indented = mark.body_indented;
+  } else if (mark.opens == Open::kLambda && intro_.line != lines_begun_) {
+    frame.close = verbatim ? token.column : intro_.indent;  // its introducer's line
   } else if (mark.opens != Open::kParen) {
     frame.close = verbatim ? token.column : breaker_.current_indent();
   }
@@ -213,13 +215,13 @@ std::int32_t Lines::SpaceBefore(const Token& token, const Mark& mark, std::strin
       break;
     case Space::kAsInput:
       if (token.kind == Kind::kComment) {
-        // The blanks before a comment are kept, at least one.
+        // The blanks before a comment are kept; a trailing one gets one at least.
         const std::string_view before = text_.substr(last_end_, token.offset - last_end_);
         if (!before.empty() && before.find_first_not_of(" \t") == std::string_view::npos) {
           gap = before;
           return 0;
         }
-        return 1;
+        return mark.ends_line ? 1 : 0;
       }
       space = token.blank_before ? 1 : 0;
       break;
@@ -243,9 +245,15 @@ void Lines::Append(const Token& token, const Mark& mark) {
   } else {
     item.width = ColumnAfter(token.text, 0, options_.tab_width);
   }
+  if (mark.lambda_intro) {
+    intro_.line = lines_begun_;
+    intro_.item = breaker_.items().size();
+    intro_.indent = breaker_.current_indent();
+  }
   if (mark.opens == Open::kLambda || mark.opens == Open::kList) {
     item.frame = static_cast<std::int32_t>(frames_.size() - 1);
     item.serial = frames_.back().serial;
+    if (mark.opens == Open::kLambda && intro_.line == lines_begun_) item.intro = intro_.item;
   } else if (anchored_ >= 0) {
     item.frame = anchored_;
     item.serial = frames_[static_cast<std::size_t>(anchored_)].serial;
@@ -263,6 +271,8 @@ void Lines::Append(const Token& token, const Mark& mark) {
 // it from the line where the breaks put it.
 void Lines::SettleFrames() {
   const std::vector<Item>& items = breaker_.items();
+  if (intro_.line == lines_begun_ && intro_.item < items.size())
+    intro_.indent = breaker_.IndentOf(intro_.item);
   for (std::size_t i = 0; i < items.size(); ++i) {
     const Item& item = items[i];
     if (item.frame < 0 || static_cast<std::size_t>(item.frame) >= frames_.size()) continue;
@@ -270,8 +280,10 @@ void Lines::SettleFrames() {
     if (frame.serial != item.serial) continue;
     if (item.anchors) {
       frame.anchor_indent = breaker_.IndentOf(i);
-    } else {
-      frame.close = breaker_.IndentOf(i);
+    } else if (frame.kind == Open::kList || item.intro < items.size()) {
+      // A list's closing brace stands as the line of its "{"; a lambda's as
+      // the line of its introducer.
+      frame.close = breaker_.IndentOf(frame.kind == Open::kList ? i : item.intro);
     }
   }
 }
@@ -286,6 +298,7 @@ void Lines::StartLine(std::int32_t indent, std::int32_t base, std::int32_t colum
   breaker_.Begin(indent, base);
   line_column_ = column;
   line_has_code_ = false;
+  ++lines_begun_;
 }
 
 // Breaks the line held and writes it; the whole of it, or (a line of very

@@ -126,7 +126,13 @@ class Lines final : public MarkSink {
   std::int32_t line_column_ = 0;          // where the line being built began in the input
   std::int32_t trailing_column_in_ = -1;  // where its last comment stood in the input
   bool line_has_code_ = false;
-  std::int32_t anchored_ = -1;     // the frame whose statement the token being taken begins
+  std::int32_t anchored_ = -1;  // the frame whose statement the token being taken begins
+  std::uint64_t lines_begun_ = 0;
+  struct {
+    std::uint64_t line = UINT64_MAX;  // of lines_begun_
+    std::size_t item = 0;
+    std::int32_t indent = 0;
+  } intro_;                        // the last lambda's "[": its line and item
   bool last_line_opened_ = false;  // the last line written ends with an opening brace
   bool wrote_line_ = false;        // a line has been written
   std::size_t last_end_ = 0;       // where the last token taken ends in the input

@@ -180,6 +180,8 @@ void Structure::Emit(const Token& token, const Mark& mark) { sink_.Take(token, m
 void Structure::Comment(const Token& token, Mark& mark) {
   mark.role = Role::kComment;
   mark.space = Space::kAsInput;
+  mark.ends_line = stream_.Peek(1).kind == Kind::kEnd || stream_.Peek(1).starts_line();
+  state_.after_comment = true;
   if (token.starts_line()) {
     std::size_t k = 1;
     while (k < kReach && stream_.Peek(k).kind == Kind::kComment && !stream_.Peek(k).starts_line()) ++k;
@@ -562,6 +564,7 @@ void Structure::Finish(const Token& token, Mark& mark, bool operator_part) {
   }
   state_.after_header = header_closed_;
   state_.after_label = mark.role == Role::kLabelColon;
+  state_.after_comment = false;
   state_.arrow_as_input = token.word == Word::kArrow && state_.last.word == Word::kRParen;
   state_.pack_after_pointer = mark.role == Role::kEllipsis && state_.last_role == Role::kPointer;
   state_.last = token;
@@ -929,6 +932,7 @@ void Structure::OpenParen(const Token& token, Mark& mark) {
   const Token& last = state_.last;
   if (frame.kind == FrameKind::kBracket) {
     frame.lambda_intro = IsLambda();
+    mark.lambda_intro = frame.lambda_intro;
   } else if (HoldsStatements(outer) && state_.controls.size() > outer.controls &&
              state_.controls.back().state != Control::State::kBody && outer.statement.count > 0 &&
              (state_.controls.back().state == Control::State::kHeader ||
@@ -1185,6 +1189,8 @@ bool SpacedBeforeParen(Word word) {
 
 // Spacing as C and C++ are written today: see the README's modern style.
 Space Structure::SpaceBefore(const Token& token, Role role) {
+  // After a comment on its line, the blanks stand as the author wrote them.
+  if (state_.after_comment) return Space::kAsInput;
   const Token& last = state_.last;
   const Role before = state_.last_role;
   const bool left = options_.pointers_left;
@@ -1242,6 +1248,13 @@ Space Structure::SpaceBefore(const Token& token, Role role) {
       break;
   }
   if (token.word == Word::kLParen) {
+    // "R (*)(A)", "T (&name)": a declarator's parenthesis, spaced as written.
+    const Token& inside = stream_.Peek(1);
+    const bool declarator = (inside.word == Word::kStar || inside.word == Word::kAmp) &&
+                            (stream_.Peek(2).word == Word::kRParen ||
+                             (IsIdentifier(stream_.Peek(2)) && stream_.Peek(3).word == Word::kRParen));
+    if (before == Role::kWord && declarator && (last.word == Word::kNone || IsTypeWord(last.word)))
+      return Space::kAsInput;
     if (before == Role::kWord) {
       if (last.word == Word::kNone || IsFunctionLikeWord(last.word)) return Space::kNone;
       if (IsTypeWord(last.word)) return Space::kAsInput;

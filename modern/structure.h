@@ -105,6 +105,8 @@ struct Mark {
   bool starts_statement = false;
   bool anchors = false;  // its line counts as its statement's first (a declaration after its template header)
   bool comment_line = false;  // a comment on a line of comments only
+  bool ends_line = false;     // a comment that nothing follows on its line
+  bool lambda_intro = false;  // the "[" that begins a lambda
 };
 
 // Takes the marked tokens in order; the lines implement it, tests record.
@@ -199,6 +201,7 @@ class Structure {
     bool arrow_as_input = false;      // the last token is a "->" after ")": spaced as the input has it
     bool after_header = false;        // the last token closes a template header
     std::int32_t line_column = 0;     // where the line of the last token began in the input
+    bool after_comment = false;       // a comment stands between the last token and the next
     bool pack_after_pointer = false;  // the last token is the "..." of "T&&..."
     // An attribute before a statement: the frames open outside it, and
     // whether the statement after it begins a line.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# qfmt-tree on its own project: formats a copy of the sources with the modern
-# rules (qfmt-tree -w, token check on), checks that the copy is settled and
-# has no line that ends in a blank, then builds it and runs its tests.
+# qfmt-tree on its own project: formats a copy of the sources in qfmt-tree's
+# default, the modern style (qfmt-tree -w, token check on), checks that the
+# copy is settled and has no line that ends in a blank, then builds it with
+# warnings as errors and runs its tests.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh

@@ -170,6 +170,11 @@ TEST(ModernTest, SpacesTokens) {
        "int* a;\nchar* b = 0;\nint* c;\nvoid f(int& r);\n"},
       {"DeclaratorsTakeTheNamesSideWhereTheFileDoesNotSay", "int * a;\nvoid f(char * s, T && t);\n",
        "int *a;\nvoid f(char *s, T &&t);\n"},
+      {"BlanksBesideACommentInALineStayAsWritten", "f(/*a=*/1, /*b=*/ 2);\n", "f(/*a=*/1, /*b=*/ 2);\n"},
+      {"ADeclaratorsParenthesisStaysAsWritten", "using F = R (*)(A);\nusing G = R(*)(A);\n",
+       "using F = R (*)(A);\nusing G = R(*)(A);\n"},
+      {"APackIsTightToItsDeclarator", "template <typename ... Ts> void f(Ts && ... args);\n",
+       "template <typename... Ts> void f(Ts &&...args);\n"},
       {"ALambdasCapturesAreTight", "auto f = [ = ] (int x) { return x; };\nauto g = [ & ] { h(); };\n",
        "auto f = [=](int x) { return x; };\nauto g = [&] { h(); };\n"},
   };
@@ -273,11 +278,12 @@ TEST(ModernTest, IndentsByStructure) {
        "void f()\n{\n    if (x)\n        goto out;\nout:\n    g();\n}\n"},
       {"TheBodyOfExternCIsNotIndented", "extern \"C\" {\n    int api(void);\n}\n",
        "extern \"C\" {\nint api(void);\n}\n"},
-      {"NamespacesAreIndentedAsTheFileDoesIt",
-       "namespace a {\n  int x;\n}\nnamespace b {\nint y;\n}\nnamespace c {\n  int z;\n}\n",
-       "namespace a {\n    int x;\n}\nnamespace b {\n    int y;\n}\nnamespace c {\n    int z;\n}\n"},
-      {"NamespacesAreNotIndentedWhereTheFileDoesNotSay", "namespace a {\nint x;\n}\n",
-       "namespace a {\nint x;\n}\n"},
+      {"EachNamespaceIsIndentedAsItsAuthorDidIt",
+       "namespace a {\n  int x;\n}\nnamespace b {\nint y;\n}\nnamespace c\n{\n  int z;\n}\n",
+       "namespace a {\n    int x;\n}\nnamespace b {\nint y;\n}\nnamespace c {\n    int z;\n}\n"},
+      {"AnAttributeBeforeABodyStaysOnTheControlsLine",
+       "void f()\n{\n    if (a) [[likely]] b();\n    [[maybe_unused]] int x = 1;\n}\n",
+       "void f()\n{\n    if (a) [[likely]]\n        b();\n    [[maybe_unused]] int x = 1;\n}\n"},
       {"UnbracedBodiesStandOneLevelIn", "void f()\n{\nif (a) if (b) c(); else d(); else e();\n}\n",
        "void f()\n"
        "{\n"
@@ -344,8 +350,13 @@ TEST(ModernTest, PlacesBraces) {
        "    } while (j());\n"
        "}\n"},
       {"OneLineBodiesOpenAndAnEmptyOneStaysWhole",
-       "class A {\n    int get() const { return x; }\n    A() {}\n};\n",
-       "class A {\n    int get() const\n    {\n        return x;\n    }\n    A() {}\n};\n"},
+       "class A {\n    int get() const { return x; }\n    A() NOEXCEPT { x = 1; }\n    A(int) {}\n};\n",
+       "class A {\n    int get() const\n    {\n        return x;\n    }\n    A() NOEXCEPT\n    {\n        x "
+       "= 1;\n    }\n"
+       "    A(int) {}\n};\n"},
+      {"ALambdasBodyStandsOneUnitInFromItsIntroducersLine",
+       "sort(v,\n     [](int a,\n        int b) {\n            return a < b;\n     });\n",
+       "sort(v,\n     [](int a,\n        int b) {\n         return a < b;\n     });\n"},
       {"LambdasAndInitializersStayOnTheirLine",
        "auto f = [](int x) {\n    return x;\n};\nint t[] = {\n    1,\n};\n",
        "auto f = [](int x) {\n    return x;\n};\nint t[] = {\n    1,\n};\n"},

@@ -758,16 +758,14 @@ Role Structure::StarOrAmp(const Token& token, bool operand_before) {
 
 // The words after "operator" up to its parameters' "(" name it.
 void Structure::OperatorName(Token& token, Mark& mark) {
-  const bool first = state_.last.word == Word::kOperator;
-  if ((token.hint & kHintOperatorName) != 0 || (first && token.word != Word::kLParen) ||
-      (!first && token.word != Word::kLParen && token.word != Word::kSemicolon &&
-       token.word != Word::kLBrace)) {
-    if (first && token.word == Word::kLParen) token.hint |= kHintOperatorName;
-    mark.role = Role::kOperatorName;
-    return;
-  }
-  if (first && token.word == Word::kLParen && stream_.Peek(1).word == Word::kRParen) {
-    stream_.Peek(1).hint |= kHintOperatorName;
+  // "operator()" is named by its first "()"; any other "(" begins the
+  // parameters, and ";" or "{" ends what the name could be.
+  const bool call = state_.last.word == Word::kOperator && token.word == Word::kLParen &&
+                    stream_.Peek(1).word == Word::kRParen;
+  const bool ends =
+      token.word == Word::kLParen || token.word == Word::kSemicolon || token.word == Word::kLBrace;
+  if ((token.hint & kHintOperatorName) != 0 || call || !ends) {
+    if (call) stream_.Peek(1).hint |= kHintOperatorName;
     mark.role = Role::kOperatorName;
     return;
   }

@@ -468,7 +468,7 @@ constexpr std::string_view kLineWrapMarker = "/*Line Wrapped*/";
 // The next token that counts: the line-wrap marker is a blank.
 Token NextCounted(Lexer& lexer) {
   Token token = lexer.Next();
-  while (token.kind == TokenKind::kComment && token.text == kLineWrapMarker) token = lexer.Next();
+  while (CountsAsBlank(token)) token = lexer.Next();
   return token;
 }
 
@@ -516,6 +516,10 @@ std::optional<TokenDifference> CompareTokens(std::string_view before, std::strin
     }
     if (x.kind == TokenKind::kEnd) return std::nullopt;
   }
+}
+
+bool CountsAsBlank(const Token& token) {
+  return token.kind == TokenKind::kComment && token.text == kLineWrapMarker;
 }
 
 bool JoinsAcross(std::string_view left, std::string_view right) {

@@ -87,6 +87,10 @@ struct TokenDifference {
 // counting as a line feed.
 [[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
 
+// True for a token that CompareTokens counts as a blank (the classic
+// line-wrap marker comment).
+[[nodiscard]] bool CountsAsBlank(const Token& token);
+
 // True when writing `right` directly after `left` would make a token that
 // reaches across the join, so that a blank must stand between them for both
 // to stay what they are. `left` and `right` are whole tokens (or runs of

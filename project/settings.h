@@ -23,10 +23,16 @@ struct FileSettings {
 };
 
 // The style of the file `path`: the options given on the command line, then
-// what .editorconfig gives (indent_style, indent_size, max_line_length and
-// our qfmt_brace_style), then the defaults in `options`.
+// what .editorconfig gives (indent_style, indent_size, tab_width,
+// max_line_length and our qfmt_brace_style), then the defaults in `options`.
+// The sources name the .editorconfig file and section of each value
+// `with_origins` (which reads the files again); otherwise ".editorconfig".
+// An error names the file and section of the bad value.
 [[nodiscard]] FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
-                                           const GivenOptions& given);
+                                           const GivenOptions& given, bool with_origins = false);
+
+// A path as it is shown: relative to the current folder when it is below it.
+[[nodiscard]] std::string ShownPath(const std::string& full);
 
 // The settings as --print-settings shows them, one line each.
 [[nodiscard]] std::string DescribeSettings(const std::string& path, const FileSettings& settings);

@@ -64,11 +64,30 @@ if have pre-commit pre-commit "the pre-commit hook"; then
     fail "pre-commit: a file that the hook formats passes"
   fi
   same "$repo/bad.c" "$work/formatted" "pre-commit: the hook formats the file"
-  # The hook's files pattern takes every extension that qfmt-tree takes.
+  # The check-only hook fails and changes nothing; a file whose name begins
+  # with "-" is a file for both hooks.
+  # (--all-files: pre-commit's own --files would take "-d.c" for an option.)
+  cp "$work/messy" "$repo/-d.c"
+  git -C "$repo" add -A
+  if (cd "$repo" && pre-commit try-repo "$root" qfmt-tree-check --all-files) >"$work/log" 2>&1; then
+    fail "pre-commit: the check passes a file that is not formatted"
+  fi
+  grep -q -- '-d.c:1:5: error: not formatted' "$work/log" || fail "pre-commit: the check's message: $(cat "$work/log")"
+  same "$repo/-d.c" "$work/messy" "pre-commit: the check changes nothing"
+  (cd "$repo" && pre-commit try-repo "$root" qfmt-tree --all-files) >"$work/log" 2>&1 || true
+  same "$repo/-d.c" "$work/formatted" "pre-commit: the hook formats -d.c"
+  git -C "$repo" add -A
+  (cd "$repo" && pre-commit try-repo "$root" qfmt-tree-check --all-files) >"$work/log" 2>&1 ||
+    fail "pre-commit: the check fails formatted files: $(cat "$work/log")"
+  # Both hooks' files pattern takes every extension that qfmt-tree takes.
   extensions=$(qfmt-tree --help | sed -n '4p')
-  python3 - "$extensions" <<'PY' || fail "pre-commit: the files pattern and qfmt-tree's names differ"
-import re, sys
-pattern = next(l.split("files:", 1)[1].strip() for l in open(".pre-commit-hooks.yaml") if "files:" in l)
+  python3 - "$extensions" <<'PY' || fail "pre-commit: the hooks or their files pattern"
+import re, sys, yaml
+hooks = yaml.safe_load(open(".pre-commit-hooks.yaml"))
+assert [h["id"] for h in hooks] == ["qfmt-tree", "qfmt-tree-check"], hooks
+assert all(h["entry"].endswith(" --") for h in hooks), hooks
+pattern = hooks[0]["files"]
+assert hooks[1]["files"] == pattern
 taken = [e for e in sys.argv[1].split() if e.startswith(".")]
 assert len(taken) > 10, taken
 missed = [e for e in taken if not re.search(pattern, "name" + e)]

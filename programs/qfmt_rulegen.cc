@@ -1,8 +1,11 @@
 // qfmt-rulegen: compiles rules files into the scanner's constant tables.
 //
-//   qfmt-rulegen OUTPUT_HEADER NAME=RULES_FILE...
+//   qfmt-rulegen OUTPUT_FOLDER NAME=RULES_FILE...
 //
-// Each NAME=RULES_FILE becomes the struct tables::NAME. A rule keeps one
+// It writes two headers into OUTPUT_FOLDER: rule_ids.h, the rule identities
+// and names that every user of the scanner may include, and rule_tables.h,
+// the large tables that only the engine needs, where each NAME=RULES_FILE
+// becomes the struct tables::NAME. A rule keeps one
 // identity in every set: the rules of the first file are numbered as that file
 // numbers them, and a rule that a later file adds takes the next free number.
 
@@ -17,10 +20,24 @@
 #include "scanner/generator/rule_file.h"
 #include "scanner/generator/table_writer.h"
 
+namespace {
+
+// Writes one generated header; false, after a message, when it cannot.
+bool WriteHeader(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (out) return true;
+  std::cerr << path << ": error: cannot write the generated header\n";
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace qfmt::scanner::rulegen;
   if (argc < 3) {
-    std::cerr << "usage: qfmt-rulegen OUTPUT_HEADER NAME=RULES_FILE...\n";
+    std::cerr << "usage: qfmt-rulegen OUTPUT_FOLDER NAME=RULES_FILE...\n";
     return 64;
   }
   std::vector<std::string> rule_names = {"EndOfInput"};
@@ -50,12 +67,8 @@ int main(int argc, char** argv) {
                     LayOutForEngine(automaton, ComputeByteClasses(automaton), std::move(rule_ids))});
   }
 
-  std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out << WriteTables(rule_names, sets);
-  out.close();
-  if (!out) {
-    std::cerr << argv[1] << ": error: cannot write the tables\n";
-    return 1;
-  }
-  return 0;
+  const std::string folder = std::string(argv[1]) + "/";
+  const bool written = WriteHeader(folder + "rule_ids.h", WriteRuleIds(rule_names, sets)) &&
+                       WriteHeader(folder + "rule_tables.h", WriteTables(rule_names, sets));
+  return written ? 0 : 1;
 }

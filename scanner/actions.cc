@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "generated/rule_tables.h"
 #include "layout/text_ops.h"
 
 namespace qfmt::scanner {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "generated/rule_tables.h"
+#include "generated/rule_ids.h"
 #include "layout/layout.h"
 #include "scanner/engine.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "scanner/actions.h"
+#include "scanner/engine.h"
 
 namespace qfmt::tools {
 

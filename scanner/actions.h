@@ -26,13 +26,13 @@ class RuleActions {
 
  private:
   using Action = void (RuleActions::*)();
-  // The action table by rule identity (see actions.cc); entry 0, the end of
-  // the input, is empty.
+  // The action table by rule identity, as the rules files' action column
+  // states it (generated/rule_actions.h); entry 0, the end of the input, is empty.
   static const Action* const kActions;
 
-  friend struct ActionTable;
+  friend struct RuleActionTable;
 
-  // One action per row of the action table (see actions.cc).
+  // The actions that the rules files name.
   void AsmKeyword();
   void AsmClose();
   void Drop();

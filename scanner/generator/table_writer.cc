@@ -105,6 +105,24 @@ std::string WriteRuleIds(const std::vector<std::string>& rule_names, const std::
   return out;
 }
 
+std::string WriteRuleActions(const std::vector<std::string>& rule_names,
+                             const std::vector<std::string>& actions, const std::vector<NamedTables>& sets) {
+  std::string out = GeneratedFrom(sets);
+  out += "#pragma once\n\n#include <array>\n\n#include \"generated/rule_ids.h\"\n\n";
+  out += "namespace qfmt::scanner {\n\n";
+  out += "// The action of every rule, by identity, as the rules files name it; entry 0,\n";
+  out += "// the end of the input, has none. Actions is the class whose members they are\n";
+  out += "// (a friend of this struct).\n";
+  out += "struct RuleActionTable {\n  template <typename Actions>\n";
+  out += "  static constexpr std::array<void (Actions::*)(), kRuleIdCount> For() {\n";
+  out += "    return {{\n        nullptr,\n";
+  for (std::size_t id = 1; id < rule_names.size(); ++id) {
+    out += "        &Actions::" + actions[id] + ",  // " + rule_names[id] + "\n";
+  }
+  out += "    }};\n  }\n};\n\n}  // namespace qfmt::scanner\n";
+  return out;
+}
+
 std::string WriteTables(const std::vector<std::string>& rule_names, const std::vector<NamedTables>& sets) {
   std::string out = GeneratedFrom(sets);
   out += "#pragma once\n\n#include <array>\n#include <cstdint>\n\n#include \"generated/rule_ids.h\"\n\n";

@@ -22,6 +22,13 @@ struct NamedTables {
 [[nodiscard]] std::string WriteRuleIds(const std::vector<std::string>& rule_names,
                                        const std::vector<NamedTables>& sets);
 
+// The header of the action table, which only the rule actions include:
+// `actions[id]` is the name of the member of the actions class that runs on
+// the tokens of rule `id` (entry 0, the end of the input, has none).
+[[nodiscard]] std::string WriteRuleActions(const std::vector<std::string>& rule_names,
+                                           const std::vector<std::string>& actions,
+                                           const std::vector<NamedTables>& sets);
+
 // The large header that only the engine and the table tests include: each rule
 // set's tables as constants (it includes the header of WriteRuleIds).
 [[nodiscard]] std::string WriteTables(const std::vector<std::string>& rule_names,

@@ -6,9 +6,9 @@
 // and names that every user of the scanner may include; rule_actions.h, the
 // action of every rule, for the rule actions; and rule_tables.h, the large
 // tables that only the engine needs, where each NAME=RULES_FILE becomes the
-// struct tables::NAME. A rule keeps one
-// identity in every set: the rules of the first file are numbered as that file
-// numbers them, and a rule that a later file adds takes the next free number.
+// struct tables::NAME. A rule keeps one identity, and one action, in every
+// set: the rules of the first file are numbered as that file numbers them, and
+// a rule that a later file adds takes the next free number.
 
 #include <fstream>
 #include <iostream>

@@ -18,6 +18,9 @@ struct LayoutOptions {
   // the repairs that keep every token (see note [touching tokens]), and
   // clean white space.
   bool repaired = false;
+  // The columns that a tab of the indentation unit takes against the line
+  // length; the classic rules count it as one, as every other byte.
+  std::int32_t tab_width = 1;
 
   bool operator==(const LayoutOptions&) const = default;
 };

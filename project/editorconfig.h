@@ -21,4 +21,18 @@ struct EditorConfig {
 // The EditorConfig properties of the file `path`, which need not exist.
 [[nodiscard]] EditorConfig ReadEditorConfig(const std::string& path);
 
+// The .editorconfig file and the section in it ("[*.c]") that give the
+// property `name` to the file `path`: the last such section of the nearest
+// such file, by the rules of the files' globs; empty when none does. For
+// messages: the values themselves come from ReadEditorConfig.
+struct PropertyOrigin {
+  std::string file;
+  std::string section;
+};
+[[nodiscard]] PropertyOrigin FindOrigin(const std::string& path, std::string_view name);
+
+// True when the EditorConfig glob `glob` (a section's name as written in the
+// .editorconfig of the folder `folder`) matches the full path `path`.
+[[nodiscard]] bool GlobMatches(std::string_view glob, std::string_view folder, std::string_view path);
+
 }  // namespace qfmt::project

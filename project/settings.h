@@ -29,8 +29,14 @@ struct FileSettings {
 // max_line_length and our qfmt_style and qfmt_brace_style), then the
 // defaults in `options`. Where no indentation unit is given, the modern
 // style takes the file's own.
+// The sources name the .editorconfig file and section of each value
+// `with_origins` (which reads the files again); otherwise ".editorconfig".
+// An error names the file and section of the bad value.
 [[nodiscard]] FileSettings ResolveSettings(const std::string& path, const format::StyleOptions& options,
-                                           const GivenOptions& given);
+                                           const GivenOptions& given, bool with_origins = false);
+
+// A path as it is shown: relative to the current folder when it is below it.
+[[nodiscard]] std::string ShownPath(const std::string& full);
 
 // The settings as --print-settings shows them, one line each.
 [[nodiscard]] std::string DescribeSettings(const std::string& path, const FileSettings& settings);

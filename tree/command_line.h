@@ -5,23 +5,37 @@
 #include <vector>
 
 #include "format/style.h"
+#include "project/git_repository.h"
 #include "project/settings.h"
 
 namespace qfmt::tree {
 
+// How places are named in lists, checks and errors: as compilers write them
+// (PATH:LINE:COL: error: ...), or as GitHub's workflow commands.
+enum class PlaceForm { kText, kGithub };
+enum class ColorChoice { kAuto, kAlways, kNever };
+
 struct TreeOptions {
-  format::StyleOptions style;         // the command line's style, else the defaults
-  project::GivenOptions given;        // which of them the command line gave
-  bool write = false;                 // -w: rewrite changed files in place
-  bool list = false;                  // -l: name the files whose formatting differs
-  bool diff = false;                  // -d: a unified diff per changed file
-  bool check = false;                 // --check: list, for CI
-  bool once = false;                  // one classic pass instead of settling
-  bool backup = false;                // with -w, keep the classic ".Backup" copy
-  bool classic_limit = false;         // keep the scanner's 512-byte token limit
-  bool verify = true;                 // compare every file's tokens before and after
-  bool quiet = false;                 // no summary
-  bool staged = false;                // the staged content of git's index
+  format::StyleOptions style;             // the command line's style, else the defaults
+  project::GivenOptions given;            // which of them the command line gave
+  bool write = false;                     // -w: rewrite changed files in place
+  bool list = false;                      // -l: name the files whose formatting differs
+  bool diff = false;                      // -d: a unified diff per changed file
+  bool check = false;                     // --check: list, for CI
+  bool once = false;                      // one classic pass instead of settling
+  bool backup = false;                    // with -w, keep the classic ".Backup" copy
+  bool classic_limit = false;             // keep the scanner's 512-byte token limit
+  bool verify = true;                     // compare every file's tokens before and after
+  bool quiet = false;                     // no summary
+  bool staged = false;                    // the staged content of git's index
+  bool changed = false;                   // only the lines that differ in git
+  std::string changed_against;            // --changed=REV; empty: the index against HEAD
+  std::vector<project::LineRange> lines;  // --lines: only these lines of the one text
+  bool verbose = false;                   // name every file and what became of it
+  PlaceForm form = PlaceForm::kText;
+  ColorChoice color = ColorChoice::kAuto;
+  std::string files_from;             // a file of paths, one a line ("-": standard input)
+  bool null_separated = false;        // its paths end with NUL bytes instead
   int jobs = 0;                       // 0: one per core
   std::vector<std::string> paths;     // empty: standard input
   std::vector<std::string> excludes;  // globs that walks leave out
@@ -31,7 +45,11 @@ struct TreeOptions {
 
   // Neither -w, -l, -d nor --check: the formatted text goes to standard output.
   [[nodiscard]] bool prints_text() const { return !write && !list && !diff && !check; }
-  [[nodiscard]] bool reads_standard_input() const { return paths.empty() && !staged; }
+  // --check, --list or --diff without --write: the files are only compared.
+  [[nodiscard]] bool only_checks() const { return !write && (list || diff || check); }
+  [[nodiscard]] bool reads_standard_input() const {
+    return paths.empty() && !staged && !changed && files_from.empty();
+  }
 };
 
 struct CommandLine {
@@ -43,8 +61,8 @@ struct CommandLine {
 
 // Reads the arguments that follow the program's name, the conventional way:
 // short options (bundled, "-m60" or "-m 60"), long options ("--jobs=2" or
-// "--jobs 2"), "--" before paths that begin with "-", and "-" alone for
-// standard input.
+// "--jobs 2"; an optional value only after "=", as "--changed=REV"), "--"
+// before paths that begin with "-", and "-" alone for standard input.
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 
 // The text of --help, and the short usage shown after a bad command line.

@@ -29,13 +29,33 @@ FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& f
       text_formatter_(
           {.once = options.once, .verify = options.verify, .classic_limit = options.classic_limit}) {}
 
-bool FileFormatter::Format(std::string_view text, const format::StyleOptions& style, FileOutcome& outcome) {
+bool FileFormatter::Format(std::string_view text, const format::StyleOptions& style,
+                           const LineSelection* lines, FileOutcome& outcome) {
+  selected_ = false;
   format::TextOutcome formatted = text_formatter_.Format(text, style);
   outcome.error = std::move(formatted.error);
   outcome.error_place = formatted.error_place;
   outcome.has_error_place = formatted.has_error_place;
   outcome.skipped = std::move(formatted.skipped);
-  return outcome.error.empty() && outcome.skipped.empty();
+  if (!outcome.error.empty() || !outcome.skipped.empty()) return false;
+  return lines == nullptr || SelectLines(text, *lines, outcome);
+}
+
+bool FileFormatter::SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome) {
+  const std::vector<LineRange>* ranges = &lines.ranges;
+  if (lines.base) {
+    outcome.error = project::ChangedLines(*lines.base, text, changed_lines_);
+    if (!outcome.error.empty()) return false;
+    ranges = &changed_lines_;
+  }
+  const auto difference = FormatSelectedLines(text, text_formatter_.formatted(), *ranges, selected_text_);
+  selected_ = true;
+  if (!difference) return true;
+  outcome.error =
+      "formatting only the lines asked for would change the code here (" + difference->description + ")";
+  outcome.error_place = format::PositionOfByte(text, difference->before_offset);
+  outcome.has_error_place = true;
+  return false;
 }
 
 void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) const {
@@ -50,18 +70,19 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
 
 // Allocation failure is the one exception that crosses the libraries: a
 // standard container that cannot grow throws it from wherever it grows.
-FileOutcome FileFormatter::FormatFile(const std::string& path, const format::StyleOptions& style) {
+FileOutcome FileFormatter::FormatFile(const std::string& path, const format::StyleOptions& style,
+                                      const LineSelection* lines) {
   try {
-    return ReadFormatAndWrite(path, style);
+    return ReadFormatAndWrite(path, style, lines);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
 }
 
 FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
-                                      const format::StyleOptions& style) {
+                                      const format::StyleOptions& style, const LineSelection* lines) {
   try {
-    return FormatHeldText(text, label, style);
+    return FormatHeldText(text, label, style, lines);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
@@ -71,12 +92,15 @@ FileOutcome FileFormatter::OutOfMemory() {
   text_formatter_.Reset();
   text_ = std::string();
   scratch_ = std::string();
+  selected_text_ = std::string();
+  selected_ = false;
   FileOutcome outcome;
   outcome.error = "not enough memory to format it; left as it is";
   return outcome;
 }
 
-FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const format::StyleOptions& style) {
+FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const format::StyleOptions& style,
+                                              const LineSelection* lines) {
   FileOutcome outcome;
   platform::FileInfo info;
   // The size first, so that a huge file is not read at all.
@@ -93,7 +117,7 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const for
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
-  if (!Format(text_, style, outcome)) return outcome;
+  if (!Format(text_, style, lines, outcome)) return outcome;
   outcome.changed = formatted() != text_;
   Present(text_, path, outcome);
   if (options_.write && outcome.changed) {
@@ -103,11 +127,11 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const for
 }
 
 FileOutcome FileFormatter::FormatHeldText(std::string_view text, std::string_view label,
-                                          const format::StyleOptions& style) {
+                                          const format::StyleOptions& style, const LineSelection* lines) {
   FileOutcome outcome;
   // A text too large to format is not counted.
   if (text.size() <= format::kMaxTextSize) outcome.bytes = static_cast<std::int64_t>(text.size());
-  if (!Format(text, style, outcome)) return outcome;
+  if (!Format(text, style, lines, outcome)) return outcome;
   outcome.changed = formatted() != text;
   Present(text, label, outcome);
   return outcome;

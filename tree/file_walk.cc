@@ -86,6 +86,7 @@ class Collector {
     // Each folder with its path in the work tree.
     std::vector<std::pair<std::string, std::string>> folders{{root_path, root.prefix}};
     std::vector<platform::FolderEntry> entries;
+    std::size_t taken = 0, ignored = 0, excluded = 0;
     while (!folders.empty()) {
       const auto [folder, in_tree] = std::move(folders.back());
       folders.pop_back();
@@ -94,19 +95,46 @@ class Collector {
         continue;
       }
       for (const platform::FolderEntry& entry : entries) {
-        if (entry.name.starts_with('.')) continue;
         std::string path = Join(folder, entry.name);
         const bool is_folder = entry.kind == platform::FileKind::kFolder;
-        if (!is_folder && (!IsSourceName(entry.name) || LeadsToFolder(path, entry.kind))) continue;
+        if (entry.name.starts_with('.')) {
+          if (entry.name != ".git" && (is_folder || IsSourceName(entry.name))) PassOver(path, "hidden");
+          continue;
+        }
+        // Links to folders with any name are looked at only to be named.
+        const bool source = IsSourceName(entry.name);
+        if (!is_folder && !source && !(options_.verbose && entry.kind == platform::FileKind::kLink)) continue;
+        if (!is_folder && LeadsToFolder(path, entry.kind)) {
+          PassOver(path, "a link to a folder, not followed");
+          continue;
+        }
+        if (!is_folder && !source) continue;
         const std::string tree_path = in_tree + entry.name;
-        if (LeftOut(root, path, entry.name, tree_path, is_folder)) continue;
-        if (is_folder) {
+        if (excludes_.Matches(entry.name) || excludes_.Matches(std::string(WithoutDotSlash(path)))) {
+          ++excluded;
+          PassOver(path, "excluded (--exclude)");
+        } else if (root.repository != nullptr && root.repository->IsIgnored(tree_path, is_folder)) {
+          ++ignored;
+          PassOver(path, "ignored by git");
+        } else if (is_folder) {
           folders.emplace_back(std::move(path), tree_path + "/");
         } else {
+          ++taken;
           found_.push_back({std::move(path), "", ""});
         }
       }
     }
+    if (taken > 0 || ignored + excluded == 0) return;
+    // The folder was named, and gave nothing: say why, lest a check pass having checked nothing.
+    const std::string why = excluded == 0  ? "git ignores"
+                            : ignored == 0 ? "--exclude leaves out"
+                                           : "git ignores or --exclude leaves out";
+    found_.push_back({root_path, "", "nothing taken from this folder: " + why + " all that it holds"});
+  }
+
+  // With --verbose, a walk names what it passes over, and why.
+  void PassOver(const std::string& path, std::string_view why) {
+    if (options_.verbose) found_.push_back({path, "", std::string(why), true});
   }
 
   // The repository of the folder, if any; an error in finding one is
@@ -127,12 +155,6 @@ class Collector {
       root.repository.reset();
     }
     return root;
-  }
-
-  bool LeftOut(const WalkRoot& root, const std::string& path, const std::string& name,
-               const std::string& tree_path, bool is_folder) {
-    if (excludes_.Matches(name) || excludes_.Matches(std::string(WithoutDotSlash(path)))) return true;
-    return root.repository != nullptr && root.repository->IsIgnored(tree_path, is_folder);
   }
 
   bool LeadsToFolder(const std::string& path, platform::FileKind kind) {

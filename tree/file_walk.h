@@ -6,6 +6,7 @@
 
 #include "platform/file_system.h"
 #include "tree/command_line.h"
+#include "tree/selected_lines.h"
 
 namespace qfmt::tree {
 
@@ -13,8 +14,10 @@ namespace qfmt::tree {
 // reported in its place.
 struct SourceFile {
   std::string path;
-  std::string error;    // empty for a file to format
-  std::string skipped;  // why it is passed over; empty for a file to format
+  std::string error;      // empty for a file to format
+  std::string skipped;    // why it is passed over; empty for a file to format
+  bool left_out = false;  // with --verbose: what a walk passed over (`skipped` says why), not counted
+  std::optional<LineSelection> lines = std::nullopt;  // --lines, --changed: only these lines
 };
 
 // The last part of a path ("c.c" of "a/b/c.c/").
@@ -33,8 +36,10 @@ struct SourceFile {
 // --assume-filename). Folders are walked without their hidden entries (names
 // that begin with a dot, ".git" among them), without links to folders, and
 // without what git ignores and the --exclude globs match; a folder given as
-// a path is walked whatever its name. Two names of one file give it once,
-// under the name that sorts first.
+// a path is walked whatever its name, and is reported when nothing is taken
+// from it because of those. With --verbose what the walks pass over is
+// reported too (`left_out`). Two names of one file give it once, under the
+// name that sorts first.
 [[nodiscard]] std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files,
                                                          const TreeOptions& options);
 

@@ -48,9 +48,16 @@ bool CopyBytes(platform::FileSystem& files, platform::ByteSource& input, platfor
 
 // Gives the copy the input's permission bits, owner, group and extended
 // attributes (a private file gets a private backup), or, for the copy of no
-// file, those of a new file; then syncs and closes it.
+// file, those of a new file; then syncs and closes it. The owner may write
+// it: a backup of a read-only input that could not be replaced would stop
+// every later run.
 bool FinishCopy(platform::TempFile& copy, const std::string& source, const platform::FileInfo* source_info) {
-  const bool attributes = source_info != nullptr ? copy.KeepAttributesOf(*source_info).ok() &&
+  platform::FileInfo writable;
+  if (source_info != nullptr) {
+    writable = *source_info;
+    writable.permissions |= 0200;
+  }
+  const bool attributes = source_info != nullptr ? copy.KeepAttributesOf(writable).ok() &&
                                                        copy.CopyExtendedAttributesOf(source).ok()
                                                  : copy.GiveNewFilePermissions().ok();
   const bool synced = attributes && copy.Sync().ok();

@@ -25,7 +25,9 @@ struct Backup {
 [[nodiscard]] bool SameFile(platform::FileSystem& files, const std::string& a, const std::string& b);
 
 // Copies the file `source` to `destination` byte for byte. A missing source
-// leaves an empty destination, as the copy of nothing.
+// leaves an empty destination, as the copy of nothing. The copy has the
+// source's permission bits and its owner's write bit, so that the next
+// backup can replace it.
 [[nodiscard]] Backup MakeBackup(platform::FileSystem& files, const std::string& source,
                                 const std::string& destination);
 

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <map>
+#include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/file_system.h"
 
 namespace qfmt::project {
 
@@ -18,7 +23,49 @@ struct EditorConfig {
   [[nodiscard]] std::string_view Find(std::string_view name) const;
 };
 
-// The EditorConfig properties of the file `path`, which need not exist.
-[[nodiscard]] EditorConfig ReadEditorConfig(const std::string& path);
+// The .editorconfig files of one run, each read once and only as a settings
+// file may be (see settings_file.h). The EditorConfig library reads private
+// copies of them (see note [private copies]), which give only `properties`.
+// Safe for threads.
+class EditorConfigFiles {
+ public:
+  EditorConfigFiles(platform::FileSystem& files, std::span<const std::string_view> properties)
+      : files_(files), properties_(properties) {}
+  // Removes the copies.
+  ~EditorConfigFiles();
+  EditorConfigFiles(const EditorConfigFiles&) = delete;
+  EditorConfigFiles& operator=(const EditorConfigFiles&) = delete;
+
+  // The properties of the file `path`, which need not exist. A file that
+  // governs it and cannot be read or parsed is its error.
+  [[nodiscard]] EditorConfig Read(const std::string& path);
+
+ private:
+  // Whether `folder` holds an .editorconfig (copied, or standing as a marker
+  // when it cannot be read), read and copied the first time; an error when
+  // no copy can be made.
+  std::string Ensure(const std::string& folder, bool& present);
+  std::string WriteCopy(const std::string& folder, std::string_view bytes);
+  // The lines of an .editorconfig that bear on `properties_`; see note [what the copies hold].
+  [[nodiscard]] std::string Reduced(std::string_view text) const;
+  std::string MakeCopyFolders(const std::string& folder);
+  // The private folder of `folder`, and the name of the copies and markers.
+  std::string CopyOf(const std::string& folder) const;
+  std::string CopyName() const { return ".qfmt-" + token_; }
+  std::string MarkerName() const { return "qfmt_unreadable_" + token_; }
+  // The library's reading of the copies for a file (a full path); its status.
+  int Parse(const std::string& full, EditorConfig& config) const;
+  // Stands a marker for the folder's file in place of its copy.
+  std::string Fail(const std::string& folder, std::string problem);
+
+  platform::FileSystem& files_;
+  std::span<const std::string_view> properties_;
+  std::mutex mutex_;
+  std::string token_;                    // random, so that nobody can plant a file under the copies' name
+  std::string root_;                     // the private folder; empty until the first copy
+  std::map<std::string, bool> present_;  // by the folder's full path: whether it holds one
+  std::vector<std::string> problems_;    // of the sources that cannot be read, by the marker's value
+  std::vector<std::string> made_files_, made_folders_;
+};
 
 }  // namespace qfmt::project

@@ -5,8 +5,6 @@
 #include <limits>
 #include <optional>
 
-#include "project/editorconfig.h"
-
 namespace qfmt::project {
 namespace {
 
@@ -120,15 +118,15 @@ std::string Quoted(std::string_view indent) {
 
 }  // namespace
 
-FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
-                             const GivenOptions& given) {
+FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
+                             const layout::LayoutOptions& options, const GivenOptions& given) {
   FileSettings settings;
   settings.layout = options;
   settings.max_line_length_source = SourceOf(given.max_line_length);
   settings.indent_source = SourceOf(given.indent);
   settings.brace_style_source = SourceOf(given.brace_style);
   if (given.max_line_length && given.indent && given.brace_style) return settings;
-  const EditorConfig config = ReadEditorConfig(path);
+  const EditorConfig config = editorconfig.Read(path);
   if (!config.error.empty()) {
     settings.error = config.error;
     return settings;

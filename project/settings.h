@@ -3,6 +3,7 @@
 #include <string>
 
 #include "layout/layout.h"
+#include "project/editorconfig.h"
 
 namespace qfmt::project {
 
@@ -22,11 +23,16 @@ struct FileSettings {
   std::string brace_style_source;
 };
 
+// The EditorConfig properties that the settings come from (tab_width for
+// "indent_size = tab").
+inline constexpr std::string_view kStyleProperties[] = {"indent_style", "indent_size", "tab_width",
+                                                        "max_line_length", "qfmt_brace_style"};
+
 // The style of the file `path`: the options given on the command line, then
 // what .editorconfig gives (indent_style, indent_size, max_line_length and
 // our qfmt_brace_style), then the defaults in `options`.
-[[nodiscard]] FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
-                                           const GivenOptions& given);
+[[nodiscard]] FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
+                                           const layout::LayoutOptions& options, const GivenOptions& given);
 
 // The settings as --print-settings shows them, one line each.
 [[nodiscard]] std::string DescribeSettings(const std::string& path, const FileSettings& settings);

@@ -106,6 +106,11 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"--assume-filename", "notes.txt"},
        "error: --assume-filename needs a C or C++ file name, not 'notes.txt'"},
       {{"--backup", "a.c"}, "error: --backup goes with --write"},
+      // Regression: an empty pattern left out everything, and --check passed.
+      {{"--check", "--exclude", "", "src"},
+       "error: --exclude needs a pattern that names files, not '', which would leave out everything"},
+      {{"--check", "--exclude=./", "src"},
+       "error: --exclude needs a pattern that names files, not './', which would leave out everything"},
   };
   for (const auto& c : cases) EXPECT_EQ(Describe(c.arguments), c.options) << c.options;
 }

@@ -11,6 +11,7 @@
 #include "layout/layout.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
+#include "tree/file_walk.h"
 
 namespace qfmt::tree {
 
@@ -35,8 +36,8 @@ class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
-  // Reads, formats and, with --write, rewrites the file.
-  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const layout::LayoutOptions& layout);
+  // Reads, formats and, with --write, rewrites the file, where the walk met it.
+  [[nodiscard]] FileOutcome FormatFile(const SourceFile& source, const layout::LayoutOptions& layout);
   // Formats a text that comes from no file (standard input, git's index);
   // `label` names it.
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
@@ -50,7 +51,7 @@ class FileFormatter {
   [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome);
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   // FormatFile and FormatText, which may run out of memory.
-  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout);
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const SourceFile& source, const layout::LayoutOptions& layout);
   [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
                                            const layout::LayoutOptions& layout);
   // Lets go of every buffer, and says so for the file.

@@ -9,10 +9,12 @@
 #include <string>
 #include <thread>
 
+#include "format/text_formatter.h"
 #include "generated/version.h"
 #include "platform/check.h"
 #include "project/git_repository.h"
 #include "project/settings.h"
+#include "project/settings_file.h"
 #include "tree/command_line.h"
 #include "tree/file_formatter.h"
 #include "tree/file_walk.h"
@@ -62,13 +64,6 @@ bool StagedPathspec(const std::vector<std::string>& paths, const std::string& wo
     pathspec.push_back(in_tree);
   }
   return true;
-}
-
-// A path as it is shown: relative to the current folder when it is below it.
-std::string ShownPath(const std::string& full) {
-  std::error_code error;
-  const std::string relative = fs::path(full).lexically_relative(fs::current_path(error)).generic_string();
-  return error || relative.empty() || relative.starts_with("../") ? full : relative;
 }
 
 // Hands files to the workers and their outcomes, in file order, to the
@@ -151,7 +146,10 @@ class OutcomeQueue {
 class TreeRun {
  public:
   TreeRun(const TreeOptions& options, platform::FileSystem& files, platform::Console& console)
-      : options_(options), files_(files), console_(console) {}
+      : options_(options),
+        files_(files),
+        console_(console),
+        editorconfig_(files, project::kStyleProperties) {}
 
   // The text is named by --stdin-filename, and its settings come from that
   // name, or from --assume-filename's.
@@ -173,7 +171,7 @@ class TreeRun {
       project::FileSettings settings;
       settings.layout = options_.layout;
       if (!settings_path.empty())
-        settings = project::ResolveSettings(settings_path, options_.layout, options_.given);
+        settings = project::ResolveSettings(editorconfig_, settings_path, options_.layout, options_.given);
       FileFormatter formatter(options_, files_);
       outcome.error = settings.error;
       if (outcome.error.empty()) outcome = formatter.FormatText(text, label, settings.layout);
@@ -186,7 +184,8 @@ class TreeRun {
 
   int RunPrintSettings() {
     const std::string& path = options_.print_settings;
-    const project::FileSettings settings = project::ResolveSettings(path, options_.layout, options_.given);
+    const project::FileSettings settings =
+        project::ResolveSettings(editorconfig_, path, options_.layout, options_.given);
     if (!settings.error.empty()) {
       console_.WriteError(path + ": error: " + settings.error + "\n");
       return kExitFileError;
@@ -197,12 +196,14 @@ class TreeRun {
     return console_.WriteOutput(text) ? kExitOk : kExitFileError;
   }
 
-  // The staged content of the staged C and C++ files, from git's index; with
-  // --write, formatted and staged again.
+  // The staged content of the staged C and C++ files that a walk of the work
+  // tree would take, from git's index; with --write, formatted and staged
+  // again.
   int RunStaged() {
     const Clock::time_point start = Clock::now();
     std::string error;
-    const std::unique_ptr<project::GitRepository> repository = project::GitRepository::Find(".", true, error);
+    const std::unique_ptr<project::GitRepository> repository =
+        project::GitRepository::Find(files_, ".", project::Discovery::kFromEnvironment, error);
     if (repository == nullptr) {
       console_.WriteError(
           "qfmt-tree: error: " + (error.empty() ? "--staged needs a git work tree here" : error) + "\n");
@@ -218,18 +219,25 @@ class TreeRun {
       console_.WriteError("qfmt-tree: error: " + error + "\n");
       return kExitFileError;
     }
+    Excludes excludes;
+    if (error = excludes.Compile(options_.excludes); !error.empty()) {
+      console_.WriteError("qfmt-tree: error: --exclude: " + error + "\n");
+      return kExitFileError;
+    }
     FileFormatter formatter(options_, files_);
     for (const project::StagedFile& file : staged) {
       // Only C and C++ files: the other staged files were named by no one.
       if (!IsSourceName(BaseName(file.path))) continue;
       const std::string full = repository->work_tree() + file.path;
-      const std::string shown = ShownPath(full);
-      const project::FileSettings settings = project::ResolveSettings(full, options_.layout, options_.given);
+      const std::string shown = project::ShownPath(full);
+      if (excludes.Match(full, file.path) || repository->IsIgnored(file.path, false)) continue;
+      const project::FileSettings settings =
+          project::ResolveSettings(editorconfig_, full, options_.layout, options_.given);
       FileOutcome outcome;
       outcome.error = settings.error;
       if (outcome.error.empty()) outcome = formatter.FormatText(file.text, shown, settings.layout);
       if (options_.write && outcome.error.empty() && outcome.changed) {
-        outcome.error = Restage(*repository, file, full, shown, formatter.formatted());
+        outcome.error = Restage(*repository, file, shown, formatter.formatted());
       }
       Print(shown, outcome);
     }
@@ -265,23 +273,37 @@ class TreeRun {
     console_.ShowMessage(SummaryLine(totals_));
   }
 
-  // The working copy follows when it holds the staged text; otherwise only
-  // the index changes, so that work not yet staged is kept.
+  // The working copy follows when it is a regular file that holds the
+  // staged text (reached inside the work tree without following a link);
+  // otherwise only the index changes, so that work not yet staged is kept
+  // and nothing is written through a link.
   std::string Restage(project::GitRepository& repository, const project::StagedFile& file,
-                      const std::string& full, const std::string& shown, std::string_view formatted) {
+                      const std::string& shown, std::string_view formatted) {
+    std::unique_ptr<platform::Folder> folder;
+    std::string name, working, scratch;
     platform::FileInfo info;
-    std::string working, scratch;
-    const bool same = files_.ReadRegularFile(full, working, info).ok() && working == file.text;
-    if (same) {
-      if (const platform::FsStatus status =
-              ReplaceFile(files_, full, info, working, formatted, false, scratch);
-          !status.ok())
-        return status.error;
-    } else {
-      console_.WriteError(
-          shown + ": the working copy differs from the staged text; only the staged text is formatted\n");
+    platform::FsStatus read = OpenFolderBelow(files_, repository.work_tree(), file.path, folder, name);
+    const std::string shown_folder =
+        shown.find('/') == std::string::npos ? "" : platform::SplitPath(shown).folder;
+    std::optional<FileAt> at;
+    if (read.ok()) at.emplace(FileAt{*folder, name, shown_folder});
+    const std::string cut_short = at ? CutShortWriteError(files_, *at) : "";
+    if (read.ok() && cut_short.empty())
+      read = files_.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
+    if (!cut_short.empty() || !read.ok() || working != file.text) {
+      const std::string why = !cut_short.empty() ? cut_short
+                              : read.error == platform::kNotRegularFile
+                                  ? "the working copy is not a regular file"
+                                  : "the working copy differs from the staged text";
+      console_.WriteError(shown + ": " + why + "; only the staged text is formatted\n");
+      return repository.Restage(file.path, formatted, nullptr);
     }
-    return repository.Restage(file.path, formatted, same);
+    if (const platform::FsStatus status = ReplaceFile(files_, *at, info, working, formatted, false, scratch);
+        !status.ok())
+      return status.error;
+    if (const platform::FsStatus status = files_.Inspect(at->place(), false, info); !status.ok())
+      return repository.Restage(file.path, formatted, nullptr);
+    return repository.Restage(file.path, formatted, &info);
   }
 
   std::size_t WorkerCount() const {
@@ -298,18 +320,18 @@ class TreeRun {
   }
 
   // Each file with the settings that apply to it.
-  FileOutcome FormatSource(FileFormatter& formatter, const SourceFile& source) const {
+  FileOutcome FormatSource(FileFormatter& formatter, const SourceFile& source) {
     FileOutcome outcome;
     outcome.error = source.error;
     outcome.skipped = source.skipped;
     if (!outcome.error.empty() || !outcome.skipped.empty()) return outcome;
     const project::FileSettings settings =
-        project::ResolveSettings(source.path, options_.layout, options_.given);
+        project::ResolveSettings(editorconfig_, source.path, options_.layout, options_.given);
     if (!settings.error.empty()) {
       outcome.error = settings.error;
       return outcome;
     }
-    return formatter.FormatFile(source.path, settings.layout);
+    return formatter.FormatFile(source, settings.layout);
   }
 
   void PrintInOrder(OutcomeQueue& queue, const std::vector<SourceFile>& sources, Clock::time_point start) {
@@ -382,6 +404,7 @@ class TreeRun {
   const TreeOptions& options_;
   platform::FileSystem& files_;
   platform::Console& console_;
+  project::EditorConfigFiles editorconfig_;
   RunTotals totals_;
   bool output_failed_ = false;
 };

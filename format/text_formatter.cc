@@ -83,6 +83,8 @@ TextOutcome TextFormatter::Format(std::string_view text, const layout::LayoutOpt
   if (result.status != SettleStatus::kSettled) {
     outcome.error =
         result.failure == scanner::ScanFailure::kStopped ? OutputLimitError(max_output) : FailureText(result);
+    if (result.failure == scanner::ScanFailure::kBufferOverflow && result.passes == 1)
+      outcome.long_token_place = result.position;
     return outcome;
   }
   if (!options_.verify) return outcome;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,6 +40,9 @@ struct TextOutcome {
   std::string error;  // why it could not be formatted; empty when it was
   job::TextPosition error_place;
   bool has_error_place = false;
+  // Where a token longer than the classic limit begins, when it stands in the
+  // text itself (the first pass); the error names the place in its words.
+  std::optional<job::TextPosition> long_token_place;
   std::string skipped;  // why it was passed over: not formatted, not an error
 };
 

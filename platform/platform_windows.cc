@@ -266,10 +266,10 @@ class WindowsFileSystem final : public FileSystem {
     }
     auto held = std::make_unique<WindowsFileLock>(file);
     if (::GetFileType(file) != FILE_TYPE_DISK) return Ok();
-    OVERLAPPED place{};
-    place.Offset = kLockOffsetLow;
-    place.OffsetHigh = kLockOffsetHigh;
-    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) == 0) return Failed(::GetLastError());
+    OVERLAPPED range{};
+    range.Offset = kLockOffsetLow;
+    range.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range) == 0) return Failed(::GetLastError());
     lock = std::move(held);
     return Ok();
   }

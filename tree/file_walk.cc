@@ -186,10 +186,8 @@ class Collector {
     if (!resolved.starts_with(work_tree)) return true;
     rules = {repository, resolved.substr(work_tree.size())};
     // The ignore files of the folders above the walk's, which git reads too.
-    std::string above = work_tree;
     for (std::size_t at = 0; at < rules.prefix.size(); at = rules.prefix.find('/', at) + 1) {
-      above = work_tree + rules.prefix.substr(0, at);
-      const std::string ignore_file = above + ".gitignore";
+      const std::string ignore_file = work_tree + rules.prefix.substr(0, at) + ".gitignore";
       if (const std::string problem = project::SettingsFileProblem(files_, ignore_file, false);
           !problem.empty()) {
         Report(project::ShownPath(ignore_file), problem + std::string(kIgnoreFileRefused));

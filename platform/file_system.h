@@ -264,7 +264,8 @@ enum class SignalEnd {
 
 // From now on, every signal that would end the program and can be caught
 // first removes the temporary files of SystemFileSystem() that are neither
-// renamed, removed nor kept, waiting for steps under HoldSignals to end; see
+// renamed, removed nor kept, and then its temporary folders that are not
+// removed, waiting for steps under HoldSignals to end; see
 // note [signals] in the platform's file. With kExitStatus, a file size limit
 // makes writes fail instead of ending the program. Call before any thread
 // starts.

@@ -282,19 +282,25 @@ class TreeRun {
     std::unique_ptr<platform::Folder> folder;
     std::string name, working, scratch;
     platform::FileInfo info;
-    platform::FsStatus read = OpenFolderBelow(files_, repository.work_tree(), file.path, folder, name);
+    const platform::FsStatus opened =
+        OpenFolderBelow(files_, repository.work_tree(), file.path, folder, name);
     const std::string shown_folder =
         shown.find('/') == std::string::npos ? "" : platform::SplitPath(shown).folder;
     std::optional<FileAt> at;
-    if (read.ok()) at.emplace(FileAt{*folder, name, shown_folder});
-    const std::string cut_short = at ? CutShortWriteError(files_, *at) : "";
-    if (read.ok() && cut_short.empty())
-      read = files_.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
-    if (!cut_short.empty() || !read.ok() || working != file.text) {
-      const std::string why = !cut_short.empty() ? cut_short
-                              : read.error == platform::kNotRegularFile
-                                  ? "the working copy is not a regular file"
-                                  : "the working copy differs from the staged text";
+    if (opened.ok()) at.emplace(FileAt{*folder, name, shown_folder});
+    std::string why = !opened.ok()
+                          ? "the working copy cannot be reached inside the work tree (" + opened.error + ")"
+                          : CutShortWriteError(files_, *at);
+    if (why.empty()) {
+      const platform::FsStatus read =
+          files_.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
+      if (read.error == platform::kNotRegularFile) {
+        why = "the working copy is not a regular file";
+      } else if (!read.ok() || working != file.text) {
+        why = "the working copy differs from the staged text";
+      }
+    }
+    if (!why.empty()) {
       console_.WriteError(shown + ": " + why + "; only the staged text is formatted\n");
       return repository.Restage(file.path, formatted, nullptr);
     }

@@ -9,9 +9,21 @@ _qfmt_tree() {
     -m | --max-line-length)
       COMPREPLY=($(compgen -W 'off 80 100 120' -- "$cur"))
       return ;;
-    -j | --jobs | --indent | --exclude)
+    --format)
+      COMPREPLY=($(compgen -W 'text github' -- "$cur"))
       return ;;
-    --stdin-filename | --assume-filename | --print-settings)
+    --color)
+      COMPREPLY=($(compgen -W 'auto always never' -- "$cur"))
+      return ;;
+    --changed)
+      # Only --changed=REV takes a commit; after "--changed " comes a path.
+      if $split; then
+        COMPREPLY=($(compgen -W "HEAD $(git for-each-ref --format='%(refname:short)' 2>/dev/null)" -- "$cur"))
+        return
+      fi ;;
+    -j | --jobs | --indent | --exclude | --lines)
+      return ;;
+    --stdin-filename | --assume-filename | --files-from)
       _filedir
       return ;;
   esac

@@ -22,7 +22,15 @@ std::string FailureText(const SettleResult& result) {
   return text;
 }
 
-// Line and column of a byte of the text as it is in the file.
+// The formatted text may not pass `limit` bytes.
+std::string OutputLimitError(std::size_t limit) {
+  return "its formatted text would pass " + std::to_string(limit) + " bytes, the limit of " +
+         std::to_string(kMaxGrowth) + " times its size and " + std::to_string(kGrowthAllowance >> 20) +
+         " MiB; left as it is";
+}
+
+}  // namespace
+
 job::TextPosition PositionOfByte(std::string_view text, std::size_t offset) {
   // PositionOf counts a CR LF as one byte, as the scanner reads it.
   std::int64_t crlf_before = 0;
@@ -32,15 +40,6 @@ job::TextPosition PositionOfByte(std::string_view text, std::size_t offset) {
   }
   return job::PositionOf(text, static_cast<std::int64_t>(offset) - crlf_before);
 }
-
-// The formatted text may not pass `limit` bytes.
-std::string OutputLimitError(std::size_t limit) {
-  return "its formatted text would pass " + std::to_string(limit) + " bytes, the limit of " +
-         std::to_string(kMaxGrowth) + " times its size and " + std::to_string(kGrowthAllowance >> 20) +
-         " MiB; left as it is";
-}
-
-}  // namespace
 
 std::string TooLargeError() {
   return "larger than " + std::to_string(kMaxTextSize >> 20) + " MiB, the limit for one file";

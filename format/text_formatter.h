@@ -25,6 +25,9 @@ inline constexpr std::size_t kMaxTextSize = std::size_t{256} << 20;
 inline constexpr std::size_t kMaxGrowth = 8;
 inline constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
 
+// Line and column of a byte of the text as it is in the file.
+[[nodiscard]] job::TextPosition PositionOfByte(std::string_view text, std::size_t offset);
+
 // The error of a text larger than kMaxTextSize.
 [[nodiscard]] std::string TooLargeError();
 

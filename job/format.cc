@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "scanner/actions.h"
+
 namespace qfmt::job {
 namespace {
 

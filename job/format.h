@@ -8,7 +8,6 @@
 
 #include "layout/layout.h"
 #include "layout/output_writer.h"
-#include "scanner/actions.h"
 #include "scanner/engine.h"
 #include "scanner/input.h"
 

@@ -17,6 +17,9 @@ struct LayoutOptions {
   // The modern rules: the classic layout with the repairs that keep every
   // token (see note [touching tokens]), and clean white space.
   bool modern = false;
+  // The columns that a tab of the indentation unit takes against the line
+  // length; the classic rules count it as one, as every other byte.
+  std::int32_t tab_width = 1;
 
   bool operator==(const LayoutOptions&) const = default;
 };

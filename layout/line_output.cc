@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "layout/layout.h"
 
 namespace qfmt::layout {
@@ -8,9 +10,12 @@ constexpr std::int32_t kIndentRunUnits = 16;
 
 Layout::Layout(const LayoutOptions& options, OutputWriter& writer) : options_(options), writer_(writer) {
   for (std::int32_t i = 0; i < kIndentRunUnits; ++i) indent_run_ += options_.indent_string;
-  // The width of one unit, for the line-length limit; the option never
-  // changes during a run.
-  state_.indent_width = static_cast<std::int32_t>(static_cast<std::uint32_t>(options_.indent_string.size()));
+  // The width of one unit, for the line-length limit; the options never
+  // change during a run.
+  const auto tabs = std::count(options_.indent_string.begin(), options_.indent_string.end(), '\t');
+  state_.indent_width = static_cast<std::int32_t>(static_cast<std::uint32_t>(
+      options_.indent_string.size() +
+      static_cast<std::size_t>(tabs) * static_cast<std::size_t>(options_.tab_width - 1)));
 }
 
 void Layout::ComputeIndent() {

@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qfmt::lexer {
 namespace {
 
@@ -17,6 +21,7 @@ enum : unsigned char {
   kLineEnd = 8,  // line feed, carriage return
   kPunct = 16,   // a byte that begins a punctuator
   kQuoted = 32,  // a byte that stops the scan of a quoted literal's body
+  kAlone = 64,   // a punctuator that no byte after it can lengthen
 };
 
 constexpr std::array<unsigned char, 256> MakeClasses() {
@@ -31,6 +36,9 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
     for (const char p : std::string_view("%<-.>:+=!&|*/^#{}[]();?~,")) {
       if (c == static_cast<unsigned char>(p)) k |= kPunct;
     }
+    for (const char p : std::string_view("{}[]();?~,")) {
+      if (c == static_cast<unsigned char>(p)) k |= kAlone;
+    }
     classes[static_cast<std::size_t>(c)] = k;
   }
   return classes;
@@ -40,6 +48,59 @@ constexpr std::array<unsigned char, 256> kClasses = MakeClasses();
 bool Is(char c, unsigned char kind) { return (kClasses[static_cast<unsigned char>(c)] & kind) != 0; }
 bool IsNameStart(char c) { return Is(c, kName) && !Is(c, kDigit); }
 bool IsHex(char c) { return Is(c, kDigit) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// note [sixteen at a time]
+// Names and runs of blanks are mostly shorter than sixteen bytes, so their
+// ends are found sixteen bytes at a time, as the lowest bit of a mask, rather
+// than with a loop whose exit the processor cannot predict. Near the end of
+// the text, and without SSE2, a byte at a time.
+#if defined(__SSE2__)
+__m128i Load16(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+__m128i InRange(__m128i x, char low, char high) {
+  return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 1))),
+                       _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(high + 1))));
+}
+// Bit i set where byte i is not of the class that `is` marks.
+template <typename Marks>
+unsigned Outside(const char* at, Marks is) {
+  return ~static_cast<unsigned>(_mm_movemask_epi8(is(Load16(at)))) & 0xFFFFU;
+}
+#endif
+
+// The end of the run of name bytes (kName) that begins at p.
+std::size_t NameEnd(const char* data, std::size_t p, std::size_t n) {
+#if defined(__SSE2__)
+  for (; p + 16 <= n; p += 16) {
+    const unsigned outside = Outside(data + p, [](__m128i x) {
+      const __m128i letter = InRange(_mm_or_si128(x, _mm_set1_epi8(0x20)), 'a', 'z');
+      const __m128i special =
+          _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('_')), _mm_cmpeq_epi8(x, _mm_set1_epi8('$')));
+      const __m128i high = _mm_cmplt_epi8(x, _mm_setzero_si128());  // bytes 0x80 to 0xFF
+      return _mm_or_si128(_mm_or_si128(letter, InRange(x, '0', '9')), _mm_or_si128(special, high));
+    });
+    if (outside != 0) return p + static_cast<std::size_t>(__builtin_ctz(outside));
+  }
+#endif
+  while (p < n && Is(data[p], kName)) ++p;
+  return p;
+}
+
+// The end of the run of blanks (kBlank) that begins at p.
+std::size_t BlanksEnd(const char* data, std::size_t p, std::size_t n) {
+  if (p < n && !Is(data[p], kBlank)) return p;  // most tokens follow the one before, or a line end
+#if defined(__SSE2__)
+  for (; p + 16 <= n; p += 16) {
+    const unsigned outside = Outside(data + p, [](__m128i x) {
+      const __m128i tab_to_feed =
+          _mm_andnot_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')), InRange(x, '\t', '\f'));
+      return _mm_or_si128(tab_to_feed, _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')));
+    });
+    if (outside != 0) return p + static_cast<std::size_t>(__builtin_ctz(outside));
+  }
+#endif
+  while (p < n && Is(data[p], kBlank)) ++p;
+  return p;
+}
 
 // The position after the line splices that begin at p (a backslash, blanks
 // and a line end each), or p when none does.
@@ -129,11 +190,31 @@ std::size_t Lexer::SpliceTo(std::size_t p, Predicate ok) {
   return q;
 }
 
-Token Lexer::Make(TokenKind kind, std::size_t begin, std::size_t end) {
-  const Token token{kind, begin, text_.substr(begin, end - begin), spliced_ && kind != TokenKind::kRawString};
+[[gnu::always_inline]] inline Token Lexer::Make(TokenKind kind, std::size_t begin, std::size_t end) {
+  const Token token{
+      kind, begin, {text_.data() + begin, end - begin}, spliced_ && kind != TokenKind::kRawString};
   spliced_ = false;
   pos_ = end;
   return token;
+}
+
+// Keeps track of directives: a "#" that begins a line opens one, and
+// #include, #include_next and #import take a header name.
+[[gnu::always_inline]] inline Token Lexer::MakeCode(TokenKind kind, std::size_t begin, std::size_t end) {
+  const std::string_view text(text_.data() + begin, end - begin);
+  const bool opens = line_start_ && kind == TokenKind::kPunctuator && (text == "#" || text == "%:");
+  line_start_ = false;
+  expect_header_ = false;
+  if (opens) {
+    in_directive_ = true;
+    directive_tokens_ = 0;
+  }
+  if (in_directive_) {
+    ++directive_tokens_;
+    expect_header_ = directive_tokens_ == 2 && kind == TokenKind::kIdentifier &&
+                     (text == "include" || text == "include_next" || text == "import");
+  }
+  return Make(kind, begin, end);
 }
 
 // Up to the line end that no splice takes away.
@@ -287,96 +368,171 @@ Token Lexer::Literal(std::size_t begin, std::size_t quote_at) {
   const std::string_view prefix = text_.substr(begin, quote_at - begin);
   if (quote == '"' && IsRawPrefix(prefix)) {
     if (const std::size_t end = RawString(quote_at); end != 0)
-      return Make(TokenKind::kRawString, begin, Suffix(end));
-    return Make(TokenKind::kIdentifier, begin, quote_at);
+      return MakeCode(TokenKind::kRawString, begin, Suffix(end));
+    return MakeCode(TokenKind::kIdentifier, begin, quote_at);
   }
   bool closed = false;
   const std::size_t end = Quoted(quote_at, quote, closed);
   // A literal that its line ends before it is closed takes the rest of the
   // line, as compilers read it (a comment opener in it opens none).
-  if (!closed) return Make(TokenKind::kOther, begin, end);
-  return Make(quote == '\'' ? TokenKind::kCharLiteral : TokenKind::kStringLiteral, begin, Suffix(end));
+  if (!closed) return MakeCode(TokenKind::kOther, begin, end);
+  return MakeCode(quote == '\'' ? TokenKind::kCharLiteral : TokenKind::kStringLiteral, begin, Suffix(end));
 }
 
-// Keeps track of directives: a "#" that begins a line opens one, and
-// #include, #include_next and #import take a header name.
-Token Lexer::Directive(Token token) {
-  if (token.kind == TokenKind::kComment) return token;
-  const bool opens =
-      line_start_ && token.kind == TokenKind::kPunctuator && (token.text == "#" || token.text == "%:");
-  line_start_ = false;
-  expect_header_ = false;
-  if (opens) {
-    in_directive_ = true;
-    directive_tokens_ = 0;
+Token Lexer::Other(std::size_t p) {
+  const std::size_t n = text_.size();
+  const char c = text_[p];
+  if (c == '/' && p + 1 < n) {
+    std::size_t q = p + 1;
+    if (text_[q] == '\\') q = SpliceTo(q, [](char d) { return d == '/' || d == '*'; });
+    if (text_[q] == '/') return Make(TokenKind::kComment, p, LineComment(q + 1));
+    if (text_[q] == '*') return Make(TokenKind::kComment, p, BlockComment(q + 1));
+    spliced_ = false;
   }
-  if (in_directive_) {
-    ++directive_tokens_;
-    expect_header_ = directive_tokens_ == 2 && token.kind == TokenKind::kIdentifier &&
-                     (token.text == "include" || token.text == "include_next" || token.text == "import");
+  if (c == '<' && expect_header_) {
+    const std::size_t close = text_.find_first_of(">\n\r", p + 1);
+    if (close != std::string_view::npos && text_[close] == '>')
+      return MakeCode(TokenKind::kHeaderName, p, close + 1);
   }
-  return token;
+  if (IsNameStart(c) || UcnLength(text_, p) != 0) {
+    const std::size_t end = Name(c == '\\' ? p : p + 1);
+    if (end < n && (text_[end] == '\'' || text_[end] == '"') &&
+        IsEncodingPrefix(text_.substr(p, end - p), text_[end])) {
+      return Literal(p, end);
+    }
+    return MakeCode(TokenKind::kIdentifier, p, end);
+  }
+  if (Is(c, kDigit) || (c == '.' && p + 1 < n && Is(text_[p + 1], kDigit))) {
+    return MakeCode(TokenKind::kNumber, p, Number(p + 1));
+  }
+  if (c == '\'' || c == '"') return Literal(p, p);
+  if (Is(c, kPunct)) return MakeCode(TokenKind::kPunctuator, p, Punctuator(p));
+  return MakeCode(TokenKind::kOther, p, p + 1);
 }
 
-Token Lexer::Next() {
+// Skips blanks, line ends and splices up to the next token: true with its
+// first byte at p, or false with the end of a directive or of the text in
+// `boundary`.
+[[gnu::always_inline]] inline bool Lexer::SkipToToken(std::size_t& p, Token& boundary) {
+  const char* const data = text_.data();
   const std::size_t n = text_.size();
   for (;;) {
-    std::size_t p = pos_;
-    while (p < n && Is(text_[p], kBlank)) ++p;
-    if (p < n && text_[p] == '\\') {
-      const std::size_t q = SkipSplices(p);
-      if (q != p) {
-        pos_ = q;
-        continue;
-      }
-    }
+    p = BlanksEnd(data, pos_, n);
     if (p == n) {
       pos_ = p;
-      if (in_directive_) {
-        in_directive_ = false;
-        return Make(TokenKind::kDirectiveEnd, p, p);
-      }
-      return Make(TokenKind::kEnd, p, p);
+      const bool ends_directive = in_directive_;
+      in_directive_ = false;
+      boundary = Make(ends_directive ? TokenKind::kDirectiveEnd : TokenKind::kEnd, p, p);
+      return false;
     }
-    const char c = text_[p];
+    const char c = data[p];
     if (Is(c, kLineEnd)) {
-      const std::size_t end = c == '\r' && p + 1 < n && text_[p + 1] == '\n' ? p + 2 : p + 1;
+      const std::size_t end = c == '\r' && p + 1 < n && data[p + 1] == '\n' ? p + 2 : p + 1;
       line_start_ = true;
       pos_ = end;
       if (in_directive_) {
         in_directive_ = false;
-        return Make(TokenKind::kDirectiveEnd, p, end);
+        boundary = Make(TokenKind::kDirectiveEnd, p, end);
+        return false;
       }
       continue;
     }
-    if (c == '/' && p + 1 < n) {
-      std::size_t q = p + 1;
-      if (text_[q] == '\\') q = SpliceTo(q, [](char d) { return d == '/' || d == '*'; });
-      if (text_[q] == '/') return Directive(Make(TokenKind::kComment, p, LineComment(q + 1)));
-      if (text_[q] == '*') return Directive(Make(TokenKind::kComment, p, BlockComment(q + 1)));
-      spliced_ = false;
-    }
-    if (c == '<' && expect_header_) {
-      const std::size_t close = text_.find_first_of(">\n\r", p + 1);
-      if (close != std::string_view::npos && text_[close] == '>') {
-        return Directive(Make(TokenKind::kHeaderName, p, close + 1));
-      }
-    }
-    if (IsNameStart(c) || UcnLength(text_, p) != 0) {
-      const std::size_t end = Name(c == '\\' ? p : p + 1);
-      if (end < n && (text_[end] == '\'' || text_[end] == '"') &&
-          IsEncodingPrefix(text_.substr(p, end - p), text_[end])) {
-        return Directive(Literal(p, end));
-      }
-      return Directive(Make(TokenKind::kIdentifier, p, end));
-    }
-    if (Is(c, kDigit) || (c == '.' && p + 1 < n && Is(text_[p + 1], kDigit))) {
-      return Directive(Make(TokenKind::kNumber, p, Number(p + 1)));
-    }
-    if (c == '\'' || c == '"') return Directive(Literal(p, p));
-    if (Is(c, kPunct)) return Directive(Make(TokenKind::kPunctuator, p, Punctuator(p)));
-    return Directive(Make(TokenKind::kOther, p, p + 1));
+    if (c != '\\') return true;
+    const std::size_t q = SkipSplices(p);
+    if (q == p) return true;
+    pos_ = q;
   }
+}
+
+// note [fast cases]
+// Most tokens are names and punctuators with no backslash, quote or comment
+// near them; TokenAt takes those in a few table look-ups and leaves the rest,
+// and every token next to a backslash, to Other, which follows the grammar
+// step by step. Both give the same tokens.
+[[gnu::always_inline]] inline Token Lexer::TokenAt(std::size_t p) {
+  const char* const data = text_.data();
+  const std::size_t n = text_.size();
+  const char c = data[p];
+  const unsigned char kind = kClasses[static_cast<unsigned char>(c)];
+  if ((kind & (kName | kDigit)) == kName) {
+    const std::size_t end = NameEnd(data, p + 1, n);
+    if (end == n || !Is(data[end], kQuoted) || Is(data[end], kLineEnd)) {
+      return MakeCode(TokenKind::kIdentifier, p, end);
+    }
+    return Other(p);
+  }
+  if ((kind & kPunct) != 0 && c != '/' && c != '.' && !(c == '<' && expect_header_) && p + 3 < n &&
+      data[p + 1] != '\\' && data[p + 2] != '\\' && data[p + 3] != '\\') {
+    const std::size_t length = (kind & kAlone) != 0 ? 1 : PunctuatorLength({data + p, 4});
+    return MakeCode(TokenKind::kPunctuator, p, p + length);
+  }
+  return Other(p);
+}
+
+[[gnu::always_inline]] inline Token Lexer::NextToken() {
+  std::size_t p = 0;
+  Token boundary;
+  return SkipToToken(p, boundary) ? TokenAt(p) : boundary;
+}
+
+Token Lexer::Next() { return NextToken(); }
+
+bool Lexer::EndsLike(const Token& model, bool model_at_end, std::size_t end) const {
+  if (model_at_end || end >= text_.size()) return model_at_end && end == text_.size();
+  const char next = text_[end];
+  switch (model.kind) {
+    case TokenKind::kIdentifier:
+      return !Is(next, kName) && (!Is(next, kQuoted) || Is(next, kLineEnd));
+    case TokenKind::kNumber:
+      return !Is(next, kName) && std::strchr(".'\\+-", next) == nullptr;
+    case TokenKind::kCharLiteral:
+    case TokenKind::kStringLiteral:
+    case TokenKind::kRawString:
+      return !Is(next, kName) && next != '\\';
+    case TokenKind::kOther:
+      if (model.text.size() == 1 && !Is(model.text.front(), kQuoted)) return true;
+      return Is(next, kLineEnd);
+    case TokenKind::kComment:
+      // A block comment that did not run to the end of its text was closed
+      // inside its bytes; a line comment ends at a line end.
+      return model.text[1] == '*' || (model.text[1] == '/' && Is(next, kLineEnd));
+    default:
+      return false;
+  }
+}
+
+// note [following a token]
+// A token is decided by its own bytes and the byte after them, and for "<" by
+// whether a header name may come: never by what came before. So where this
+// text holds, at its next token, the bytes of the other text's token, and a
+// byte after them that ends a token of that kind as surely (EndsLike), its
+// token is the same, and the lexer takes it without following the grammar.
+// Punctuators, which look further ahead, header names, tokens that begin
+// with a backslash (a splice or a universal character name may follow) and
+// tokens with a splice (whether a splice at their end is theirs depends on
+// the byte after it) take the usual way.
+[[gnu::always_inline]] inline bool Lexer::NextTokenLike(const Token& model, std::string_view model_text,
+                                                        Token& token) {
+  std::size_t p = 0;
+  if (!SkipToToken(p, token)) return false;
+  const std::size_t size = model.text.size();
+  const bool model_at_end = model.offset + size == model_text.size();
+  if (model.kind != TokenKind::kPunctuator && model.kind != TokenKind::kHeaderName && !model.spliced &&
+      size != 0 && text_[p] == model.text.front() && model.text.front() != '\\' && p + size <= text_.size() &&
+      EndsLike(model, model_at_end, p + size) &&
+      std::memcmp(text_.data() + p, model.text.data(), size) == 0) {
+    token =
+        model.kind == TokenKind::kComment ? Make(model.kind, p, p + size) : MakeCode(model.kind, p, p + size);
+    return true;
+  }
+  token = TokenAt(p);
+  return false;
+}
+
+Token Lexer::NextLike(const Token& model, std::string_view model_text) {
+  Token token;
+  (void)NextTokenLike(model, model_text, token);
+  return token;
 }
 
 namespace {
@@ -465,13 +621,6 @@ bool Same(const Token& x, const Token& y) {
 
 constexpr std::string_view kLineWrapMarker = "/*Line Wrapped*/";
 
-// The next token that counts: the line-wrap marker is a blank.
-Token NextCounted(Lexer& lexer) {
-  Token token = lexer.Next();
-  while (token.kind == TokenKind::kComment && token.text == kLineWrapMarker) token = lexer.Next();
-  return token;
-}
-
 // A token as a message shows it: control bytes escaped, long ones cut short.
 std::string Shown(const Token& token) {
   if (token.kind == TokenKind::kEnd) return "end of text";
@@ -495,19 +644,96 @@ std::string Shown(const Token& token) {
 
 }  // namespace
 
+// The next token that counts, the line-wrap marker being a blank.
+Token Lexer::NextCounted() {
+  Token token = NextToken();
+  while (CountsAsBlank(token)) token = NextToken();
+  return token;
+}
+
+void Lexer::Restore(const State& state, std::ptrdiff_t shift) {
+  pos_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(state.pos) + shift);
+  directive_tokens_ = state.directive_tokens;
+  spliced_ = state.spliced;
+  line_start_ = state.line_start;
+  in_directive_ = state.in_directive;
+  expect_header_ = state.expect_header;
+}
+
+namespace {
+
+// note [synchronized stretches]
+// Formatting leaves much of a text as it was: comments, and lines whose
+// spacing was right. Where both lexers stand in the same state before the
+// same bytes, the tokens that those bytes decide are the same on both sides,
+// so only the first text is lexed there (the bytes, their lines and the
+// blanks between the tokens included, are the same). A token is decided by
+// its bytes and at most kLookAhead bytes after it when no backslash is near
+// (a splice or a universal character name can reach further), when it is not
+// a name before a quote (a raw string's delimiter is looked for up to 16
+// bytes on) and no header name is expected (its ">" may come anywhere on the
+// line); a stretch therefore ends kLookAhead bytes before the first byte that
+// differs or the first backslash, and a token that does not fit it, or that
+// needs more, makes the second lexer take the state before it and go on.
+constexpr std::size_t kLookAhead = 4;
+// Shorter stretches are not worth their set-up.
+constexpr std::size_t kMinStretch = 32;
+
+// The length of the stretch of equal bytes without a backslash at the
+// starts of `a` and `b`.
+std::size_t EqualStretch(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i x = Load16(a.data() + i);
+    const __m128i stop =
+        _mm_or_si128(_mm_xor_si128(_mm_cmpeq_epi8(x, Load16(b.data() + i)), _mm_set1_epi8(-1)),
+                     _mm_cmpeq_epi8(x, _mm_set1_epi8('\\')));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+#endif
+  while (i < n && a[i] == b[i] && a[i] != '\\') ++i;
+  return i;
+}
+
+}  // namespace
+
 std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after) {
+  if (before == after) return std::nullopt;  // a file formatted before, as in most runs of --check
   Lexer a(before);
   Lexer b(after);
+  // See note [synchronized stretches]. The bytes of `before` up to
+  // stretch_end equal those of `after` `shift` bytes further on.
+  std::size_t stretch_end = 0;
+  std::ptrdiff_t shift = 0;
+  bool in_stretch = false;
   for (;;) {
-    const Token x = NextCounted(a);
-    const Token y = NextCounted(b);
-    if (!Same(x, y)) {
+    Token x;
+    if (in_stretch) {
+      const Lexer::State state = a.Saved();
+      x = a.NextToken();
+      const std::size_t end = x.offset + x.text.size();
+      if (end + kLookAhead <= stretch_end && !state.expect_header &&
+          !(x.kind == TokenKind::kIdentifier && (before[end] == '"' || before[end] == '\'')))
+        continue;
+      in_stretch = false;
+      b.Restore(state, shift);
+    } else {
+      x = a.NextToken();
+    }
+    while (CountsAsBlank(x)) x = a.NextToken();
+    Token y;
+    bool followed = b.NextTokenLike(x, before, y);
+    while (CountsAsBlank(y)) followed = b.NextTokenLike(x, before, y);
+    if (!followed && !Same(x, y)) {
       // The tokens that stand on the other side where x stood, until they
       // cover as many bytes (a token split in two shows both halves).
       std::string other = Shown(y);
       std::size_t covered = y.text.size();
       for (int more = 0; more < 3 && covered < x.text.size() && y.kind != TokenKind::kEnd; ++more) {
-        const Token next = NextCounted(b);
+        const Token next = b.NextCounted();
         if (next.kind == TokenKind::kEnd) break;
         other += " " + Shown(next);
         covered += next.text.size();
@@ -515,7 +741,20 @@ std::optional<TokenDifference> CompareTokens(std::string_view before, std::strin
       return TokenDifference{x.offset, Shown(x) + " \u2192 " + other};
     }
     if (x.kind == TokenKind::kEnd) return std::nullopt;
+    if (!a.SameStateAs(b)) continue;
+    const std::ptrdiff_t here = static_cast<std::ptrdiff_t>(b.pos_) - static_cast<std::ptrdiff_t>(a.pos_);
+    if (here == shift && a.pos_ + kMinStretch <= stretch_end) {
+      in_stretch = true;  // back in a stretch that a token left early: each byte is compared once
+    } else if (a.pos_ >= stretch_end) {
+      stretch_end = a.pos_ + EqualStretch(before.substr(a.pos_), after.substr(b.pos_));
+      shift = here;
+      in_stretch = stretch_end - a.pos_ >= kMinStretch;
+    }
   }
+}
+
+bool CountsAsBlank(const Token& token) {
+  return token.kind == TokenKind::kComment && token.text == kLineWrapMarker;
 }
 
 bool JoinsAcross(std::string_view left, std::string_view right) {

@@ -33,6 +33,8 @@ struct Token {
   bool spliced = false;    // it holds a line splice (never set for raw strings)
 };
 
+struct TokenDifference;
+
 // Splits a text into tokens, one at a time, without allocating. A carriage
 // return and line feed, a line feed and a lone carriage return all end a
 // line; a backslash followed by blanks and a line end is a splice.
@@ -42,6 +44,9 @@ class Lexer {
 
   // The next token; kEnd at the end, again on every later call.
   [[nodiscard]] Token Next();
+  // The same as Next, faster where the next token is `model`, a token of the
+  // other text `model_text` (see note [following a token]).
+  [[nodiscard]] Token NextLike(const Token& model, std::string_view model_text);
 
  private:
   [[nodiscard]] std::size_t SkipSplices(std::size_t p) const;
@@ -49,7 +54,21 @@ class Lexer {
   template <typename Predicate>
   std::size_t SpliceTo(std::size_t p, Predicate ok);
 
+  friend std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
+
+  Token NextToken();
+  // NextLike, telling whether the token holds the model's bytes.
+  bool NextTokenLike(const Token& model, std::string_view model_text, Token& token);
+  // The next token that counts in a comparison: the line-wrap marker is a blank.
+  Token NextCounted();
+  bool SkipToToken(std::size_t& p, Token& boundary);
+  Token TokenAt(std::size_t p);
+  // Whether a token of this text that holds the bytes of `model` and ends
+  // before `end` ends there as surely as `model` ended in its text.
+  [[nodiscard]] bool EndsLike(const Token& model, bool model_at_end, std::size_t end) const;
   Token Make(TokenKind kind, std::size_t begin, std::size_t end);
+  // Make for a token that is not a comment, keeping track of directives.
+  Token MakeCode(TokenKind kind, std::size_t begin, std::size_t end);
   std::size_t LineComment(std::size_t p);
   std::size_t BlockComment(std::size_t p);
   std::size_t Name(std::size_t p);
@@ -62,7 +81,31 @@ class Lexer {
   std::size_t Suffix(std::size_t p);
   std::size_t Punctuator(std::size_t p);
   Token Literal(std::size_t begin, std::size_t quote_at);
-  Token Directive(Token token);
+  // The token at p that the fast cases of Next leave: numbers, literals,
+  // header names, comments, and names and punctuators next to a backslash.
+  Token Other(std::size_t p);
+
+  // What decides the tokens that follow, besides the bytes.
+  struct State {
+    std::size_t pos = 0;
+    int directive_tokens = 0;
+    bool spliced = false;
+    bool line_start = true;
+    bool in_directive = false;
+    bool expect_header = false;
+    bool operator==(const State&) const = default;
+  };
+  [[nodiscard]] State Saved() const {
+    return {pos_, directive_tokens_, spliced_, line_start_, in_directive_, expect_header_};
+  }
+  // Takes `state`, whose position is `shift` bytes before this text's.
+  void Restore(const State& state, std::ptrdiff_t shift);
+  // The same state as `other`'s, positions aside.
+  [[nodiscard]] bool SameStateAs(const Lexer& other) const {
+    State theirs = other.Saved();
+    theirs.pos = pos_;
+    return Saved() == theirs;
+  }
 
   std::string_view text_;
   std::size_t pos_ = 0;
@@ -86,6 +129,10 @@ struct TokenDifference {
 // comment counting as a blank; in raw strings a carriage return and line feed
 // counting as a line feed.
 [[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
+
+// True for a token that CompareTokens counts as a blank (the classic
+// line-wrap marker comment).
+[[nodiscard]] bool CountsAsBlank(const Token& token);
 
 // True when writing `right` directly after `left` would make a token that
 // reaches across the join, so that a blank must stand between them for both

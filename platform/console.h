@@ -12,7 +12,10 @@ namespace qfmt::platform {
 // text, and standard input and output for filters.
 class Console {
  public:
+  enum class Stream { kInput, kOutput };
   virtual ~Console() = default;
+  // True when the stream is a terminal, not a file or a pipe.
+  [[nodiscard]] virtual bool IsTerminal(Stream /*stream*/) const { return false; }
   // All of standard input, or, when it holds more than `limit` bytes, its
   // first `limit` + 1: enough to see that it is too long.
   virtual FsStatus ReadInput(std::string& bytes, std::size_t limit) = 0;

@@ -895,6 +895,10 @@ bool WriteAll(int fd, std::string_view text) {
 
 class PosixConsole final : public Console {
  public:
+  bool IsTerminal(Stream stream) const override {
+    return ::isatty(stream == Stream::kInput ? STDIN_FILENO : STDOUT_FILENO) != 0;
+  }
+
   FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
     bytes.clear();
     return ReadToEnd(STDIN_FILENO, bytes, 0, limit == SIZE_MAX ? limit : limit + 1) ? Ok() : Failed(errno);

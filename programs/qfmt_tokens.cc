@@ -1,4 +1,4 @@
-// qfmt-tokens: prints the rule number and text of every token of a file, one a
+// qfmt-tokens: prints the rule name and text of every token of a file, one a
 // line, with the start conditions switched as the rule actions switch them.
 //
 //   qfmt-tokens FILE

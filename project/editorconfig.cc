@@ -3,11 +3,13 @@
 #include <editorconfig/editorconfig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <map>
 #include <random>
 
+#include "project/settings.h"
 #include "project/settings_file.h"
 
 namespace qfmt::project {
@@ -71,7 +73,182 @@ std::string InFolder(const std::string& folder, std::string_view name) {
   return (folder == "/" ? folder : folder + "/") + std::string(name);
 }
 
+std::string_view Trimmed(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// A section of an .editorconfig file, as far as FindOrigin needs it.
+struct Section {
+  std::string glob;
+  std::vector<std::string> names;  // of the properties it sets, in lower case
+};
+
+struct ConfigFile {
+  std::vector<Section> sections;
+  bool root = false;
+};
+
+// Reads an .editorconfig as the EditorConfig library does: "[glob]" opens
+// a section, "name = value" (or "name : value") sets a property, and lines
+// that begin with '#' or ';' are comments.
+ConfigFile ParseConfigFile(std::string_view text) {
+  ConfigFile config;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = Trimmed(text.substr(at, end - at));
+    at = end + 1;
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.rfind(']');
+      const std::size_t length = close == std::string_view::npos ? line.size() - 1 : close - 1;
+      config.sections.push_back({std::string(line.substr(1, length)), {}});
+      continue;
+    }
+    const std::size_t equals = line.find_first_of("=:");
+    if (equals == std::string_view::npos) continue;
+    const std::string name = Lower(Trimmed(line.substr(0, equals)));
+    if (!config.sections.empty()) {
+      config.sections.back().names.push_back(name);
+    } else if (name == "root") {
+      config.root = Lower(Trimmed(line.substr(equals + 1))) == "true";
+    }
+  }
+  return config;
+}
+
+// The index of the '}' or ']' that closes the one at `open`, or npos.
+std::size_t Closing(std::string_view glob, std::size_t open, char close) {
+  int depth = 0;
+  for (std::size_t i = open; i < glob.size(); ++i) {
+    if (glob[i] == '\\') {
+      ++i;
+    } else if (glob[i] == glob[open] && close == '}') {
+      ++depth;
+    } else if (glob[i] == close && (close == '}' ? --depth == 0 : i > open + 1)) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// The glob's matcher: "*" no '/', "**" anything, "?" one character but '/',
+// "[seq]" and "[!seq]", "{a,b}" alternatives, "{1..9}" numbers, "\" escapes.
+bool Matches(std::string_view glob, std::string_view path);
+
+bool MatchesBraces(std::string_view glob, std::size_t close, std::string_view path) {
+  const std::string_view inside = glob.substr(1, close - 1);
+  const std::string_view rest = glob.substr(close + 1);
+  if (const std::size_t dots = inside.find(".."); dots != std::string_view::npos) {
+    long low = 0, high = 0;
+    const std::string low_text(inside.substr(0, dots)), high_text(inside.substr(dots + 2));
+    if (!low_text.empty() && !high_text.empty() &&
+        std::isdigit(static_cast<unsigned char>(high_text.back()))) {
+      low = std::strtol(low_text.c_str(), nullptr, 10);
+      high = std::strtol(high_text.c_str(), nullptr, 10);
+      std::size_t end = path.empty() || path.front() != '-' ? 0 : 1;
+      while (end < path.size() && std::isdigit(static_cast<unsigned char>(path[end]))) ++end;
+      for (; end > 0; --end) {
+        const long number = std::strtol(std::string(path.substr(0, end)).c_str(), nullptr, 10);
+        if (std::min(low, high) <= number && number <= std::max(low, high) && Matches(rest, path.substr(end)))
+          return true;
+      }
+      return false;
+    }
+  }
+  // Top-level commas split the alternatives; without one the braces are literal.
+  std::vector<std::string_view> alternatives;
+  std::size_t begin = 0;
+  int depth = 0;
+  for (std::size_t i = 0; i < inside.size(); ++i) {
+    if (inside[i] == '\\') {
+      ++i;
+    } else if (inside[i] == '{') {
+      ++depth;
+    } else if (inside[i] == '}') {
+      --depth;
+    } else if (inside[i] == ',' && depth == 0) {
+      alternatives.push_back(inside.substr(begin, i - begin));
+      begin = i + 1;
+    }
+  }
+  if (alternatives.empty())
+    return !path.empty() && path.front() == '{' && Matches(glob.substr(1), path.substr(1));
+  alternatives.push_back(inside.substr(begin));
+  return std::any_of(alternatives.begin(), alternatives.end(), [&](std::string_view alternative) {
+    return Matches(std::string(alternative) + std::string(rest), path);
+  });
+}
+
+bool MatchesClass(std::string_view glob, std::size_t close, std::string_view path) {
+  if (path.empty() || path.front() == '/') return false;
+  std::string_view set = glob.substr(1, close - 1);
+  const bool negated = set.starts_with('!');
+  if (negated) set.remove_prefix(1);
+  bool found = false;
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    if (i + 2 < set.size() && set[i + 1] == '-') {
+      found = found || (set[i] <= path.front() && path.front() <= set[i + 2]);
+      i += 2;
+    } else {
+      found = found || set[i] == path.front();
+    }
+  }
+  return found != negated && Matches(glob.substr(close + 1), path.substr(1));
+}
+
+bool Matches(std::string_view glob, std::string_view path) {
+  while (!glob.empty()) {
+    const char c = glob.front();
+    if (c == '*') {
+      const bool any = glob.starts_with("**");
+      glob.remove_prefix(any ? 2 : 1);
+      // "/**/" also matches a single '/'.
+      if (any && glob.starts_with('/') && Matches(glob.substr(1), path)) return true;
+      for (std::size_t i = 0;; ++i) {
+        if (Matches(glob, path.substr(i))) return true;
+        if (i == path.size() || (!any && path[i] == '/')) return false;
+      }
+    }
+    if (c == '{' || c == '[') {
+      const std::size_t close = Closing(glob, 0, c == '{' ? '}' : ']');
+      if (close != std::string_view::npos)
+        return c == '{' ? MatchesBraces(glob, close, path) : MatchesClass(glob, close, path);
+    }
+    if (path.empty()) return false;
+    if (c == '?') {
+      if (path.front() == '/') return false;
+    } else {
+      const std::size_t length = c == '\\' && glob.size() > 1 ? 2 : 1;
+      if (glob[length - 1] != path.front()) return false;
+      glob.remove_prefix(length - 1);
+    }
+    glob.remove_prefix(1);
+    path.remove_prefix(1);
+  }
+  return path.empty();
+}
+
 }  // namespace
+
+bool GlobMatches(std::string_view glob, std::string_view folder, std::string_view path) {
+  std::string full(folder);
+  if (full.ends_with('/')) full.pop_back();
+  if (glob.find('/') == std::string_view::npos) {
+    full += "/**/";
+  } else if (!glob.starts_with('/')) {
+    full += '/';
+  }
+  full += glob;
+  return Matches(full, path);
+}
 
 std::string_view EditorConfig::Find(std::string_view name) const {
   for (const auto& [key, value] : properties) {
@@ -84,6 +261,28 @@ std::string_view EditorConfig::Find(std::string_view name) const {
 EditorConfigFiles::~EditorConfigFiles() {
   for (auto it = made_files_.rbegin(); it != made_files_.rend(); ++it) (void)files_.Remove(*it);
   for (auto it = made_folders_.rbegin(); it != made_folders_.rend(); ++it) (void)files_.RemoveFolder(*it);
+}
+
+// From the texts read for Read: the files are not read again.
+PropertyOrigin EditorConfigFiles::FindOrigin(const std::string& path, std::string_view name) {
+  std::error_code error;
+  const fs::path full = fs::absolute(path, error).lexically_normal();
+  if (error) return {};
+  const std::lock_guard lock(mutex_);
+  for (fs::path folder = full.parent_path();; folder = folder.parent_path()) {
+    if (const auto source = sources_.find(folder.string());
+        source != sources_.end() && source->second.present) {
+      const ConfigFile config = ParseConfigFile(source->second.text);
+      for (auto section = config.sections.rbegin(); section != config.sections.rend(); ++section) {
+        if (std::find(section->names.begin(), section->names.end(), name) != section->names.end() &&
+            GlobMatches(section->glob, folder.string(), full.string())) {
+          return {InFolder(folder.string(), kFileName), "[" + section->glob + "]"};
+        }
+      }
+      if (config.root) return {};
+    }
+    if (!folder.has_relative_path()) return {};
+  }
 }
 
 EditorConfig EditorConfigFiles::Read(const std::string& path) {
@@ -128,17 +327,17 @@ EditorConfig EditorConfigFiles::Read(const std::string& path) {
 }
 
 std::string EditorConfigFiles::Ensure(const std::string& folder, bool& present) {
-  const auto [it, inserted] = present_.try_emplace(folder, false);
-  present = it->second;
+  const auto [it, inserted] = sources_.try_emplace(folder);
+  present = it->second.present;
   if (!inserted) return {};
   const std::string real = InFolder(folder, kFileName), shown = ShownPath(real);
   std::string bytes, problem;
   const SettingsFile read = ReadSettingsFile(files_, real, bytes, problem);
   if (read == SettingsFile::kAbsent) return {};
-  it->second = present = true;
+  it->second.present = present = true;
   if (read == SettingsFile::kUnreadable) return Fail(folder, "cannot read " + shown + ": " + problem);
   if (std::string error = WriteCopy(folder, Reduced(bytes)); !error.empty()) {
-    present_.erase(it);  // the next file tries again
+    sources_.erase(it);  // the next file tries again
     return error;
   }
   // The folders above hold parsed copies only: an error is this copy's.
@@ -146,6 +345,7 @@ std::string EditorConfigFiles::Ensure(const std::string& folder, bool& present) 
   const int status = Parse(InFolder(CopyOf(folder), token_), unused);
   if (status > 0) return Fail(folder, "cannot parse " + shown + ", line " + std::to_string(status));
   if (status < 0) return Fail(folder, "cannot read " + shown + ": " + editorconfig_get_error_msg(status));
+  it->second.text = std::move(bytes);
   return {};
 }
 
@@ -212,11 +412,6 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
     lines.push_back(text.substr(at, end - at));
     at = end + 1;
   }
-  const auto trim = [](std::string_view line) {
-    const std::size_t begin = line.find_first_not_of(" \t\r\f\v");
-    if (begin == std::string_view::npos) return std::string_view();
-    return line.substr(begin, line.find_last_not_of(" \t\r\f\v") + 1 - begin);
-  };
   std::vector<bool> kept(lines.size(), true);
   std::map<std::string, std::size_t> last_set;  // in the current section: property -> its last line
   std::size_t header = lines.size();            // of the current section; none before the first
@@ -226,7 +421,7 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
     last_set.clear();
   };
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view line = trim(lines[i]);
+    const std::string_view line = Trimmed(lines[i]);
     if (line.starts_with('[')) {
       end_section();
       // One the library might read otherwise is kept, and its section too.
@@ -236,7 +431,7 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
       continue;
     }
     const std::size_t mark = line.find_first_of("=:");
-    const std::string_view name = trim(line.substr(0, mark));
+    const std::string_view name = Trimmed(line.substr(0, mark));
     const bool plain =
         mark != std::string_view::npos && !name.empty() &&
         name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.-") ==
@@ -245,9 +440,7 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
       section_used = section_used || !(line.empty() || line.starts_with('#') || line.starts_with(';'));
       continue;
     }
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    const std::string lower = Lower(name);
     if (lower != "root" && std::find(properties_.begin(), properties_.end(), lower) == properties_.end()) {
       kept[i] = false;
       continue;

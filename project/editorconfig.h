@@ -23,6 +23,17 @@ struct EditorConfig {
   [[nodiscard]] std::string_view Find(std::string_view name) const;
 };
 
+// The .editorconfig file and the section in it ("[*.c]") that give a
+// property to a file; empty when none does.
+struct PropertyOrigin {
+  std::string file;
+  std::string section;
+};
+
+// True when the EditorConfig glob `glob` (a section's name as written in the
+// .editorconfig of the folder `folder`) matches the full path `path`.
+[[nodiscard]] bool GlobMatches(std::string_view glob, std::string_view folder, std::string_view path);
+
 // The .editorconfig files of one run, each read once and only as a settings
 // file may be (see settings_file.h). The EditorConfig library reads private
 // copies of them (see note [private copies]), which give only `properties`.
@@ -39,11 +50,20 @@ class EditorConfigFiles {
   // The properties of the file `path`, which need not exist. A file that
   // governs it and cannot be read or parsed is its error.
   [[nodiscard]] EditorConfig Read(const std::string& path);
+  // Where the property `name` of the file `path` comes from: the last
+  // section that sets it, of the nearest file, by the rules of the files'
+  // globs. For messages, once Read has read the files.
+  [[nodiscard]] PropertyOrigin FindOrigin(const std::string& path, std::string_view name);
 
  private:
-  // Whether `folder` holds an .editorconfig (copied, or standing as a marker
-  // when it cannot be read), read and copied the first time; an error when
-  // no copy can be made.
+  // What a folder holds: whether it has an .editorconfig (copied, or standing
+  // as a marker when it cannot be read), and its text when it was read.
+  struct Source {
+    bool present = false;
+    std::string text;
+  };
+  // Whether `folder` holds an .editorconfig, read and copied the first time;
+  // an error when no copy can be made.
   std::string Ensure(const std::string& folder, bool& present);
   std::string WriteCopy(const std::string& folder, std::string_view bytes);
   // The lines of an .editorconfig that bear on `properties_`; see note [what the copies hold].
@@ -61,10 +81,10 @@ class EditorConfigFiles {
   platform::FileSystem& files_;
   std::span<const std::string_view> properties_;
   std::mutex mutex_;
-  std::string token_;                    // random, so that nobody can plant a file under the copies' name
-  std::string root_;                     // the private folder; empty until the first copy
-  std::map<std::string, bool> present_;  // by the folder's full path: whether it holds one
-  std::vector<std::string> problems_;    // of the sources that cannot be read, by the marker's value
+  std::string token_;                      // random, so that nobody can plant a file under the copies' name
+  std::string root_;                       // the private folder; empty until the first copy
+  std::map<std::string, Source> sources_;  // by the folder's full path
+  std::vector<std::string> problems_;      // of the sources that cannot be read, by the marker's value
   std::vector<std::string> made_files_, made_folders_;
 };
 

@@ -87,7 +87,31 @@ bool IsSafeDirectory(const std::string& path) {
   return search.safe;
 }
 
+int AddHunk(const git_diff_delta*, const git_diff_hunk* hunk, void* payload) {
+  if (hunk->new_lines > 0) {
+    static_cast<std::vector<LineRange>*>(payload)->push_back(
+        {hunk->new_start, std::int64_t{hunk->new_start} + hunk->new_lines - 1});
+  }
+  return 0;
+}
+
 }  // namespace
+
+std::string ChangedLines(std::string_view base, std::string_view text, std::vector<LineRange>& lines) {
+  lines.clear();
+  if (git_libgit2_init() < 0) return "cannot start libgit2: " + LastError();
+  git_diff_options options = GIT_DIFF_OPTIONS_INIT;
+  options.context_lines = 0;
+  options.interhunk_lines = 0;
+  options.flags = GIT_DIFF_FORCE_TEXT;
+  std::string error;
+  if (git_diff_buffers(base.data(), base.size(), nullptr, text.data(), text.size(), nullptr, &options,
+                       nullptr, nullptr, AddHunk, nullptr, &lines) != 0) {
+    error = "cannot compare it with its text in git: " + LastError();
+  }
+  git_libgit2_shutdown();
+  return error;
+}
 
 std::unique_ptr<GitRepository> GitRepository::Find(platform::FileSystem& files, const std::string& folder,
                                                    Discovery discovery, std::string& error) {
@@ -157,14 +181,23 @@ bool GitRepository::IsIgnored(const std::string& path, bool folder) {
 
 std::string GitRepository::ReadStagedFiles(const std::vector<std::string>& pathspec,
                                            std::vector<StagedFile>& files) {
+  return ReadChangedFiles("", true, pathspec, files);
+}
+
+std::string GitRepository::ReadChangedFiles(const std::string& revision, bool from_index,
+                                            const std::vector<std::string>& pathspec,
+                                            std::vector<StagedFile>& files) {
   files.clear();
   OwnedIndex index;
   if (git_repository_index(index.out(), repository_) != 0 || git_index_read(index.get(), 0) != 0)
     return "cannot read git's index: " + LastError();
-  OwnedObject head_tree;
-  // Before the first commit everything staged is new.
-  if (git_repository_head_unborn(repository_) != 1 &&
-      git_revparse_single(head_tree.out(), repository_, "HEAD^{tree}") != 0) {
+  OwnedObject tree;
+  if (!revision.empty()) {
+    if (git_revparse_single(tree.out(), repository_, (revision + "^{tree}").c_str()) != 0)
+      return "cannot find the commit '" + revision + "' in git: " + LastError();
+  } else if (git_repository_head_unborn(repository_) != 1 &&
+             git_revparse_single(tree.out(), repository_, "HEAD^{tree}") != 0) {
+    // Before the first commit everything staged is new.
     return "cannot read HEAD: " + LastError();
   }
   std::vector<char*> strings;
@@ -174,22 +207,35 @@ std::string GitRepository::ReadStagedFiles(const std::vector<std::string>& paths
   options.pathspec.strings = strings.data();
   options.pathspec.count = strings.size();
   OwnedDiff diff;
-  if (git_diff_tree_to_index(diff.out(), repository_, reinterpret_cast<git_tree*>(head_tree.get()),
-                             index.get(), &options) != 0) {
-    return "cannot compare git's index with HEAD: " + LastError();
+  auto* commit_tree = reinterpret_cast<git_tree*>(tree.get());
+  const int status =
+      from_index ? git_diff_tree_to_index(diff.out(), repository_, commit_tree, index.get(), &options)
+                 : git_diff_tree_to_workdir_with_index(diff.out(), repository_, commit_tree, &options);
+  if (status != 0) {
+    return "cannot compare " + std::string(from_index ? "git's index" : "the work tree") + " with " +
+           (revision.empty() ? "HEAD" : revision) + ": " + LastError();
   }
+  const auto read_blob = [this](const git_oid& id, std::string& text) {
+    OwnedBlob blob;
+    if (git_blob_lookup(blob.out(), repository_, &id) != 0) return false;
+    const auto* bytes = static_cast<const char*>(git_blob_rawcontent(blob.get()));
+    text.assign(bytes, static_cast<std::size_t>(git_blob_rawsize(blob.get())));
+    return true;
+  };
   const std::size_t count = git_diff_num_deltas(diff.get());
   for (std::size_t i = 0; i < count; ++i) {
     const git_diff_delta* delta = git_diff_get_delta(diff.get(), i);
     const bool wanted = delta->status == GIT_DELTA_ADDED || delta->status == GIT_DELTA_MODIFIED ||
                         delta->status == GIT_DELTA_RENAMED || delta->status == GIT_DELTA_COPIED;
     if (!wanted || !IsRegularFile(delta->new_file.mode)) continue;
-    OwnedBlob blob;
-    if (git_blob_lookup(blob.out(), repository_, &delta->new_file.id) != 0)
-      return "cannot read the staged " + std::string(delta->new_file.path) + ": " + LastError();
-    const auto* bytes = static_cast<const char*>(git_blob_rawcontent(blob.get()));
-    files.push_back(
-        {delta->new_file.path, std::string(bytes, static_cast<std::size_t>(git_blob_rawsize(blob.get())))});
+    StagedFile file{delta->new_file.path, "", ""};
+    if (from_index && !read_blob(delta->new_file.id, file.text))
+      return "cannot read the staged " + file.path + ": " + LastError();
+    if (delta->status != GIT_DELTA_ADDED && IsRegularFile(delta->old_file.mode) &&
+        !read_blob(delta->old_file.id, file.base)) {
+      return "cannot read " + std::string(delta->old_file.path) + " in the commit: " + LastError();
+    }
+    files.push_back(std::move(file));
   }
   return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@ namespace qfmt::project {
 struct StagedFile {
   std::string path;  // relative to the work tree, with '/'
   std::string text;  // the staged content
+  std::string base;  // for ReadChangedFiles: its content in the commit compared with
 };
 
 // Where GitRepository::Find looks for a repository.
@@ -24,6 +26,19 @@ enum class Discovery {
   kHere,             // the folder's own only
   kFromEnvironment,  // as kUpward, obeying GIT_DIR, GIT_INDEX_FILE and the other variables of git's hooks
 };
+
+// Lines `first` to `last` of a text, counted from 1.
+struct LineRange {
+  std::int64_t first = 1;
+  std::int64_t last = 1;
+  bool operator==(const LineRange&) const = default;
+};
+
+// Replaces `lines` with the lines of `text` that a diff from `base` adds or
+// changes (libgit2's, without context lines); lines that are only deleted
+// mark none. Empty error when all went well.
+[[nodiscard]] std::string ChangedLines(std::string_view base, std::string_view text,
+                                       std::vector<LineRange>& lines);
 
 // A git repository with a work tree, read and changed through libgit2.
 class GitRepository {
@@ -55,6 +70,16 @@ class GitRepository {
   // went well.
   [[nodiscard]] std::string ReadStagedFiles(const std::vector<std::string>& pathspec,
                                             std::vector<StagedFile>& files);
+
+  // The regular files whose content in the index (`from_index`) or in the
+  // work tree differs from that in the commit `revision` (HEAD when it is
+  // empty; before the first commit, every file), limited to `pathspec` as
+  // above; each with its content in the commit, and with its staged content
+  // when it comes from the index. Files that git does not track are not
+  // taken, as `git diff REVISION` shows none.
+  [[nodiscard]] std::string ReadChangedFiles(const std::string& revision, bool from_index,
+                                             const std::vector<std::string>& pathspec,
+                                             std::vector<StagedFile>& files);
 
   // Stages `text` as the content of `path`, keeping its index entry's mode,
   // flags and stage: only the content changes. `working` is the working copy

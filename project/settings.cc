@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace qfmt::project {
 namespace {
@@ -24,16 +26,18 @@ std::string Property(std::string_view name, std::string_view value) {
   return std::string(name) + " = " + std::string(value);
 }
 
-std::string BadValue(std::string_view name, std::string_view value, std::string_view wanted) {
-  return ".editorconfig gives " + Property(name, value) + "; " + std::string(wanted) + " is needed";
-}
-
 // Reads the EditorConfig properties into `settings`; each is applied only
 // where the command line did not give its option.
 class Resolver {
  public:
-  Resolver(const EditorConfig& config, const GivenOptions& given, FileSettings& settings)
-      : config_(config), given_(given), settings_(settings) {}
+  Resolver(EditorConfigFiles& editorconfig, const std::string& path, const EditorConfig& config,
+           const GivenOptions& given, bool with_origins, FileSettings& settings)
+      : editorconfig_(editorconfig),
+        path_(path),
+        config_(config),
+        given_(given),
+        with_origins_(with_origins),
+        settings_(settings) {}
 
   void Resolve() {
     if (!given_.max_line_length) MaxLineLength();
@@ -45,59 +49,89 @@ class Resolver {
   void MaxLineLength() {
     const std::string_view value = config_.Find("max_line_length");
     if (value.empty()) return;
-    if (value == "off") {
-      Set(settings_.layout.max_line_length, std::numeric_limits<std::int32_t>::max(),
-          settings_.max_line_length_source, "max_line_length", value);
-    } else if (const auto length = WholeNumber(value, 1, std::numeric_limits<std::int32_t>::max())) {
-      Set(settings_.layout.max_line_length, *length, settings_.max_line_length_source, "max_line_length",
-          value);
-    } else {
-      Fail(BadValue("max_line_length", value, "a whole number of 1 or more, or off,"));
-    }
+    const auto length = value == "off" ? std::numeric_limits<std::int32_t>::max()
+                                       : WholeNumber(value, 1, std::numeric_limits<std::int32_t>::max());
+    if (!length) return Fail("max_line_length", "a whole number of 1 or more, or off,");
+    settings_.layout.max_line_length = *length;
+    settings_.max_line_length_source = Source({"max_line_length"});
   }
 
-  // indent_style = tab gives one tab, indent_size that many blanks. (The
-  // library has already turned "indent_size = tab" into tab_width's value.)
+  // indent_style = tab gives tabs, indent_size alone that many blanks. (The
+  // library has already turned "indent_size = tab" into tab_width's value,
+  // and given tab_width indent_size's where it is missing.)
   void Indent() {
     const std::string_view style = config_.Find("indent_style");
     const std::string_view size = config_.Find("indent_size");
-    if (!style.empty() && style != "tab" && style != "space")
-      return Fail(BadValue("indent_style", style, "tab or space"));
-    if (style == "tab") {
-      settings_.layout.indent_string = "\t";
-      settings_.indent_source = ".editorconfig: " + Property("indent_style", style);
-      return;
+    if (!style.empty() && style != "tab" && style != "space") return Fail("indent_style", "tab or space");
+    std::optional<std::int32_t> width;
+    if (!size.empty() && size != "tab") {
+      width = WholeNumber(size, 1, kMaxIndentSize);
+      if (!width) return Fail("indent_size", "a whole number from 1 to 64");
     }
-    if (size.empty() || size == "tab") return;  // "indent_style = space" alone keeps the width
-    const auto width = WholeNumber(size, 1, kMaxIndentSize);
-    if (!width) return Fail(BadValue("indent_size", size, "a whole number from 1 to 64"));
+    if (style == "tab") return TabIndent(width);
+    if (!width) return;  // "indent_style = space" alone keeps the width
     settings_.layout.indent_string.assign(static_cast<std::size_t>(*width), ' ');
     settings_.indent_source =
-        ".editorconfig: " + (style.empty() ? "" : Property("indent_style", style) + ", ") +
-        Property("indent_size", size);
+        style.empty() ? Source({"indent_size"}) : Source({"indent_style", "indent_size"});
+  }
+
+  // A level is one tab, or indent_size / tab_width tabs where that is a whole
+  // number of two or more; each tab counts tab_width columns against the
+  // line length.
+  void TabIndent(std::optional<std::int32_t> width) {
+    std::vector<std::string_view> names = {"indent_style"};
+    std::int32_t tabs = 1;
+    if (const std::string_view value = config_.Find("tab_width"); !value.empty()) {
+      const auto tab_width = WholeNumber(value, 1, kMaxIndentSize);
+      if (!tab_width) return Fail("tab_width", "a whole number from 1 to 64");
+      settings_.layout.tab_width = *tab_width;
+      if (width && *width % *tab_width == 0) tabs = *width / *tab_width;
+      if (tabs > 1) names.push_back("indent_size");
+      names.push_back("tab_width");
+    }
+    settings_.layout.indent_string.assign(static_cast<std::size_t>(tabs), '\t');
+    settings_.indent_source = Source(names);
   }
 
   void BraceStyle() {
     const std::string_view value = config_.Find("qfmt_brace_style");
     if (value.empty()) return;
-    if (value != "attach" && value != "break")
-      return Fail(BadValue("qfmt_brace_style", value, "attach or break"));
-    Set(settings_.layout.brace_style, value == "attach" ? 1 : 0, settings_.brace_style_source,
-        "qfmt_brace_style", value);
+    if (value != "attach" && value != "break") return Fail("qfmt_brace_style", "attach or break");
+    settings_.layout.brace_style = value == "attach" ? 1 : 0;
+    settings_.brace_style_source = Source({"qfmt_brace_style"});
   }
 
-  static void Set(std::int32_t& option, std::int32_t value, std::string& source, std::string_view name,
-                  std::string_view text) {
-    option = value;
-    source = ".editorconfig: " + Property(name, text);
+  // "src/.editorconfig [*.c]", or ".editorconfig" where no section is found.
+  std::string Origin(std::string_view name) const {
+    const PropertyOrigin origin = editorconfig_.FindOrigin(path_, name);
+    return origin.file.empty() ? ".editorconfig" : ShownPath(origin.file) + " " + origin.section;
   }
 
-  void Fail(std::string error) {
-    if (settings_.error.empty()) settings_.error = std::move(error);
+  // "ORIGIN: a = 1, b = 2; OTHER ORIGIN: c = 3".
+  std::string Source(const std::vector<std::string_view>& names) const {
+    std::string source, last_origin;
+    for (const std::string_view name : names) {
+      const std::string origin = with_origins_ ? Origin(name) : ".editorconfig";
+      if (!source.empty()) source += origin == last_origin ? ", " : "; ";
+      if (origin != last_origin) source += origin + ": ";
+      source += Property(name, config_.Find(name));
+      last_origin = origin;
+    }
+    return source;
   }
 
+  // "src/.editorconfig [*.c]: indent_size = foo: a whole number from 1 to 64 is needed".
+  void Fail(std::string_view name, std::string_view wanted) {
+    if (!settings_.error.empty()) return;
+    settings_.error =
+        Origin(name) + ": " + Property(name, config_.Find(name)) + ": " + std::string(wanted) + " is needed";
+  }
+
+  EditorConfigFiles& editorconfig_;
+  const std::string& path_;
   const EditorConfig& config_;
   const GivenOptions& given_;
+  bool with_origins_;
   FileSettings& settings_;
 };
 
@@ -119,7 +153,8 @@ std::string Quoted(std::string_view indent) {
 }  // namespace
 
 FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
-                             const layout::LayoutOptions& options, const GivenOptions& given) {
+                             const layout::LayoutOptions& options, const GivenOptions& given,
+                             bool with_origins) {
   FileSettings settings;
   settings.layout = options;
   settings.max_line_length_source = SourceOf(given.max_line_length);
@@ -131,8 +166,15 @@ FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string&
     settings.error = config.error;
     return settings;
   }
-  Resolver(config, given, settings).Resolve();
+  Resolver(editorconfig, path, config, given, with_origins, settings).Resolve();
   return settings;
+}
+
+std::string ShownPath(const std::string& full) {
+  std::error_code error;
+  const std::string relative =
+      std::filesystem::path(full).lexically_relative(std::filesystem::current_path(error)).generic_string();
+  return error || relative.empty() || relative.starts_with("../") ? full : relative;
 }
 
 std::string DescribeSettings(const std::string& path, const FileSettings& settings) {

@@ -23,16 +23,22 @@ struct FileSettings {
   std::string brace_style_source;
 };
 
-// The EditorConfig properties that the settings come from (tab_width for
-// "indent_size = tab").
+// The EditorConfig properties that the settings come from.
 inline constexpr std::string_view kStyleProperties[] = {"indent_style", "indent_size", "tab_width",
                                                         "max_line_length", "qfmt_brace_style"};
 
 // The style of the file `path`: the options given on the command line, then
-// what .editorconfig gives (indent_style, indent_size, max_line_length and
-// our qfmt_brace_style), then the defaults in `options`.
+// what .editorconfig gives (indent_style, indent_size, tab_width,
+// max_line_length and our qfmt_brace_style), then the defaults in `options`.
+// The sources name the .editorconfig file and section of each value
+// `with_origins`; otherwise ".editorconfig". An error names the file and
+// section of the bad value.
 [[nodiscard]] FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
-                                           const layout::LayoutOptions& options, const GivenOptions& given);
+                                           const layout::LayoutOptions& options, const GivenOptions& given,
+                                           bool with_origins = false);
+
+// A path as it is shown: relative to the current folder when it is below it.
+[[nodiscard]] std::string ShownPath(const std::string& full);
 
 // The settings as --print-settings shows them, one line each.
 [[nodiscard]] std::string DescribeSettings(const std::string& path, const FileSettings& settings);

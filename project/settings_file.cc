@@ -1,7 +1,5 @@
 #include "project/settings_file.h"
 
-#include <filesystem>
-
 namespace qfmt::project {
 namespace {
 
@@ -23,13 +21,6 @@ std::string SettingsFileProblem(platform::FileSystem& files, const platform::Pla
   if (info.size > static_cast<std::int64_t>(kMaxSettingsFileSize))
     return Describe({std::string(platform::kTooLarge)});
   return {};
-}
-
-std::string ShownPath(const std::string& full) {
-  std::error_code error;
-  const std::string relative =
-      std::filesystem::path(full).lexically_relative(std::filesystem::current_path(error)).generic_string();
-  return error || relative.empty() || relative.starts_with("../") ? full : relative;
 }
 
 SettingsFile ReadSettingsFile(platform::FileSystem& files, const std::string& path, std::string& bytes,

@@ -18,10 +18,6 @@ inline constexpr std::size_t kMaxSettingsFileSize = std::size_t{1} << 20;
 [[nodiscard]] std::string SettingsFileProblem(platform::FileSystem& files, const platform::Place& place,
                                               bool follow_links);
 
-// A full path as messages show it: relative to the current folder when it
-// lies below it.
-[[nodiscard]] std::string ShownPath(const std::string& full);
-
 enum class SettingsFile { kAbsent, kRead, kUnreadable };
 // Reads the file at `path` (through links) into `bytes`, or tells in
 // `problem` why it cannot be read.

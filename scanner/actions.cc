@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "generated/rule_tables.h"
+#include "generated/rule_actions.h"
 #include "layout/text_ops.h"
 
 namespace qfmt::scanner {
@@ -13,7 +13,7 @@ using layout::StripNewlines;
 
 std::string_view RuleActions::Squashed() { return SquashSpaces(engine_.text(), scratch_); }
 
-// Asm, AsmUnderscored: an inline-assembly line, which may open an assembly block.
+// An inline-assembly line, which may open an assembly block.
 void RuleActions::AsmKeyword() {
   const std::string_view text = engine_.text();
   layout_.EmitNewline();
@@ -27,7 +27,7 @@ void RuleActions::AsmKeyword() {
   }
 }
 
-// AsmBlockClose: the brace that closes an assembly block.
+// The brace that closes an assembly block.
 void RuleActions::AsmClose() {
   layout_.ComputeIndent();
   layout_.CloseBrace();
@@ -36,13 +36,13 @@ void RuleActions::AsmClose() {
   engine_.BeginCondition(Condition::kInitial);
 }
 
-// AsmBlockNewline, LineWrapMarker, EnumNewlines, EnumTabs, WhiteSpace: dropped.
+// A token that is dropped; it only separates its neighbours.
 void RuleActions::Drop() {}
 
-// AsmBlockTab, String, Tilde, Increment, Decrement, Ampersand.
+// Punctuation, written as it stands.
 void RuleActions::Punct() { layout_.EmitPunct(engine_.text()); }
 
-// EnumText: enumeration text. A line comment inside it must not swallow what
+// Enumeration text. A line comment inside it must not swallow what
 // follows, so its line ends after it.
 void RuleActions::EnumText() {
   const std::string_view text = engine_.text();
@@ -53,7 +53,7 @@ void RuleActions::EnumText() {
   }
 }
 
-// AsmBlockLine: one line of an assembly block.
+// One line of an assembly block.
 void RuleActions::AsmLine() {
   layout_.ComputeIndent();
   layout_.EmitPunct(engine_.text());
@@ -61,7 +61,7 @@ void RuleActions::AsmLine() {
   layout_.ComputeIndent();
 }
 
-// WizardOpen: the comment that opens a class-wizard block.
+// The comment that opens a class-wizard block.
 void RuleActions::WizardOpen() {
   ++layout_.state().wizard_depth;
   layout_.EmitLineItem(engine_.text());
@@ -69,7 +69,7 @@ void RuleActions::WizardOpen() {
   layout_.ComputeIndent();
 }
 
-// WizardClose: the comment that closes a class-wizard block; an empty line follows.
+// The comment that closes a class-wizard block; an empty line follows.
 void RuleActions::WizardClose() {
   --layout_.state().wizard_depth;
   layout_.RequestNewline();
@@ -81,10 +81,10 @@ void RuleActions::WizardClose() {
   layout_.ComputeIndent();
 }
 
-// BlockComment, LineComment.
+// A comment, attached to its code line where it fits.
 void RuleActions::Comment() { layout_.EmitLineItem(engine_.text()); }
 
-// DirectiveContinues: a directive line that continues once more. The line feed goes back
+// A directive line that continues once more. The line feed goes back
 // before anything is written.
 void RuleActions::DirectiveContinues() {
   engine_.GiveBackLastChar();
@@ -93,7 +93,7 @@ void RuleActions::DirectiveContinues() {
   layout_.RequestNewline();
 }
 
-// DirectiveEnds: the last line of a continued directive.
+// The last line of a continued directive.
 void RuleActions::DirectiveEnds() {
   layout_.EmitUnindented(engine_.text());
   layout_.ProtectLineEnd();
@@ -101,7 +101,7 @@ void RuleActions::DirectiveEnds() {
   engine_.BeginCondition(Condition::kInitial);
 }
 
-// Directive: a preprocessor line, always at the start of a line of its own.
+// A preprocessor line, always at the start of a line of its own.
 void RuleActions::Directive() {
   const std::string_view text = engine_.text();
   layout_.ClearIndent();
@@ -113,23 +113,23 @@ void RuleActions::Directive() {
   if (EndsWithBackslash(text)) engine_.BeginCondition(Condition::kDirectiveCont);
 }
 
-// Break, Continue.
+// break and continue: a statement of their own.
 void RuleActions::BreakContinue() {
   layout_.ComputeIndent();
   layout_.RequestNewline();
   layout_.EmitWord(engine_.text());
 }
 
-// Do, Goto, Return.
+// do, goto and return: a statement begins.
 void RuleActions::DoGotoReturn() {
   layout_.RequestNewline();
   layout_.EmitWord(engine_.text());
 }
 
-// CastChar to CastVoid, Sizeof, Question, DecimalConstant to IntegerExponent.
+// A word: casts, sizeof, "?" and constants.
 void RuleActions::Word() { layout_.EmitWord(engine_.text()); }
 
-// PrivateLabel, PublicLabel, ProtectedLabel: an access label with more on its line, at the line start.
+// An access label with more on its line, at the line start.
 void RuleActions::AccessLabel() {
   layout_.RequestNewline();
   layout_.ClearIndent();
@@ -138,7 +138,7 @@ void RuleActions::AccessLabel() {
   layout_.ComputeIndent();
 }
 
-// EnumHead: the head of an enumeration without a name.
+// The head of an enumeration without a name.
 void RuleActions::EnumHead() {
   layout_.ComputeIndent();
   layout_.EmitWord(StripNewlines(engine_.text(), scratch_));
@@ -146,7 +146,7 @@ void RuleActions::EnumHead() {
   engine_.BeginCondition(Condition::kEnumBody);
 }
 
-// EnumClose: the brace that closes an enumeration body; brace_depth is untouched.
+// The brace that closes an enumeration body; brace_depth is untouched.
 void RuleActions::EnumClose() {
   layout_.EmitUnindented("}");
   layout_.KeepInputSpacing(false);
@@ -155,10 +155,10 @@ void RuleActions::EnumClose() {
   engine_.BeginCondition(Condition::kInitial);
 }
 
-// Auto to Volatile.
+// A keyword of a declaration.
 void RuleActions::Keyword() { layout_.EmitKeyword(engine_.text()); }
 
-// ElseBrace: else and its opening brace.
+// else and its opening brace.
 void RuleActions::ElseBrace() {
   layout_.RequestNewline();
   layout_.EmitWord("else");
@@ -174,16 +174,16 @@ void RuleActions::Else() {
   layout_.ComputeIndent();
 }
 
-// While, For, If: the statement continues after its condition.
+// while, for and if: the statement continues after its condition.
 void RuleActions::LoopOrIf() {
   layout_.SetContinuation();
   layout_.EmitWord(engine_.text());
 }
 
-// Not, HashHash, Scope, Dot, Arrow, Colon, OpenBracket, CloseBracket.
+// An operator or bracket attached to its neighbours.
 void RuleActions::Attached() { layout_.EmitAttached(engine_.text()); }
 
-// Plus to PipeAssign.
+// A binary or assignment operator, with blanks around it.
 void RuleActions::SpacedOperator() { layout_.EmitSpacedOperator(engine_.text()); }
 
 void RuleActions::Switch() {
@@ -191,7 +191,7 @@ void RuleActions::Switch() {
   layout_.EmitWord(engine_.text());
 }
 
-// EmptyParensSemicolon: "()" and ";".
+// "()" and ";".
 void RuleActions::EmptyParensSemicolon() {
   layout_.EmitAttached(Squashed());
   layout_.EndContinuation();
@@ -199,7 +199,7 @@ void RuleActions::EmptyParensSemicolon() {
   layout_.ComputeIndent();
 }
 
-// EmptyParens: "()".
+// "()".
 void RuleActions::EmptyParens() {
   layout_.EmitAttached(Squashed());
   const layout::LayoutState& state = layout_.state();
@@ -214,7 +214,7 @@ void RuleActions::OpenParen() {
   layout_.EmitPunct(engine_.text());
 }
 
-// CloseParenBrace: ")" and "{".
+// ")" and "{".
 void RuleActions::CloseParenBrace() {
   --layout_.state().paren_depth;
   layout_.EmitPunct(")");
@@ -223,7 +223,7 @@ void RuleActions::CloseParenBrace() {
   layout_.ComputeIndent();
 }
 
-// CloseParenSemicolon: ")" and ";". After a condition (an empty loop body) the ";" goes on
+// ")" and ";". After a condition (an empty loop body) the ";" goes on
 // a line of its own, one unit deeper.
 void RuleActions::CloseParenSemicolon() {
   --layout_.state().paren_depth;
@@ -240,7 +240,7 @@ void RuleActions::CloseParenSemicolon() {
   layout_.ComputeIndent();
 }
 
-// CloseParenColon: ")" and ":".
+// ")" and ":".
 void RuleActions::CloseParenColon() {
   --layout_.state().paren_depth;
   layout_.EmitAttached("):");
@@ -261,7 +261,7 @@ void RuleActions::CloseParen() {
 
 void RuleActions::OpenBrace() { layout_.OpenBrace(); }
 
-// CloseBraceSemicolon: "}" and ";". At the outermost level an empty line follows.
+// "}" and ";". At the outermost level an empty line follows.
 void RuleActions::CloseBraceSemicolon() {
   layout_.CloseBrace();
   layout_.EmitAttached(";");
@@ -296,7 +296,7 @@ void RuleActions::Semicolon() {
   }
 }
 
-// CaseLabel: a case label, one unit out from the statements under it.
+// A case label, one unit out from the statements under it.
 void RuleActions::CaseLabel() {
   layout_.EnterLabel();
   layout_.ComputeIndent();
@@ -306,7 +306,7 @@ void RuleActions::CaseLabel() {
   layout_.ComputeIndent();
 }
 
-// DefaultLabel: the default label.
+// The default label.
 void RuleActions::DefaultLabel() {
   layout_.EnterLabel();
   layout_.ComputeIndent();
@@ -316,7 +316,7 @@ void RuleActions::DefaultLabel() {
   layout_.ComputeIndent();
 }
 
-// DecimalLabel to EscapeLabel: a constant and a colon.
+// A constant and a colon.
 void RuleActions::ConstantLabel() {
   layout_.EndContinuation();
   layout_.EmitWord(Squashed());
@@ -325,7 +325,7 @@ void RuleActions::ConstantLabel() {
   layout_.ComputeIndent();
 }
 
-// LabelLine: a name and its colon alone on a line. The line feed goes back
+// A name and its colon alone on a line. The line feed goes back
 // before anything is written; the comparison is made on the squashed text.
 void RuleActions::LabelLine() {
   engine_.GiveBackLastChar();
@@ -346,7 +346,7 @@ void RuleActions::Stars() { layout_.EmitWithLeadingSpace(engine_.text()); }
 
 void RuleActions::Comma() { layout_.EmitWithTrailingSpace(engine_.text()); }
 
-// EndCatch, EndCatchAll.
+// The macros that end a catch block: a line of their own.
 void RuleActions::CatchMacro() {
   layout_.EmitWord(engine_.text());
   layout_.RequestNewline();
@@ -358,7 +358,7 @@ void RuleActions::Identifier() {
   if (layout_.IsContinuation() != 0 && layout_.state().paren_depth == 0) layout_.EndContinuation();
 }
 
-// AnyByte: any other byte, copied as it is, NUL bytes included.
+// Any other byte, copied as it is, NUL bytes included.
 void RuleActions::Echo() { layout_.WriteRaw(engine_.bytes()); }
 
 namespace {
@@ -368,7 +368,7 @@ bool IsNameByte(unsigned char c) {
 }
 }  // namespace
 
-// UnterminatedLiteral: the rest of a line from a quote that it does not
+// The rest of a line from a quote that it does not
 // close. The line feed goes back before anything is written; nothing may
 // join the line after it.
 void RuleActions::UnterminatedLiteral() {
@@ -377,7 +377,7 @@ void RuleActions::UnterminatedLiteral() {
   layout_.ProtectLineEnd();
 }
 
-// RawString: the opening of a raw string literal, R"delim( with any prefix.
+// The opening of a raw string literal, R"delim( with any prefix.
 // The literal runs to the first )delim" whatever lies between, and a suffix
 // may follow; it is written as it stands.
 void RuleActions::RawString() {
@@ -390,107 +390,29 @@ void RuleActions::RawString() {
   layout_.EmitRawString(engine_.bytes());
 }
 
-// The action table, indexed by rule identity: rows of identities that share
-// an action, in identity order, covering every rule of every rule set.
-struct ActionTable {
-  using Action = void (RuleActions::*)();
-  struct Row {
-    RuleId first;
-    RuleId last;
-    Action action;
-  };
+namespace {
 
-  static constexpr Row kRows[] = {
-      {RuleId::kAsm, RuleId::kAsmUnderscored, &RuleActions::AsmKeyword},
-      {RuleId::kAsmBlockClose, RuleId::kAsmBlockClose, &RuleActions::AsmClose},
-      {RuleId::kAsmBlockNewline, RuleId::kAsmBlockNewline, &RuleActions::Drop},
-      {RuleId::kAsmBlockTab, RuleId::kAsmBlockTab, &RuleActions::Punct},
-      {RuleId::kAsmBlockLine, RuleId::kAsmBlockLine, &RuleActions::AsmLine},
-      {RuleId::kWizardOpen, RuleId::kWizardOpen, &RuleActions::WizardOpen},
-      {RuleId::kWizardClose, RuleId::kWizardClose, &RuleActions::WizardClose},
-      {RuleId::kLineWrapMarker, RuleId::kLineWrapMarker, &RuleActions::Drop},
-      {RuleId::kBlockComment, RuleId::kLineComment, &RuleActions::Comment},
-      {RuleId::kDirectiveContinues, RuleId::kDirectiveContinues, &RuleActions::DirectiveContinues},
-      {RuleId::kDirectiveEnds, RuleId::kDirectiveEnds, &RuleActions::DirectiveEnds},
-      {RuleId::kString, RuleId::kString, &RuleActions::Punct},
-      {RuleId::kDirective, RuleId::kDirective, &RuleActions::Directive},
-      {RuleId::kBreak, RuleId::kContinue, &RuleActions::BreakContinue},
-      {RuleId::kDo, RuleId::kReturn, &RuleActions::DoGotoReturn},
-      {RuleId::kCastChar, RuleId::kCastVoid, &RuleActions::Word},
-      {RuleId::kPrivateLabel, RuleId::kProtectedLabel, &RuleActions::AccessLabel},
-      {RuleId::kEnumHead, RuleId::kEnumHead, &RuleActions::EnumHead},
-      {RuleId::kEnumClose, RuleId::kEnumClose, &RuleActions::EnumClose},
-      {RuleId::kEnumNewlines, RuleId::kEnumTabs, &RuleActions::Drop},
-      {RuleId::kEnumText, RuleId::kEnumText, &RuleActions::EnumText},
-      {RuleId::kAuto, RuleId::kVolatile, &RuleActions::Keyword},
-      {RuleId::kElseBrace, RuleId::kElseBrace, &RuleActions::ElseBrace},
-      {RuleId::kElse, RuleId::kElse, &RuleActions::Else},
-      {RuleId::kWhile, RuleId::kIf, &RuleActions::LoopOrIf},
-      {RuleId::kSizeof, RuleId::kSizeof, &RuleActions::Word},
-      {RuleId::kNot, RuleId::kScope, &RuleActions::Attached},
-      {RuleId::kQuestion, RuleId::kQuestion, &RuleActions::Word},
-      {RuleId::kPlus, RuleId::kPipeAssign, &RuleActions::SpacedOperator},
-      {RuleId::kSwitch, RuleId::kSwitch, &RuleActions::Switch},
-      {RuleId::kEmptyParensSemicolon, RuleId::kEmptyParensSemicolon, &RuleActions::EmptyParensSemicolon},
-      {RuleId::kEmptyParens, RuleId::kEmptyParens, &RuleActions::EmptyParens},
-      {RuleId::kDot, RuleId::kColon, &RuleActions::Attached},
-      {RuleId::kOpenParen, RuleId::kOpenParen, &RuleActions::OpenParen},
-      {RuleId::kCloseParenBrace, RuleId::kCloseParenBrace, &RuleActions::CloseParenBrace},
-      {RuleId::kCloseParenSemicolon, RuleId::kCloseParenSemicolon, &RuleActions::CloseParenSemicolon},
-      {RuleId::kCloseParenColon, RuleId::kCloseParenColon, &RuleActions::CloseParenColon},
-      {RuleId::kCloseParen, RuleId::kCloseParen, &RuleActions::CloseParen},
-      {RuleId::kOpenBrace, RuleId::kOpenBrace, &RuleActions::OpenBrace},
-      {RuleId::kTilde, RuleId::kTilde, &RuleActions::Punct},
-      {RuleId::kCloseBraceSemicolon, RuleId::kCloseBraceSemicolon, &RuleActions::CloseBraceSemicolon},
-      {RuleId::kCloseBrace, RuleId::kCloseBrace, &RuleActions::CloseBrace},
-      {RuleId::kSemicolon, RuleId::kSemicolon, &RuleActions::Semicolon},
-      {RuleId::kCaseLabel, RuleId::kCaseLabel, &RuleActions::CaseLabel},
-      {RuleId::kDefaultLabel, RuleId::kDefaultLabel, &RuleActions::DefaultLabel},
-      {RuleId::kDecimalLabel, RuleId::kEscapeLabel, &RuleActions::ConstantLabel},
-      {RuleId::kLabelLine, RuleId::kLabelLine, &RuleActions::LabelLine},
-      {RuleId::kStars, RuleId::kStars, &RuleActions::Stars},
-      {RuleId::kIncrement, RuleId::kAmpersand, &RuleActions::Punct},
-      {RuleId::kComma, RuleId::kComma, &RuleActions::Comma},
-      {RuleId::kOpenBracket, RuleId::kCloseBracket, &RuleActions::Attached},
-      {RuleId::kDecimalConstant, RuleId::kIntegerExponent, &RuleActions::Word},
-      {RuleId::kEndCatch, RuleId::kEndCatchAll, &RuleActions::CatchMacro},
-      {RuleId::kIdentifier, RuleId::kIdentifier, &RuleActions::Identifier},
-      {RuleId::kWhiteSpace, RuleId::kWhiteSpace, &RuleActions::Drop},
-      {RuleId::kAnyByte, RuleId::kAnyByte, &RuleActions::Echo},
-      // The rules that only the modern set has.
-      {RuleId::kRawString, RuleId::kRawString, &RuleActions::RawString},
-      {RuleId::kSpaceship, RuleId::kSpaceship, &RuleActions::SpacedOperator},
-      {RuleId::kEllipsis, RuleId::kArrowStar, &RuleActions::Attached},
-      {RuleId::kUnterminatedLiteral, RuleId::kUnterminatedLiteral, &RuleActions::UnterminatedLiteral},
-  };
-
-  static constexpr bool IsDrop(Action action) { return action == &RuleActions::Drop; }
-
-  // Entry 0 stays empty: the end of the input is not a rule.
-  static constexpr std::array<Action, kRuleIdCount> Build() {
-    std::array<Action, kRuleIdCount> table{};
-    int next = 1;
-    for (const Row& row : kRows) {
-      const int first = static_cast<int>(row.first);
-      const int last = static_cast<int>(row.last);
-      if (first != next || last < first) throw "rows must cover the rules in order";
-      for (int rule = first; rule <= last; ++rule) table[static_cast<std::size_t>(rule)] = row.action;
-      next = last + 1;
-    }
-    if (next != kRuleIdCount) throw "every rule needs an action";
-    return table;
+// Every rule has its action: the generator refuses a rules line without one,
+// and an action that RuleActions lacks does not compile.
+constexpr bool EveryRuleActs(const std::array<void (RuleActions::*)(), kRuleIdCount>& table) {
+  for (std::size_t rule = 1; rule < table.size(); ++rule) {
+    if (table[rule] == nullptr) return false;
   }
-};
+  return table[0] == nullptr;
+}
 
-constexpr auto kActionTable = ActionTable::Build();
+}  // namespace
+
+constexpr auto kActionTable = RuleActionTable::For<RuleActions>();
+static_assert(EveryRuleActs(kActionTable), "every rule needs an action, and the end of the input none");
 
 const RuleActions::Action* const RuleActions::kActions = kActionTable.data();
 
 bool RuleActions::Drops(RuleId rule) {
-  return ActionTable::IsDrop(kActionTable[static_cast<std::size_t>(rule)]);
+  // The scan loop skips white space without running its action.
+  static_assert(kActionTable[static_cast<std::size_t>(RuleId::kWhiteSpace)] == &RuleActions::Drop,
+                "the scan skips white space");
+  return kActionTable[static_cast<std::size_t>(rule)] == &RuleActions::Drop;
 }
-
-static_assert(ActionTable::IsDrop(kActionTable[static_cast<std::size_t>(RuleId::kWhiteSpace)]),
-              "the scan skips white space");
 
 }  // namespace qfmt::scanner

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "generated/rule_tables.h"
+#include "generated/rule_ids.h"
 #include "layout/layout.h"
 #include "scanner/engine.h"
 
@@ -26,13 +26,13 @@ class RuleActions {
 
  private:
   using Action = void (RuleActions::*)();
-  // The action table by rule identity (see actions.cc); entry 0, the end of
-  // the input, is empty.
+  // The action table by rule identity, as the rules files' action column
+  // states it (generated/rule_actions.h); entry 0, the end of the input, is empty.
   static const Action* const kActions;
 
-  friend struct ActionTable;
+  friend struct RuleActionTable;
 
-  // One action per row of the action table (see actions.cc).
+  // The actions that the rules files name.
   void AsmKeyword();
   void AsmClose();
   void Drop();

@@ -32,7 +32,7 @@ replace Asm                  all          "_asm" {linerest}
 replace AsmUnderscored       all          "__asm" {linerest}
 replace LineComment          all          {blank}* {linecomment}
 replace String               all          {stringlit}
-add     RawString before String  all      {encoding}? "R\"" [^ ()\\\t\n]{0,16} "("
+add     RawString before String  RawString  all  {encoding}? "R\"" [^ ()\\\t\n]{0,16} "("
 replace Directive            all          ("#" | "%:") {logical}
 # A directive's continuation lines are its own: the rules for them go.
 remove  DirectiveContinues
@@ -42,15 +42,15 @@ remove  DirectiveEnds
 # neither begins nor ends with blanks (they are white space, or the comment's).
 define enumchar   [^\t\n}"'/ ]
 replace EnumText             ENUM_BODY    {enumchar} ([^\t\n}"'/]* {enumchar})?
-add     Spaceship before LessEqual  all   "<=>"
+add     Spaceship before LessEqual  SpacedOperator  all  "<=>"
 # A case label: the word case (not the start of a longer name) up to its
 # colon; comments and literals on the way are taken whole, so that a colon in
 # them does not end it.
 define casepiece  "/" [^:'"/*] | "::" | {comment} | {linecomment} | {charlit} | {stringlit}
 replace CaseLabel            all          "case" ([^:'"/0-9A-Za-z_$\x80-\xff] | {casepiece}) ([^:'"/] | {casepiece})* ":"
-add     ArrowStar before Arrow     all    "->*"
-add     Ellipsis before Dot        all    "..."
-add     DotStar before Dot         all    ".*"
+add     ArrowStar before Arrow  Attached  all  "->*"
+add     Ellipsis before Dot  Attached  all  "..."
+add     DotStar before Dot  Attached  all  ".*"
 replace DecimalLabel         all          "-"? {intnumber} {blank}* ":"
 remove  OctalLabel
 remove  HexLabel
@@ -84,4 +84,4 @@ replace Identifier           all          {name}
 replace WhiteSpace           all          ({blank} | {splice})+
 # A literal that its line ends before it is closed runs to the end of the
 # line, as compilers read it; its action gives the line end back.
-add     UnterminatedLiteral before AnyByte  all  {encoding}? ("'" ([^'\\\n] | "\\" {anybyte})* | "\"" ([^"\\\n] | "\\" {anybyte})*) "\n"
+add     UnterminatedLiteral before AnyByte  UnterminatedLiteral  all  {encoding}? ("'" ([^'\\\n] | "\\" {anybyte})* | "\"" ([^"\\\n] | "\\" {anybyte})*) "\n"

@@ -1,16 +1,19 @@
 # The token rules of qfmt, in priority order.
 #
-# One rule a line: its number, its name, the start conditions in which it is
-# active, its pattern. The longest match wins; among rules that match the same
-# longest text the lowest number wins. The name is the rule's identity: the
-# generator makes it an enumerator (RuleId::kName, whose value is the number)
-# and the action table finds each rule's action by it.
+# One rule a line: its number, its name, its action, the start conditions in
+# which it is active, its pattern. The longest match wins; among rules that
+# match the same longest text the lowest number wins. The name is the rule's
+# identity: the generator makes it an enumerator (RuleId::kName, whose value
+# is the number). The action is the member of scanner::RuleActions that runs
+# on the rule's tokens; the generator emits the action table from this column,
+# so a rule without an action is refused, and one whose action does not exist
+# does not compile.
 #
 # A rules file that begins with "extends FILE" states another rule set as the
 # rules of FILE and changes to them, in order: "define", as here; "replace NAME
-# CONDITIONS PATTERN" (same place and identity); "add NAME before|after OTHER
-# CONDITIONS PATTERN" (a new rule, at that place in the priority order);
-# "remove NAME". Its rules have no numbers.
+# CONDITIONS PATTERN" (same place, identity and action); "add NAME
+# before|after OTHER ACTION CONDITIONS PATTERN" (a new rule, at that place in
+# the priority order); "remove NAME". Its rules have no numbers.
 #
 # Conditions: "all" (active in every condition), or a comma-separated list of
 # INITIAL, ASM_BLOCK, ENUM_BODY and DIRECTIVE_CONT.
@@ -34,160 +37,160 @@ define esc       [abfnrtv]
 define exponent  [Ee] [+-]? {digit}+
 
 # Inline assembly, comments, directives, strings, keywords.
-1    Asm                      all                     "_asm" [^\n]*
-2    AsmUnderscored           all                     "__asm" [^\n]*
-3    AsmBlockClose            ASM_BLOCK               "}"
-4    AsmBlockNewline          ASM_BLOCK               "\n"
-5    AsmBlockTab              ASM_BLOCK               "\t"
-6    AsmBlockLine             ASM_BLOCK               [^\t\n}] [^\n]*
-7    WizardOpen               all                     {blank}* "//{{AFX" [^\n]*
-8    WizardClose              all                     {blank}* "//}}AFX" [^\n]*
-9    LineWrapMarker           all                     "/*Line Wrapped*/"
-10   BlockComment             all                     {blank}* "/*" ([^*] | "*"+ [^*/])* "*"+ "/"
-11   LineComment              all                     {blank}* "//" [^\n]*
-12   DirectiveContinues       DIRECTIVE_CONT          [^\n]* "\\" [\t ]* "\n"
-13   DirectiveEnds            DIRECTIVE_CONT          [^\n]+
-14   String                   all                     "\"" ([^"\\\n] | "\\" {anybyte})* "\""
-15   Directive                all                     "#" [^\n]*
-16   Break                    all                     "break"
-17   Continue                 all                     "continue"
-18   Do                       all                     "do"
-19   Goto                     all                     "goto"
-20   Return                   all                     "return"
-21   CastChar                 all                     "(char)"
-22   CastDouble               all                     "(double)"
-23   CastFloat                all                     "(float)"
-24   CastInt                  all                     "(int)"
-25   CastLong                 all                     "(long)"
-26   CastShort                all                     "(short)"
-27   CastVoid                 all                     "(void)"
-28   PrivateLabel             all                     "private" {blank}* ":"
-29   PublicLabel              all                     "public" {blank}* ":"
-30   ProtectedLabel           all                     "protected" {blank}* ":"
-31   EnumHead                 all                     "enum" {blank} "{"
-32   EnumClose                ENUM_BODY               "}"
-33   EnumNewlines             ENUM_BODY               "\n"+
-34   EnumTabs                 ENUM_BODY               "\t"+
-35   EnumText                 ENUM_BODY               [^\t\n}]+
-36   Auto                     all                     "auto"
-37   Char                     all                     "char"
-38   Const                    all                     "const"
-39   Double                   all                     "double"
-40   Enum                     all                     "enum"
-41   Extern                   all                     "extern"
-42   Float                    all                     "float"
-43   Int                      all                     "int"
-44   Long                     all                     "long"
-45   Private                  all                     "private"
-46   Protected                all                     "protected"
-47   Public                   all                     "public"
-48   Register                 all                     "register"
-49   Short                    all                     "short"
-50   Signed                   all                     "signed"
-51   Static                   all                     "static"
-52   Struct                   all                     "struct"
-53   Typedef                  all                     "typedef"
-54   Union                    all                     "union"
-55   Unsigned                 all                     "unsigned"
-56   Virtual                  all                     "virtual"
-57   Void                     all                     "void"
-58   Volatile                 all                     "volatile"
-59   ElseBrace                all                     "else" {blank}* "{"
-60   Else                     all                     "else"
-61   While                    all                     "while"
-62   For                      all                     "for"
-63   If                       all                     "if"
-64   Sizeof                   all                     "sizeof"
-65   Not                      all                     "!"
-66   HashHash                 all                     "##"
-67   Scope                    all                     "::"
-68   Question                 all                     "?"
-69   Plus                     all                     "+"
-70   Minus                    all                     "-"
-71   Slash                    all                     "/"
-72   Percent                  all                     "%"
-73   ShiftLeft                all                     "<<"
-74   ShiftRight               all                     ">>"
-75   Less                     all                     "<"
-76   LessEqual                all                     "<="
-77   Greater                  all                     ">"
+1    Asm                      AsmKeyword           all                    "_asm" [^\n]*
+2    AsmUnderscored           AsmKeyword           all                    "__asm" [^\n]*
+3    AsmBlockClose            AsmClose             ASM_BLOCK              "}"
+4    AsmBlockNewline          Drop                 ASM_BLOCK              "\n"
+5    AsmBlockTab              Punct                ASM_BLOCK              "\t"
+6    AsmBlockLine             AsmLine              ASM_BLOCK              [^\t\n}] [^\n]*
+7    WizardOpen               WizardOpen           all                    {blank}* "//{{AFX" [^\n]*
+8    WizardClose              WizardClose          all                    {blank}* "//}}AFX" [^\n]*
+9    LineWrapMarker           Drop                 all                    "/*Line Wrapped*/"
+10   BlockComment             Comment              all                    {blank}* "/*" ([^*] | "*"+ [^*/])* "*"+ "/"
+11   LineComment              Comment              all                    {blank}* "//" [^\n]*
+12   DirectiveContinues       DirectiveContinues   DIRECTIVE_CONT         [^\n]* "\\" [\t ]* "\n"
+13   DirectiveEnds            DirectiveEnds        DIRECTIVE_CONT         [^\n]+
+14   String                   Punct                all                    "\"" ([^"\\\n] | "\\" {anybyte})* "\""
+15   Directive                Directive            all                    "#" [^\n]*
+16   Break                    BreakContinue        all                    "break"
+17   Continue                 BreakContinue        all                    "continue"
+18   Do                       DoGotoReturn         all                    "do"
+19   Goto                     DoGotoReturn         all                    "goto"
+20   Return                   DoGotoReturn         all                    "return"
+21   CastChar                 Word                 all                    "(char)"
+22   CastDouble               Word                 all                    "(double)"
+23   CastFloat                Word                 all                    "(float)"
+24   CastInt                  Word                 all                    "(int)"
+25   CastLong                 Word                 all                    "(long)"
+26   CastShort                Word                 all                    "(short)"
+27   CastVoid                 Word                 all                    "(void)"
+28   PrivateLabel             AccessLabel          all                    "private" {blank}* ":"
+29   PublicLabel              AccessLabel          all                    "public" {blank}* ":"
+30   ProtectedLabel           AccessLabel          all                    "protected" {blank}* ":"
+31   EnumHead                 EnumHead             all                    "enum" {blank} "{"
+32   EnumClose                EnumClose            ENUM_BODY              "}"
+33   EnumNewlines             Drop                 ENUM_BODY              "\n"+
+34   EnumTabs                 Drop                 ENUM_BODY              "\t"+
+35   EnumText                 EnumText             ENUM_BODY              [^\t\n}]+
+36   Auto                     Keyword              all                    "auto"
+37   Char                     Keyword              all                    "char"
+38   Const                    Keyword              all                    "const"
+39   Double                   Keyword              all                    "double"
+40   Enum                     Keyword              all                    "enum"
+41   Extern                   Keyword              all                    "extern"
+42   Float                    Keyword              all                    "float"
+43   Int                      Keyword              all                    "int"
+44   Long                     Keyword              all                    "long"
+45   Private                  Keyword              all                    "private"
+46   Protected                Keyword              all                    "protected"
+47   Public                   Keyword              all                    "public"
+48   Register                 Keyword              all                    "register"
+49   Short                    Keyword              all                    "short"
+50   Signed                   Keyword              all                    "signed"
+51   Static                   Keyword              all                    "static"
+52   Struct                   Keyword              all                    "struct"
+53   Typedef                  Keyword              all                    "typedef"
+54   Union                    Keyword              all                    "union"
+55   Unsigned                 Keyword              all                    "unsigned"
+56   Virtual                  Keyword              all                    "virtual"
+57   Void                     Keyword              all                    "void"
+58   Volatile                 Keyword              all                    "volatile"
+59   ElseBrace                ElseBrace            all                    "else" {blank}* "{"
+60   Else                     Else                 all                    "else"
+61   While                    LoopOrIf             all                    "while"
+62   For                      LoopOrIf             all                    "for"
+63   If                       LoopOrIf             all                    "if"
+64   Sizeof                   Word                 all                    "sizeof"
+65   Not                      Attached             all                    "!"
+66   HashHash                 Attached             all                    "##"
+67   Scope                    Attached             all                    "::"
+68   Question                 Word                 all                    "?"
+69   Plus                     SpacedOperator       all                    "+"
+70   Minus                    SpacedOperator       all                    "-"
+71   Slash                    SpacedOperator       all                    "/"
+72   Percent                  SpacedOperator       all                    "%"
+73   ShiftLeft                SpacedOperator       all                    "<<"
+74   ShiftRight               SpacedOperator       all                    ">>"
+75   Less                     SpacedOperator       all                    "<"
+76   LessEqual                SpacedOperator       all                    "<="
+77   Greater                  SpacedOperator       all                    ">"
 
 # Operators, brackets, labels, constants, identifiers.
-78   GreaterEqual             all                     ">="
-79   Equal                    all                     "=="
-80   NotEqual                 all                     "!="
-81   Pipe                     all                     "|"
-82   Caret                    all                     "^"
-83   AndAnd                   all                     "&&"
-84   OrOr                     all                     "||"
-85   Assign                   all                     "="
-86   PlusAssign               all                     "+="
-87   MinusAssign              all                     "-="
-88   StarAssign               all                     "*="
-89   SlashAssign              all                     "/="
-90   PercentAssign            all                     "%="
-91   ShiftRightAssign         all                     ">>="
-92   ShiftLeftAssign          all                     "<<="
-93   AndAssign                all                     "&="
-94   CaretAssign              all                     "^="
-95   PipeAssign               all                     "|="
-96   Switch                   all                     "switch"
-97   EmptyParensSemicolon     all                     "(" {blank}* ")" {blank}* ";"
-98   EmptyParens              all                     "(" {blank}* ")"
-99   Dot                      all                     "."
-100  Arrow                    all                     "->"
-101  Colon                    all                     ":"
-102  OpenParen                all                     "("
-103  CloseParenBrace          all                     ")" {blank}* "{"
-104  CloseParenSemicolon      all                     ")" {blank}* ";"
-105  CloseParenColon          all                     ")" {blank}* ":"
-106  CloseParen               all                     ")"
-107  OpenBrace                all                     "{"
-108  Tilde                    all                     "~"
-109  CloseBraceSemicolon      INITIAL,DIRECTIVE_CONT  "}" {blank}* ";"
-110  CloseBrace               all                     "}"
-111  Semicolon                all                     ";"
-112  CaseLabel                all                     "case" [^:]* ":"
-113  DefaultLabel             all                     "default" {blank}* ":"
-114  DecimalLabel             all                     "-"? {digit}+ [Ll]? {blank}* ":"
-115  OctalLabel               all                     "-"? "0" {octal}* [Ll]? {blank}* ":"
-116  HexLabel                 all                     "0" [Xx] {hexdigit}* [Ll]? {blank}* ":"
-117  CharLabel                all                     "'" {plain}{1,4} "'" {blank}* ":"
-118  EscapedQuoteLabel        all                     "'\\" ["'] "'" {blank}* ":"
-119  OctalEscapeLabel         all                     "'\\" {octal}{1,3} "'" {blank}* ":"
-120  HexCharLabel             all                     "'x" [0-f]{1,3} "'" {blank}* ":"
-121  EscapeLabel              all                     "'\\" {esc} {blank}* ":"
-122  LabelLine                all                     ^ [\t ]* {idstart} {idchar}* [\t ]* ":" [\t ]* "\n"
-123  Stars                    all                     "*"+
-124  Increment                all                     "++"
-125  Decrement                all                     "--"
-126  Ampersand                all                     "&"
-127  Comma                    all                     ","
-128  OpenBracket              all                     "["
-129  CloseBracket             all                     "]"
-130  DecimalConstant          all                     "-"? {digit}+ [Ll]?
-131  OctalConstant            all                     "-"? "0" {octal}* [Ll]?
-132  HexConstant              all                     "0" [Xx] {hexdigit}* [Ll]?
-133  CharConstant             all                     "'" {plain}{1,4} "'"
-134  EscapedQuoteConstant     all                     "'\\" ["'] "'"
-135  OctalEscapeConstant      all                     "'\\" {octal}{1,3} "'"
-136  HexCharConstant          all                     "'x" [0-f]{1,3} "'"
-137  BackslashEscape          all                     "\\" {esc}
-138  EscapeConstant           all                     "'\\" {esc}
-139  WideCharConstant         all                     "L'" {plain}{1,4} "'"
-140  WideEscapedQuoteConstant all                     "L'\\" ["'] "'"
-141  WideOctalEscapeConstant  all                     "L'\\" {octal}{1,3} "'"
-142  WideHexCharConstant      all                     "L'x" [0-f]{1,3} "'"
-143  WideEscapeConstant       all                     "L'\\" {esc}
-144  Fraction                 all                     "-"? {digit}+ "." {digit}+
-145  FractionExponent         all                     "-"? {digit}+ "." {digit}+ {exponent}
-146  TrailingDot              all                     "-"? {digit}+ "."
-147  TrailingDotExponent      all                     "-"? {digit}+ "." {exponent}
-148  LeadingDot               all                     "-"? "." {digit}+
-149  LeadingDotExponent       all                     "-"? "." {digit}+ {exponent}
-150  IntegerExponent          all                     "-"? {digit}+ {exponent}
-151  EndCatch                 all                     "END_CATCH"
-152  EndCatchAll              all                     "END_CATCH_ALL"
-153  Identifier               all                     {idstart} {idchar}*
-154  WhiteSpace               all                     {blank}+
-155  AnyByte                  all                     {anybyte}
+78   GreaterEqual             SpacedOperator       all                    ">="
+79   Equal                    SpacedOperator       all                    "=="
+80   NotEqual                 SpacedOperator       all                    "!="
+81   Pipe                     SpacedOperator       all                    "|"
+82   Caret                    SpacedOperator       all                    "^"
+83   AndAnd                   SpacedOperator       all                    "&&"
+84   OrOr                     SpacedOperator       all                    "||"
+85   Assign                   SpacedOperator       all                    "="
+86   PlusAssign               SpacedOperator       all                    "+="
+87   MinusAssign              SpacedOperator       all                    "-="
+88   StarAssign               SpacedOperator       all                    "*="
+89   SlashAssign              SpacedOperator       all                    "/="
+90   PercentAssign            SpacedOperator       all                    "%="
+91   ShiftRightAssign         SpacedOperator       all                    ">>="
+92   ShiftLeftAssign          SpacedOperator       all                    "<<="
+93   AndAssign                SpacedOperator       all                    "&="
+94   CaretAssign              SpacedOperator       all                    "^="
+95   PipeAssign               SpacedOperator       all                    "|="
+96   Switch                   Switch               all                    "switch"
+97   EmptyParensSemicolon     EmptyParensSemicolon all                    "(" {blank}* ")" {blank}* ";"
+98   EmptyParens              EmptyParens          all                    "(" {blank}* ")"
+99   Dot                      Attached             all                    "."
+100  Arrow                    Attached             all                    "->"
+101  Colon                    Attached             all                    ":"
+102  OpenParen                OpenParen            all                    "("
+103  CloseParenBrace          CloseParenBrace      all                    ")" {blank}* "{"
+104  CloseParenSemicolon      CloseParenSemicolon  all                    ")" {blank}* ";"
+105  CloseParenColon          CloseParenColon      all                    ")" {blank}* ":"
+106  CloseParen               CloseParen           all                    ")"
+107  OpenBrace                OpenBrace            all                    "{"
+108  Tilde                    Punct                all                    "~"
+109  CloseBraceSemicolon      CloseBraceSemicolon  INITIAL,DIRECTIVE_CONT "}" {blank}* ";"
+110  CloseBrace               CloseBrace           all                    "}"
+111  Semicolon                Semicolon            all                    ";"
+112  CaseLabel                CaseLabel            all                    "case" [^:]* ":"
+113  DefaultLabel             DefaultLabel         all                    "default" {blank}* ":"
+114  DecimalLabel             ConstantLabel        all                    "-"? {digit}+ [Ll]? {blank}* ":"
+115  OctalLabel               ConstantLabel        all                    "-"? "0" {octal}* [Ll]? {blank}* ":"
+116  HexLabel                 ConstantLabel        all                    "0" [Xx] {hexdigit}* [Ll]? {blank}* ":"
+117  CharLabel                ConstantLabel        all                    "'" {plain}{1,4} "'" {blank}* ":"
+118  EscapedQuoteLabel        ConstantLabel        all                    "'\\" ["'] "'" {blank}* ":"
+119  OctalEscapeLabel         ConstantLabel        all                    "'\\" {octal}{1,3} "'" {blank}* ":"
+120  HexCharLabel             ConstantLabel        all                    "'x" [0-f]{1,3} "'" {blank}* ":"
+121  EscapeLabel              ConstantLabel        all                    "'\\" {esc} {blank}* ":"
+122  LabelLine                LabelLine            all                    ^ [\t ]* {idstart} {idchar}* [\t ]* ":" [\t ]* "\n"
+123  Stars                    Stars                all                    "*"+
+124  Increment                Punct                all                    "++"
+125  Decrement                Punct                all                    "--"
+126  Ampersand                Punct                all                    "&"
+127  Comma                    Comma                all                    ","
+128  OpenBracket              Attached             all                    "["
+129  CloseBracket             Attached             all                    "]"
+130  DecimalConstant          Word                 all                    "-"? {digit}+ [Ll]?
+131  OctalConstant            Word                 all                    "-"? "0" {octal}* [Ll]?
+132  HexConstant              Word                 all                    "0" [Xx] {hexdigit}* [Ll]?
+133  CharConstant             Word                 all                    "'" {plain}{1,4} "'"
+134  EscapedQuoteConstant     Word                 all                    "'\\" ["'] "'"
+135  OctalEscapeConstant      Word                 all                    "'\\" {octal}{1,3} "'"
+136  HexCharConstant          Word                 all                    "'x" [0-f]{1,3} "'"
+137  BackslashEscape          Word                 all                    "\\" {esc}
+138  EscapeConstant           Word                 all                    "'\\" {esc}
+139  WideCharConstant         Word                 all                    "L'" {plain}{1,4} "'"
+140  WideEscapedQuoteConstant Word                 all                    "L'\\" ["'] "'"
+141  WideOctalEscapeConstant  Word                 all                    "L'\\" {octal}{1,3} "'"
+142  WideHexCharConstant      Word                 all                    "L'x" [0-f]{1,3} "'"
+143  WideEscapeConstant       Word                 all                    "L'\\" {esc}
+144  Fraction                 Word                 all                    "-"? {digit}+ "." {digit}+
+145  FractionExponent         Word                 all                    "-"? {digit}+ "." {digit}+ {exponent}
+146  TrailingDot              Word                 all                    "-"? {digit}+ "."
+147  TrailingDotExponent      Word                 all                    "-"? {digit}+ "." {exponent}
+148  LeadingDot               Word                 all                    "-"? "." {digit}+
+149  LeadingDotExponent       Word                 all                    "-"? "." {digit}+ {exponent}
+150  IntegerExponent          Word                 all                    "-"? {digit}+ {exponent}
+151  EndCatch                 CatchMacro           all                    "END_CATCH"
+152  EndCatchAll              CatchMacro           all                    "END_CATCH_ALL"
+153  Identifier               Identifier           all                    {idstart} {idchar}*
+154  WhiteSpace               Drop                 all                    {blank}+
+155  AnyByte                  Echo                 all                    {anybyte}

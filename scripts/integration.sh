@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Checks qfmt-tree where it meets other tools, with the real tools: the
-# pre-commit framework (try-repo on this checkout), the Vim and Emacs recipes
-# in editors/, the problem matcher, the shell completions, and the Debian
-# package made by CPack. Uses the programs in build/ (scripts/test.sh builds
-# them). A section whose tool is missing is skipped with a message; in CI
-# (CI=true) the tool is installed instead, and the package is installed into
-# the machine with dpkg, run, and removed again.
+# set-up scripts (the wait for the package manager's lock, the demo after the
+# tests), the pre-commit framework (both hooks, try-repo on this checkout),
+# the Vim and Emacs recipes in editors/, the problem matcher, the shell
+# completions, and the Debian package made by CPack, checked by lintian. Uses
+# the programs in build/ (scripts/test.sh builds them). A section whose tool
+# is missing is skipped with a message; in CI (CI=true) the tool is installed
+# instead, and the package is installed into the machine with dpkg, run, and
+# removed again.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -50,6 +52,39 @@ printf 'int  x;\nint  y;\n' >"$work/messy"
 printf 'int x;\nint y;\n' >"$work/formatted"
 printf 'int x; \nint y; \n' >"$work/classic"
 
+# The set-up scripts wait for the package manager's lock while another
+# installation holds it, and give up after QFMT_LOCK_WAIT seconds.
+if have python3 python3 "the wait for the package manager's lock"; then
+  touch "$work/lock"
+  # Holds an fcntl lock on $work/lock, as dpkg does on its own, until told to let go.
+  python3 -c 'import fcntl, os, sys, time
+f = open(sys.argv[1], "w"); fcntl.lockf(f, fcntl.LOCK_EX); open(sys.argv[2], "w").close()
+for _ in range(300):
+    if os.path.exists(sys.argv[3]): break
+    time.sleep(0.1)' "$work/lock" "$work/locked" "$work/release" &
+  holder=$!
+  for _ in $(seq 100); do [ -e "$work/locked" ] && break; sleep 0.1; done
+  if (QFMT_PACKAGE_LOCKS=$work/lock QFMT_LOCK_WAIT=1 wait_for_package_manager) 2>"$work/log"; then
+    fail "packages: no wait for a lock that is held"
+  fi
+  grep -q "waiting for another installation" "$work/log" || fail "packages: no message while waiting: $(cat "$work/log")"
+  (QFMT_PACKAGE_LOCKS=$work/lock QFMT_LOCK_WAIT=30 wait_for_package_manager) 2>/dev/null &
+  waiter=$!
+  sleep 1
+  touch "$work/release"
+  wait "$waiter" || fail "packages: the wait did not end when the lock was let go"
+  wait "$holder"
+  passed "wait for the package manager's lock"
+fi
+# scripts/demo.sh builds build/ with the settings of scripts/test.sh (which
+# ran before this script): it has nothing left to build.
+if [ -f "$build/build.ninja" ]; then
+  bash scripts/demo.sh >"$work/log" 2>&1 || fail "demo: $(cat "$work/log")"
+  grep -q -E "Building|Linking" "$build/demo-build.log" && fail "demo: rebuilt after the tests: $(head -3 "$build/demo-build.log")"
+  grep -q "^== qfmt-tree -w build/tree-sample.c" "$work/log" || fail "demo: qfmt-tree: $(cat "$work/log")"
+  passed "demo after the tests"
+fi
+
 if have pre-commit pre-commit "the pre-commit hook"; then
   repo=$work/hook
   mkdir -p "$repo"
@@ -64,11 +99,30 @@ if have pre-commit pre-commit "the pre-commit hook"; then
     fail "pre-commit: a file that the hook formats passes"
   fi
   same "$repo/bad.c" "$work/formatted" "pre-commit: the hook formats the file"
-  # The hook's files pattern takes every extension that qfmt-tree takes.
+  # The check-only hook fails and changes nothing; a file whose name begins
+  # with "-" is a file for both hooks.
+  # (--all-files: pre-commit's own --files would take "-d.c" for an option.)
+  cp "$work/messy" "$repo/-d.c"
+  git -C "$repo" add -A
+  if (cd "$repo" && pre-commit try-repo "$root" qfmt-tree-check --all-files) >"$work/log" 2>&1; then
+    fail "pre-commit: the check passes a file that is not formatted"
+  fi
+  grep -q -- '-d.c:1:5: error: not formatted' "$work/log" || fail "pre-commit: the check's message: $(cat "$work/log")"
+  same "$repo/-d.c" "$work/messy" "pre-commit: the check changes nothing"
+  (cd "$repo" && pre-commit try-repo "$root" qfmt-tree --all-files) >"$work/log" 2>&1 || true
+  same "$repo/-d.c" "$work/formatted" "pre-commit: the hook formats -d.c"
+  git -C "$repo" add -A
+  (cd "$repo" && pre-commit try-repo "$root" qfmt-tree-check --all-files) >"$work/log" 2>&1 ||
+    fail "pre-commit: the check fails formatted files: $(cat "$work/log")"
+  # Both hooks' files pattern takes every extension that qfmt-tree takes.
   extensions=$(qfmt-tree --help | sed -n '4p')
-  python3 - "$extensions" <<'PY' || fail "pre-commit: the files pattern and qfmt-tree's names differ"
-import re, sys
-pattern = next(l.split("files:", 1)[1].strip() for l in open(".pre-commit-hooks.yaml") if "files:" in l)
+  python3 - "$extensions" <<'PY' || fail "pre-commit: the hooks or their files pattern"
+import re, sys, yaml
+hooks = yaml.safe_load(open(".pre-commit-hooks.yaml"))
+assert [h["id"] for h in hooks] == ["qfmt-tree", "qfmt-tree-check"], hooks
+assert all(h["entry"].endswith(" --") for h in hooks), hooks
+pattern = hooks[0]["files"]
+assert hooks[1]["files"] == pattern
 taken = [e for e in sys.argv[1].split() if e.startswith(".")]
 assert len(taken) > 10, taken
 missed = [e for e in taken if not re.search(pattern, "name" + e)]
@@ -171,16 +225,25 @@ if have dpkg-shlibdeps dpkg-dev "the Debian package"; then
   "$prefix/bin/qfmt-tree" <"$work/messy" >"$work/out" && same "$work/out" "$work/formatted" "package: qfmt-tree"
   cp "$work/messy" "$work/classic.c"
   (cd "$work" && "$prefix/bin/qfmt" -iclassic.c) && same "$work/classic.c" "$work/classic" "package: qfmt"
-  for file in man/man1/qfmt.1 man/man1/qfmt-tree.1 bash-completion/completions/qfmt-tree \
-    zsh/vendor-completions/_qfmt-tree vim/vimfiles/plugin/qfmt-tree.vim emacs/site-lisp/qfmt-tree.el; do
+  for file in man/man1/qfmt.1.gz man/man1/qfmt-tree.1.gz bash-completion/completions/qfmt-tree \
+    zsh/vendor-completions/_qfmt-tree vim/vimfiles/plugin/qfmt-tree.vim emacs/site-lisp/qfmt-tree.el \
+    doc/qfmt/copyright doc/qfmt/changelog.gz qfmt/qfmt-tree-matcher.json; do
     [ -s "$prefix/share/$file" ] || fail "package: no $file"
   done
-  man -l "$prefix/share/man/man1/qfmt-tree.1" 2>/dev/null | grep -q -- '--staged' || fail "package: the man page"
+  man -l "$prefix/share/man/man1/qfmt-tree.1.gz" 2>/dev/null | grep -q -- '--staged' || fail "package: the man page"
+  # The README's ::add-matcher:: line names the matcher where the package puts it.
+  grep -q '::add-matcher::/usr/share/qfmt/qfmt-tree-matcher.json' README.md || fail "package: the README's matcher path"
   if [ "${CI:-}" = true ]; then
     DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 remove -y -qq qfmt >"$work/log" 2>&1 ||
       fail "package: apt-get remove: $(cat "$work/log")"
   fi
   passed "Debian package $(basename "$deb")"
+  # Debian's own checks of a package: no error and no warning (the reason for
+  # each override is in the overrides file, cmake/debian/).
+  if have lintian lintian "lintian on the package"; then
+    lintian --fail-on error,warning "$deb" >"$work/log" 2>&1 || fail "lintian: $(cat "$work/log")"
+    passed "lintian"
+  fi
 fi
 
 [ "$failures" = 0 ] || exit 1

@@ -25,3 +25,6 @@ install_packages $need || exit 1
 generator=""
 command -v ninja >/dev/null 2>&1 && generator="-G Ninja"
 jobs=$(nproc 2>/dev/null || echo 2)
+# The settings of build/, the same for scripts/demo.sh and scripts/test.sh, so
+# that one reuses what the other built.
+build_flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON"

@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
 dir=build
-flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON"
+flags=$build_flags
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-sanitize
   flags="$flags -DQFMT_SANITIZE=ON"

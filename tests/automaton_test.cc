@@ -162,30 +162,34 @@ TEST(AutomatonTest, EngineTokensAgreeWithThePlainScanner) {
 // against the base.
 TEST(AutomatonTest, RuleFiles) {
   using scanner::rulegen::ParseRuleFile;
-  const auto base = ParseRuleFile("define d [0-9]\n1 A all \"a\"\n2 B all {d}\n3 C all \"c\"\n");
+  const auto base = ParseRuleFile("define d [0-9]\n1 A Go all \"a\"\n2 B Stop all {d}\n3 C Go all \"c\"\n");
   ASSERT_EQ(base.error, "");
   const auto derived = ParseRuleFile(
-      "extends base.lex\ndefine e {d}+\nreplace B all {e}\nadd N before A INITIAL \"n\"\nadd M after C all "
-      "\"m\"\n"
-      "remove A\n",
+      "extends base.lex\ndefine e {d}+\nreplace B all {e}\nadd N before A Go INITIAL \"n\"\n"
+      "add M after C Stop all \"m\"\nremove A\n",
       &base);
   std::string names;
-  for (const Rule& rule : derived.rules) names += rule.name + ":" + rule.source + " ";
-  EXPECT_EQ(derived.error + names, "N:\"n\" B:{e} C:\"c\" M:\"m\" ");
+  for (const Rule& rule : derived.rules) names += rule.name + ":" + rule.action + ":" + rule.source + " ";
+  EXPECT_EQ(derived.error + names, "N:Go:\"n\" B:Stop:{e} C:Go:\"c\" M:Stop:\"m\" ");
   EXPECT_EQ(scanner::rulegen::BaseFileOf("# x\n\nextends  classic.lex \nremove A\n"), "classic.lex");
   const struct {
     std::string_view text;
     bool derived;
     std::string_view error;
   } cases[] = {
-      {"1 A all \"a\"\n3 B all \"b\"\n", false, "line 2: rule 3 out of order"},
-      {"# c\n1 A NOWHERE \"a\"\n", false, "line 2: unknown start condition"},
-      {"1 A all {nothing}\n", false, "line 1: unknown name {nothing} at column 10 of the pattern"},
-      {"1 A all \"a\"\n2 A all \"b\"\n", false, "line 2: rule A named twice"},
-      {"1 a all \"a\"\n", false, "line 1: expected a rule name (a capital letter, then letters and digits)"},
+      {"1 A Go all \"a\"\n3 B Go all \"b\"\n", false, "line 2: rule 3 out of order"},
+      {"# c\n1 A Go NOWHERE \"a\"\n", false, "line 2: unknown start condition"},
+      {"1 A Go all {nothing}\n", false, "line 1: unknown name {nothing} at column 10 of the pattern"},
+      {"1 A Go all \"a\"\n2 A Go all \"b\"\n", false, "line 2: rule A named twice"},
+      {"1 a Go all \"a\"\n", false,
+       "line 1: expected a rule name (a capital letter, then letters and digits)"},
+      // A rule without an action is refused, whether its conditions or its pattern follow.
+      {"1 A all \"a\"\n", false, "line 1: expected the action of rule A before its conditions"},
+      {"1 A INITIAL \"a\"\n", false, "line 1: expected the action of rule A before its conditions"},
+      {"add N before A all \"n\"\n", true, "line 1: expected the action of rule N before its conditions"},
       {"replace Z all \"z\"\n", true, "line 1: no rule Z"},
-      {"add B before A all \"b\"\n", true, "line 1: rule B named twice"},
-      {"add N below A all \"b\"\n", true, "line 1: expected before or after"},
+      {"add B before A Go all \"b\"\n", true, "line 1: rule B named twice"},
+      {"add N below A Go all \"b\"\n", true, "line 1: expected before or after"},
       {"remove A\nextends x\n", true, "line 2: extends must come first"},
   };
   for (const auto& c : cases)

@@ -101,15 +101,20 @@ TEST_F(ProjectTest, BadEditorConfigValuesAreErrorsThatSayWhatIsWrong) {
     std::string error;
   };
   const std::vector<Case> cases = {
-      {"max_line_length = wide", "max_line_length = wide; a whole number of 1 or more, or off, is needed"},
-      {"max_line_length = 0", "max_line_length = 0; a whole number of 1 or more, or off, is needed"},
-      {"indent_style = tabs", "indent_style = tabs; tab or space is needed"},
-      {"indent_size = 65", "indent_size = 65; a whole number from 1 to 64 is needed"},
-      {"qfmt_brace_style = kr", "qfmt_brace_style = kr; attach or break is needed"},
+      {"max_line_length = wide", "max_line_length = wide: a whole number of 1 or more, or off, is needed"},
+      {"max_line_length = 0", "max_line_length = 0: a whole number of 1 or more, or off, is needed"},
+      {"indent_style = tabs", "indent_style = tabs: tab or space is needed"},
+      {"indent_size = 65", "indent_size = 65: a whole number from 1 to 64 is needed"},
+      {"qfmt_brace_style = kr", "qfmt_brace_style = kr: attach or break is needed"},
+      {"indent_style = tab\nindent_size = 4\ntab_width = 0",
+       "tab_width = 0: a whole number from 1 to 64 is needed"},
   };
+  // The error names the file and the section that give the value.
   for (const Case& c : cases) {
-    Write(".editorconfig", "root = true\n[*]\n" + std::string(c.editorconfig) + "\n");
-    EXPECT_EQ(Resolve(folder_ / "a.c").error, ".editorconfig gives " + c.error);
+    Write(".editorconfig", "root = true\n[*.h]\nindent_size = 2\n[{a,b}.c]\n" + std::string(c.editorconfig) +
+                               "\n[*.h]\n" + std::string(c.editorconfig) + "\n");
+    EXPECT_EQ(Resolve(folder_ / "a.c").error,
+              (folder_ / ".editorconfig").string() + " [{a,b}.c]: " + c.error);
   }
   Write(".editorconfig", "root = true\n[*]\nnot a property\n");
   EXPECT_EQ(Resolve(folder_ / "a.c").error,
@@ -129,10 +134,26 @@ TEST_F(ProjectTest, NestedEditorConfigFilesAndTheRoot) {
   run = Tree({"--print-settings", "sub/a.c", "--indent", "\\t"});
   EXPECT_EQ(run.out,
             "sub/a.c:\n"
-            "  max-line-length 60  (.editorconfig: max_line_length = 60)\n"
+            "  max-line-length 60  (sub/.editorconfig [*.c]: max_line_length = 60)\n"
             "  indent \"\\t\"  (command line)\n"
             "  brace-style attach  (default)\n");
   EXPECT_EQ(run.status, tree::kExitOk);
+
+  // With tabs, tab_width says how wide each is against the line length: the
+  // lines break where a unit of as many blanks breaks them.
+  Write("tabs/.editorconfig",
+        "root = true\n[*]\nindent_style = tab\nindent_size = 8\ntab_width = 4\nmax_line_length = 30\n");
+  const std::string text = "int f(){if(a){return aaaaaaaaaa + bbbbbbbbbb + cccccccccc;}}";
+  Write("tabs/a.c", text);
+  std::string tabs;
+  const std::string blanks = testing::Settled(text, {30, std::string(8, ' '), 1, true});
+  for (std::size_t at = 0; at < blanks.size(); at = blanks.find('\n', at) + 1) {
+    const std::size_t indent = blanks.find_first_not_of(' ', at) - at;
+    tabs +=
+        std::string(indent / 4, '\t') + blanks.substr(at + indent, blanks.find('\n', at) + 1 - at - indent);
+  }
+  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", 1, true}));
+  EXPECT_EQ(Tree({"-q", "tabs/a.c"}).out, tabs);
 }
 
 // Walks leave out what git ignores, but not what it tracks, and what
@@ -165,6 +186,8 @@ TEST_F(ProjectTest, WalksFollowGitsIgnoreRulesAndExcludes) {
       {{"--exclude", "third_party", "src/a.c", "third_party/d.c", "./third_party"}, "src/a.c "},
   };
   for (const auto& c : cases) EXPECT_EQ(Listed(c.arguments), c.listed) << c.arguments.front();
+  EXPECT_EQ(Tree({"--check", "-q", "build"}).error,
+            "build: nothing taken from this folder: git ignores all that it holds\n");
 }
 
 // Regression: a walk of the folder above the repository app did not apply
@@ -303,6 +326,33 @@ TEST(EditorConfigFilesTest, EachFileIsReadOncePerRun) {
   }
   EXPECT_EQ(reads, 1);
   EXPECT_EQ(files.Files(), before);
+}
+
+// --changed formats only the lines that differ from HEAD, or from a commit
+// named, in the files that git shows as changed.
+TEST_F(ProjectTest, ChangedLinesOnly) {
+  ASSERT_EQ(Git({"init", "-q", "."}).status, 0);
+  Write("src/a.c", "int  a;\nint  b;\nint  c;\n");
+  Write("src/b.c", "int  z;\n");
+  ASSERT_EQ(Git({"add", "."}).status, 0);
+  ASSERT_EQ(Git({"commit", "-q", "-m", "first"}).status, 0);
+  Write("src/a.c", "int  a;\nint  bb;\nint  c;\n");
+  ASSERT_EQ(Git({"add", "src/a.c"}).status, 0);
+  Write("src/a.c", "int  a;\nint  bb;\nint  c;\nint  d;\n");  // a line not yet staged
+
+  ProgramRun run = Tree({"--changed", "--check", "-q"});
+  EXPECT_EQ(run.out, "src/a.c:2:5: error: not formatted (qfmt-tree --changed -w src/a.c)\n");
+  EXPECT_EQ(run.status, tree::kExitWouldChange);
+  EXPECT_EQ(Tree({"--changed=HEAD", "-d", "-q"}).out,
+            "--- a/src/a.c\n+++ b/src/a.c\n@@ -1,4 +1,4 @@\n int  a;\n-int  bb;\n+int bb;\n int  c;\n-int  "
+            "d;\n+int d;\n");
+  run = Tree({"--changed", "--staged", "-w", "-q"});
+  EXPECT_EQ(run.status, tree::kExitOk);
+  EXPECT_EQ(Git({"show", ":src/a.c"}).out, "int  a;\nint bb;\nint  c;\n");
+  EXPECT_EQ(ReadFile(folder_ / "src/a.c"), "int  a;\nint  bb;\nint  c;\nint  d;\n");
+  run = Tree({"--changed=nope", "-l"});
+  EXPECT_EQ(run.status, tree::kExitFileError);
+  EXPECT_TRUE(run.error.starts_with("qfmt-tree: error: cannot find the commit 'nope' in git: ")) << run.error;
 }
 
 }  // namespace

@@ -39,14 +39,25 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
                                                    {o.classic_limit, "classic-limit"},
                                                    {!o.layout.modern, "classic"},
                                                    {!o.verify, "no-verify"},
-                                                   {o.staged, "staged"}};
+                                                   {o.staged, "staged"},
+                                                   {o.changed, "changed"},
+                                                   {o.verbose, "verbose"},
+                                                   {o.null_separated, "null"},
+                                                   {o.form == PlaceForm::kGithub, "github"},
+                                                   {o.color == ColorChoice::kAlways, "color"},
+                                                   {o.color == ColorChoice::kNever, "no-color"}};
   for (const auto& [on, name] : switches) text += on ? std::string(" ") + name : "";
   text += " paths[";
   for (const std::string& path : o.paths) text += (text.back() == '[' ? "" : ",") + path;
   text += "]";
   for (const std::string& glob : o.excludes) text += " exclude[" + glob + "]";
-  const std::pair<const std::string&, const char*> names[] = {
-      {o.stdin_filename, "stdin-filename"}, {o.assume_filename, "assume-filename"}, {o.print_settings, "of"}};
+  for (const project::LineRange& range : o.lines)
+    text += " lines[" + std::to_string(range.first) + ":" + std::to_string(range.last) + "]";
+  const std::pair<const std::string&, const char*> names[] = {{o.stdin_filename, "stdin-filename"},
+                                                              {o.assume_filename, "assume-filename"},
+                                                              {o.print_settings, "of"},
+                                                              {o.changed_against, "against"},
+                                                              {o.files_from, "from"}};
   for (const auto& [name, what] : names)
     text += name.empty() ? "" : " " + std::string(what) + "[" + name + "]";
   return text;
@@ -79,6 +90,18 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
        "moff! i[   ] attach j0 list staged paths[src] exclude[build] exclude[*.pb.cc]"},
       {{"--print-settings", "a.c", "--indent", "\\t", "--brace-style=break"},
        "settings m80 i[\t]! break! j0 prints paths[] of[a.c]"},
+      // --print-settings takes its one path from among the paths; its options are options.
+      {{"--print-settings", "-m", "72", "x.c"}, "settings m72! i[   ] attach j0 prints paths[] of[x.c]"},
+      {{"--print-settings=x.c"}, "settings m80 i[   ] attach j0 prints paths[] of[x.c]"},
+      {{"-i", "a.c"}, "m80 i[   ] attach j0 write paths[a.c]"},
+      {{"--lines", "3:5", "--lines=7", "-"}, "m80 i[   ] attach j0 prints paths[] lines[3:5] lines[7:7]"},
+      // An optional value only after "=": "--changed main" names the path main.
+      {{"--changed", "main", "-l"}, "m80 i[   ] attach j0 list changed paths[main]"},
+      {{"--changed=v1.0", "-w"}, "m80 i[   ] attach j0 write changed paths[] against[v1.0]"},
+      {{"--files-from", "-", "-0", "--check", "src"}, "m80 i[   ] attach j0 check null paths[src] from[-]"},
+      {{"--format=github", "--color", "-v", "-l", "."},
+       "m80 i[   ] attach j0 list verbose github color paths[.]"},
+      {{"--format", "text", "--color=never", "a.c"}, "m80 i[   ] attach j0 prints no-color paths[a.c]"},
       {{"--stdin-filename", "src/x.txt", "--assume-filename", "y.cu"},
        "m80 i[   ] attach j0 prints paths[] stdin-filename[src/x.txt] assume-filename[y.cu]"},
       {{"--help"}, "help"},
@@ -86,7 +109,7 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"--version"}, "version"},
       // Bad command lines say what is wrong.
       {{"-x"}, "error: unknown option '-x'"},
-      {{"--color"}, "error: unknown option '--color'"},
+      {{"--colour"}, "error: unknown option '--colour'"},
       {{"-wx"}, "error: unknown option '-x'"},
       {{"-m"}, "error: option '-m' needs a value"},
       {{"--jobs"}, "error: option '--jobs' needs a value"},
@@ -111,6 +134,21 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
        "error: --exclude needs a pattern that names files, not '', which would leave out everything"},
       {{"--check", "--exclude=./", "src"},
        "error: --exclude needs a pattern that names files, not './', which would leave out everything"},
+      {{"--print-settings"}, "error: --print-settings needs the path of a file"},
+      {{"--print-settings", "a.c", "b.c"}, "error: --print-settings takes one path, not 2"},
+      {{"-w", "--print-settings", "a.c"}, "error: --write cannot go with --print-settings"},
+      {{"--print-settings=a.c", "--staged"}, "error: --staged cannot go with --print-settings"},
+      {{"--lines", "5:3", "a.c"},
+       "error: --lines needs FIRST:LAST, line numbers from 1 with FIRST not past LAST, not '5:3'"},
+      {{"--lines", "0", "a.c"},
+       "error: --lines needs FIRST:LAST, line numbers from 1 with FIRST not past LAST, not '0'"},
+      {{"--lines", "1:2", "a.c", "b.c"}, "error: --lines goes with one file, or standard input"},
+      {{"--lines", "1", "--changed", "-l"}, "error: --lines cannot go with --changed"},
+      {{"--changed"}, "error: --changed goes with --check, --list, --diff or --write"},
+      {{"--changed=", "-l"}, "error: --changed= needs a commit, as in --changed=main"},
+      {{"-0", "a.c"}, "error: --null goes with --files-from"},
+      {{"--color=sometimes"}, "error: --color is 'auto', 'always' or 'never', not 'sometimes'"},
+      {{"--format", "json"}, "error: --format is 'text' or 'github', not 'json'"},
   };
   for (const auto& c : cases) EXPECT_EQ(Describe(c.arguments), c.options) << c.options;
 }

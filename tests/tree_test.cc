@@ -96,7 +96,7 @@ std::vector<testing::ProgramCase> ExecutableCases() {
            {"-l", "src", "notes.txt", "v.c.Backup", "missing.c", "other/.hidden"}, kExitFileError,
            "missing.c: error: cannot read: No such file or directory\nnotes.txt" + passed_over +
                "v.c.Backup" + passed_over +
-               "formatted 18 files, 17 would change, 2 skipped, 1 error, 0.0 MB in #.## s\n",
+               "checked 17 files: 17 would change, 2 skipped, 1 error, 0.0 MB in #.## s\n",
            {}, "", walked),
       Case("AssumeFilenameTakesAnyName", {{"notes.txt", kMessy}},
            {"-l", "-q", "--assume-filename", "x.c", "notes.txt"}, kExitWouldChange, "", {}, "",
@@ -121,7 +121,7 @@ std::vector<testing::ProgramCase> ExecutableCases() {
            {}, kMessy, "src/x.c:1:5: error: not formatted\n"),
       Case("StandardInputWithABadSetting", {{".editorconfig", "root = true\n[*.c]\nindent_size = many\n"}},
            {"--stdin-filename", "x.c"}, kExitFileError,
-           "x.c: error: .editorconfig gives indent_size = many; a whole number from 1 to 64 is needed\n", {},
+           "x.c: error: .editorconfig [*.c]: indent_size = many: a whole number from 1 to 64 is needed\n", {},
            kLabel, kLabel),
       Case("StandardInputChecked", {}, {"--check"}, kExitWouldChange, "", {}, kMessy,
            "<stdin>:1:5: error: not formatted\n"),
@@ -131,7 +131,7 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case("StandardInputThatCannotBeFormattedComesBack", {}, {"--classic-limit"}, kExitFileError,
            "<stdin>" + too_long, {}, kLongComment, kLongComment),
       Case("SettledTexts", two, {"t"}, kExitOk,
-           "formatted 2 files, 1 would change, 0 errors, 0.0 MB in #.## s\n", {}, "",
+           "formatted 2 files: 1 would change, 0 errors, 0.0 MB in #.## s\n", {}, "",
            kLabelIndented + kFormatted),
       Case("OnePassWithOnce", {{"t/label.c", kLabelIndented}}, {"--once", "-q", "t"}, kExitOk, "", {}, "",
            kLabelNot),
@@ -153,8 +153,7 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case("LongTokenFormatsByDefault", long_token, {"-w", "-q", "t"}, kExitOk, "",
            {{"t/long.c", kLongCommentSettled}, {"t/other.c", kFormatted}}),
       Case("LongTokenIsAnErrorWithTheClassicLimit", long_token, {"-w", "--classic-limit", "t"},
-           kExitFileError,
-           "t/long.c" + too_long + "formatted 2 files, 1 changed, 1 error, 0.0 MB in #.## s\n",
+           kExitFileError, "t/long.c" + too_long + "formatted 1 file: 1 changed, 1 error, 0.0 MB in #.## s\n",
            {{"t/other.c", kFormatted}}),
       // The token check, in every mode; --no-verify gives the classic text.
       Case("ModernRulesKeepTheTokens", {{"a.c", kSuffix}}, {"-w", "-q", "a.c"}, kExitOk, "",
@@ -179,7 +178,7 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case("BinaryFileIsPassedOver", {{"bin.c", kBinary}, {"ok.c", kSuffixModern}},
            {"--check", "bin.c", "ok.c"}, kExitOk,
            "bin.c" + kBinaryPassedOver +
-               "formatted 1 file, 0 would change, 1 skipped, 0 errors, 0.0 MB in #.## s\n",
+               "checked 1 file: 0 would change, 1 skipped, 0 errors, 0.0 MB in #.## s\n",
            {}),
       Case("BinaryFileIsNotWritten", {{"bin.c", kBinary}}, {"-w", "-q", "bin.c"}, kExitOk,
            "bin.c" + kBinaryPassedOver, {}),
@@ -189,6 +188,60 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case("ClassicRulesFormatABinaryFile", {{"bin.c", kBinary}},
            {"--classic", "--no-verify", "--once", "-q", "bin.c"}, kExitOk, "", {}, "",
            std::string("int x; \0\x01\n", 10)),
+      // Only the statements of the lines asked for; the other lines as they were.
+      Case("LinesOfStandardInput", {}, {"--lines", "2:2"}, kExitOk, "", {},
+           kMessy + "\n" + kMessy + "\n" + kMessy, kMessy + "\n" + kFormatted + kMessy),
+      Case("LinesOfAFileWritten", {{"a.c", kMessy + "\n" + kMessy}}, {"-w", "-q", "--lines", "1", "a.c"},
+           kExitOk, "", {{"a.c", kFormatted + kMessy}}),
+      Case("LinesChecked", {{"a.c", kFormatted + kMessy + "\n"}}, {"--check", "-q", "--lines", "2:9", "a.c"},
+           kExitWouldChange, "", {}, "", "a.c:2:5: error: not formatted (qfmt-tree --lines 2:9 -w a.c)\n"),
+      Case("LinesThatAreFormatted", {{"a.c", kFormatted + kMessy + "\n"}},
+           {"--check", "-q", "--lines", "1", "a.c"}, kExitOk, "", {}),
+      Case("LinesOfAFolder", {{"t/a.c", kMessy}}, {"--lines", "1", "-l", "t"}, kExitUsage,
+           "qfmt-tree: --lines goes with one file, and t is a folder\n" + std::string(kShortUsage), {}),
+      // GitHub's workflow commands, with ',' and ':' escaped in the file's name.
+      Case("GithubAnnotations", {{"x,y.c", kMessy}, {"b.c", kSuffix}},
+           {"--format=github", "--classic", "--check", "-q", "x,y.c", "b.c", "missing.c"}, kExitFileError,
+           "::error file=b.c,line=1,col=11::formatting would change the code here (10U \u2192 10 U)\n"
+           "::error file=missing.c::cannot read: No such file or directory\n",
+           {}, "", "::error file=x%2Cy.c,line=1,col=5::not formatted (qfmt-tree -w x,y.c)\n"),
+      Case("GithubNoticeOfAFileWritten", {{"a.c", kMessy}}, {"--format", "github", "-w", "-l", "-q", "a.c"},
+           kExitWouldChange, "", {{"a.c", kFormatted}}, "", "::notice file=a.c,line=1,col=5::formatted\n"),
+      Case("ColoredCheckLines", {{"a.c", kMessy}}, {"--color", "-l", "-q", "a.c"}, kExitWouldChange, "", {},
+           "", "\x1b[1ma.c:1:5:\x1b[m \x1b[1;31merror:\x1b[m not formatted (qfmt-tree -w a.c)\n"),
+      Case("ColoredDiff", {{"a.c", kMessy}}, {"--color=always", "-d", "-q", "a.c"}, kExitOk, "", {}, "",
+           "\x1b[1m--- a/a.c\x1b[m\n\x1b[1m+++ b/a.c\x1b[m\n\x1b[36m@@ -1 +1 @@\x1b[m\n\x1b[31m-int  "
+           "x;\x1b[m\n"
+           "\\ No newline at end of file\n\x1b[32m+int x;\x1b[m\n"),
+      // The paths of a file: lines with or without CR, or NUL-ended ones from standard input.
+      Case("FilesFrom",
+           {{"list", "a.c\r\n\nsub/b.c\n"}, {"a.c", kMessy}, {"sub/b.c", kMessy}, {"c.c", kMessy}},
+           {"--files-from", "list", "-l", "-q"}, kExitWouldChange, "", {}, "",
+           NotFormatted("a.c", 1, 5) + NotFormatted("sub/b.c", 1, 5)),
+      Case("FilesFromStandardInput", {{"a b.c", kMessy}, {"sub/b.c", kMessy}},
+           {"--files-from=-", "-0", "-l", "-q"}, kExitWouldChange, "", {},
+           std::string("a b.c\0sub/b.c\0", 14), NotFormatted("a b.c", 1, 5) + NotFormatted("sub/b.c", 1, 5)),
+      Case("FilesFromAMissingFile", {}, {"--files-from", "nope", "-l"}, kExitFileError,
+           "qfmt-tree: error: --files-from: cannot read nope\n", {}),
+      // What became of every file, and what the walk passed over.
+      Case("Verbose",
+           {{"t/a.c", kMessy},
+            {"t/b.c", kFormatted},
+            {"t/gen/c.c", kMessy},
+            {"t/.hidden/d.c", kMessy},
+            {"t/lnk", "<link to gen>"},
+            {"t/notes.txt", kMessy}},
+           {"-v", "--check", "-q", "--exclude", "gen", "t"}, kExitWouldChange,
+           "t/.hidden: hidden\nt/a.c: would change\nt/b.c: unchanged\nt/gen: excluded (--exclude)\n"
+           "t/lnk: a link to a folder, not followed\n",
+           {}, "", NotFormatted("t/a.c", 1, 5)),
+      Case("VerboseWrite", {{"a.c", kMessy}}, {"-v", "-w", "-q", "a.c"}, kExitOk, "a.c: formatted\n",
+           {{"a.c", kFormatted}}),
+      // A folder named that gives nothing says why.
+      Case("NothingTakenFromAFolder", {{"gen/a.c", kMessy}}, {"--check", "--exclude", "*.c", "gen"}, kExitOk,
+           "gen: nothing taken from this folder: --exclude leaves out all that it holds\n"
+           "checked 0 files: 0 would change, 1 skipped, 0 errors, 0.0 MB in #.## s\n",
+           {}),
       // Regression: -w rewrote ../keys through proj/util.c, and an excluded
       // file through a link that led into it.
       Case("WalksPassOverLinksToFiles",
@@ -260,25 +313,31 @@ TEST(TreeTest, WriteTouchesOnlyChangedFilesAndKeepsTheirPermissionBits) {
   EXPECT_EQ(fs::status(folder / "private.c").permissions(), fs::perms(0600));
 }
 
-// On a terminal, standard error shows the progress line and erases it before
-// the summary; elsewhere it holds the summary alone (the tests above).
-TEST(TreeTest, ProgressIsShownOnATerminal) {
-  const testing::TempFolder folder;
-  testing::WriteFile(folder / "t/a.c", kMessy);
-  testing::WriteFile(folder / "t/b.c", kMessy);
+// Runs qfmt-tree in `folder` with its standard streams on a terminal, where
+// `typed` is typed (Ctrl-D, "\x04", ends standard input), and NO_COLOR set
+// when `no_color`; its status and what the terminal shows, where every line
+// feed becomes CR LF.
+std::pair<int, std::string> OnTerminal(const std::vector<const char*>& arguments, const fs::path& folder,
+                                       std::string_view typed = {}, bool no_color = false) {
   int master = -1, slave = -1;
-  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  std::vector<const char*> argv = {QFMT_TREE_BINARY};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(master);
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (null >= 0 && ::dup2(null, STDOUT_FILENO) >= 0 && ::dup2(slave, STDERR_FILENO) >= 0 &&
-        ::chdir(folder.path().c_str()) == 0) {
-      ::execl(QFMT_TREE_BINARY, QFMT_TREE_BINARY, "-l", "t", static_cast<char*>(nullptr));
+    if (no_color) ::setenv("NO_COLOR", "1", 1);
+    if (::dup2(slave, STDIN_FILENO) >= 0 && ::dup2(slave, STDOUT_FILENO) >= 0 &&
+        ::dup2(slave, STDERR_FILENO) >= 0 && ::chdir(folder.c_str()) == 0) {
+      ::execv(QFMT_TREE_BINARY, const_cast<char* const*>(argv.data()));
     }
     ::_exit(127);
   }
   ::close(slave);
+  if (!typed.empty()) {
+    EXPECT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  }
   std::string terminal;
   char buffer[4096];
   for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
@@ -286,12 +345,34 @@ TEST(TreeTest, ProgressIsShownOnATerminal) {
   ::close(master);
   int wait_status = 0;
   ::waitpid(pid, &wait_status, 0);
-  EXPECT_EQ(WEXITSTATUS(wait_status), kExitWouldChange);
-  // The terminal turns each line feed into CR LF.
-  const std::size_t summary = terminal.rfind(" \rformatted 2 files, 2 would change, 0 errors, ");
-  EXPECT_TRUE(terminal.find(" of 2 files, ") == 1 && terminal.find(" MB/s\r ") < summary &&
-              terminal.ends_with(" s\r\n"))
+  return {WEXITSTATUS(wait_status), terminal};
+}
+
+// On a terminal, standard error shows the progress line and erases it before
+// the summary, and the check lines are coloured (unless NO_COLOR says not
+// to); elsewhere they are plain and standard error holds the summary alone
+// (the tests above). Standard input read from a terminal says so first.
+TEST(TreeTest, OnATerminal) {
+  const testing::TempFolder folder;
+  testing::WriteFile(folder / "t/a.c", kMessy);
+  testing::WriteFile(folder / "t/b.c", kMessy);
+  const auto [status, terminal] = OnTerminal({"-l", "t"}, folder.path());
+  EXPECT_EQ(status, kExitWouldChange);
+  const std::size_t summary = terminal.rfind(" \rchecked 2 files: 2 would change, 0 errors, ");
+  EXPECT_EQ(terminal.find(" of 2 files, "), 1u) << testing::Escaped(terminal);
+  EXPECT_LT(terminal.find(" MB/s\r "), summary) << testing::Escaped(terminal);
+  EXPECT_TRUE(terminal.ends_with(" s\r\n")) << testing::Escaped(terminal);
+  EXPECT_NE(terminal.find("\x1b[1mt/b.c:1:5:\x1b[m \x1b[1;31merror:\x1b[m not formatted"), std::string::npos)
       << testing::Escaped(terminal);
+  EXPECT_EQ(OnTerminal({"-l", "t"}, folder.path(), {}, true).second.find('\x1b'), std::string::npos);
+
+  const auto [input_status, input] = OnTerminal({}, folder.path(), "int  x;\n\x04");
+  EXPECT_EQ(input_status, kExitOk);
+  // The terminal echoes what is typed, too.
+  EXPECT_NE(input.find("qfmt-tree: reading the text to format from standard input; Ctrl-D ends it"),
+            std::string::npos)
+      << testing::Escaped(input);
+  EXPECT_TRUE(input.ends_with("int x;\r\n")) << testing::Escaped(input);
 }
 
 // Every second header of this machine and generated C++20: no file's tokens

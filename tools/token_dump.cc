@@ -1,5 +1,7 @@
 #include "tools/token_dump.h"
 
+#include "generated/rule_ids.h"
+
 namespace qfmt::tools {
 namespace {
 
@@ -14,7 +16,10 @@ bool NeedsQuoting(std::string_view bytes) {
 }  // namespace
 
 std::string DescribeToken(int rule, std::string_view bytes) {
-  std::string out = std::to_string(rule) + ":";
+  std::string out = rule > 0 && rule < scanner::kRuleIdCount
+                        ? std::string(scanner::kRuleNames[static_cast<std::size_t>(rule)])
+                        : std::to_string(rule);
+  out += ':';
   if (!NeedsQuoting(bytes)) return out.append(bytes);
   out += '\'';
   for (const char c : bytes) {

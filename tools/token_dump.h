@@ -3,15 +3,16 @@
 #include <string>
 #include <string_view>
 
-#include "scanner/actions.h"
+#include "scanner/engine.h"
 
 namespace qfmt::tools {
 
-// "43:int", or "154:' '" when the text holds blanks, a backslash or bytes
-// outside printable ASCII, written as \n, \t, \r, \\ and \xNN.
+// "Int:int", the rule's name and the token's text, or "WhiteSpace:' '" when
+// the text holds blanks, a backslash or bytes outside printable ASCII, written
+// as \n, \t, \r, \\ and \xNN.
 [[nodiscard]] std::string DescribeToken(int rule, std::string_view bytes);
 
-// Bytes as DescribeToken shows them, without the rule number: as they are
+// Bytes as DescribeToken shows them, without the rule: as they are
 // when printable, otherwise in single quotes with escapes.
 [[nodiscard]] std::string EscapedBytes(std::string_view bytes);
 

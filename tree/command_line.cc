@@ -10,7 +10,9 @@
 namespace qfmt::tree {
 namespace {
 
-enum class Takes { kNothing, kValue };
+// kOptional: a value only after "=" ("--changed=main"), so that the next
+// argument is never taken for one.
+enum class Takes { kNothing, kValue, kOptional };
 
 struct OptionForm {
   char short_name;  // 0: long only
@@ -19,16 +21,34 @@ struct OptionForm {
 };
 
 constexpr OptionForm kOptions[] = {
-    {'m', "max-line-length", Takes::kValue}, {0, "indent", Takes::kValue},
-    {0, "brace-style", Takes::kValue},       {'w', "write", Takes::kNothing},
-    {'l', "list", Takes::kNothing},          {'d', "diff", Takes::kNothing},
-    {0, "check", Takes::kNothing},           {0, "once", Takes::kNothing},
-    {0, "backup", Takes::kNothing},          {0, "classic-limit", Takes::kNothing},
-    {0, "classic", Takes::kNothing},         {0, "no-verify", Takes::kNothing},
-    {0, "staged", Takes::kNothing},          {0, "exclude", Takes::kValue},
-    {0, "stdin-filename", Takes::kValue},    {0, "assume-filename", Takes::kValue},
-    {0, "print-settings", Takes::kValue},    {'j', "jobs", Takes::kValue},
-    {'q', "quiet", Takes::kNothing},         {'h', "help", Takes::kNothing},
+    {'m', "max-line-length", Takes::kValue},
+    {0, "indent", Takes::kValue},
+    {0, "brace-style", Takes::kValue},
+    {'w', "write", Takes::kNothing},
+    {'i', "write", Takes::kNothing},
+    {'l', "list", Takes::kNothing},
+    {'d', "diff", Takes::kNothing},
+    {0, "check", Takes::kNothing},
+    {0, "lines", Takes::kValue},
+    {0, "changed", Takes::kOptional},
+    {0, "once", Takes::kNothing},
+    {0, "backup", Takes::kNothing},
+    {0, "classic-limit", Takes::kNothing},
+    {0, "classic", Takes::kNothing},
+    {0, "no-verify", Takes::kNothing},
+    {0, "staged", Takes::kNothing},
+    {0, "exclude", Takes::kValue},
+    {0, "files-from", Takes::kValue},
+    {'0', "null", Takes::kNothing},
+    {0, "stdin-filename", Takes::kValue},
+    {0, "assume-filename", Takes::kValue},
+    {0, "print-settings", Takes::kOptional},
+    {0, "format", Takes::kValue},
+    {0, "color", Takes::kOptional},
+    {'j', "jobs", Takes::kValue},
+    {'v', "verbose", Takes::kNothing},
+    {'q', "quiet", Takes::kNothing},
+    {'h', "help", Takes::kNothing},
     {0, "version", Takes::kNothing},
 };
 
@@ -54,6 +74,16 @@ std::optional<std::int32_t> ParseCount(std::string_view text, std::int32_t low, 
     return std::nullopt;
   }
   return value;
+}
+
+// "FIRST:LAST" or "LINE", lines from 1.
+std::optional<project::LineRange> ParseLineRange(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  const auto first = ParseCount(text.substr(0, colon), 1, INT32_MAX);
+  const auto last =
+      colon == std::string_view::npos ? first : ParseCount(text.substr(colon + 1), 1, INT32_MAX);
+  if (!first || !last || *last < *first) return std::nullopt;
+  return project::LineRange{*first, *last};
 }
 
 // "\t" in an indentation text stands for a tab, so that it can be typed.
@@ -99,12 +129,10 @@ class Parser {
     const std::string_view name = body.substr(0, equals);
     const OptionForm* option = FindLong(name);
     if (option == nullptr) return Fail("unknown option '--" + std::string(name) + "'");
-    if (option->takes == Takes::kNothing) {
-      if (equals != std::string_view::npos)
-        return Fail("option '--" + std::string(name) + "' takes no value");
-      return Apply(*option, {});
-    }
+    if (option->takes == Takes::kNothing && equals != std::string_view::npos)
+      return Fail("option '--" + std::string(name) + "' takes no value");
     if (equals != std::string_view::npos) return Apply(*option, body.substr(equals + 1));
+    if (option->takes != Takes::kValue) return Apply(*option, std::nullopt);
     if (next_ == arguments_.size()) return Fail("option '--" + std::string(name) + "' needs a value");
     Apply(*option, arguments_[next_++]);
   }
@@ -114,8 +142,8 @@ class Parser {
     for (std::size_t i = 0; i < group.size() && result_.error.empty(); ++i) {
       const OptionForm* option = FindShort(group[i]);
       if (option == nullptr) return Fail("unknown option '-" + std::string(1, group[i]) + "'");
-      if (option->takes == Takes::kNothing) {
-        Apply(*option, {});
+      if (option->takes != Takes::kValue) {
+        Apply(*option, std::nullopt);
         continue;
       }
       if (i + 1 < group.size()) return Apply(*option, group.substr(i + 1));
@@ -124,9 +152,11 @@ class Parser {
     }
   }
 
-  void Apply(const OptionForm& option, std::string_view value) {
+  // `given` is the option's value, when it has one.
+  void Apply(const OptionForm& option, std::optional<std::string_view> given) {
     TreeOptions& options = result_.options;
     const std::string_view name = option.long_name;
+    const std::string_view value = given.value_or("");
     if (name == "max-line-length") {
       const auto length = value == "off" ? INT32_MAX : ParseCount(value, 0, INT32_MAX);
       if (!length)
@@ -160,10 +190,39 @@ class Parser {
         return Fail("--assume-filename needs a C or C++ file name, not '" + std::string(value) + "'");
       options.assume_filename = value;
     } else if (name == "print-settings") {
-      options.print_settings = value;
+      if (given) options.paths.emplace_back(value);
       result_.action = CommandLine::Action::kPrintSettings;
     } else if (name == "staged") {
       options.staged = true;
+    } else if (name == "changed") {
+      if (given && value.empty()) return Fail("--changed= needs a commit, as in --changed=main");
+      options.changed = true;
+      options.changed_against = value;
+    } else if (name == "lines") {
+      const auto range = ParseLineRange(value);
+      if (!range)
+        return Fail("--lines needs FIRST:LAST, line numbers from 1 with FIRST not past LAST, not '" +
+                    std::string(value) + "'");
+      options.lines.push_back(*range);
+    } else if (name == "files-from") {
+      if (value.empty()) return Fail("--files-from needs a file name, or - for standard input");
+      options.files_from = value;
+    } else if (name == "null") {
+      options.null_separated = true;
+    } else if (name == "format") {
+      if (value != "text" && value != "github")
+        return Fail("--format is 'text' or 'github', not '" + std::string(value) + "'");
+      options.form = value == "text" ? PlaceForm::kText : PlaceForm::kGithub;
+    } else if (name == "color") {
+      if (!given || value == "always") {
+        options.color = ColorChoice::kAlways;
+      } else if (value == "auto" || value == "never") {
+        options.color = value == "auto" ? ColorChoice::kAuto : ColorChoice::kNever;
+      } else {
+        return Fail("--color is 'auto', 'always' or 'never', not '" + std::string(value) + "'");
+      }
+    } else if (name == "verbose") {
+      options.verbose = true;
     } else if (name == "jobs") {
       const auto jobs = ParseCount(value, 1, kMaxJobs);
       if (!jobs)
@@ -199,7 +258,9 @@ class Parser {
 
   void CheckCombination() {
     TreeOptions& options = result_.options;
-    if (options.paths.size() == 1 && options.paths.front() == "-") options.paths.clear();
+    if (result_.action == CommandLine::Action::kPrintSettings) return CheckPrintSettings();
+    if (options.paths.size() == 1 && options.paths.front() == "-" && options.files_from.empty())
+      options.paths.clear();
     for (const std::string& path : options.paths) {
       if (path == "-") return Fail("'-' (standard input) cannot stand beside other paths");
     }
@@ -207,9 +268,38 @@ class Parser {
       return Fail("--write needs paths of files or folders, or --staged");
     if (options.staged && options.prints_text())
       return Fail("--staged goes with --check, --list, --diff or --write");
+    if (options.changed && options.prints_text())
+      return Fail("--changed goes with --check, --list, --diff or --write");
+    if (!options.lines.empty() && options.changed) return Fail("--lines cannot go with --changed");
+    if (!options.lines.empty() && (options.paths.size() > 1 || !options.files_from.empty()))
+      return Fail("--lines goes with one file, or standard input");
+    if (options.null_separated && options.files_from.empty()) return Fail("--null goes with --files-from");
     if (!options.stdin_filename.empty() && !options.reads_standard_input())
       return Fail("--stdin-filename goes with standard input, not with paths");
     if (options.backup && !options.write) return Fail("--backup goes with --write");
+  }
+
+  // --print-settings shows the style of exactly one path, and does nothing else.
+  void CheckPrintSettings() {
+    TreeOptions& options = result_.options;
+    const std::pair<bool, std::string_view> modes[] = {{options.write, "--write"},
+                                                       {options.list, "--list"},
+                                                       {options.diff, "--diff"},
+                                                       {options.check, "--check"},
+                                                       {options.staged, "--staged"},
+                                                       {options.changed, "--changed"},
+                                                       {!options.lines.empty(), "--lines"},
+                                                       {!options.files_from.empty(), "--files-from"}};
+    for (const auto& [on, mode] : modes) {
+      if (on) return Fail(std::string(mode) + " cannot go with --print-settings");
+    }
+    if (options.paths.size() != 1) {
+      return Fail(options.paths.empty()
+                      ? "--print-settings needs the path of a file"
+                      : "--print-settings takes one path, not " + std::to_string(options.paths.size()));
+    }
+    options.print_settings = options.paths.front();
+    options.paths.clear();
   }
 
   void Fail(std::string error) { result_.error = std::move(error); }
@@ -241,7 +331,7 @@ std::string HelpText() {
          "error and is left as it is. The modern rules (the classic layout with the\n"
          "repairs that keep every token, and no trailing blanks) are the default;\n"
          "files with a NUL byte are passed over. The style of a file comes from the\n"
-         "command line, then from .editorconfig (indent_style, indent_size,\n"
+         "command line, then from .editorconfig (indent_style, indent_size, tab_width,\n"
          "max_line_length, qfmt_brace_style), then the defaults.\n"
          "\n"
          "Style:\n"
@@ -249,7 +339,7 @@ std::string HelpText() {
          "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
          "      --brace-style STYLE   attach (default) or break\n"
          "Modes (by default the formatted text goes to standard output):\n"
-         "  -w, --write               rewrite changed files in place, safely\n"
+         "  -w, -i, --write           rewrite changed files in place, safely\n"
          "  -l, --list                name the files whose formatting differs, and where\n"
          "  -d, --diff                print a unified diff for each changed file\n"
          "      --check               as --list; for CI\n"
@@ -257,8 +347,16 @@ std::string HelpText() {
          "                            (with --write, formatted and staged again)\n"
          "      --print-settings PATH\n"
          "                            show the style that applies to PATH, and from where\n"
+         "Only some lines (the whole text is formatted and checked; other lines stay):\n"
+         "      --lines FIRST:LAST    the statements that touch these lines of the one\n"
+         "                            file or standard input (repeatable)\n"
+         "      --changed             the lines of the staged files that differ from HEAD\n"
+         "      --changed=REV         the lines of the work tree's files that differ from\n"
+         "                            the commit REV (REV only after '=')\n"
          "Which files:\n"
          "      --exclude GLOB        leave out the files and folders that GLOB matches (repeatable)\n"
+         "      --files-from FILE     also the paths in FILE, one a line; - for standard input\n"
+         "  -0, --null                the paths in FILE end with a NUL byte instead\n"
          "      --assume-filename NAME\n"
          "                            format named files and standard input as NAME's kind\n"
          "      --stdin-filename PATH\n"
@@ -266,6 +364,13 @@ std::string HelpText() {
          "Rules:\n"
          "      --classic             the classic rules and layout, without repairs\n"
          "      --no-verify           do not compare the tokens before and after\n"
+         "Output:\n"
+         "      --format FORM         text (PATH:LINE:COL: error: ...), or github for\n"
+         "                            GitHub's annotations (::error file=PATH,...)\n"
+         "      --color[=WHEN]        colour diffs and the lines that name places:\n"
+         "                            auto (on a terminal, the default), always or never\n"
+         "  -v, --verbose             name every file and what became of it\n"
+         "  -q, --quiet               no summary line\n"
          "Other:\n"
          "      --once                one formatting pass instead of settling\n"
          "      --backup              with --write, also keep the classic NAME.Backup copy\n"
@@ -273,7 +378,6 @@ std::string HelpText() {
          std::to_string(scanner::kTokenLimit) +
          "-byte token limit: such files are errors\n"
          "  -j, --jobs N              files formatted at once (default: one per core)\n"
-         "  -q, --quiet               no summary line\n"
          "  -h, --help                this text\n"
          "      --version             the version\n"
          "\n"

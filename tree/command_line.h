@@ -5,9 +5,15 @@
 #include <vector>
 
 #include "layout/layout.h"
+#include "project/git_repository.h"
 #include "project/settings.h"
 
 namespace qfmt::tree {
+
+// How places are named in lists, checks and errors: as compilers write them
+// (PATH:LINE:COL: error: ...), or as GitHub's workflow commands.
+enum class PlaceForm { kText, kGithub };
+enum class ColorChoice { kAuto, kAlways, kNever };
 
 struct TreeOptions {
   layout::LayoutOptions layout{.modern = true};  // the command line's style, else the defaults; --classic
@@ -22,16 +28,28 @@ struct TreeOptions {
   bool verify = true;                            // compare every file's tokens before and after
   bool quiet = false;                            // no summary
   bool staged = false;                           // the staged content of git's index
-  int jobs = 0;                                  // 0: one per core
-  std::vector<std::string> paths;                // empty: standard input
-  std::vector<std::string> excludes;             // globs that walks leave out
-  std::string stdin_filename;                    // names standard input's text
-  std::string assume_filename;                   // every text taken is formatted as this kind of file
-  std::string print_settings;                    // the file whose settings to show
+  bool changed = false;                          // only the lines that differ in git
+  std::string changed_against;                   // --changed=REV; empty: the index against HEAD
+  std::vector<project::LineRange> lines;         // --lines: only these lines of the one text
+  bool verbose = false;                          // name every file and what became of it
+  PlaceForm form = PlaceForm::kText;
+  ColorChoice color = ColorChoice::kAuto;
+  std::string files_from;             // a file of paths, one a line ("-": standard input)
+  bool null_separated = false;        // its paths end with NUL bytes instead
+  int jobs = 0;                       // 0: one per core
+  std::vector<std::string> paths;     // empty: standard input
+  std::vector<std::string> excludes;  // globs that walks leave out
+  std::string stdin_filename;         // names standard input's text
+  std::string assume_filename;        // every text taken is formatted as this kind of file
+  std::string print_settings;         // the file whose settings to show
 
   // Neither -w, -l, -d nor --check: the formatted text goes to standard output.
   [[nodiscard]] bool prints_text() const { return !write && !list && !diff && !check; }
-  [[nodiscard]] bool reads_standard_input() const { return paths.empty() && !staged; }
+  // --check, --list or --diff without --write: the files are only compared.
+  [[nodiscard]] bool only_checks() const { return !write && (list || diff || check); }
+  [[nodiscard]] bool reads_standard_input() const {
+    return paths.empty() && !staged && !changed && files_from.empty();
+  }
 };
 
 struct CommandLine {
@@ -43,8 +61,8 @@ struct CommandLine {
 
 // Reads the arguments that follow the program's name, the conventional way:
 // short options (bundled, "-m60" or "-m 60"), long options ("--jobs=2" or
-// "--jobs 2"), "--" before paths that begin with "-", and "-" alone for
-// standard input.
+// "--jobs 2"; an optional value only after "=", as "--changed=REV"), "--"
+// before paths that begin with "-", and "-" alone for standard input.
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 
 // The text of --help, and the short usage shown after a bad command line.

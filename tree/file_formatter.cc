@@ -29,13 +29,33 @@ FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& f
       text_formatter_(
           {.once = options.once, .verify = options.verify, .classic_limit = options.classic_limit}) {}
 
-bool FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome) {
+bool FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout,
+                           const LineSelection* lines, FileOutcome& outcome) {
+  selected_ = false;
   format::TextOutcome formatted = text_formatter_.Format(text, layout);
   outcome.error = std::move(formatted.error);
   outcome.error_place = formatted.error_place;
   outcome.has_error_place = formatted.has_error_place;
   outcome.skipped = std::move(formatted.skipped);
-  return outcome.error.empty() && outcome.skipped.empty();
+  if (!outcome.error.empty() || !outcome.skipped.empty()) return false;
+  return lines == nullptr || SelectLines(text, *lines, outcome);
+}
+
+bool FileFormatter::SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome) {
+  const std::vector<LineRange>* ranges = &lines.ranges;
+  if (lines.base) {
+    outcome.error = project::ChangedLines(*lines.base, text, changed_lines_);
+    if (!outcome.error.empty()) return false;
+    ranges = &changed_lines_;
+  }
+  const auto difference = FormatSelectedLines(text, text_formatter_.formatted(), *ranges, selected_text_);
+  selected_ = true;
+  if (!difference) return true;
+  outcome.error =
+      "formatting only the lines asked for would change the code here (" + difference->description + ")";
+  outcome.error_place = format::PositionOfByte(text, difference->before_offset);
+  outcome.has_error_place = true;
+  return false;
 }
 
 void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) const {
@@ -50,18 +70,19 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
 
 // Allocation failure is the one exception that crosses the libraries: a
 // standard container that cannot grow throws it from wherever it grows.
-FileOutcome FileFormatter::FormatFile(const SourceFile& source, const layout::LayoutOptions& layout) {
+FileOutcome FileFormatter::FormatFile(const SourceFile& source, const layout::LayoutOptions& layout,
+                                      const LineSelection* lines) {
   try {
-    return ReadFormatAndWrite(source, layout);
+    return ReadFormatAndWrite(source, layout, lines);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
 }
 
 FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
-                                      const layout::LayoutOptions& layout) {
+                                      const layout::LayoutOptions& layout, const LineSelection* lines) {
   try {
-    return FormatHeldText(text, label, layout);
+    return FormatHeldText(text, label, layout, lines);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
@@ -71,6 +92,8 @@ FileOutcome FileFormatter::OutOfMemory() {
   text_formatter_.Reset();
   text_ = std::string();
   scratch_ = std::string();
+  selected_text_ = std::string();
+  selected_ = false;
   FileOutcome outcome;
   outcome.error = "not enough memory to format it; left as it is";
   return outcome;
@@ -78,7 +101,8 @@ FileOutcome FileFormatter::OutOfMemory() {
 
 // A file that the program cannot reach again as the walk met it, or beside
 // which an earlier write in place left its copy, is not read.
-FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const layout::LayoutOptions& layout) {
+FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const layout::LayoutOptions& layout,
+                                              const LineSelection* lines) {
   FileOutcome outcome;
   std::unique_ptr<platform::Folder> folder;
   if (const platform::FsStatus status = OpenWalkedFolder(files_, *source.folder, folder); !status.ok()) {
@@ -98,7 +122,7 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const la
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
-  if (!Format(text_, layout, outcome)) return outcome;
+  if (!Format(text_, layout, lines, outcome)) return outcome;
   outcome.changed = formatted() != text_;
   Present(text_, source.path, outcome);
   if (options_.write && outcome.changed) {
@@ -108,11 +132,11 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const la
 }
 
 FileOutcome FileFormatter::FormatHeldText(std::string_view text, std::string_view label,
-                                          const layout::LayoutOptions& layout) {
+                                          const layout::LayoutOptions& layout, const LineSelection* lines) {
   FileOutcome outcome;
   // A text too large to format is not counted.
   if (text.size() <= format::kMaxTextSize) outcome.bytes = static_cast<std::int64_t>(text.size());
-  if (!Format(text, layout, outcome)) return outcome;
+  if (!Format(text, layout, lines, outcome)) return outcome;
   outcome.changed = formatted() != text;
   Present(text, label, outcome);
   return outcome;

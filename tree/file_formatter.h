@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "tree/command_line.h"
 #include "tree/file_walk.h"
+#include "tree/selected_lines.h"
 
 namespace qfmt::tree {
 
@@ -36,32 +37,46 @@ class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
-  // Reads, formats and, with --write, rewrites the file, where the walk met it.
-  [[nodiscard]] FileOutcome FormatFile(const SourceFile& source, const layout::LayoutOptions& layout);
+  // Reads, formats and, with --write, rewrites the file where the walk met
+  // it; only the `lines`
+  // selected, when they are given.
+  [[nodiscard]] FileOutcome FormatFile(const SourceFile& source, const layout::LayoutOptions& layout,
+                                       const LineSelection* lines = nullptr);
   // Formats a text that comes from no file (standard input, git's index);
   // `label` names it.
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
-                                       const layout::LayoutOptions& layout);
+                                       const layout::LayoutOptions& layout,
+                                       const LineSelection* lines = nullptr);
   // The formatted text of the last file or text formatted without an error.
-  [[nodiscard]] std::string_view formatted() const { return text_formatter_.formatted(); }
+  [[nodiscard]] std::string_view formatted() const {
+    return selected_ ? std::string_view(selected_text_) : text_formatter_.formatted();
+  }
 
  private:
-  // Formats `text` through text_formatter_; false, with the outcome's error
-  // or reason, when it was not formatted.
-  [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout, FileOutcome& outcome);
+  // Formats `text` through text_formatter_ (only the `lines` selected, when
+  // they are given); false, with the outcome's error or reason, when it was
+  // not formatted.
+  [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout,
+                            const LineSelection* lines, FileOutcome& outcome);
+  // Takes the formatting of the selected lines only; see note [formatting some lines].
+  [[nodiscard]] bool SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome);
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   // FormatFile and FormatText, which may run out of memory.
-  [[nodiscard]] FileOutcome ReadFormatAndWrite(const SourceFile& source, const layout::LayoutOptions& layout);
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const SourceFile& source, const layout::LayoutOptions& layout,
+                                               const LineSelection* lines);
   [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
-                                           const layout::LayoutOptions& layout);
+                                           const layout::LayoutOptions& layout, const LineSelection* lines);
   // Lets go of every buffer, and says so for the file.
   [[nodiscard]] FileOutcome OutOfMemory();
 
   const TreeOptions& options_;
   platform::FileSystem& files_;
   format::TextFormatter text_formatter_;
-  std::string text_;     // the file as read
-  std::string scratch_;  // for reading a written file back
+  std::string text_;           // the file as read
+  std::string scratch_;        // for reading a written file back
+  std::string selected_text_;  // the text with only the selected lines formatted
+  bool selected_ = false;      // formatted() is selected_text_
+  std::vector<LineRange> changed_lines_;
 };
 
 }  // namespace qfmt::tree

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 
+#include "project/settings.h"
 #include "project/settings_file.h"
 
 namespace qfmt::tree {
@@ -44,11 +46,11 @@ class Collector {
     if (const platform::FsStatus status = files_.Inspect(path, true, info); !status.ok()) {
       return Report(path, "cannot read: " + status.error);
     }
-    if (excludes_.Match(path, {})) return;
+    if (excludes_.Match(path, {})) return PassOver(path, "excluded (--exclude)");
     if (info.kind == platform::FileKind::kFolder) return Walk(path);
     // A hook may hand over every name it has: other kinds are named as passed over.
     if (IsSourceName(BaseName(path)) || !options_.assume_filename.empty()) return TakeNamedFile(path, info);
-    found_.push_back({{path, "", std::string(kNotSourceName), nullptr, ""}, 0, 0});
+    found_.push_back({{path, "", std::string(kNotSourceName)}, 0, 0});
   }
 
   [[nodiscard]] bool CompileExcludes() {
@@ -90,6 +92,7 @@ class Collector {
   };
 
   void Walk(const std::string& root_path) {
+    taken_ = ignored_ = excluded_ = 0;
     std::unique_ptr<platform::Folder> root;
     platform::FileInfo info;
     if (const platform::FsStatus status = files_.OpenFolder(root_path, root, info); !status.ok()) {
@@ -116,6 +119,18 @@ class Collector {
                      WalkedFolder{std::move(next.walked_parent), next.name, shown, info.device, info.inode}),
                  std::move(folder), next.in_walk, next.rules, pending);
     }
+    if (taken_ > 0 || ignored_ + excluded_ == 0) return;
+    // The folder was named, and gave nothing: say why, lest a check pass having checked nothing.
+    const std::string why = excluded_ == 0  ? "git ignores"
+                            : ignored_ == 0 ? "--exclude leaves out"
+                                            : "git ignores or --exclude leaves out";
+    found_.push_back(
+        {{root_path, "", "nothing taken from this folder: " + why + " all that it holds"}, 0, 0});
+  }
+
+  // With --verbose, a walk names what it passes over, and why.
+  void PassOver(const std::string& path, std::string_view why) {
+    if (options_.verbose) found_.push_back({{path, "", std::string(why), nullptr, "", true}, 0, 0});
   }
 
   // Lists one open folder: its files are taken, its folders wait in `pending`.
@@ -147,16 +162,30 @@ class Collector {
         return Report(walked->Shown(".gitignore"), problem + std::string(kIgnoreFileRefused));
     }
     for (const platform::FolderEntry& entry : entries) {
+      const bool is_folder = entry.kind == platform::FileKind::kFolder;
+      std::string shown = walked->Shown(entry.name);
+      if (entry.name.starts_with('.')) {
+        if (entry.name != ".git" && (is_folder || IsSourceName(entry.name))) PassOver(shown, "hidden");
+        continue;
+      }
       // A symbolic link is passed over: what it leads to, when it lies inside
       // the walk, is met under its own name.
-      if (entry.name.starts_with('.') || entry.kind == platform::FileKind::kLink) continue;
-      const bool is_folder = entry.kind == platform::FileKind::kFolder;
+      if (entry.kind == platform::FileKind::kLink) {
+        PassOverLink(shown);
+        continue;
+      }
       if (!is_folder && !IsSourceName(entry.name)) continue;
       std::string entry_in_walk = in_walk.empty() ? entry.name : in_walk + "/" + entry.name;
-      std::string shown = walked->Shown(entry.name);
-      if (excludes_.Match(shown, entry_in_walk) ||
-          (rules.repository != nullptr && rules.repository->IsIgnored(rules.prefix + entry.name, is_folder)))
+      if (excludes_.Match(shown, entry_in_walk)) {
+        ++excluded_;
+        PassOver(shown, "excluded (--exclude)");
         continue;
+      }
+      if (rules.repository != nullptr && rules.repository->IsIgnored(rules.prefix + entry.name, is_folder)) {
+        ++ignored_;
+        PassOver(shown, "ignored by git");
+        continue;
+      }
       if (is_folder) {
         pending.push_back({folder,
                            walked,
@@ -167,7 +196,20 @@ class Collector {
       }
       platform::FileInfo info;
       if (!files_.Inspect({*folder, entry.name}, false, info).ok()) continue;  // gone meanwhile
+      ++taken_;
       found_.push_back({{std::move(shown), "", "", walked, entry.name}, info.device, info.inode});
+    }
+  }
+
+  // With --verbose, links to folders and links with the names of C and C++
+  // files are named (what a link leads to is looked at for the message only).
+  void PassOverLink(const std::string& path) {
+    if (!options_.verbose) return;
+    platform::FileInfo target;
+    if (files_.Inspect(path, true, target).ok() && target.kind == platform::FileKind::kFolder) {
+      PassOver(path, "a link to a folder, not followed");
+    } else if (IsSourceName(BaseName(path))) {
+      PassOver(path, "a symbolic link, not followed");
     }
   }
 
@@ -244,7 +286,7 @@ class Collector {
   }
 
   void Report(const std::string& path, std::string error) {
-    found_.push_back({{path, std::move(error), "", nullptr, ""}, 0, 0});
+    found_.push_back({{path, std::move(error)}, 0, 0});
   }
 
   platform::FileSystem& files_;
@@ -253,6 +295,7 @@ class Collector {
   std::vector<Found> found_;
   std::map<std::string, std::unique_ptr<project::GitRepository>> repositories_;  // by work tree
   std::map<std::string, std::shared_ptr<const WalkedFolder>> named_folders_;
+  std::size_t taken_ = 0, ignored_ = 0, excluded_ = 0;  // in the current walk
 };
 
 // A path without "./" before it and '/' after it.
@@ -310,21 +353,28 @@ platform::FsStatus OpenWalkedFolder(platform::FileSystem& files, const WalkedFol
           " was removed, moved or replaced during the run"};
 }
 
-platform::FsStatus OpenFolderBelow(platform::FileSystem& files, const std::string& root,
-                                   std::string_view relative, std::unique_ptr<platform::Folder>& folder,
-                                   std::string& name) {
+SourceFile SourceBelow(platform::FileSystem& files, const std::string& root, std::string_view relative,
+                       std::string shown) {
   platform::FileInfo info;
-  if (platform::FsStatus status = files.OpenFolder(root, folder, info); !status.ok()) return status;
+  std::unique_ptr<platform::Folder> folder;
+  auto walked = std::make_shared<WalkedFolder>();
+  if (platform::FsStatus status = files.OpenFolder(root, folder, info); !status.ok())
+    return {std::move(shown), "cannot read: " + status.error};
+  // Messages name its entries from the current folder.
+  std::string root_shown = project::ShownPath(root);
+  if (root_shown == "." || root_shown == "./") root_shown.clear();
+  *walked = {nullptr, root, std::move(root_shown), info.device, info.inode};
   for (std::size_t slash; (slash = relative.find('/')) != std::string_view::npos;
        relative.remove_prefix(slash + 1)) {
+    const std::string name(relative.substr(0, slash));
     std::unique_ptr<platform::Folder> below;
-    if (platform::FsStatus status = files.OpenFolder({*folder, relative.substr(0, slash)}, below, info);
-        !status.ok())
-      return status;
+    if (platform::FsStatus status = files.OpenFolder({*folder, name}, below, info); !status.ok())
+      return {std::move(shown), "cannot read: " + status.error};
+    walked = std::make_shared<WalkedFolder>(
+        WalkedFolder{walked, name, walked->Shown(name), info.device, info.inode});
     folder = std::move(below);
   }
-  name = relative;
-  return {};
+  return {std::move(shown), "", "", std::move(walked), std::string(relative)};
 }
 
 std::string Excludes::Compile(const std::vector<std::string>& globs) {

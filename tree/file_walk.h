@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "project/git_repository.h"
 #include "tree/command_line.h"
+#include "tree/selected_lines.h"
 
 namespace qfmt::tree {
 
@@ -34,23 +35,23 @@ struct WalkedFolder {
 [[nodiscard]] platform::FsStatus OpenWalkedFolder(platform::FileSystem& files, const WalkedFolder& walked,
                                                   std::unique_ptr<platform::Folder>& folder);
 
-// Opens the folder of `relative` (a path with '/' below the folder `root`,
-// which is reached by its path) without following a link below `root`;
-// `name` receives the last part of `relative`.
-[[nodiscard]] platform::FsStatus OpenFolderBelow(platform::FileSystem& files, const std::string& root,
-                                                 std::string_view relative,
-                                                 std::unique_ptr<platform::Folder>& folder,
-                                                 std::string& name);
-
 // A file to format, or a path that cannot be taken or is passed over,
 // reported in its place.
 struct SourceFile {
-  std::string path;                            // as messages name it
-  std::string error;                           // empty for a file to format
-  std::string skipped;                         // why it is passed over; empty for a file to format
-  std::shared_ptr<const WalkedFolder> folder;  // for a file to format: where it stands
-  std::string name;                            // and its entry there
+  std::string path;                                      // as messages name it
+  std::string error = {};                                // empty for a file to format
+  std::string skipped = {};                              // why it is passed over; empty for a file to format
+  std::shared_ptr<const WalkedFolder> folder = nullptr;  // for a file to format: where it stands
+  std::string name = {};                                 // and its entry there
+  bool left_out = false;  // with --verbose: what a walk passed over (`skipped` says why), not counted
+  std::optional<LineSelection> lines = std::nullopt;  // --lines, --changed: only these lines
 };
+
+// The file `relative` (a path with '/') below the folder `root`, reached by
+// its path, as a walk would meet it: without following a link below `root`;
+// an error in its place when it cannot be reached.
+[[nodiscard]] SourceFile SourceBelow(platform::FileSystem& files, const std::string& root,
+                                     std::string_view relative, std::string shown);
 
 // The last part of a path ("c.c" of "a/b/c.c/").
 [[nodiscard]] std::string_view BaseName(std::string_view path);
@@ -87,8 +88,10 @@ class Excludes {
 // and the --exclude globs match; a folder given as a path is walked whatever
 // its name, and a link given as a path is followed. A repository that git
 // would not open, and a folder whose ignore rules cannot be read, are
-// reported in the place of their files. Two names of one file give it once,
-// under the name that sorts first.
+// reported in the place of their files; so is a folder given as a path that
+// gives nothing because of git's rules and --exclude. With --verbose what
+// the walks pass over is reported too (`left_out`). Two names of one file
+// give it once, under the name that sorts first.
 [[nodiscard]] std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files,
                                                          const TreeOptions& options);
 

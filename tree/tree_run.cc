@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -14,7 +15,6 @@
 #include "platform/check.h"
 #include "project/git_repository.h"
 #include "project/settings.h"
-#include "project/settings_file.h"
 #include "tree/command_line.h"
 #include "tree/file_formatter.h"
 #include "tree/file_walk.h"
@@ -143,12 +143,57 @@ class OutcomeQueue {
   bool stopped_ = false;
 };
 
+// Colours where asked for, or on a terminal unless NO_COLOR is set or the
+// terminal says it is dumb (https://no-color.org).
+bool UsesColor(ColorChoice choice, const platform::Console& console) {
+  if (choice != ColorChoice::kAuto) return choice == ColorChoice::kAlways;
+  const char* no_color = std::getenv("NO_COLOR");
+  const char* term = std::getenv("TERM");
+  return console.IsTerminal(platform::Console::Stream::kOutput) &&
+         (no_color == nullptr || *no_color == '\0') && (term == nullptr || std::string_view(term) != "dumb");
+}
+
+// The paths that --files-from names: one a line (a carriage return before
+// the line feed is no part of it), or each ended by a NUL byte with --null;
+// empty ones are no paths. Empty error when they could be read.
+std::string ReadPathList(const TreeOptions& options, platform::FileSystem& files, platform::Console& console,
+                         std::vector<std::string>& paths) {
+  const std::string& name = options.files_from;
+  std::string list;
+  if (name == "-") {
+    if (const platform::FsStatus status = console.ReadInput(list, format::kMaxTextSize); !status.ok())
+      return "cannot read standard input: " + status.error;
+  } else if (const std::unique_ptr<platform::ByteSource> source = files.OpenForReading(name);
+             source == nullptr) {
+    return "cannot read " + name;
+  } else {
+    char block[platform::kBlockSize];
+    for (std::ptrdiff_t n;
+         list.size() <= format::kMaxTextSize && (n = source->Read(block, sizeof block)) != 0;) {
+      if (n < 0) return "cannot read " + name;
+      list.append(block, static_cast<std::size_t>(n));
+    }
+  }
+  if (list.size() > format::kMaxTextSize) return name + " is larger than the limit for one file";
+  const char end = options.null_separated ? '\0' : '\n';
+  for (std::string_view rest = list; !rest.empty();) {
+    const std::size_t at = std::min(rest.find(end), rest.size());
+    std::string_view path = rest.substr(0, at);
+    rest.remove_prefix(std::min(at + 1, rest.size()));
+    if (end == '\n' && path.ends_with('\r')) path.remove_suffix(1);
+    if (!path.empty()) paths.emplace_back(path);
+  }
+  return {};
+}
+
 class TreeRun {
  public:
   TreeRun(const TreeOptions& options, platform::FileSystem& files, platform::Console& console)
       : options_(options),
         files_(files),
         console_(console),
+        places_(options.form, UsesColor(options.color, console)),
+        errors_(options.form, false),
         editorconfig_(files, project::kStyleProperties) {}
 
   // The text is named by --stdin-filename, and its settings come from that
@@ -158,6 +203,11 @@ class TreeRun {
     const std::string label = name.empty() ? std::string(kStandardInputName) : name;
     std::string text;
     FileOutcome outcome;
+    if (console_.IsTerminal(platform::Console::Stream::kInput)) {
+      console_.WriteError(
+          "qfmt-tree: reading the text to format from standard input; Ctrl-D ends it "
+          "(qfmt-tree --help for more)\n");
+    }
     if (const platform::FsStatus status = console_.ReadInput(text, format::kMaxTextSize); !status.ok()) {
       outcome.error = "cannot read: " + status.error;
       text.clear();  // only a part of it: nothing goes back
@@ -174,7 +224,10 @@ class TreeRun {
         settings = project::ResolveSettings(editorconfig_, settings_path, options_.layout, options_.given);
       FileFormatter formatter(options_, files_);
       outcome.error = settings.error;
-      if (outcome.error.empty()) outcome = formatter.FormatText(text, label, settings.layout);
+      const LineSelection lines{options_.lines, std::nullopt};
+      if (outcome.error.empty())
+        outcome =
+            formatter.FormatText(text, label, settings.layout, options_.lines.empty() ? nullptr : &lines);
     }
     // An editor that replaces its text with the output keeps it as it was.
     if ((!outcome.error.empty() || !outcome.skipped.empty()) && options_.prints_text()) outcome.output = text;
@@ -185,7 +238,7 @@ class TreeRun {
   int RunPrintSettings() {
     const std::string& path = options_.print_settings;
     const project::FileSettings settings =
-        project::ResolveSettings(editorconfig_, path, options_.layout, options_.given);
+        project::ResolveSettings(editorconfig_, path, options_.layout, options_.given, /*with_origins=*/true);
     if (!settings.error.empty()) {
       console_.WriteError(path + ": error: " + settings.error + "\n");
       return kExitFileError;
@@ -201,41 +254,47 @@ class TreeRun {
   // again.
   int RunStaged() {
     const Clock::time_point start = Clock::now();
-    std::string error;
-    const std::unique_ptr<project::GitRepository> repository =
-        project::GitRepository::Find(files_, ".", project::Discovery::kFromEnvironment, error);
-    if (repository == nullptr) {
-      console_.WriteError(
-          "qfmt-tree: error: " + (error.empty() ? "--staged needs a git work tree here" : error) + "\n");
-      return kExitFileError;
-    }
     std::vector<std::string> pathspec;
-    if (!StagedPathspec(options_.paths, repository->work_tree(), pathspec, error)) {
-      console_.WriteError(error + "\n");
-      return kExitFileError;
-    }
+    const std::unique_ptr<project::GitRepository> repository = OpenRepository("--staged", pathspec);
+    if (repository == nullptr) return kExitFileError;
     std::vector<project::StagedFile> staged;
-    if (error = repository->ReadStagedFiles(pathspec, staged); !error.empty()) {
+    const std::string error =
+        options_.changed ? repository->ReadChangedFiles(options_.changed_against, true, pathspec, staged)
+                         : repository->ReadStagedFiles(pathspec, staged);
+    if (!error.empty()) {
       console_.WriteError("qfmt-tree: error: " + error + "\n");
       return kExitFileError;
     }
     Excludes excludes;
-    if (error = excludes.Compile(options_.excludes); !error.empty()) {
-      console_.WriteError("qfmt-tree: error: --exclude: " + error + "\n");
+    if (const std::string exclude_error = excludes.Compile(options_.excludes); !exclude_error.empty()) {
+      console_.WriteError("qfmt-tree: error: --exclude: " + exclude_error + "\n");
       return kExitFileError;
     }
+    // Only C and C++ files: the other staged files were named by no one.
+    std::erase_if(staged, [&](const project::StagedFile& file) {
+      return !IsSourceName(BaseName(file.path)) ||
+             excludes.Match(repository->work_tree() + file.path, file.path) ||
+             repository->IsIgnored(file.path, false);
+    });
+    if (!options_.lines.empty() && staged.size() > 1) {
+      console_.WriteError("qfmt-tree: --lines goes with one file, and " + std::to_string(staged.size()) +
+                          " staged C and C++ files are named\n" + std::string(kShortUsage));
+      return kExitUsage;
+    }
     FileFormatter formatter(options_, files_);
-    for (const project::StagedFile& file : staged) {
-      // Only C and C++ files: the other staged files were named by no one.
-      if (!IsSourceName(BaseName(file.path))) continue;
+    for (project::StagedFile& file : staged) {
       const std::string full = repository->work_tree() + file.path;
       const std::string shown = project::ShownPath(full);
-      if (excludes.Match(full, file.path) || repository->IsIgnored(file.path, false)) continue;
       const project::FileSettings settings =
           project::ResolveSettings(editorconfig_, full, options_.layout, options_.given);
+      const LineSelection lines{options_.lines,
+                                options_.changed ? std::optional(std::move(file.base)) : std::nullopt};
       FileOutcome outcome;
       outcome.error = settings.error;
-      if (outcome.error.empty()) outcome = formatter.FormatText(file.text, shown, settings.layout);
+      if (outcome.error.empty()) {
+        outcome = formatter.FormatText(file.text, shown, settings.layout,
+                                       options_.changed || !options_.lines.empty() ? &lines : nullptr);
+      }
       if (options_.write && outcome.error.empty() && outcome.changed) {
         outcome.error = Restage(*repository, file, shown, formatter.formatted());
       }
@@ -245,9 +304,60 @@ class TreeRun {
     return ExitStatus();
   }
 
+  // The files of the work tree that git shows as changed (--changed), each
+  // with the text that its changed lines are found against.
+  int RunChanged() {
+    std::vector<std::string> pathspec;
+    const std::unique_ptr<project::GitRepository> repository = OpenRepository("--changed", pathspec);
+    if (repository == nullptr) return kExitFileError;
+    std::vector<project::StagedFile> changed;
+    Excludes excludes;
+    std::string error = repository->ReadChangedFiles(options_.changed_against,
+                                                     options_.changed_against.empty(), pathspec, changed);
+    if (error.empty()) error = excludes.Compile(options_.excludes);
+    if (!error.empty()) {
+      console_.WriteError("qfmt-tree: error: " + error + "\n");
+      return kExitFileError;
+    }
+    std::vector<SourceFile> sources;
+    for (project::StagedFile& file : changed) {
+      if (!IsSourceName(BaseName(file.path))) continue;
+      std::string shown = project::ShownPath(repository->work_tree() + file.path);
+      if (excludes.Match(repository->work_tree() + file.path, file.path)) {
+        if (options_.verbose)
+          sources.push_back({std::move(shown), "", "excluded (--exclude)", nullptr, "", true});
+        continue;
+      }
+      // Reached inside the work tree without following a link, as a walk would.
+      SourceFile source = SourceBelow(files_, repository->work_tree(), file.path, std::move(shown));
+      source.lines = LineSelection{{}, std::move(file.base)};
+      sources.push_back(std::move(source));
+    }
+    std::sort(sources.begin(), sources.end(),
+              [](const SourceFile& a, const SourceFile& b) { return a.path < b.path; });
+    return RunSources(sources);
+  }
+
   int RunFiles() {
+    if (!options_.lines.empty()) {
+      platform::FileInfo info;
+      const std::string& path = options_.paths.front();
+      if (files_.Inspect(path, true, info).ok() && info.kind == platform::FileKind::kFolder) {
+        console_.WriteError("qfmt-tree: --lines goes with one file, and " + path + " is a folder\n" +
+                            std::string(kShortUsage));
+        return kExitUsage;
+      }
+    }
+    std::vector<SourceFile> sources = CollectSourceFiles(files_, options_);
+    if (!options_.lines.empty()) {
+      for (SourceFile& source : sources) source.lines = LineSelection{options_.lines, std::nullopt};
+    }
+    return RunSources(sources);
+  }
+
+ private:
+  int RunSources(const std::vector<SourceFile>& sources) {
     const Clock::time_point start = Clock::now();
-    const std::vector<SourceFile> sources = CollectSourceFiles(files_, options_);
     const std::size_t workers = std::max<std::size_t>(1, std::min(WorkerCount(), sources.size()));
     // Texts and diffs wait in memory until their turn; names and flags are small.
     const bool holds_text = options_.prints_text() || options_.diff;
@@ -264,12 +374,30 @@ class TreeRun {
     return ExitStatus();
   }
 
- private:
+  // The repository of the current folder (as git's hooks set it up) and the
+  // pathspec of the paths; null, with the error shown, when there is none.
+  std::unique_ptr<project::GitRepository> OpenRepository(std::string_view option,
+                                                         std::vector<std::string>& pathspec) {
+    std::string error;
+    std::unique_ptr<project::GitRepository> repository =
+        project::GitRepository::Find(files_, ".", project::Discovery::kFromEnvironment, error);
+    if (repository == nullptr) {
+      console_.WriteError("qfmt-tree: error: " +
+                          (error.empty() ? std::string(option) + " needs a git work tree here" : error) +
+                          "\n");
+    } else if (!StagedPathspec(options_.paths, repository->work_tree(), pathspec, error)) {
+      console_.WriteError(error + "\n");
+      repository.reset();
+    }
+    return repository;
+  }
+
   void Finish(Clock::time_point start) {
     console_.HideRunning();
     if (options_.quiet) return;
     totals_.seconds = SecondsSince(start);
     totals_.written = options_.write;
+    totals_.checked = options_.only_checks();
     console_.ShowMessage(SummaryLine(totals_));
   }
 
@@ -279,18 +407,17 @@ class TreeRun {
   // and nothing is written through a link.
   std::string Restage(project::GitRepository& repository, const project::StagedFile& file,
                       const std::string& shown, std::string_view formatted) {
+    const SourceFile source = SourceBelow(files_, repository.work_tree(), file.path, shown);
     std::unique_ptr<platform::Folder> folder;
-    std::string name, working, scratch;
-    platform::FileInfo info;
-    const platform::FsStatus opened =
-        OpenFolderBelow(files_, repository.work_tree(), file.path, folder, name);
-    const std::string shown_folder =
-        shown.find('/') == std::string::npos ? "" : platform::SplitPath(shown).folder;
+    const platform::FsStatus opened = source.error.empty() ? OpenWalkedFolder(files_, *source.folder, folder)
+                                                           : platform::FsStatus{source.error};
     std::optional<FileAt> at;
-    if (opened.ok()) at.emplace(FileAt{*folder, name, shown_folder});
+    if (opened.ok()) at.emplace(FileAt{*folder, source.name, source.folder->shown});
     std::string why = !opened.ok()
                           ? "the working copy cannot be reached inside the work tree (" + opened.error + ")"
                           : CutShortWriteError(files_, *at);
+    std::string working, scratch;
+    platform::FileInfo info;
     if (why.empty()) {
       const platform::FsStatus read =
           files_.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
@@ -337,7 +464,7 @@ class TreeRun {
       outcome.error = settings.error;
       return outcome;
     }
-    return formatter.FormatFile(source, settings.layout);
+    return formatter.FormatFile(source, settings.layout, source.lines ? &*source.lines : nullptr);
   }
 
   void PrintInOrder(OutcomeQueue& queue, const std::vector<SourceFile>& sources, Clock::time_point start) {
@@ -346,7 +473,11 @@ class TreeRun {
     for (std::size_t index = 0; index < sources.size() && !output_failed_;) {
       std::optional<FileOutcome> outcome = queue.Take(index, kProgressInterval);
       if (outcome) {
-        Print(sources[index].path, *outcome);
+        if (sources[index].left_out) {
+          console_.WriteError(sources[index].path + ": " + sources[index].skipped + "\n");
+        } else {
+          Print(sources[index].path, *outcome);
+        }
         ++index;
       }
       if (Clock::now() - shown >= kProgressInterval) {
@@ -369,29 +500,46 @@ class TreeRun {
       if (!outcome.output.empty()) Output(outcome.output);
       return;
     }
-    ++totals_.files;
     totals_.bytes += outcome.bytes;
     if (!outcome.error.empty()) {
       ++totals_.errors;
-      const std::string place = outcome.has_error_place ? ":" + std::to_string(outcome.error_place.line) +
-                                                              ":" + std::to_string(outcome.error_place.column)
-                                                        : "";
-      console_.WriteError(path + place + ": error: " + outcome.error + "\n");
-    } else if (outcome.changed) {
-      ++totals_.changed;
-      if (options_.list || options_.check) Output(ChangeLine(path, outcome.first_change));
+      const std::optional<job::TextPosition> place =
+          outcome.has_error_place ? std::optional(outcome.error_place) : std::nullopt;
+      console_.WriteError(errors_.Line(path, place, PlaceWriter::Severity::kError, outcome.error));
+    } else {
+      ++totals_.files;
+      if (outcome.changed) ++totals_.changed;
+      if (outcome.changed && (options_.list || options_.check))
+        Output(ChangeLine(path, outcome.first_change));
+      if (options_.verbose) {
+        console_.WriteError(path + ": " +
+                            (!outcome.changed ? "unchanged"
+                             : options_.write ? "formatted"
+                                              : "would change") +
+                            "\n");
+      }
     }
-    if (!outcome.output.empty()) Output(outcome.output);
+    if (outcome.output.empty()) return;
+    Output(options_.diff ? places_.Diff(outcome.output) : outcome.output);
   }
 
   // "PATH:LINE:COL: error: not formatted (qfmt-tree -w PATH)", the form
-  // that compilers use, so that editors and CI services find the place.
+  // that compilers use, so that editors and CI services find the place; the
+  // command that formats what was checked.
   std::string ChangeLine(const std::string& path, const job::TextPosition& at) const {
-    std::string line = path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
-    if (options_.write) return line + "note: formatted\n";
-    line += "error: not formatted";
-    if (options_.reads_standard_input()) return line + "\n";
-    return line + " (qfmt-tree " + (options_.staged ? "--staged -w " : "-w ") + path + ")\n";
+    if (options_.write) return places_.Line(path, at, PlaceWriter::Severity::kNote, "formatted");
+    std::string message = "not formatted";
+    if (!options_.reads_standard_input()) {
+      message += " (qfmt-tree ";
+      if (options_.staged) message += "--staged ";
+      if (options_.changed)
+        message +=
+            options_.changed_against.empty() ? "--changed " : "--changed=" + options_.changed_against + " ";
+      for (const project::LineRange& range : options_.lines)
+        message += "--lines " + std::to_string(range.first) + ":" + std::to_string(range.last) + " ";
+      message += "-w " + path + ")";
+    }
+    return places_.Line(path, at, PlaceWriter::Severity::kError, message);
   }
 
   void Output(std::string_view text) {
@@ -410,6 +558,8 @@ class TreeRun {
   const TreeOptions& options_;
   platform::FileSystem& files_;
   platform::Console& console_;
+  const PlaceWriter places_;  // standard output's
+  const PlaceWriter errors_;  // standard error's
   project::EditorConfigFiles editorconfig_;
   RunTotals totals_;
   bool output_failed_ = false;
@@ -432,10 +582,18 @@ int RunTree(const std::vector<std::string_view>& arguments, platform::FileSystem
     case CommandLine::Action::kPrintSettings:
       break;
   }
-  TreeRun run(command_line.options, files, console);
+  TreeOptions options = command_line.options;
+  if (!options.files_from.empty()) {
+    if (const std::string error = ReadPathList(options, files, console, options.paths); !error.empty()) {
+      console.WriteError("qfmt-tree: error: --files-from: " + error + "\n");
+      return kExitFileError;
+    }
+  }
+  TreeRun run(options, files, console);
   if (command_line.action == CommandLine::Action::kPrintSettings) return run.RunPrintSettings();
-  if (command_line.options.staged) return run.RunStaged();
-  return command_line.options.reads_standard_input() ? run.RunStandardInput() : run.RunFiles();
+  if (options.staged) return run.RunStaged();
+  if (options.changed) return run.RunChanged();
+  return options.reads_standard_input() ? run.RunStandardInput() : run.RunFiles();
 }
 
 }  // namespace qfmt::tree

@@ -14,19 +14,6 @@ namespace {
 using Index = std::ptrdiff_t;
 constexpr Index kContext = 3;
 
-// The lines of a text, each with its line feed when it has one, so that a last
-// line without one differs from the same text with one, as for diff.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(0, length));
-    text.remove_prefix(length);
-  }
-  return lines;
-}
-
 // Myers' O(ND) comparison in linear space (the middle snake, then both halves),
 // marking the lines of each side that are not in the common subsequence.
 class ShortestEditScript {
@@ -141,16 +128,23 @@ class ShortestEditScript {
   std::vector<Index> backward_;
 };
 
-// Which lines of each side are not in a longest common subsequence of the two.
-struct LineChanges {
-  std::vector<bool> deleted;   // per line of before
-  std::vector<bool> inserted;  // per line of after
-};
+}  // namespace
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+    lines.push_back(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+  return lines;
+}
 
 // Lines that occur on one side only cannot be common; they are set aside before
 // the comparison, which keeps it short when a reformatting changes most lines.
-LineChanges FindChanges(const std::vector<std::string_view>& before,
-                        const std::vector<std::string_view>& after) {
+LineChanges CompareLines(const std::vector<std::string_view>& before,
+                         const std::vector<std::string_view>& after) {
   std::unordered_map<std::string_view, std::uint32_t> ids;
   std::vector<std::uint32_t> before_ids, after_ids;
   std::vector<std::uint8_t> sides;  // per id: bit 0 in before, bit 1 in after
@@ -181,6 +175,8 @@ LineChanges FindChanges(const std::vector<std::string_view>& before,
   for (std::size_t j = 0; j < kept_after.size(); ++j) changes.inserted[after_index[j]] = script.inserted()[j];
   return changes;
 }
+
+namespace {
 
 // Lines [before_begin, before_end) give way to [after_begin, after_end).
 struct Change {
@@ -234,7 +230,7 @@ void AppendUnifiedDiff(std::string_view before, std::string_view after, std::str
   if (before == after) return;
   const std::vector<std::string_view> before_lines = SplitLines(before);
   const std::vector<std::string_view> after_lines = SplitLines(after);
-  const std::vector<Change> changes = GroupChanges(FindChanges(before_lines, after_lines));
+  const std::vector<Change> changes = GroupChanges(CompareLines(before_lines, after_lines));
   const Index before_size = static_cast<Index>(before_lines.size());
   auto before_line = [&](Index i) { return before_lines[static_cast<std::size_t>(i)]; };
   auto after_line = [&](Index j) { return after_lines[static_cast<std::size_t>(j)]; };

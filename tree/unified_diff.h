@@ -2,10 +2,23 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "job/format.h"
 
 namespace qfmt::tree {
+
+// The lines of a text, each with its line feed when it has one, so that a last
+// line without one differs from the same text with one, as for diff.
+[[nodiscard]] std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Which lines of each side are not in a longest common subsequence of the two.
+struct LineChanges {
+  std::vector<bool> deleted;   // per line of before
+  std::vector<bool> inserted;  // per line of after
+};
+[[nodiscard]] LineChanges CompareLines(const std::vector<std::string_view>& before,
+                                       const std::vector<std::string_view>& after);
 
 // Appends to `out` the unified diff that turns `before` into `after`, in the
 // format of `diff -u`: the lines "--- BEFORE_LABEL" and "+++ AFTER_LABEL",

@@ -367,7 +367,7 @@ class RuleFileParser {
     return true;
   }
 
-  // "N Name CONDITIONS PATTERN" in a file of its own.
+  // "N Name Action CONDITIONS PATTERN" in a file of its own.
   bool Numbered(std::string_view number, std::string_view line) {
     int n = 0;
     for (const char c : number) {
@@ -382,15 +382,18 @@ class RuleFileParser {
     return true;
   }
 
-  // "replace Name CONDITIONS PATTERN": same place, same identity.
+  // "replace Name CONDITIONS PATTERN": same place, same identity, and so the
+  // same action.
   bool Replace(std::string_view line) {
     Rule rule;
     if (!ReadRule(line, rule, /*known=*/true)) return false;
-    result_.rules[static_cast<std::size_t>(result_.Find(rule.name))] = std::move(rule);
+    Rule& replaced = result_.rules[static_cast<std::size_t>(result_.Find(rule.name))];
+    rule.action = std::move(replaced.action);
+    replaced = std::move(rule);
     return true;
   }
 
-  // "add Name before|after Other CONDITIONS PATTERN".
+  // "add Name before|after Other Action CONDITIONS PATTERN".
   bool Add(std::string_view line) {
     std::string_view rest = line;
     const std::string_view name = NextField(rest);
@@ -415,14 +418,20 @@ class RuleFileParser {
     return true;
   }
 
-  // "Name CONDITIONS PATTERN" (without the name when `named`), the name known
-  // to the set or new to it as `known` says.
+  // "Name Action CONDITIONS PATTERN" (without the name when `named`), the name
+  // known to the set or new to it as `known` says; a known rule keeps its
+  // action, so its line names none.
   bool ReadRule(std::string_view line, Rule& rule, bool known = false, bool named = false) {
     if (!named) rule.name = std::string(NextField(line));
     if (!IsRuleName(rule.name))
       return Fail("expected a rule name (a capital letter, then letters and digits)");
     if ((result_.Find(rule.name) >= 0) != known) {
       return Fail(known ? "no rule " + rule.name : "rule " + rule.name + " named twice");
+    }
+    if (!known) {
+      rule.action = std::string(NextField(line));
+      if (!IsRuleName(rule.action) || ParseConditions(rule.action))
+        return Fail("expected the action of rule " + rule.name + " before its conditions");
     }
     const auto conditions = ParseConditions(NextField(line));
     if (!conditions) return Fail("unknown start condition");

@@ -22,6 +22,7 @@ struct Pattern {
 
 struct Rule {
   std::string name;         // the rule's identity, shared by the rule sets that keep it
+  std::string action;       // the RuleActions member that runs on its tokens
   unsigned conditions = 0;  // bit c set: active in condition c
   bool anchored = false;    // matches only at the beginning of a line
   Pattern pattern;
@@ -44,9 +45,9 @@ struct RuleSet {
 [[nodiscard]] std::string_view BaseFileOf(std::string_view text);
 
 // Parses a rules file. A file of its own numbers its rules 1, 2, 3, ... in
-// order. A file that extends `base` states its changes to it: new definitions,
-// and rules replaced (same place and identity), added before or after another
-// rule, or removed.
+// order, each with its action. A file that extends `base` states its changes to
+// it: new definitions, and rules replaced (same place, identity and action),
+// added before or after another rule (with an action), or removed.
 [[nodiscard]] RuleSet ParseRuleFile(std::string_view text, const RuleSet* base = nullptr);
 
 // Reads and parses the rules file at `path`, and first the file it extends

@@ -79,12 +79,17 @@ void AppendSet(std::string& out, const std::vector<std::string>& rule_names, con
   out += "  }};\n};\n";
 }
 
-}  // namespace
-
-std::string WriteTables(const std::vector<std::string>& rule_names, const std::vector<NamedTables>& sets) {
+// The first line of every generated header.
+std::string GeneratedFrom(const std::vector<NamedTables>& sets) {
   std::string out = "// generated from ";
   for (std::size_t i = 0; i < sets.size(); ++i) out += (i == 0 ? "" : ", ") + sets[i].source_name;
-  out += " by qfmt-rulegen; do not edit\n";
+  return out + " by qfmt-rulegen; do not edit\n";
+}
+
+}  // namespace
+
+std::string WriteRuleIds(const std::vector<std::string>& rule_names, const std::vector<NamedTables>& sets) {
+  std::string out = GeneratedFrom(sets);
   out += "#pragma once\n\n#include <array>\n#include <cstdint>\n#include <string_view>\n\n";
   out += "namespace qfmt::scanner {\n\n";
   out += "// Every rule of every rule set, by name; a rule that two sets share is one\n";
@@ -96,9 +101,34 @@ std::string WriteTables(const std::vector<std::string>& rule_names, const std::v
   out += "};\n\ninline constexpr int kRuleIdCount = " + std::to_string(rule_names.size()) + ";\n";
   out += "inline constexpr std::array<std::string_view, kRuleIdCount> kRuleNames = {\n";
   for (const std::string& name : rule_names) out += "    \"" + name + "\",\n";
-  out += "};\n\nnamespace tables {\n";
+  out += "};\n\n}  // namespace qfmt::scanner\n";
+  return out;
+}
+
+std::string WriteRuleActions(const std::vector<std::string>& rule_names,
+                             const std::vector<std::string>& actions, const std::vector<NamedTables>& sets) {
+  std::string out = GeneratedFrom(sets);
+  out += "#pragma once\n\n#include <array>\n\n#include \"generated/rule_ids.h\"\n\n";
+  out += "namespace qfmt::scanner {\n\n";
+  out += "// The action of every rule, by identity, as the rules files name it; entry 0,\n";
+  out += "// the end of the input, has none. Actions is the class whose members they are\n";
+  out += "// (a friend of this struct).\n";
+  out += "struct RuleActionTable {\n  template <typename Actions>\n";
+  out += "  static constexpr std::array<void (Actions::*)(), kRuleIdCount> For() {\n";
+  out += "    return {{\n        nullptr,\n";
+  for (std::size_t id = 1; id < rule_names.size(); ++id) {
+    out += "        &Actions::" + actions[id] + ",  // " + rule_names[id] + "\n";
+  }
+  out += "    }};\n  }\n};\n\n}  // namespace qfmt::scanner\n";
+  return out;
+}
+
+std::string WriteTables(const std::vector<std::string>& rule_names, const std::vector<NamedTables>& sets) {
+  std::string out = GeneratedFrom(sets);
+  out += "#pragma once\n\n#include <array>\n#include <cstdint>\n\n#include \"generated/rule_ids.h\"\n\n";
+  out += "namespace qfmt::scanner::tables {\n";
   for (const NamedTables& set : sets) AppendSet(out, rule_names, set);
-  out += "\n}  // namespace tables\n}  // namespace qfmt::scanner\n";
+  out += "\n}  // namespace qfmt::scanner::tables\n";
   return out;
 }
 

@@ -31,7 +31,7 @@ namespace qfmt::testing {
 void ExpectFormats(std::string_view input, std::string_view expected, const GoldenOptions& options = {},
                    std::source_location where = std::source_location::current());
 
-// The token stream of a run, as "43:int 154:' ' 153:x".
+// The token stream of a run, as "Int:int WhiteSpace:' ' Identifier:x".
 [[nodiscard]] std::string Tokens(std::string_view input);
 
 // Bytes with \n, \t, \r and other control bytes written as escapes.

@@ -40,6 +40,16 @@ namespace qfmt::project {
 // every line that is not plainly one or the other is kept for the library to
 // judge.
 
+// note [origins]
+// Messages and --print-settings name the file and section that give a value.
+// The library says only what the values are, so each copied line that sets
+// a property in a section is followed by a line that sets a companion
+// property (OriginPrefix() and the property's name) to the number of an
+// origin, the file and section. The two stand in the same section of the
+// same file, so the library's precedence picks the companion of the line it
+// picks. Copies keep, for each of their lines, the line of the file it came
+// from, so that the library's parse errors name the file's lines.
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -69,6 +79,13 @@ std::string RandomToken() {
   return token;
 }
 
+// A number that a copy holds: it was written by this run.
+std::size_t Number(std::string_view text) {
+  std::size_t number = 0;
+  std::from_chars(text.data(), text.data() + text.size(), number);
+  return number;
+}
+
 std::string InFolder(const std::string& folder, std::string_view name) {
   return (folder == "/" ? folder : folder + "/") + std::string(name);
 }
@@ -85,170 +102,7 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-// A section of an .editorconfig file, as far as FindOrigin needs it.
-struct Section {
-  std::string glob;
-  std::vector<std::string> names;  // of the properties it sets, in lower case
-};
-
-struct ConfigFile {
-  std::vector<Section> sections;
-  bool root = false;
-};
-
-// Reads an .editorconfig as the EditorConfig library does: "[glob]" opens
-// a section, "name = value" (or "name : value") sets a property, and lines
-// that begin with '#' or ';' are comments.
-ConfigFile ParseConfigFile(std::string_view text) {
-  ConfigFile config;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const std::string_view line = Trimmed(text.substr(at, end - at));
-    at = end + 1;
-    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
-    if (line.front() == '[') {
-      const std::size_t close = line.rfind(']');
-      const std::size_t length = close == std::string_view::npos ? line.size() - 1 : close - 1;
-      config.sections.push_back({std::string(line.substr(1, length)), {}});
-      continue;
-    }
-    const std::size_t equals = line.find_first_of("=:");
-    if (equals == std::string_view::npos) continue;
-    const std::string name = Lower(Trimmed(line.substr(0, equals)));
-    if (!config.sections.empty()) {
-      config.sections.back().names.push_back(name);
-    } else if (name == "root") {
-      config.root = Lower(Trimmed(line.substr(equals + 1))) == "true";
-    }
-  }
-  return config;
-}
-
-// The index of the '}' or ']' that closes the one at `open`, or npos.
-std::size_t Closing(std::string_view glob, std::size_t open, char close) {
-  int depth = 0;
-  for (std::size_t i = open; i < glob.size(); ++i) {
-    if (glob[i] == '\\') {
-      ++i;
-    } else if (glob[i] == glob[open] && close == '}') {
-      ++depth;
-    } else if (glob[i] == close && (close == '}' ? --depth == 0 : i > open + 1)) {
-      return i;
-    }
-  }
-  return std::string_view::npos;
-}
-
-// The glob's matcher: "*" no '/', "**" anything, "?" one character but '/',
-// "[seq]" and "[!seq]", "{a,b}" alternatives, "{1..9}" numbers, "\" escapes.
-bool Matches(std::string_view glob, std::string_view path);
-
-bool MatchesBraces(std::string_view glob, std::size_t close, std::string_view path) {
-  const std::string_view inside = glob.substr(1, close - 1);
-  const std::string_view rest = glob.substr(close + 1);
-  if (const std::size_t dots = inside.find(".."); dots != std::string_view::npos) {
-    long low = 0, high = 0;
-    const std::string low_text(inside.substr(0, dots)), high_text(inside.substr(dots + 2));
-    if (!low_text.empty() && !high_text.empty() &&
-        std::isdigit(static_cast<unsigned char>(high_text.back()))) {
-      low = std::strtol(low_text.c_str(), nullptr, 10);
-      high = std::strtol(high_text.c_str(), nullptr, 10);
-      std::size_t end = path.empty() || path.front() != '-' ? 0 : 1;
-      while (end < path.size() && std::isdigit(static_cast<unsigned char>(path[end]))) ++end;
-      for (; end > 0; --end) {
-        const long number = std::strtol(std::string(path.substr(0, end)).c_str(), nullptr, 10);
-        if (std::min(low, high) <= number && number <= std::max(low, high) && Matches(rest, path.substr(end)))
-          return true;
-      }
-      return false;
-    }
-  }
-  // Top-level commas split the alternatives; without one the braces are literal.
-  std::vector<std::string_view> alternatives;
-  std::size_t begin = 0;
-  int depth = 0;
-  for (std::size_t i = 0; i < inside.size(); ++i) {
-    if (inside[i] == '\\') {
-      ++i;
-    } else if (inside[i] == '{') {
-      ++depth;
-    } else if (inside[i] == '}') {
-      --depth;
-    } else if (inside[i] == ',' && depth == 0) {
-      alternatives.push_back(inside.substr(begin, i - begin));
-      begin = i + 1;
-    }
-  }
-  if (alternatives.empty())
-    return !path.empty() && path.front() == '{' && Matches(glob.substr(1), path.substr(1));
-  alternatives.push_back(inside.substr(begin));
-  return std::any_of(alternatives.begin(), alternatives.end(), [&](std::string_view alternative) {
-    return Matches(std::string(alternative) + std::string(rest), path);
-  });
-}
-
-bool MatchesClass(std::string_view glob, std::size_t close, std::string_view path) {
-  if (path.empty() || path.front() == '/') return false;
-  std::string_view set = glob.substr(1, close - 1);
-  const bool negated = set.starts_with('!');
-  if (negated) set.remove_prefix(1);
-  bool found = false;
-  for (std::size_t i = 0; i < set.size(); ++i) {
-    if (i + 2 < set.size() && set[i + 1] == '-') {
-      found = found || (set[i] <= path.front() && path.front() <= set[i + 2]);
-      i += 2;
-    } else {
-      found = found || set[i] == path.front();
-    }
-  }
-  return found != negated && Matches(glob.substr(close + 1), path.substr(1));
-}
-
-bool Matches(std::string_view glob, std::string_view path) {
-  while (!glob.empty()) {
-    const char c = glob.front();
-    if (c == '*') {
-      const bool any = glob.starts_with("**");
-      glob.remove_prefix(any ? 2 : 1);
-      // "/**/" also matches a single '/'.
-      if (any && glob.starts_with('/') && Matches(glob.substr(1), path)) return true;
-      for (std::size_t i = 0;; ++i) {
-        if (Matches(glob, path.substr(i))) return true;
-        if (i == path.size() || (!any && path[i] == '/')) return false;
-      }
-    }
-    if (c == '{' || c == '[') {
-      const std::size_t close = Closing(glob, 0, c == '{' ? '}' : ']');
-      if (close != std::string_view::npos)
-        return c == '{' ? MatchesBraces(glob, close, path) : MatchesClass(glob, close, path);
-    }
-    if (path.empty()) return false;
-    if (c == '?') {
-      if (path.front() == '/') return false;
-    } else {
-      const std::size_t length = c == '\\' && glob.size() > 1 ? 2 : 1;
-      if (glob[length - 1] != path.front()) return false;
-      glob.remove_prefix(length - 1);
-    }
-    glob.remove_prefix(1);
-    path.remove_prefix(1);
-  }
-  return path.empty();
-}
-
 }  // namespace
-
-bool GlobMatches(std::string_view glob, std::string_view folder, std::string_view path) {
-  std::string full(folder);
-  if (full.ends_with('/')) full.pop_back();
-  if (glob.find('/') == std::string_view::npos) {
-    full += "/**/";
-  } else if (!glob.starts_with('/')) {
-    full += '/';
-  }
-  full += glob;
-  return Matches(full, path);
-}
 
 std::string_view EditorConfig::Find(std::string_view name) const {
   for (const auto& [key, value] : properties) {
@@ -263,26 +117,11 @@ EditorConfigFiles::~EditorConfigFiles() {
   for (auto it = made_folders_.rbegin(); it != made_folders_.rend(); ++it) (void)files_.RemoveFolder(*it);
 }
 
-// From the texts read for Read: the files are not read again.
-PropertyOrigin EditorConfigFiles::FindOrigin(const std::string& path, std::string_view name) {
-  std::error_code error;
-  const fs::path full = fs::absolute(path, error).lexically_normal();
-  if (error) return {};
-  const std::lock_guard lock(mutex_);
-  for (fs::path folder = full.parent_path();; folder = folder.parent_path()) {
-    if (const auto source = sources_.find(folder.string());
-        source != sources_.end() && source->second.present) {
-      const ConfigFile config = ParseConfigFile(source->second.text);
-      for (auto section = config.sections.rbegin(); section != config.sections.rend(); ++section) {
-        if (std::find(section->names.begin(), section->names.end(), name) != section->names.end() &&
-            GlobMatches(section->glob, folder.string(), full.string())) {
-          return {InFolder(folder.string(), kFileName), "[" + section->glob + "]"};
-        }
-      }
-      if (config.root) return {};
-    }
-    if (!folder.has_relative_path()) return {};
+PropertyOrigin EditorConfig::OriginOf(std::string_view name) const {
+  for (const auto& [key, origin] : origins) {
+    if (key == name) return origin;
   }
+  return {};
 }
 
 EditorConfig EditorConfigFiles::Read(const std::string& path) {
@@ -317,13 +156,24 @@ EditorConfig EditorConfigFiles::Read(const std::string& path) {
     return config;
   }
   const std::string_view problem = config.Find(MarkerName());
-  if (problem.empty()) return config;
-  std::size_t index = 0;
-  std::from_chars(problem.data(), problem.data() + problem.size(), index);
   const std::lock_guard lock(mutex_);
-  config.properties.clear();
-  config.error = index < problems_.size() ? problems_[index] : "cannot read .editorconfig";
+  if (!problem.empty()) {
+    config.properties.clear();
+    config.error = problems_.at(Number(problem));
+    return config;
+  }
+  SeparateOrigins(config);
   return config;
+}
+
+// See note [origins].
+void EditorConfigFiles::SeparateOrigins(EditorConfig& config) const {
+  const std::string prefix = OriginPrefix();
+  std::erase_if(config.properties, [&](const std::pair<std::string, std::string>& property) {
+    if (!property.first.starts_with(prefix)) return false;
+    config.origins.emplace_back(property.first.substr(prefix.size()), origins_.at(Number(property.second)));
+    return true;
+  });
 }
 
 std::string EditorConfigFiles::Ensure(const std::string& folder, bool& present) {
@@ -336,16 +186,20 @@ std::string EditorConfigFiles::Ensure(const std::string& folder, bool& present) 
   if (read == SettingsFile::kAbsent) return {};
   it->second.present = present = true;
   if (read == SettingsFile::kUnreadable) return Fail(folder, "cannot read " + shown + ": " + problem);
-  if (std::string error = WriteCopy(folder, Reduced(bytes)); !error.empty()) {
+  const Copy copy = Reduced(bytes, real);
+  if (std::string error = WriteCopy(folder, copy.text); !error.empty()) {
     sources_.erase(it);  // the next file tries again
     return error;
   }
   // The folders above hold parsed copies only: an error is this copy's.
   EditorConfig unused;
   const int status = Parse(InFolder(CopyOf(folder), token_), unused);
-  if (status > 0) return Fail(folder, "cannot parse " + shown + ", line " + std::to_string(status));
+  if (status > 0) {
+    const auto line = static_cast<std::size_t>(status);
+    return Fail(folder, "cannot parse " + shown + ", line " +
+                            std::to_string(line <= copy.lines.size() ? copy.lines[line - 1] : line));
+  }
   if (status < 0) return Fail(folder, "cannot read " + shown + ": " + editorconfig_get_error_msg(status));
-  it->second.text = std::move(bytes);
   return {};
 }
 
@@ -405,7 +259,7 @@ std::string EditorConfigFiles::WriteCopy(const std::string& folder, std::string_
   return {};
 }
 
-std::string EditorConfigFiles::Reduced(std::string_view text) const {
+EditorConfigFiles::Copy EditorConfigFiles::Reduced(std::string_view text, const std::string& file) {
   std::vector<std::string_view> lines;
   for (std::size_t at = 0; at <= text.size();) {
     const std::size_t end = std::min(text.find('\n', at), text.size());
@@ -413,8 +267,11 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
     at = end + 1;
   }
   std::vector<bool> kept(lines.size(), true);
-  std::map<std::string, std::size_t> last_set;  // in the current section: property -> its last line
-  std::size_t header = lines.size();            // of the current section; none before the first
+  std::vector<std::string_view> sets(lines.size());  // the property a kept line sets inside a section
+  std::map<std::string, std::size_t> last_set;       // in the current section: property -> its last line
+  std::vector<std::string_view> section_of(lines.size());
+  std::size_t header = lines.size();  // of the current section; none before the first
+  std::string_view section;           // its header as written; empty before the first
   bool section_used = false;
   const auto end_section = [&] {
     if (header < lines.size() && !section_used) kept[header] = false;
@@ -427,6 +284,7 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
       // One the library might read otherwise is kept, and its section too.
       const bool plain_header = line.ends_with(']') && line.find_first_of(";#") == std::string_view::npos;
       header = plain_header ? i : lines.size();
+      section = line;
       section_used = !plain_header;
       continue;
     }
@@ -441,21 +299,31 @@ std::string EditorConfigFiles::Reduced(std::string_view text) const {
       continue;
     }
     const std::string lower = Lower(name);
-    if (lower != "root" && std::find(properties_.begin(), properties_.end(), lower) == properties_.end()) {
+    const auto used = std::find(properties_.begin(), properties_.end(), lower);
+    if (lower != "root" && used == properties_.end()) {
       kept[i] = false;
       continue;
     }
     section_used = true;
+    if (used != properties_.end() && !section.empty()) {
+      sets[i] = *used;
+      section_of[i] = section;
+    }
     const auto [earlier, first] = last_set.try_emplace(lower, i);
     if (!first) kept[std::exchange(earlier->second, i)] = false;
   }
   end_section();
-  std::string reduced;
+  Copy copy;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (kept[i]) reduced += lines[i];
-    if (i + 1 < lines.size()) reduced += '\n';
+    if (kept[i]) copy.text += lines[i];
+    copy.lines.push_back(i + 1);
+    if (i + 1 < lines.size()) copy.text += '\n';
+    if (!kept[i] || sets[i].empty()) continue;
+    copy.text += OriginPrefix() + std::string(sets[i]) + " = " + std::to_string(origins_.size()) + "\n";
+    copy.lines.push_back(i + 1);
+    origins_.push_back({file, std::string(section_of[i])});
   }
-  return reduced;
+  return copy;
 }
 
 int EditorConfigFiles::Parse(const std::string& full, EditorConfig& config) const {

@@ -30,14 +30,8 @@ std::string Property(std::string_view name, std::string_view value) {
 // where the command line did not give its option.
 class Resolver {
  public:
-  Resolver(EditorConfigFiles& editorconfig, const std::string& path, const EditorConfig& config,
-           const GivenOptions& given, bool with_origins, FileSettings& settings)
-      : editorconfig_(editorconfig),
-        path_(path),
-        config_(config),
-        given_(given),
-        with_origins_(with_origins),
-        settings_(settings) {}
+  Resolver(const EditorConfig& config, const GivenOptions& given, FileSettings& settings)
+      : config_(config), given_(given), settings_(settings) {}
 
   void Resolve() {
     if (!given_.max_line_length) MaxLineLength();
@@ -103,7 +97,7 @@ class Resolver {
 
   // "src/.editorconfig [*.c]", or ".editorconfig" where no section is found.
   std::string Origin(std::string_view name) const {
-    const PropertyOrigin origin = editorconfig_.FindOrigin(path_, name);
+    const PropertyOrigin origin = config_.OriginOf(name);
     return origin.file.empty() ? ".editorconfig" : ShownPath(origin.file) + " " + origin.section;
   }
 
@@ -111,7 +105,7 @@ class Resolver {
   std::string Source(const std::vector<std::string_view>& names) const {
     std::string source, last_origin;
     for (const std::string_view name : names) {
-      const std::string origin = with_origins_ ? Origin(name) : ".editorconfig";
+      const std::string origin = Origin(name);
       if (!source.empty()) source += origin == last_origin ? ", " : "; ";
       if (origin != last_origin) source += origin + ": ";
       source += Property(name, config_.Find(name));
@@ -127,11 +121,8 @@ class Resolver {
         Origin(name) + ": " + Property(name, config_.Find(name)) + ": " + std::string(wanted) + " is needed";
   }
 
-  EditorConfigFiles& editorconfig_;
-  const std::string& path_;
   const EditorConfig& config_;
   const GivenOptions& given_;
-  bool with_origins_;
   FileSettings& settings_;
 };
 
@@ -153,8 +144,7 @@ std::string Quoted(std::string_view indent) {
 }  // namespace
 
 FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
-                             const layout::LayoutOptions& options, const GivenOptions& given,
-                             bool with_origins) {
+                             const layout::LayoutOptions& options, const GivenOptions& given) {
   FileSettings settings;
   settings.layout = options;
   settings.max_line_length_source = SourceOf(given.max_line_length);
@@ -166,7 +156,7 @@ FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string&
     settings.error = config.error;
     return settings;
   }
-  Resolver(editorconfig, path, config, given, with_origins, settings).Resolve();
+  Resolver(config, given, settings).Resolve();
   return settings;
 }
 

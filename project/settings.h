@@ -30,12 +30,10 @@ inline constexpr std::string_view kStyleProperties[] = {"indent_style", "indent_
 // The style of the file `path`: the options given on the command line, then
 // what .editorconfig gives (indent_style, indent_size, tab_width,
 // max_line_length and our qfmt_brace_style), then the defaults in `options`.
-// The sources name the .editorconfig file and section of each value
-// `with_origins`; otherwise ".editorconfig". An error names the file and
-// section of the bad value.
+// The sources name the .editorconfig file and section of each value, and so
+// does an error.
 [[nodiscard]] FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
-                                           const layout::LayoutOptions& options, const GivenOptions& given,
-                                           bool with_origins = false);
+                                           const layout::LayoutOptions& options, const GivenOptions& given);
 
 // A path as it is shown: relative to the current folder when it is below it.
 [[nodiscard]] std::string ShownPath(const std::string& full);

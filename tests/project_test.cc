@@ -72,11 +72,13 @@ TEST_F(ProjectTest, EditorConfigGivesTheStyleUnlessTheCommandLineDoes) {
     GivenOptions given;
     std::string settings;
   } cases[] = {
-      {"[*.c]\nindent_style = tab\n", {}, "80 [\t] 1 <- .editorconfig: indent_style = tab"},
+      {"[*.c]\nindent_style = tab\n", {}, "80 [\t] 1 <- FOLDER/.editorconfig [*.c]: indent_style = tab"},
       {"[*]\nindent_style = space\nindent_size = 4\nmax_line_length = 100\n",
        {},
-       "100 [    ] 1 <- .editorconfig: indent_style = space, indent_size = 4"},
-      {"[*]\nindent_size = tab\ntab_width = 2\n", {}, "80 [  ] 1 <- .editorconfig: indent_size = 2"},
+       "100 [    ] 1 <- FOLDER/.editorconfig [*]: indent_style = space, indent_size = 4"},
+      {"[*]\nindent_size = tab\ntab_width = 2\n",
+       {},
+       "80 [  ] 1 <- FOLDER/.editorconfig [*]: indent_size = 2"},
       {"[*]\nmax_line_length = off\nqfmt_brace_style = break\n", {}, "off [   ] 0 <- default"},
       {"[*.h]\nindent_style = tab\n", {}, "80 [   ] 1 <- default"},
       {"[*]\nindent_size = 4\n[sub/*.c]\nindent_size = unset\n", {}, "80 [   ] 1 <- default"},
@@ -91,7 +93,10 @@ TEST_F(ProjectTest, EditorConfigGivesTheStyleUnlessTheCommandLineDoes) {
   for (const auto& c : cases) {
     Write(".editorconfig", "root = true\n" + std::string(c.editorconfig));
     const layout::LayoutOptions& defaults = c.given.indent ? command_line : layout::LayoutOptions{};
-    EXPECT_EQ(Describe(Resolve(folder_ / "sub/a.c", defaults, c.given)), c.settings) << c.editorconfig;
+    std::string expected = c.settings;
+    if (const std::size_t at = expected.find("FOLDER"); at != std::string::npos)
+      expected.replace(at, 6, folder_.path().string());
+    EXPECT_EQ(Describe(Resolve(folder_ / "sub/a.c", defaults, c.given)), expected) << c.editorconfig;
   }
 }
 

@@ -238,7 +238,7 @@ class TreeRun {
   int RunPrintSettings() {
     const std::string& path = options_.print_settings;
     const project::FileSettings settings =
-        project::ResolveSettings(editorconfig_, path, options_.layout, options_.given, /*with_origins=*/true);
+        project::ResolveSettings(editorconfig_, path, options_.layout, options_.given);
     if (!settings.error.empty()) {
       console_.WriteError(path + ": error: " + settings.error + "\n");
       return kExitFileError;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "modern/formatter.h"
-#include "project/editorconfig.h"
 
 namespace qfmt::project {
 namespace {
@@ -33,9 +32,8 @@ std::string Property(std::string_view name, std::string_view value) {
 // where the command line did not give its option.
 class Resolver {
  public:
-  Resolver(const std::string& path, const EditorConfig& config, const GivenOptions& given, bool with_origins,
-           FileSettings& settings)
-      : path_(path), config_(config), given_(given), with_origins_(with_origins), settings_(settings) {}
+  Resolver(const EditorConfig& config, const GivenOptions& given, FileSettings& settings)
+      : config_(config), given_(given), settings_(settings) {}
 
   void Resolve() {
     if (!given_.style) Style();
@@ -126,7 +124,7 @@ class Resolver {
 
   // "src/.editorconfig [*.c]", or ".editorconfig" where no section is found.
   std::string Origin(std::string_view name) const {
-    const PropertyOrigin origin = FindOrigin(path_, name);
+    const PropertyOrigin origin = config_.OriginOf(name);
     return origin.file.empty() ? ".editorconfig" : ShownPath(origin.file) + " " + origin.section;
   }
 
@@ -134,7 +132,7 @@ class Resolver {
   std::string Source(const std::vector<std::string_view>& names) const {
     std::string source, last_origin;
     for (const std::string_view name : names) {
-      const std::string origin = with_origins_ ? Origin(name) : ".editorconfig";
+      const std::string origin = Origin(name);
       if (!source.empty()) source += origin == last_origin ? ", " : "; ";
       if (origin != last_origin) source += origin + ": ";
       source += Property(name, config_.Find(name));
@@ -150,10 +148,8 @@ class Resolver {
         Origin(name) + ": " + Property(name, config_.Find(name)) + ": " + std::string(wanted) + " is needed";
   }
 
-  const std::string& path_;
   const EditorConfig& config_;
   const GivenOptions& given_;
-  bool with_origins_;
   FileSettings& settings_;
 };
 
@@ -174,8 +170,8 @@ std::string Quoted(std::string_view indent) {
 
 }  // namespace
 
-FileSettings ResolveSettings(const std::string& path, const format::StyleOptions& options,
-                             const GivenOptions& given, bool with_origins) {
+FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
+                             const format::StyleOptions& options, const GivenOptions& given) {
   FileSettings settings;
   settings.style = options;
   settings.style.indent_from_file = !given.indent;
@@ -187,12 +183,12 @@ FileSettings ResolveSettings(const std::string& path, const format::StyleOptions
       options.style != format::Style::kModern) {
     return settings;
   }
-  const EditorConfig config = ReadEditorConfig(path);
+  const EditorConfig config = editorconfig.Read(path);
   if (!config.error.empty()) {
     settings.error = config.error;
     return settings;
   }
-  Resolver(path, config, given, with_origins, settings).Resolve();
+  Resolver(config, given, settings).Resolve();
   return settings;
 }
 

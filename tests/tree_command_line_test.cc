@@ -132,6 +132,11 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"--assume-filename", "notes.txt"},
        "error: --assume-filename needs a C or C++ file name, not 'notes.txt'"},
       {{"--backup", "a.c"}, "error: --backup goes with --write"},
+      // Regression: an empty pattern left out everything, and --check passed.
+      {{"--check", "--exclude", "", "src"},
+       "error: --exclude needs a pattern that names files, not '', which would leave out everything"},
+      {{"--check", "--exclude=./", "src"},
+       "error: --exclude needs a pattern that names files, not './', which would leave out everything"},
       {{"--print-settings"}, "error: --print-settings needs the path of a file"},
       {{"--print-settings", "a.c", "b.c"}, "error: --print-settings takes one path, not 2"},
       {{"-w", "--print-settings", "a.c"}, "error: --write cannot go with --print-settings"},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "bench/source_generator.h"
 #include "generated/version.h"
+#include "project/settings_file.h"
 #include "tests/support/test_support.h"
 #include "tree/command_line.h"
 #include "tree/file_walk.h"
@@ -71,13 +73,14 @@ std::vector<testing::ProgramCase> ExecutableCases() {
         "a.C",   ".hidden/n.c", ".git/o.c", ".p.c",  "sub/q.c", "sub/r.txt", "elsewhere/s.c", "a.cs"}) {
     walk["src/" + std::string(name)] = kMessy;
   }
-  walk["src/linked"] = "<link to ../other>";    // a link to a folder: not walked
-  walk["src/alias.c"] = "<link to sub/q.c>";    // a link to a file: taken, as the first name of sub/q.c
-  walk["src/t.c"] = "<link to elsewhere/s.c>";  // a second name of elsewhere/s.c
+  // Links are passed over; what they lead to is met under its own name.
+  walk["src/linked"] = "<link to ../other>";
+  walk["src/alias.c"] = "<link to sub/q.c>";
+  walk["src/t.c"] = "<link to elsewhere/s.c>";
   walk["other/w.c"] = walk["other/.hidden/u.c"] = walk["notes.txt"] = walk["v.c.Backup"] = kMessy;
   std::string walked = NotFormatted("other/.hidden/u.c", 1, 5);
-  for (const char* name : {"a.C", "a.c", "alias.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++",
-                           "g.hh", "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc"}) {
+  for (const char* name : {"a.C", "a.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++", "g.hh",
+                           "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc", "sub/q.c"}) {
     walked += NotFormatted("src/" + std::string(name), 1, 5);
   }
   const std::string passed_over = ": " + std::string(kNotSourceName) + "\n";
@@ -103,7 +106,7 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case(
           "FilesThatCannotBeRead",
           {{"t/a.c", kMessy}, {"t/fifo.c", "<fifo>"}, {"t/gone.c", "<link to nowhere.c>"}, {"t/z.c", kMessy}},
-          {"-l", "-q", "t"}, kExitFileError,
+          {"-l", "-q", "t", "t/gone.c"}, kExitFileError,
           "t/fifo.c: error: not a regular file\nt/gone.c: error: cannot read: No such file or directory\n",
           {}, "", NotFormatted("t/a.c", 1, 5) + NotFormatted("t/z.c", 1, 5)),
       Case("StandardInput", {}, {"-"}, kExitOk, "", {}, "int x;\r\nint  y;\r\n", "int x;\r\nint y;\r\n"),
@@ -255,6 +258,45 @@ std::vector<testing::ProgramCase> ExecutableCases() {
            "gen: nothing taken from this folder: --exclude leaves out all that it holds\n"
            "checked 0 files: 0 would change, 1 skipped, 0 errors, 0.0 MB in #.## s\n",
            {}),
+      // Regression: -w rewrote ../keys through proj/util.c, and an excluded
+      // file through a link that led into it.
+      Case("WalksPassOverLinksToFiles",
+           {{"proj/a.c", kMessy},
+            {"keys", kMessy},
+            {"proj/util.c", "<link to ../keys>"},
+            {"proj/third/x.c", kMessy},
+            {"proj/x.c", "<link to third/x.c>"}},
+           {"-w", "-q", "--exclude", "third", "proj"}, kExitOk, "", {{"proj/a.c", kFormatted}}),
+      // Regression: a write in place cut short by SIGKILL left a file that
+      // the next run formatted as if it were whole.
+      Case("CopyOfAnEarlierTextStopsTheFile",
+           {{"t/x.c", "int  x;\nin"}, {"t/.x.c.qfmt-earlier-text", kMessy + "\nint  y;"}, {"t/y.c", kMessy}},
+           {"-w", "-q", "t"}, kExitFileError,
+           "t/x.c: error: an earlier run was cut short while it wrote this file in place, and kept its "
+           "earlier "
+           "text in t/.x.c.qfmt-earlier-text; compare the two, keep the right text under t/x.c and remove "
+           "t/.x.c.qfmt-earlier-text; left as it is until then\n",
+           {{"t/y.c", kFormatted}}),
+      // Regression: these hung (the FIFO also from an editor's save hook), and
+      // an unreadable file was skipped; a file below "root = true" is not
+      // governed by one above it.
+      Case("EditorConfigThatIsAFifo",
+           {{"p/.editorconfig", "<fifo>"},
+            {"p/a.c", kMessy},
+            {"p/q/.editorconfig", "root = true\n"},
+            {"p/q/b.c", kMessy}},
+           {"-w", "-q", "p"}, kExitFileError,
+           "p/a.c: error: cannot read p/.editorconfig: not a regular file\n", {{"p/q/b.c", kFormatted}}),
+      Case("EditorConfigThatIsAFifoAboveStandardInput", {{".editorconfig", "<fifo>"}},
+           {"--stdin-filename", "x.c"}, kExitFileError,
+           "x.c: error: cannot read .editorconfig: not a regular file\n", {}, kMessy, kMessy),
+      Case("EditorConfigThatLeadsToADevice", {{".editorconfig", "<link to /dev/zero>"}, {"a.c", kMessy}},
+           {"-w", "-q", "a.c"}, kExitFileError, "a.c: error: cannot read .editorconfig: not a regular file\n",
+           {}),
+      Case("EditorConfigOfMoreThanOneMiB",
+           {{".editorconfig", "#" + std::string(project::kMaxSettingsFileSize, ' ')}, {"a.c", kMessy}},
+           {"-w", "-q", "a.c"}, kExitFileError,
+           "a.c: error: cannot read .editorconfig: larger than 1 MiB, the limit for settings files\n", {}),
       Case("UnknownOption", {}, {"--nope", "t"}, kExitUsage,
            "qfmt-tree: unknown option '--nope'\n" + std::string(kShortUsage), {}),
       Case("Help", {}, {"--help"}, kExitOk, "", {}, "", HelpText()),
@@ -517,8 +559,8 @@ TEST(TreeWriteTest, FailuresLeaveTheFileAsItWasAndNoTemporaryFile) {
        {{"t/x.c", kMessy}, {"t/y.c", kMessy}}},
       {"WriteInPlaceAndPutBackFail",
        [&](MemoryFileSystem& f) { hard_link(f, 2); },
-       " could not write in place (a write failed); its old text is in t/.x.c.qfmt-2",
-       {{"t/x.c", kMessy}, {"t/y.c", kMessy}, {"t/.x.c.qfmt-2", kMessy}}},
+       " could not write in place (a write failed); its old text is in t/.x.c.qfmt-earlier-text",
+       {{"t/x.c", kMessy}, {"t/y.c", kMessy}, {"t/.x.c.qfmt-earlier-text", kMessy}}},
       // Regression: running out of memory on one file ended the whole run.
       {"OutOfMemory",
        [](MemoryFileSystem& f) {
@@ -607,6 +649,66 @@ TEST_F(TreeSafetyTest, FilesOfOthersAreWrittenOnlyWhereTheUserMayWriteThem) {
   EXPECT_EQ(theirs.st_uid, 0u);
   EXPECT_EQ(shared.st_uid, 0u);
   EXPECT_EQ(shared.st_mode & 07777, 0664u);
+}
+
+// Regression: a folder replaced by a link during a run (z/ -> ../victim) had
+// victim/x.c rewritten, with status 0. Here the run is held between its
+// walk and z/x.c by a lock on the file before it, while z is replaced.
+TEST_F(TreeSafetyTest, FolderReplacedDuringTheRunIsLeftAlone) {
+  for (const char* name : {"proj/a.c", "proj/z/x.c", "victim/x.c"}) testing::WriteFile(Path(name), kMessy);
+  const int held = ::open(Path("proj/a.c").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "-j", "1", "proj"}, folder_.path());
+  // /proc/locks shows a waiting lock as "N: -> FLOCK ADVISORY WRITE PID ...".
+  const std::string waiting = " " + std::to_string(run.pid()) + " ";
+  const auto waits = [&] {
+    const std::string locks = ReadFile("/proc/locks");
+    for (std::size_t at = locks.find("->"); at != std::string::npos; at = locks.find("->", at + 2))
+      if (locks.substr(at, locks.find('\n', at) - at).find(waiting) != std::string::npos) return true;
+    return false;
+  };
+  while (!waits() && !run.Ended()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  fs::rename(Path("proj/z"), Path("z.old"));
+  fs::create_directory_symlink("../victim", Path("proj/z"));
+  ::close(held);
+  EXPECT_EQ(run.Wait(), kExitFileError);
+  EXPECT_EQ(
+      run.Error(),
+      "proj/z/x.c: error: the folder proj/z was removed, moved or replaced during the run; left as it is\n");
+  EXPECT_EQ(ReadFile(Path("victim/x.c")) + ReadFile(Path("z.old/x.c")) + ReadFile(Path("proj/a.c")),
+            kMessy + kMessy + kFormatted);
+}
+
+// Regression: -w dropped chattr's flags, nodump (d) and noatime (A) among them.
+TEST_F(TreeSafetyTest, FileFlagsAreKept) {
+  testing::WriteFile(Path("x.c"), kMessy);
+  const auto flags = [&] {
+    const std::string out = testing::RunProgram("/usr/bin/lsattr", {"x.c"}, folder_.path()).out;
+    return out.substr(0, out.find(' '));
+  };
+  if (testing::RunProgram("/usr/bin/chattr", {"+dA", "x.c"}, folder_.path()).status != 0)
+    GTEST_SKIP() << "no chattr, or this file system keeps no such flags";
+  const std::string before = flags();
+  ASSERT_NE(before.find('d'), std::string::npos) << before;
+  EXPECT_EQ(Tree({"-w", "-q", "x.c"}).status, kExitOk);
+  EXPECT_EQ(ReadFile(Path("x.c")), kFormatted);
+  EXPECT_EQ(flags(), before);
+}
+
+// Regression: an .editorconfig that the user could not read was skipped, and
+// the file it governs re-indented in the default style.
+TEST_F(TreeSafetyTest, UnreadableEditorConfigIsAnError) {
+  if (::geteuid() != 0 || testing::NobodyUid() == static_cast<uid_t>(-1))
+    GTEST_SKIP() << "the program must run as another user: root is needed";
+  fs::permissions(folder_.path(), fs::perms::all);
+  testing::WriteFile(Path(".editorconfig"), "root = true\n[*]\nindent_style = tab\n");
+  fs::permissions(Path(".editorconfig"), fs::perms::none);
+  testing::WriteFile(Path("a.c"), kLabel);
+  fs::permissions(Path("a.c"), fs::perms(0666));
+  testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "a.c"}, folder_.path(), {.as_nobody = true});
+  EXPECT_EQ(run.Wait(), kExitFileError);
+  EXPECT_EQ(run.Error(), "a.c: error: cannot read .editorconfig: Permission denied\n");
+  EXPECT_EQ(ReadFile(Path("a.c")), kLabel);
 }
 
 // Regression: these signals left the temporary file behind.

@@ -183,6 +183,14 @@ class Parser {
       options.style.layout.brace_style = value == "attach" ? 1 : 0;
       options.given.brace_style = true;
     } else if (name == "exclude") {
+      // A pattern that names the current folder (or none) would leave out
+      // everything, and a check would pass having checked nothing.
+      std::string_view named = value;
+      while (named.starts_with("./")) named.remove_prefix(2);
+      while (named.size() > 1 && named.back() == '/') named.remove_suffix(1);
+      if (named.empty() || named == "." || named == "/")
+        return Fail("--exclude needs a pattern that names files, not '" + std::string(value) +
+                    "', which would leave out everything");
       options.excludes.emplace_back(value);
     } else if (name == "stdin-filename") {
       options.stdin_filename = value;
@@ -361,7 +369,7 @@ std::string HelpText() {
          "      --changed=REV         the lines of the work tree's files that differ from\n"
          "                            the commit REV (REV only after '=')\n"
          "Which files:\n"
-         "      --exclude GLOB        leave out what walks meet that GLOB matches (repeatable)\n"
+         "      --exclude GLOB        leave out the files and folders that GLOB matches (repeatable)\n"
          "      --files-from FILE     also the paths in FILE, one a line; - for standard input\n"
          "  -0, --null                the paths in FILE end with a NUL byte instead\n"
          "      --assume-filename NAME\n"

@@ -10,6 +10,7 @@
 #include "format/text_formatter.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
+#include "tree/file_walk.h"
 #include "tree/selected_lines.h"
 
 namespace qfmt::tree {
@@ -35,9 +36,10 @@ class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
-  // Reads, formats and, with --write, rewrites the file; only the `lines`
+  // Reads, formats and, with --write, rewrites the file where the walk met
+  // it; only the `lines`
   // selected, when they are given.
-  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const format::StyleOptions& style,
+  [[nodiscard]] FileOutcome FormatFile(const SourceFile& source, const format::StyleOptions& style,
                                        const LineSelection* lines = nullptr);
   // Formats a text that comes from no file (standard input, git's index);
   // `label` names it.
@@ -59,7 +61,7 @@ class FileFormatter {
   [[nodiscard]] bool SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome);
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   // FormatFile and FormatText, which may run out of memory.
-  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const format::StyleOptions& style,
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const SourceFile& source, const format::StyleOptions& style,
                                                const LineSelection* lines);
   [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
                                            const format::StyleOptions& style, const LineSelection* lines);

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "platform/check.h"
+#include "platform/text_position.h"
 
 namespace qfmt::format {
 
@@ -30,8 +31,14 @@ SettleResult Settled(int passes) {
 }
 }  // namespace
 
-job::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offset) {
-  return job::PositionOf(text, attempt_offset, /*skip_blanks=*/true);
+platform::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offset) {
+  std::size_t at = platform::ByteOfScannedOffset(text, attempt_offset);
+  const auto blank = [&](std::size_t i) {
+    const char c = text[i];
+    return c == ' ' || c == '\t' || c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+  };
+  while (at < text.size() && blank(at)) ++at;
+  return platform::PositionOfByte(text, at);
 }
 
 Settler::Fingerprint Settler::SizeAndHash(std::string_view text) {

@@ -8,6 +8,7 @@
 
 #include "job/format.h"
 #include "layout/layout.h"
+#include "platform/text_position.h"
 #include "scanner/engine.h"
 
 namespace qfmt::format {
@@ -53,13 +54,13 @@ struct SettleResult {
   scanner::ScanFailure failure = scanner::ScanFailure::kNone;
   // After an overflow: where the token that was too long begins, in the text
   // that the failing pass read (the file's own text when passes is 1).
-  job::TextPosition position;
+  platform::TextPosition position;
 };
 
 // Line and column of the token that an attempt beginning at `attempt_offset`
 // (CR LF counted as one byte) was reading: the blanks, tabs and line feeds
 // the attempt began with are skipped, because a comment token carries them.
-[[nodiscard]] job::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offset);
+[[nodiscard]] platform::TextPosition TokenPosition(std::string_view text, std::int64_t attempt_offset);
 
 // Formats texts to their settled form; see note [settling]. Buffers are kept
 // from one call to the next, so one settler per thread serves many files.

@@ -4,6 +4,7 @@
 
 #include "lexer/pp_lexer.h"
 #include "modern/formatter.h"
+#include "platform/text_position.h"
 
 namespace qfmt::format {
 namespace {
@@ -31,16 +32,6 @@ std::string OutputLimitError(std::size_t limit) {
 }
 
 }  // namespace
-
-job::TextPosition PositionOfByte(std::string_view text, std::size_t offset) {
-  // PositionOf counts a CR LF as one byte, as the scanner reads it.
-  std::int64_t crlf_before = 0;
-  for (std::size_t at = text.find("\r\n"); at != std::string_view::npos && at < offset;
-       at = text.find("\r\n", at + 2)) {
-    ++crlf_before;
-  }
-  return job::PositionOf(text, static_cast<std::int64_t>(offset) - crlf_before);
-}
 
 std::string TooLargeError() {
   return "larger than " + std::to_string(kMaxTextSize >> 20) + " MiB, the limit for one file";
@@ -84,7 +75,7 @@ TextOutcome TextFormatter::Format(std::string_view text, const StyleOptions& sty
   const auto difference = lexer::CompareTokens(text, formatted_, {.trailing_comments = modern});
   if (!difference) return outcome;
   outcome.error = "formatting would change the code here (" + difference->description + ")";
-  outcome.error_place = PositionOfByte(text, difference->before_offset);
+  outcome.error_place = platform::PositionOfByte(text, difference->before_offset);
   outcome.has_error_place = true;
   return outcome;
 }

@@ -28,9 +28,6 @@ inline constexpr std::size_t kMaxTextSize = std::size_t{256} << 20;
 inline constexpr std::size_t kMaxGrowth = 8;
 inline constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
 
-// Line and column of a byte of the text as it is in the file.
-[[nodiscard]] job::TextPosition PositionOfByte(std::string_view text, std::size_t offset);
-
 // The error of a text larger than kMaxTextSize.
 [[nodiscard]] std::string TooLargeError();
 
@@ -44,11 +41,11 @@ struct TextOptions {
 // What became of one text.
 struct TextOutcome {
   std::string error;  // why it could not be formatted; empty when it was
-  job::TextPosition error_place;
+  platform::TextPosition error_place;
   bool has_error_place = false;
   // Where a token longer than the classic limit begins, when it stands in the
   // text itself (the first pass); the error names the place in its words.
-  std::optional<job::TextPosition> long_token_place;
+  std::optional<platform::TextPosition> long_token_place;
   std::string skipped;  // why it was passed over: not formatted, not an error
 };
 

@@ -92,22 +92,4 @@ FormatResult FormatText(std::string_view input, const layout::LayoutOptions& opt
   return result;
 }
 
-TextPosition PositionOf(std::string_view input, std::int64_t offset, bool skip_blanks) {
-  TextPosition position;
-  std::int64_t translated = 0;
-  for (std::size_t i = 0; i < input.size(); ++i) {
-    if (input[i] == '\r' && i + 1 < input.size() && input[i + 1] == '\n') continue;  // read as the LF
-    const bool blank = input[i] == ' ' || input[i] == '\t' || input[i] == '\n';
-    if (translated >= offset && !(skip_blanks && blank)) break;
-    ++translated;
-    if (input[i] == '\n') {
-      ++position.line;
-      position.column = 1;
-    } else {
-      ++position.column;
-    }
-  }
-  return position;
-}
-
 }  // namespace qfmt::job

@@ -50,14 +50,4 @@ struct RunBuffers {
                                       scanner::TokenObserver* observer = nullptr,
                                       RunBuffers* buffers = nullptr, std::size_t max_output = SIZE_MAX);
 
-// Line and column (both from 1, columns in bytes) of an offset that counts
-// each CR LF of `input` as one byte, such as FormatResult::failure_offset; with
-// skip_blanks, of the first byte from there on that is not a space, tab or
-// line feed (a token attempt may begin with the blanks before a comment).
-struct TextPosition {
-  std::int64_t line = 1;
-  std::int64_t column = 1;
-};
-[[nodiscard]] TextPosition PositionOf(std::string_view input, std::int64_t offset, bool skip_blanks = false);
-
 }  // namespace qfmt::job

@@ -39,7 +39,7 @@ class Playground {
   [[nodiscard]] const WebResult* Format();
 
  private:
-  void SetPlace(const job::TextPosition& place) {
+  void SetPlace(const platform::TextPosition& place) {
     result_.line = static_cast<std::int32_t>(place.line);
     result_.column = static_cast<std::int32_t>(place.column);
   }

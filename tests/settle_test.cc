@@ -99,7 +99,7 @@ TEST(SettleTest, RealPassesSettleAsTheDefinitionSays) {
 // the position skips it. Lines and columns are counted by hand.
 TEST(SettleTest, TokenPositionSkipsTheWhiteSpaceTheAttemptBeganWith) {
   const auto position = [](std::string_view text, std::int64_t offset) {
-    const job::TextPosition at = TokenPosition(text, offset);
+    const platform::TextPosition at = TokenPosition(text, offset);
     return std::to_string(at.line) + ":" + std::to_string(at.column);
   };
   EXPECT_EQ(position("a;\n\n  /* x */", 2), "3:3");

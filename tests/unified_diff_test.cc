@@ -75,7 +75,7 @@ TEST(UnifiedDiffTest, FirstDifferenceIsALineAndColumnOfTheOldText) {
       {"same\n", "same\n", 2, 1},
   };
   for (const auto& c : cases) {
-    const job::TextPosition at = FirstDifference(c.before, c.after);
+    const platform::TextPosition at = FirstDifference(c.before, c.after);
     EXPECT_EQ(at.line, c.line) << testing::Escaped(c.before);
     EXPECT_EQ(at.column, c.column) << testing::Escaped(c.before);
   }

@@ -53,7 +53,7 @@ bool FileFormatter::SelectLines(std::string_view text, const LineSelection& line
   if (!difference) return true;
   outcome.error =
       "formatting only the lines asked for would change the code here (" + difference->description + ")";
-  outcome.error_place = format::PositionOfByte(text, difference->before_offset);
+  outcome.error_place = platform::PositionOfByte(text, difference->before_offset);
   outcome.has_error_place = true;
   return false;
 }

@@ -17,14 +17,14 @@ namespace qfmt::tree {
 
 // What became of one file.
 struct FileOutcome {
-  std::string error;              // why it could not be formatted; empty when it was
-  job::TextPosition error_place;  // where in the file, when the error has a place
+  std::string error;                   // why it could not be formatted; empty when it was
+  platform::TextPosition error_place;  // where in the file, when the error has a place
   bool has_error_place = false;
-  std::string skipped;             // why it was passed over: not formatted, not changed, no error
-  bool changed = false;            // its formatted text differs from its text
-  job::TextPosition first_change;  // when changed: where its text first differs
-  std::int64_t bytes = 0;          // of its text
-  std::string output;              // for standard output: its formatted text or its diff
+  std::string skipped;                  // why it was passed over: not formatted, not changed, no error
+  bool changed = false;                 // its formatted text differs from its text
+  platform::TextPosition first_change;  // when changed: where its text first differs
+  std::int64_t bytes = 0;               // of its text
+  std::string output;                   // for standard output: its formatted text or its diff
 };
 
 // Formats files one after the other as the options say, each in the style

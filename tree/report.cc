@@ -81,7 +81,7 @@ std::string ProgressLine(std::int64_t done, std::int64_t total, std::int64_t byt
   return GroupedNumber(done) + " of " + Counted(total, "file", "files") + ", " + Fixed(rate, 1) + " MB/s";
 }
 
-std::string PlaceWriter::Line(std::string_view path, const std::optional<job::TextPosition>& at,
+std::string PlaceWriter::Line(std::string_view path, const std::optional<platform::TextPosition>& at,
                               Severity severity, std::string_view message) const {
   const bool error = severity == Severity::kError;
   std::string place(path);

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "job/format.h"
+#include "platform/text_position.h"
 #include "tree/command_line.h"
 
 namespace qfmt::tree {
@@ -43,7 +43,7 @@ class PlaceWriter {
   // "PATH:LINE:COL: error: MESSAGE" (without LINE:COL when there is no
   // place), bold and red on a terminal as compilers write it; or GitHub's
   // "::error file=PATH,line=LINE,col=COL::MESSAGE". Ends with a line feed.
-  [[nodiscard]] std::string Line(std::string_view path, const std::optional<job::TextPosition>& at,
+  [[nodiscard]] std::string Line(std::string_view path, const std::optional<platform::TextPosition>& at,
                                  Severity severity, std::string_view message) const;
   // The diff, coloured as git colours its own.
   [[nodiscard]] std::string Diff(std::string_view diff) const;

@@ -504,7 +504,7 @@ class TreeRun {
     totals_.bytes += outcome.bytes;
     if (!outcome.error.empty()) {
       ++totals_.errors;
-      const std::optional<job::TextPosition> place =
+      const std::optional<platform::TextPosition> place =
           outcome.has_error_place ? std::optional(outcome.error_place) : std::nullopt;
       console_.WriteError(errors_.Line(path, place, PlaceWriter::Severity::kError, outcome.error));
     } else {
@@ -527,7 +527,7 @@ class TreeRun {
   // "PATH:LINE:COL: error: not formatted (qfmt-tree -w PATH)", the form
   // that compilers use, so that editors and CI services find the place; the
   // command that formats what was checked.
-  std::string ChangeLine(const std::string& path, const job::TextPosition& at) const {
+  std::string ChangeLine(const std::string& path, const platform::TextPosition& at) const {
     if (options_.write) return places_.Line(path, at, PlaceWriter::Severity::kNote, "formatted");
     std::string message = "not formatted";
     if (!options_.reads_standard_input()) {

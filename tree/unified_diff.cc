@@ -268,13 +268,10 @@ void AppendUnifiedDiff(std::string_view before, std::string_view after, std::str
   }
 }
 
-job::TextPosition FirstDifference(std::string_view before, std::string_view after) {
+platform::TextPosition FirstDifference(std::string_view before, std::string_view after) {
   const std::size_t offset = static_cast<std::size_t>(
       std::mismatch(before.begin(), before.end(), after.begin(), after.end()).first - before.begin());
-  const std::string_view head = before.substr(0, offset);
-  const std::size_t line_start = head.rfind('\n') + 1;  // npos + 1 is 0: the first line
-  return {static_cast<std::int64_t>(std::count(head.begin(), head.end(), '\n')) + 1,
-          static_cast<std::int64_t>(offset - line_start) + 1};
+  return platform::PositionOfByte(before, offset);
 }
 
 }  // namespace qfmt::tree

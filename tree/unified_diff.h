@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "job/format.h"
+#include "platform/text_position.h"
 
 namespace qfmt::tree {
 
@@ -31,6 +31,6 @@ void AppendUnifiedDiff(std::string_view before, std::string_view after, std::str
 // Where `after` first differs from `before`, as a line and a column (both
 // from 1, the column counted in bytes) of `before`; for equal texts, just
 // past the end of `before`.
-[[nodiscard]] job::TextPosition FirstDifference(std::string_view before, std::string_view after);
+[[nodiscard]] platform::TextPosition FirstDifference(std::string_view before, std::string_view after);
 
 }  // namespace qfmt::tree

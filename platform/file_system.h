@@ -40,6 +40,14 @@ struct FileInfo {
   std::uint64_t links = 1;  // the file's names (hard links)
 };
 
+// The permission bits that a copy of `original` gets once it has the group
+// `copy_group`: the original's, but none for the group when that is not the
+// original's group (the program may not give it), so that the copy never
+// opens to people the original did not.
+[[nodiscard]] inline std::uint32_t PermissionsOfCopy(const FileInfo& original, std::uint32_t copy_group) {
+  return copy_group == original.group ? original.permissions : original.permissions & ~std::uint32_t{070};
+}
+
 struct FolderEntry {
   std::string name;
   FileKind kind = FileKind::kOther;  // of the entry itself: a link is kLink

@@ -468,9 +468,8 @@ class PosixTempFile final : public TempFile {
       }
       if (::fstat(fd_, &status) != 0) return Failed(errno);
     }
-    std::uint32_t permissions = original.permissions;
-    if (status.st_gid != original.group) permissions &= ~std::uint32_t{070};
-    if (::fchmod(fd_, static_cast<mode_t>(permissions)) != 0) return Failed(errno);
+    if (::fchmod(fd_, static_cast<mode_t>(PermissionsOfCopy(original, status.st_gid))) != 0)
+      return Failed(errno);
     return Ok();
   }
 

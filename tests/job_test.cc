@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "job/messages.h"
@@ -267,13 +265,40 @@ TEST_F(SafetyTest, SecondRunOnAFileWaitsForTheFirst) {
   const int first = ::open(Path("a.c").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(first, LOCK_EX), 0);
   testing::Child second(QFMT_BINARY, {"-ia.c"}, folder_.path());
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_FALSE(second.Ended());
+  ASSERT_TRUE(second.WaitsForALock()) << second.Error();
   EXPECT_EQ(testing::FilesIn(folder_.path()), (Contents{{"a.c", "int  x;\n"}}));
   testing::WriteFile(Path("a.c"), "int  y;\n");
   ::close(first);
   EXPECT_EQ(second.Wait(), 0);
   EXPECT_EQ(testing::FilesIn(folder_.path()), (Contents{{"a.c", "int y; \n"}, {"a.c.Backup", "int  y;\n"}}));
+}
+
+// A backup whose group the program may not give it (the user is not in the
+// input's group) leaves that group's rights out: 0664 gives 0604.
+TEST_F(SafetyTest, BackupOutsideTheInputsGroupGivesTheGroupNoRights) {
+  if (::geteuid() != 0 || testing::NobodyUid() == static_cast<uid_t>(-1))
+    GTEST_SKIP() << "the program must run as a user outside the file's group: root is needed";
+  fs::permissions(folder_.path(), fs::perms::all);
+  testing::WriteFile(Path("a.c"), "int  x;\n");
+  fs::permissions(Path("a.c"), fs::perms(0664));
+  ASSERT_EQ(::chown(Path("a.c").c_str(), testing::NobodyUid(), 0), 0);  // root's group
+  testing::Child qfmt(QFMT_BINARY, {"-ia.c"}, folder_.path(), {.as_nobody = true});
+  ASSERT_EQ(qfmt.Wait(), 0) << qfmt.Error();
+  struct stat backup {};
+  ASSERT_EQ(::stat(Path("a.c.Backup").c_str(), &backup), 0);
+  EXPECT_NE(backup.st_gid, 0u);
+  EXPECT_EQ(backup.st_mode & 07777, 0604u);
+}
+
+TEST(SafetyFaultTest, BackupOutsideTheInputsGroupGivesTheGroupNoRights) {
+  testing::MemoryFileSystem files;
+  files.AddFile("a.c", "int  x;\n", 0664);
+  files.GiveGroup("a.c", 7);
+  files.faults.foreign_group = 7;
+  testing::RecordingConsole console;
+  ASSERT_EQ(RunJob("qfmt -ia.c", files, console), kExitOk);
+  EXPECT_EQ(files.Find("a.c.Backup")->group, 0u);
+  EXPECT_EQ(files.Find("a.c.Backup")->permissions, 0604u);
 }
 
 // Writes to an output that has failed once stay unreported, as they always

@@ -59,9 +59,9 @@ class Writer final : public platform::TempFile {
     return folder_ != nullptr ? platform::Place(*folder_, name_) : platform::Place(name_);
   }
   platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
-    node_->permissions = original.permissions;
     node_->owner = original.owner;
-    node_->group = original.group;
+    if (original.group != files_.faults.foreign_group) node_->group = original.group;
+    node_->permissions = platform::PermissionsOfCopy(original, node_->group);
     return {};
   }
   platform::FsStatus GiveNewFilePermissions() override {

@@ -54,6 +54,8 @@ class MemoryFileSystem final : public platform::FileSystem {
     bool fail_sync = false;
     std::string attributes_refused_from;  // its extended attributes cannot be copied
     std::string exhausts_memory;          // reading it runs out of memory (std::bad_alloc)
+    // A group that the program may not give a file: the user is not in it.
+    std::uint32_t foreign_group = UINT32_MAX;
     // A disk with this many bytes left: a write that does not fit fails, and
     // the bytes written so far stay.
     std::size_t space_left = SIZE_MAX;
@@ -75,6 +77,7 @@ class MemoryFileSystem final : public platform::FileSystem {
   // Creates the file, or replaces its bytes in place (it keeps its inode).
   void AddFile(const std::string& name, std::string_view bytes, std::uint32_t permissions = 0644);
   void AddFolder(const std::string& name);
+  void GiveGroup(const std::string& name, std::uint32_t group) { nodes_.at(name)->group = group; }
   // Gives the file `existing` a second name.
   void AddLink(const std::string& existing, const std::string& name) { nodes_[name] = nodes_.at(existing); }
   // Adds the entries in name order, so a folder comes before what it holds.

@@ -13,9 +13,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "format/settle.h"
 #include "job/format.h"
@@ -256,6 +258,22 @@ bool Child::Ended() {
   if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
   wait_status_ = status;
   return true;
+}
+
+bool Child::WaitsForALock() {
+  // /proc/locks shows a waiting lock as "N: -> FLOCK ADVISORY WRITE PID ...".
+  const std::string waiting = " " + std::to_string(pid_) + " ";
+  const auto waits = [&] {
+    const std::string locks = ReadFile("/proc/locks");
+    for (std::size_t at = locks.find("->"); at != std::string::npos; at = locks.find("->", at + 2))
+      if (locks.substr(at, locks.find('\n', at) - at).find(waiting) != std::string::npos) return true;
+    return false;
+  };
+  while (!Ended()) {
+    if (waits()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
 }
 
 int Child::Wait() {

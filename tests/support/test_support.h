@@ -115,6 +115,8 @@ class Child {
   [[nodiscard]] pid_t pid() const { return pid_; }
   // False while it runs.
   [[nodiscard]] bool Ended();
+  // Waits until it waits for a file lock (true) or has ended (false).
+  [[nodiscard]] bool WaitsForALock();
   // Waits for the end; the exit status, or -1 when a signal ended it.
   int Wait();
   [[nodiscard]] std::string Output() const;

@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view text(reinterpret_cast<const char*>(data), size);
   const unsigned choice = size > 0 ? data[0] : 0;
   const bool steps = (choice & 0x80) != 0 && size > 1;
-  tools::CheckOptions options{
-      {kLengths[(choice >> 4) & 7], std::string(kUnits[(choice >> 1) & 7]), static_cast<int>(choice & 1)},
-      steps ? 1 + data[1] % 16u : 0};
+  tools::CheckOptions options{{kLengths[(choice >> 4) & 7], std::string(kUnits[(choice >> 1) & 7]),
+                               static_cast<layout::BraceStyle>(choice & 1)},
+                              steps ? 1 + data[1] % 16u : 0};
   text.remove_prefix(std::min<std::size_t>(size, steps ? 2 : 1));
   // Nesting under a long unit makes output quadratic in the input.
   options.output_limit = 1 << 20;
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!report.problem.empty()) {
     std::fprintf(stderr, "broken invariant: %s\n  length %d, unit %s, brace style %d, read step %zu\n",
                  report.problem.c_str(), options.layout.max_line_length,
-                 tools::EscapedBytes(options.layout.indent_string).c_str(), options.layout.brace_style,
-                 options.read_step);
+                 tools::EscapedBytes(options.layout.indent_string).c_str(),
+                 static_cast<int>(options.layout.brace_style), options.read_step);
     std::abort();
   }
   return 0;

@@ -108,7 +108,9 @@ ParsedOptions ParseOptions(std::string_view command_line) {
     options.layout.max_line_length = DecimalValue(UpToBlank(*rest));
   }
   if (const auto rest = AfterMarker(command_line, "-s")) {
-    options.layout.brace_style = !rest->empty() && (rest->front() == 'k' || rest->front() == 'K') ? 1 : 0;
+    options.layout.brace_style = !rest->empty() && (rest->front() == 'k' || rest->front() == 'K')
+                                     ? layout::BraceStyle::kAttach
+                                     : layout::BraceStyle::kBreak;
   }
   if (const auto rest = AfterMarker(command_line, "-t")) {
     // A double quote right after the marker, and a second one later on.

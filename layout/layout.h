@@ -9,11 +9,15 @@
 
 namespace qfmt::layout {
 
+// Where an opening brace goes: on the line of its statement (the classic
+// "-sk"), or on a line of its own.
+enum class BraceStyle : std::int32_t { kBreak = 0, kAttach = 1 };
+
 // The options that the layout reads.
 struct LayoutOptions {
   std::int32_t max_line_length = 80;
   std::string indent_string = "   ";  // one indentation unit
-  std::int32_t brace_style = 1;       // 1: "{" on the line of its statement; 0: own line
+  BraceStyle brace_style = BraceStyle::kAttach;
   // The repaired rules (qfmt-tree's classic style): the classic layout with
   // the repairs that keep every token (see note [touching tokens]), and
   // clean white space.
@@ -96,7 +100,6 @@ class Layout {
   void IncreaseBraceDepth() { ++state_.brace_depth; }
   void DecreaseBraceDepth();
   void PushSwitchLevel();
-  [[nodiscard]] std::int32_t BraceStyle() const { return options_.brace_style; }
   void EnterLabel() { state_.at_label = 1; }
   void LeaveLabel() { state_.at_label = 0; }
   void OpenBrace();

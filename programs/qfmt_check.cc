@@ -66,7 +66,8 @@ int CheckHeaders(const std::vector<std::string>& folders) {
   }
   const std::string copy = (work.path() / "input.h").string();
   constexpr int kNoLimit = std::numeric_limits<std::int32_t>::max();
-  const layout::LayoutOptions option_sets[] = {{}, {0, "\t", 0}, {kNoLimit, "", 1}};
+  const layout::LayoutOptions option_sets[] = {
+      {}, {0, "\t", layout::BraceStyle::kBreak}, {kNoLimit, "", layout::BraceStyle::kAttach}};
 
   std::uint64_t bytes = 0;
   int overflows = 0;

@@ -23,7 +23,7 @@ struct HostileCase {
 };
 
 constexpr GoldenOptions kNoLimit{std::numeric_limits<std::int32_t>::max()};
-constexpr GoldenOptions kEmptyUnit{80, "", 1};
+constexpr GoldenOptions kEmptyUnit{80, ""};
 
 // More switches open at once than the classic 256-entry switch stack held.
 // Switch k (from 0) opens at depth 1 + k with k switches open: its line is
@@ -32,7 +32,7 @@ constexpr GoldenOptions kEmptyUnit{80, "", 1};
 // switch around it (2k units; the outermost one, in no switch, at 1).
 HostileCase NestedSwitches(int count) {
   HostileCase c{
-      "ThreeHundredNestedSwitches", "void f() {\n", "void f()\n{\n", {kNoLimit.max_line_length, "\t", 1}};
+      "ThreeHundredNestedSwitches", "void f() {\n", "void f()\n{\n", {kNoLimit.max_line_length, "\t"}};
   for (int k = 0; k < count; ++k) {
     c.input += "switch (x) {\ncase 1:\n";
     c.expected += Repeat("\t", 1 + 2 * k) + "switch(x) {\n" + Repeat("\t", 2 * k + 2) + "case 1:\n";
@@ -96,7 +96,7 @@ std::vector<HostileCase> HostileCases() {
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
   for (const std::string& input : {all, std::string(all.rbegin(), all.rend()), all.substr(1)}) {
     cases.push_back({"EveryByteValue", input, ""});
-    cases.push_back({"EveryByteValue", input, "", {0, "\t", 0}});
+    cases.push_back({"EveryByteValue", input, "", {0, "\t", layout::BraceStyle::kBreak}});
   }
   for (int b = 0; b < 256; ++b) {
     cases.push_back({"Byte" + std::to_string(b), std::string(1, static_cast<char>(b)), ""});

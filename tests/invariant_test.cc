@@ -63,7 +63,8 @@ TEST(CheckInvariantsTest, GoldenInputsUnderManyOptions) {
     EXPECT_EQ(CheckInvariants(c.input, {c.options.ToLayout(), 3}).problem, "") << c.name;
     for (const int length : {80, 0, -1, 1, 20, INT32_MIN, INT32_MAX}) {
       for (const std::string_view unit : {"   ", "", "\t", "\t \t                                      "}) {
-        const GoldenOptions options{length, unit, length % 2 == 0 ? 1 : 0};
+        const GoldenOptions options{
+            length, unit, length % 2 == 0 ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak};
         EXPECT_EQ(CheckInvariants(c.input, {options.ToLayout(), 3}).problem, "")
             << c.name << " limit " << length << " unit " << Escaped(unit);
       }
@@ -75,7 +76,7 @@ TEST(CheckInvariantsTest, GoldenInputsUnderManyOptions) {
 // runs drop, even across the 64 KiB reads) exempt a run from the check.
 TEST(CheckInvariantsTest, WhatExemptsARunFromTheNonBlankCheck) {
   EXPECT_FALSE(CheckInvariants(std::string("a\0b;", 4), {}).non_blank_checked);
-  EXPECT_FALSE(CheckInvariants("f() {\nx;\n}\n", {{80, "%s", 1}}).non_blank_checked);
+  EXPECT_FALSE(CheckInvariants("f() {\nx;\n}\n", {{80, "%s"}}).non_blank_checked);
   EXPECT_FALSE(CheckInvariants(std::string(65536 - 7, ';') + "/*Line Wrapped*/", {}).non_blank_checked);
   EXPECT_TRUE(CheckInvariants("a /*Line Wrapped */ b;", {}).non_blank_checked);
 }

@@ -14,8 +14,8 @@ std::string Describe(std::string_view command_line) {
   const ParsedOptions parsed = ParseOptions(command_line);
   const Options& o = parsed.options;
   return "i[" + o.input_name + "] o[" + o.output_name + "] l" + std::to_string(o.layout.max_line_length) +
-         " s" + std::to_string(o.layout.brace_style) + (parsed.indent_string_malformed ? " t?[" : " t[") +
-         o.layout.indent_string + "]";
+         " s" + std::to_string(static_cast<int>(o.layout.brace_style)) +
+         (parsed.indent_string_malformed ? " t?[" : " t[") + o.layout.indent_string + "]";
 }
 
 TEST(OptionsTest, EachOptionAtTheFirstOccurrenceOfItsMarker) {

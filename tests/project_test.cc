@@ -62,7 +62,8 @@ FileSettings Resolve(const fs::path& path, const format::StyleOptions& options =
 std::string Describe(const FileSettings& settings) {
   const layout::LayoutOptions& l = settings.style.layout;
   return settings.error + (l.max_line_length == kOff ? "off" : std::to_string(l.max_line_length)) + " [" +
-         l.indent_string + "] " + std::to_string(l.brace_style) + " <- " + settings.indent_source;
+         l.indent_string + "] " + std::to_string(static_cast<int>(l.brace_style)) + " <- " +
+         settings.indent_source;
 }
 
 // The command line gives 50, two tabs and break where it gives them.
@@ -89,7 +90,7 @@ TEST_F(ProjectTest, EditorConfigGivesTheStyleUnlessTheCommandLineDoes) {
        {false, true, false},
        "100 [\t\t] 0 <- command line"},
   };
-  const format::StyleOptions command_line{.layout = {50, "\t\t", 0}};
+  const format::StyleOptions command_line{.layout = {50, "\t\t", layout::BraceStyle::kBreak}};
   for (const auto& c : cases) {
     Write(".editorconfig", "root = true\n" + std::string(c.editorconfig));
     const format::StyleOptions& defaults = c.given.indent ? command_line : format::StyleOptions{};
@@ -158,13 +159,14 @@ TEST_F(ProjectTest, NestedEditorConfigFilesAndTheRoot) {
   const std::string text = "int f(){if(a){return aaaaaaaaaa + bbbbbbbbbb + cccccccccc;}}";
   Write("tabs/a.c", text);
   std::string tabs;
-  const std::string blanks = testing::Settled(text, {30, std::string(8, ' '), 1, true});
+  const std::string blanks =
+      testing::Settled(text, {30, std::string(8, ' '), layout::BraceStyle::kAttach, true});
   for (std::size_t at = 0; at < blanks.size(); at = blanks.find('\n', at) + 1) {
     const std::size_t indent = blanks.find_first_not_of(' ', at) - at;
     tabs +=
         std::string(indent / 4, '\t') + blanks.substr(at + indent, blanks.find('\n', at) + 1 - at - indent);
   }
-  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", 1, true}));
+  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", layout::BraceStyle::kAttach, true}));
   EXPECT_EQ(Tree({"-q", "--style", "classic", "tabs/a.c"}).out, tabs);
 }
 

@@ -16,9 +16,10 @@ std::string Describe(const StyleChoice& choice) {
   const layout::LayoutOptions& layout = choice.options.layout;
   std::string indent;
   for (const char c : layout.indent_string) indent += c == '\t' ? "\\t" : std::string(1, c);
-  return std::string(StyleName(choice.options.style)) + " " + (layout.brace_style == 1 ? "attach" : "break") +
-         " '" + indent + "' " + std::to_string(layout.max_line_length) +
-         (choice.text.once ? " once" : " settled") + (choice.text.verify ? " checked" : " unchecked") +
+  return std::string(StyleName(choice.options.style)) + " " +
+         (layout.brace_style == layout::BraceStyle::kAttach ? "attach" : "break") + " '" + indent + "' " +
+         std::to_string(layout.max_line_length) + (choice.text.once ? " once" : " settled") +
+         (choice.text.verify ? " checked" : " unchecked") +
          (choice.text.classic_limit ? " limit" : " lifted");
 }
 

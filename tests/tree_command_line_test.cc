@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
 #include "tree/command_line.h"
 
 namespace qfmt::tree {
@@ -26,8 +30,8 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
   std::string text = (settings ? "settings " : "") + std::string("m") +
                      (l.max_line_length == INT32_MAX ? "off" : std::to_string(l.max_line_length)) +
                      given(o.given.max_line_length) + " i[" + l.indent_string + "]" + given(o.given.indent) +
-                     " " + (l.brace_style == 1 ? "attach" : "break") + given(o.given.brace_style) + " j" +
-                     std::to_string(o.jobs);
+                     " " + (l.brace_style == layout::BraceStyle::kAttach ? "attach" : "break") +
+                     given(o.given.brace_style) + " j" + std::to_string(o.jobs);
   if (o.given.style) text += " " + std::string(format::StyleName(o.style.style)) + "!";
   const std::pair<bool, const char*> switches[] = {{o.write, "write"},
                                                    {o.list, "list"},
@@ -154,6 +158,40 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"--format", "json"}, "error: --format is 'text' or 'github', not 'json'"},
   };
   for (const auto& c : cases) EXPECT_EQ(Describe(c.arguments), c.options) << c.options;
+}
+
+// The words of `text` that look like options ("-m", "--max-line-length").
+std::set<std::string> OptionWords(const std::string& text) {
+  static const std::regex word("(^|[^A-Za-z0-9-])(--?[A-Za-z0-9][A-Za-z0-9-]*)");
+  std::set<std::string> words;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it)
+    words.insert((*it)[2]);
+  return words;
+}
+
+// The completions are written by hand: the zsh one names exactly the options
+// of the table, and the bash one (which reads the others from --help) names
+// among the options whose value it completes or leaves alone exactly those
+// that take one.
+TEST(TreeCommandLineTest, CompletionsNameExactlyTheOptions) {
+  std::set<std::string> names, with_value, needing_value;
+  for (const OptionNames& row : OptionTable()) {
+    names.insert(row.names.begin(), row.names.end());
+    if (row.takes_value) with_value.insert(row.names.begin(), row.names.end());
+    if (row.needs_value) needing_value.insert(row.names.begin(), row.names.end());
+  }
+  const std::string zsh = testing::ReadFile(QFMT_SOURCE_DIR "/completions/_qfmt-tree");
+  EXPECT_EQ(OptionWords(zsh.substr(zsh.find('\n', zsh.find("_arguments")))), names);  // past its own flags
+  std::string bash_patterns;  // the lines "    -m | --max-line-length)" of its case
+  const std::string bash = testing::ReadFile(QFMT_SOURCE_DIR "/completions/qfmt-tree.bash");
+  static const std::regex pattern(R"(\n *(-[^)\n]*)\))");
+  for (auto it = std::sregex_iterator(bash.begin(), bash.end(), pattern); it != std::sregex_iterator(); ++it)
+    bash_patterns += (*it)[1].str() + "\n";
+  const std::set<std::string> in_bash = OptionWords(bash_patterns);
+  EXPECT_TRUE(std::includes(with_value.begin(), with_value.end(), in_bash.begin(), in_bash.end()))
+      << bash_patterns;
+  EXPECT_TRUE(std::includes(in_bash.begin(), in_bash.end(), needing_value.begin(), needing_value.end()))
+      << bash_patterns;
 }
 
 }  // namespace

@@ -14,57 +14,277 @@ namespace {
 // argument is never taken for one.
 enum class Takes { kNothing, kValue, kOptional };
 
-struct OptionForm {
-  char short_name;  // 0: long only
-  std::string_view long_name;
+// The value an option was given, when it takes one and has it.
+using Value = std::optional<std::string_view>;
+// Does what the option says to the command line read so far; returns why the
+// value cannot be used, or nothing.
+using Setter = std::string (*)(const Value& given, CommandLine& line);
+
+// One option of qfmt-tree, stated once: its names, its entry in --help (and
+// so in the man page, which help2man makes from it) and what it does. The
+// constructor needs the setter, so a row without one does not compile.
+class Option {
+ public:
+  consteval Option(std::string_view opens, std::string_view letters, std::string_view name, Takes value_kind,
+                   std::string_view value, std::string_view text, Setter setter,
+                   std::string_view left_column = {})
+      : section(opens),
+        shorts(letters),
+        long_name(name),
+        takes(value_kind),
+        value_name(value),
+        help(text),
+        set(setter),
+        usage(left_column) {
+    if (set == nullptr || long_name.empty() || help.empty() ||
+        (takes == Takes::kNothing) != value_name.empty())
+      throw "an option needs a setter, a long name, a help line, and a value's name when it takes one";
+  }
+
+  std::string_view section;    // the heading of --help that it opens, when it opens one
+  std::string_view shorts;     // its one-letter names, if any
+  std::string_view long_name;  // without the "--"
   Takes takes;
+  std::string_view value_name;  // in --help: "N", "STYLE"
+  // Its lines in --help, the first beside the usage. A line "USAGE\tTEXT" is
+  // a second entry of the option's own ("--changed=REV").
+  std::string_view help;
+  Setter set;
+  std::string_view usage;  // the left column of --help, where it is not made from the names
 };
 
-constexpr OptionForm kOptions[] = {
-    {0, "style", Takes::kValue},
-    {'m', "max-line-length", Takes::kValue},
-    {0, "indent", Takes::kValue},
-    {0, "brace-style", Takes::kValue},
-    {'w', "write", Takes::kNothing},
-    {'i', "write", Takes::kNothing},
-    {'l', "list", Takes::kNothing},
-    {'d', "diff", Takes::kNothing},
-    {0, "check", Takes::kNothing},
-    {0, "lines", Takes::kValue},
-    {0, "changed", Takes::kOptional},
-    {0, "once", Takes::kNothing},
-    {0, "backup", Takes::kNothing},
-    {0, "classic-limit", Takes::kNothing},
-    {0, "classic", Takes::kNothing},
-    {0, "no-verify", Takes::kNothing},
-    {0, "staged", Takes::kNothing},
-    {0, "exclude", Takes::kValue},
-    {0, "files-from", Takes::kValue},
-    {'0', "null", Takes::kNothing},
-    {0, "stdin-filename", Takes::kValue},
-    {0, "assume-filename", Takes::kValue},
-    {0, "print-settings", Takes::kOptional},
-    {0, "format", Takes::kValue},
-    {0, "color", Takes::kOptional},
-    {'j', "jobs", Takes::kValue},
-    {'v', "verbose", Takes::kNothing},
-    {'q', "quiet", Takes::kNothing},
-    {'h', "help", Takes::kNothing},
-    {0, "version", Takes::kNothing},
+std::optional<std::int32_t> ParseCount(std::string_view text, std::int32_t low, std::int32_t high);
+std::optional<project::LineRange> ParseLineRange(std::string_view text);
+std::string IndentText(std::string_view text);
+
+std::string Quoted(const Value& given) { return "'" + std::string(given.value_or("")) + "'"; }
+
+// A switch that sets one member of the options.
+template <auto kMember, auto kValue = true>
+std::string Switch(const Value&, CommandLine& line) {
+  line.options.*kMember = kValue;
+  return {};
+}
+
+// An option that is an action of its own (--help).
+template <CommandLine::Action kAction>
+std::string ActionSwitch(const Value&, CommandLine& line) {
+  line.action = kAction;
+  return {};
+}
+
+constexpr std::int32_t kMaxJobs = 1024;
+static_assert(scanner::kTokenLimit == 512, "the help of --classic-limit names the limit");
+
+constexpr Option kOptions[] = {
+    {"Style:", "", "style", Takes::kValue, "STYLE", "modern (default), classic or exact",
+     [](const Value& given, CommandLine& line) -> std::string {
+       const std::optional<format::Style> style = format::ParseStyle(*given);
+       if (!style) return "--style is 'modern', 'classic' or 'exact', not " + Quoted(given);
+       line.options.style.style = *style;
+       line.options.given.style = true;
+       return {};
+     }},
+    {"", "m", "max-line-length", Takes::kValue, "N",
+     "break lines longer than N, or off (default 80;\n0 is off too in the modern style)",
+     [](const Value& given, CommandLine& line) -> std::string {
+       const auto length = *given == "off" ? INT32_MAX : ParseCount(*given, 0, INT32_MAX);
+       if (!length)
+         return "--max-line-length needs a whole number of 0 or more, or off, not " + Quoted(given);
+       line.options.style.layout.max_line_length = *length;
+       line.options.given.max_line_length = true;
+       return {};
+     }},
+    {"", "", "indent", Takes::kValue, "TEXT",
+     "one indentation unit; \\t is a tab (default: the\nfile's own, else four blanks, in the modern style;\n"
+     "three blanks in the classic ones)",
+     [](const Value& given, CommandLine& line) -> std::string {
+       line.options.style.layout.indent_string = IndentText(*given);
+       line.options.given.indent = true;
+       return {};
+     }},
+    {"", "", "brace-style", Takes::kValue, "STYLE", "attach (default) or break",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (*given != "attach" && *given != "break")
+         return "--brace-style is 'attach' or 'break', not " + Quoted(given);
+       line.options.style.layout.brace_style =
+           *given == "attach" ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak;
+       line.options.given.brace_style = true;
+       return {};
+     }},
+    {"Modes (by default the formatted text goes to standard output):", "wi", "write", Takes::kNothing, "",
+     "rewrite changed files in place, safely", Switch<&TreeOptions::write>},
+    {"", "l", "list", Takes::kNothing, "", "name the files whose formatting differs, and where",
+     Switch<&TreeOptions::list>},
+    {"", "d", "diff", Takes::kNothing, "", "print a unified diff for each changed file",
+     Switch<&TreeOptions::diff>},
+    {"", "", "check", Takes::kNothing, "", "as --list; for CI", Switch<&TreeOptions::check>},
+    {"", "", "staged", Takes::kNothing, "",
+     "the staged content of the staged files in git's index\n(with --write, formatted and staged again)",
+     Switch<&TreeOptions::staged>},
+    {"", "", "print-settings", Takes::kOptional, "PATH",
+     "show the style that applies to PATH, and from where",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (given) line.options.paths.emplace_back(*given);
+       line.action = CommandLine::Action::kPrintSettings;
+       return {};
+     },
+     "--print-settings PATH"},
+    {"Only some lines (the whole text is formatted and checked; other lines stay):", "", "lines",
+     Takes::kValue, "FIRST:LAST",
+     "the statements that touch these lines of the one\nfile or standard input (repeatable)",
+     [](const Value& given, CommandLine& line) -> std::string {
+       const auto range = ParseLineRange(*given);
+       if (!range)
+         return "--lines needs FIRST:LAST, line numbers from 1 with FIRST not past LAST, not " +
+                Quoted(given);
+       line.options.lines.push_back(*range);
+       return {};
+     }},
+    {"", "", "changed", Takes::kOptional, "REV",
+     "the lines of the staged files that differ from HEAD\n"
+     "--changed=REV\tthe lines of the work tree's files that differ from\n"
+     "the commit REV (REV only after '=')",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (given && given->empty()) return "--changed= needs a commit, as in --changed=main";
+       line.options.changed = true;
+       line.options.changed_against = given.value_or("");
+       return {};
+     },
+     "--changed"},
+    {"Which files:", "", "exclude", Takes::kValue, "GLOB",
+     "leave out the files and folders that GLOB matches (repeatable)",
+     [](const Value& given, CommandLine& line) -> std::string {
+       // A pattern that names the current folder (or none) would leave out
+       // everything, and a check would pass having checked nothing.
+       std::string_view named = *given;
+       while (named.starts_with("./")) named.remove_prefix(2);
+       while (named.size() > 1 && named.back() == '/') named.remove_suffix(1);
+       if (named.empty() || named == "." || named == "/")
+         return "--exclude needs a pattern that names files, not " + Quoted(given) +
+                ", which would leave out everything";
+       line.options.excludes.emplace_back(*given);
+       return {};
+     }},
+    {"", "", "files-from", Takes::kValue, "FILE", "also the paths in FILE, one a line; - for standard input",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (given->empty()) return "--files-from needs a file name, or - for standard input";
+       line.options.files_from = *given;
+       return {};
+     }},
+    {"", "0", "null", Takes::kNothing, "", "the paths in FILE end with a NUL byte instead",
+     Switch<&TreeOptions::null_separated>},
+    {"", "", "assume-filename", Takes::kValue, "NAME", "format named files and standard input as NAME's kind",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (!IsSourceName(BaseName(*given)))
+         return "--assume-filename needs a C or C++ file name, not " + Quoted(given);
+       line.options.assume_filename = *given;
+       return {};
+     }},
+    {"", "", "stdin-filename", Takes::kValue, "PATH",
+     "name standard input's text, for its settings and messages",
+     [](const Value& given, CommandLine& line) -> std::string {
+       line.options.stdin_filename = *given;
+       return {};
+     }},
+    {"Rules:", "", "classic", Takes::kNothing, "", "the same as --style exact",
+     [](const Value&, CommandLine& line) -> std::string {
+       line.options.style.style = format::Style::kExact;
+       line.options.given.style = true;
+       return {};
+     }},
+    {"", "", "no-verify", Takes::kNothing, "", "do not compare the tokens before and after",
+     Switch<&TreeOptions::verify, false>},
+    {"Output:", "", "format", Takes::kValue, "FORM",
+     "text (PATH:LINE:COL: error: ...), or github for\nGitHub's annotations (::error file=PATH,...)",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (*given != "text" && *given != "github")
+         return "--format is 'text' or 'github', not " + Quoted(given);
+       line.options.form = *given == "text" ? PlaceForm::kText : PlaceForm::kGithub;
+       return {};
+     }},
+    {"", "", "color", Takes::kOptional, "WHEN",
+     "colour diffs and the lines that name places:\nauto (on a terminal, the default), always or never",
+     [](const Value& given, CommandLine& line) -> std::string {
+       if (!given || *given == "always") {
+         line.options.color = ColorChoice::kAlways;
+       } else if (*given == "auto" || *given == "never") {
+         line.options.color = *given == "auto" ? ColorChoice::kAuto : ColorChoice::kNever;
+       } else {
+         return "--color is 'auto', 'always' or 'never', not " + Quoted(given);
+       }
+       return {};
+     }},
+    {"", "v", "verbose", Takes::kNothing, "", "name every file and what became of it",
+     Switch<&TreeOptions::verbose>},
+    {"", "q", "quiet", Takes::kNothing, "", "no summary line", Switch<&TreeOptions::quiet>},
+    {"Other:", "", "once", Takes::kNothing, "", "one pass instead of settling (the classic styles)",
+     Switch<&TreeOptions::once>},
+    {"", "", "backup", Takes::kNothing, "", "with --write, also keep the classic NAME.Backup copy",
+     Switch<&TreeOptions::backup>},
+    {"", "", "classic-limit", Takes::kNothing, "",
+     "the classic styles keep the 512-byte token limit: such files are errors",
+     Switch<&TreeOptions::classic_limit>},
+    {"", "j", "jobs", Takes::kValue, "N", "files formatted at once (default: one per core)",
+     [](const Value& given, CommandLine& line) -> std::string {
+       const auto jobs = ParseCount(*given, 1, kMaxJobs);
+       if (!jobs)
+         return "--jobs needs a number from 1 to " + std::to_string(kMaxJobs) + ", not " + Quoted(given);
+       line.options.jobs = *jobs;
+       return {};
+     }},
+    {"", "h", "help", Takes::kNothing, "", "this text", ActionSwitch<CommandLine::Action::kHelp>},
+    {"", "", "version", Takes::kNothing, "", "the version", ActionSwitch<CommandLine::Action::kVersion>},
 };
 
-const OptionForm* FindShort(char name) {
-  for (const OptionForm& option : kOptions) {
-    if (option.short_name == name) return &option;
+const Option* FindShort(char name) {
+  for (const Option& option : kOptions) {
+    if (option.shorts.find(name) != std::string_view::npos) return &option;
   }
   return nullptr;
 }
 
-const OptionForm* FindLong(std::string_view name) {
-  for (const OptionForm& option : kOptions) {
+const Option* FindLong(std::string_view name) {
+  for (const Option& option : kOptions) {
     if (option.long_name == name) return &option;
   }
   return nullptr;
+}
+
+// The left column of an option's entry in --help.
+std::string Usage(const Option& option) {
+  std::string usage;
+  for (const char name : option.shorts) usage += std::string("-") + name + ", ";
+  if (!option.usage.empty()) return usage + std::string(option.usage);
+  usage += "--" + std::string(option.long_name);
+  if (option.takes == Takes::kValue) usage += " " + std::string(option.value_name);
+  if (option.takes == Takes::kOptional) usage += "[=" + std::string(option.value_name) + "]";
+  return usage;
+}
+
+// One entry of --help: the usage indented by 2 (6 without a short name), the
+// text from column 29; a usage too long for that stands on a line of its own.
+void AppendEntry(std::string usage, bool has_short, std::string_view text, std::string& out) {
+  constexpr std::size_t kTextColumn = 28;
+  usage.insert(0, has_short ? "  " : "      ");
+  if (usage.size() + 2 > kTextColumn) {
+    out += usage + "\n";
+    usage.clear();
+  }
+  usage.resize(kTextColumn, ' ');
+  out += usage;
+  for (std::size_t at = 0, end = 0; at <= text.size(); at = end + 1) {
+    end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    if (at > 0) {
+      if (const std::size_t tab = line.find('\t'); tab != std::string_view::npos) {
+        AppendEntry(std::string(line.substr(0, tab)), false, line.substr(tab + 1), out);
+        continue;
+      }
+      out += std::string(kTextColumn, ' ');
+    }
+    out += std::string(line) + "\n";
+  }
 }
 
 std::optional<std::int32_t> ParseCount(std::string_view text, std::int32_t low, std::int32_t high) {
@@ -101,6 +321,16 @@ std::string IndentText(std::string_view text) {
   return indent;
 }
 
+// The entries of the options, under their headings.
+std::string OptionsHelp() {
+  std::string help;
+  for (const Option& option : kOptions) {
+    if (!option.section.empty()) help += std::string(option.section) + "\n";
+    AppendEntry(Usage(option), !option.shorts.empty(), option.help, help);
+  }
+  return help;
+}
+
 class Parser {
  public:
   explicit Parser(const std::vector<std::string_view>& arguments) : arguments_(arguments) {}
@@ -128,7 +358,7 @@ class Parser {
   void ParseLong(std::string_view body) {
     const std::size_t equals = body.find('=');
     const std::string_view name = body.substr(0, equals);
-    const OptionForm* option = FindLong(name);
+    const Option* option = FindLong(name);
     if (option == nullptr) return Fail("unknown option '--" + std::string(name) + "'");
     if (option->takes == Takes::kNothing && equals != std::string_view::npos)
       return Fail("option '--" + std::string(name) + "' takes no value");
@@ -141,7 +371,7 @@ class Parser {
   // "-wl", "-m60", "-m 60", "-wj2".
   void ParseShortGroup(std::string_view group) {
     for (std::size_t i = 0; i < group.size() && result_.error.empty(); ++i) {
-      const OptionForm* option = FindShort(group[i]);
+      const Option* option = FindShort(group[i]);
       if (option == nullptr) return Fail("unknown option '-" + std::string(1, group[i]) + "'");
       if (option->takes != Takes::kValue) {
         Apply(*option, std::nullopt);
@@ -153,114 +383,8 @@ class Parser {
     }
   }
 
-  // `given` is the option's value, when it has one.
-  void Apply(const OptionForm& option, std::optional<std::string_view> given) {
-    TreeOptions& options = result_.options;
-    const std::string_view name = option.long_name;
-    const std::string_view value = given.value_or("");
-    if (name == "style") {
-      const std::optional<format::Style> style = format::ParseStyle(value);
-      if (!style) return Fail("--style is 'modern', 'classic' or 'exact', not '" + std::string(value) + "'");
-      options.style.style = *style;
-      options.given.style = true;
-    } else if (name == "classic") {
-      options.style.style = format::Style::kExact;
-      options.given.style = true;
-    } else if (name == "max-line-length") {
-      const auto length = value == "off" ? INT32_MAX : ParseCount(value, 0, INT32_MAX);
-      if (!length)
-        return Fail("--max-line-length needs a whole number of 0 or more, or off, not '" +
-                    std::string(value) + "'");
-      options.style.layout.max_line_length = *length;
-      options.given.max_line_length = true;
-    } else if (name == "indent") {
-      options.style.layout.indent_string = IndentText(value);
-      options.given.indent = true;
-    } else if (name == "brace-style") {
-      if (value != "attach" && value != "break") {
-        return Fail("--brace-style is 'attach' or 'break', not '" + std::string(value) + "'");
-      }
-      options.style.layout.brace_style = value == "attach" ? 1 : 0;
-      options.given.brace_style = true;
-    } else if (name == "exclude") {
-      // A pattern that names the current folder (or none) would leave out
-      // everything, and a check would pass having checked nothing.
-      std::string_view named = value;
-      while (named.starts_with("./")) named.remove_prefix(2);
-      while (named.size() > 1 && named.back() == '/') named.remove_suffix(1);
-      if (named.empty() || named == "." || named == "/")
-        return Fail("--exclude needs a pattern that names files, not '" + std::string(value) +
-                    "', which would leave out everything");
-      options.excludes.emplace_back(value);
-    } else if (name == "stdin-filename") {
-      options.stdin_filename = value;
-    } else if (name == "assume-filename") {
-      if (!IsSourceName(BaseName(value)))
-        return Fail("--assume-filename needs a C or C++ file name, not '" + std::string(value) + "'");
-      options.assume_filename = value;
-    } else if (name == "print-settings") {
-      if (given) options.paths.emplace_back(value);
-      result_.action = CommandLine::Action::kPrintSettings;
-    } else if (name == "staged") {
-      options.staged = true;
-    } else if (name == "changed") {
-      if (given && value.empty()) return Fail("--changed= needs a commit, as in --changed=main");
-      options.changed = true;
-      options.changed_against = value;
-    } else if (name == "lines") {
-      const auto range = ParseLineRange(value);
-      if (!range)
-        return Fail("--lines needs FIRST:LAST, line numbers from 1 with FIRST not past LAST, not '" +
-                    std::string(value) + "'");
-      options.lines.push_back(*range);
-    } else if (name == "files-from") {
-      if (value.empty()) return Fail("--files-from needs a file name, or - for standard input");
-      options.files_from = value;
-    } else if (name == "null") {
-      options.null_separated = true;
-    } else if (name == "format") {
-      if (value != "text" && value != "github")
-        return Fail("--format is 'text' or 'github', not '" + std::string(value) + "'");
-      options.form = value == "text" ? PlaceForm::kText : PlaceForm::kGithub;
-    } else if (name == "color") {
-      if (!given || value == "always") {
-        options.color = ColorChoice::kAlways;
-      } else if (value == "auto" || value == "never") {
-        options.color = value == "auto" ? ColorChoice::kAuto : ColorChoice::kNever;
-      } else {
-        return Fail("--color is 'auto', 'always' or 'never', not '" + std::string(value) + "'");
-      }
-    } else if (name == "verbose") {
-      options.verbose = true;
-    } else if (name == "jobs") {
-      const auto jobs = ParseCount(value, 1, kMaxJobs);
-      if (!jobs)
-        return Fail("--jobs needs a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
-                    std::string(value) + "'");
-      options.jobs = *jobs;
-    } else if (name == "write") {
-      options.write = true;
-    } else if (name == "list") {
-      options.list = true;
-    } else if (name == "diff") {
-      options.diff = true;
-    } else if (name == "check") {
-      options.check = true;
-    } else if (name == "once") {
-      options.once = true;
-    } else if (name == "backup") {
-      options.backup = true;
-    } else if (name == "classic-limit") {
-      options.classic_limit = true;
-    } else if (name == "no-verify") {
-      options.verify = false;
-    } else if (name == "quiet") {
-      options.quiet = true;
-    } else if (name == "help") {
-      result_.action = CommandLine::Action::kHelp;
-    } else if (name == "version") {
-      result_.action = CommandLine::Action::kVersion;
-    }
+  void Apply(const Option& option, const Value& given) {
+    if (std::string error = option.set(given, result_); !error.empty()) Fail(std::move(error));
   }
 
   void CheckCombination() {
@@ -311,13 +435,24 @@ class Parser {
 
   void Fail(std::string error) { result_.error = std::move(error); }
 
-  static constexpr std::int32_t kMaxJobs = 1024;
   const std::vector<std::string_view>& arguments_;
   std::size_t next_ = 0;
   CommandLine result_;
 };
 
 }  // namespace
+
+std::vector<OptionNames> OptionTable() {
+  std::vector<OptionNames> names;
+  for (const Option& option : kOptions) {
+    OptionNames& row = names.emplace_back();
+    for (const char name : option.shorts) row.names.push_back(std::string("-") + name);
+    row.names.push_back("--" + std::string(option.long_name));
+    row.takes_value = option.takes != Takes::kNothing;
+    row.needs_value = option.takes == Takes::kValue;
+  }
+  return names;
+}
 
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {
   return Parser(arguments).Parse();
@@ -344,57 +479,8 @@ std::string HelpText() {
          "(qfmt_style, indent_style, indent_size, tab_width, max_line_length,\n"
          "qfmt_brace_style), then the defaults; where no indentation unit is given, the\n"
          "modern style takes the file's own.\n"
-         "\n"
-         "Style:\n"
-         "      --style STYLE         modern (default), classic or exact\n"
-         "  -m, --max-line-length N   break lines longer than N, or off (default 80;\n"
-         "                            0 is off too in the modern style)\n"
-         "      --indent TEXT         one indentation unit; \\t is a tab (default: the\n"
-         "                            file's own, else four blanks, in the modern style;\n"
-         "                            three blanks in the classic ones)\n"
-         "      --brace-style STYLE   attach (default) or break\n"
-         "Modes (by default the formatted text goes to standard output):\n"
-         "  -w, -i, --write           rewrite changed files in place, safely\n"
-         "  -l, --list                name the files whose formatting differs, and where\n"
-         "  -d, --diff                print a unified diff for each changed file\n"
-         "      --check               as --list; for CI\n"
-         "      --staged              the staged content of the staged files in git's index\n"
-         "                            (with --write, formatted and staged again)\n"
-         "      --print-settings PATH\n"
-         "                            show the style that applies to PATH, and from where\n"
-         "Only some lines (the whole text is formatted and checked; other lines stay):\n"
-         "      --lines FIRST:LAST    the statements that touch these lines of the one\n"
-         "                            file or standard input (repeatable)\n"
-         "      --changed             the lines of the staged files that differ from HEAD\n"
-         "      --changed=REV         the lines of the work tree's files that differ from\n"
-         "                            the commit REV (REV only after '=')\n"
-         "Which files:\n"
-         "      --exclude GLOB        leave out the files and folders that GLOB matches (repeatable)\n"
-         "      --files-from FILE     also the paths in FILE, one a line; - for standard input\n"
-         "  -0, --null                the paths in FILE end with a NUL byte instead\n"
-         "      --assume-filename NAME\n"
-         "                            format named files and standard input as NAME's kind\n"
-         "      --stdin-filename PATH\n"
-         "                            name standard input's text, for its settings and messages\n"
-         "Rules:\n"
-         "      --classic             the same as --style exact\n"
-         "      --no-verify           do not compare the tokens before and after\n"
-         "Output:\n"
-         "      --format FORM         text (PATH:LINE:COL: error: ...), or github for\n"
-         "                            GitHub's annotations (::error file=PATH,...)\n"
-         "      --color[=WHEN]        colour diffs and the lines that name places:\n"
-         "                            auto (on a terminal, the default), always or never\n"
-         "  -v, --verbose             name every file and what became of it\n"
-         "  -q, --quiet               no summary line\n"
-         "Other:\n"
-         "      --once                one pass instead of settling (the classic styles)\n"
-         "      --backup              with --write, also keep the classic NAME.Backup copy\n"
-         "      --classic-limit       the classic styles keep the " +
-         std::to_string(scanner::kTokenLimit) +
-         "-byte token limit: such files are errors\n"
-         "  -j, --jobs N              files formatted at once (default: one per core)\n"
-         "  -h, --help                this text\n"
-         "      --version             the version\n"
+         "\n" +
+         OptionsHelp() +
          "\n"
          "Exit status: 0 all well; 1 with --list or --check when a file would change;\n"
          "2 when a file had an error; 64 for a bad command line.\n";

@@ -65,6 +65,15 @@ struct CommandLine {
 // before paths that begin with "-", and "-" alone for standard input.
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 
+// The names of one option, for the tests of the completions.
+struct OptionNames {
+  std::vector<std::string> names;  // "-w", "-i", "--write"
+  bool takes_value = false;        // a value, or one after "=" only
+  bool needs_value = false;        // always a value
+};
+// The options, in the order of --help.
+[[nodiscard]] std::vector<OptionNames> OptionTable();
+
 // The text of --help, and the short usage shown after a bad command line.
 [[nodiscard]] std::string HelpText();
 inline constexpr std::string_view kShortUsage =

@@ -29,8 +29,9 @@ bool SettingsOf(const GoldenOptions& options, std::string& settings) {
   } else {
     return false;
   }
-  settings = std::string("brace=") + (options.brace_style == 1 ? "attach" : "break") + "&indent=" + unit +
-             "&length=" + std::to_string(options.max_line_length);
+  settings = std::string("brace=") +
+             (options.brace_style == qfmt::layout::BraceStyle::kAttach ? "attach" : "break") +
+             "&indent=" + unit + "&length=" + std::to_string(options.max_line_length);
   return true;
 }
 

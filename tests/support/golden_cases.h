@@ -19,7 +19,7 @@ using namespace std::string_view_literals;
 struct GoldenOptions {
   int max_line_length = 80;
   std::string_view indent_string = "   ";
-  int brace_style = 1;
+  layout::BraceStyle brace_style = layout::BraceStyle::kAttach;
   bool repaired = false;  // the repaired rules of qfmt-tree's classic style
 
   [[nodiscard]] layout::LayoutOptions ToLayout() const {
@@ -37,11 +37,11 @@ struct GoldenCase {
 // Names the case in test names and failure messages.
 inline void PrintTo(const GoldenCase& c, std::ostream* out) { *out << c.name; }
 
-inline constexpr GoldenOptions kTabIndent{80, "\t", 1};
-inline constexpr GoldenOptions kNoIndent{80, "", 1};
-inline constexpr GoldenOptions kBraceStyle0{80, "   ", 0};
-inline constexpr GoldenOptions kLimit0{0, "   ", 1};
-inline constexpr GoldenOptions kLimit20{20, "   ", 1};
+inline constexpr GoldenOptions kTabIndent{80, "\t"};
+inline constexpr GoldenOptions kNoIndent{80, ""};
+inline constexpr GoldenOptions kBraceStyle0{80, "   ", layout::BraceStyle::kBreak};
+inline constexpr GoldenOptions kLimit0{0, "   "};
+inline constexpr GoldenOptions kLimit20{20, "   "};
 
 inline constexpr GoldenCase kGoldenCases[] = {
     // Statements, conditions and braces.

@@ -1,0 +1,100 @@
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "project/settings.h"
+#include "tree/file_walk.h"
+#include "tree/tree_modes.h"
+
+namespace qfmt::tree {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The path of `path` in the work tree ("" for all of it); false when it lies outside.
+bool PathInWorkTree(const std::string& path, const std::string& work_tree, std::string& in_tree) {
+  std::error_code error;
+  fs::path full = fs::absolute(path, error).lexically_normal();
+  if (!full.has_filename()) full = full.parent_path();  // "src/" as "src"
+  // The work tree's path ends in '/': its parent path is the folder itself.
+  const std::string relative = full.lexically_relative(fs::path(work_tree).parent_path()).generic_string();
+  if (error || relative.empty() || relative == ".." || relative.starts_with("../")) return false;
+  in_tree = relative == "." ? "" : relative;
+  return true;
+}
+
+// The pathspec of --staged's paths: empty for the whole work tree; false
+// (with `error` set) for a path outside it.
+bool StagedPathspec(const std::vector<std::string>& paths, const std::string& work_tree,
+                    std::vector<std::string>& pathspec, std::string& error) {
+  for (const std::string& path : paths) {
+    std::string in_tree;
+    if (!PathInWorkTree(path, work_tree, in_tree)) {
+      error = path + ": error: not in the git work tree " + work_tree;
+      return false;
+    }
+    if (in_tree.empty()) {
+      pathspec.clear();
+      return true;
+    }
+    pathspec.push_back(in_tree);
+  }
+  return true;
+}
+
+}  // namespace
+
+// The repository of the current folder (as git's hooks set it up) and the
+// pathspec of the paths; null, with the error shown, when there is none.
+std::unique_ptr<project::GitRepository> OpenRepository(RunContext& run, std::string_view option,
+                                                       std::vector<std::string>& pathspec) {
+  std::string error;
+  std::unique_ptr<project::GitRepository> repository =
+      project::GitRepository::Find(run.files, ".", project::Discovery::kFromEnvironment, error);
+  if (repository == nullptr) {
+    run.console.WriteError(
+        "qfmt-tree: error: " + (error.empty() ? std::string(option) + " needs a git work tree here" : error) +
+        "\n");
+  } else if (!StagedPathspec(run.options.paths, repository->work_tree(), pathspec, error)) {
+    run.console.WriteError(error + "\n");
+    repository.reset();
+  }
+  return repository;
+}
+
+// The files of the work tree that git shows as changed (--changed), each
+// with the text that its changed lines are found against.
+int RunChanged(RunContext& run) {
+  std::vector<std::string> pathspec;
+  const std::unique_ptr<project::GitRepository> repository = OpenRepository(run, "--changed", pathspec);
+  if (repository == nullptr) return kExitFileError;
+  std::vector<project::StagedFile> changed;
+  Excludes excludes;
+  std::string error = repository->ReadChangedFiles(run.options.changed_against,
+                                                   run.options.changed_against.empty(), pathspec, changed);
+  if (error.empty()) error = excludes.Compile(run.options.excludes);
+  if (!error.empty()) {
+    run.console.WriteError("qfmt-tree: error: " + error + "\n");
+    return kExitFileError;
+  }
+  std::vector<SourceFile> sources;
+  for (project::StagedFile& file : changed) {
+    if (!IsSourceName(BaseName(file.path))) continue;
+    std::string shown = project::ShownPath(repository->work_tree() + file.path);
+    if (excludes.Match(repository->work_tree() + file.path, file.path)) {
+      if (run.options.verbose)
+        sources.push_back({std::move(shown), "", "excluded (--exclude)", nullptr, "", true});
+      continue;
+    }
+    // Reached inside the work tree without following a link, as a walk would.
+    SourceFile source = SourceBelow(run.files, repository->work_tree(), file.path, std::move(shown));
+    source.lines = LineSelection{{}, std::move(file.base)};
+    sources.push_back(std::move(source));
+  }
+  std::sort(sources.begin(), sources.end(),
+            [](const SourceFile& a, const SourceFile& b) { return a.path < b.path; });
+  return RunSources(run, sources);
+}
+
+}  // namespace qfmt::tree

@@ -22,298 +22,13 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/console.h"
 #include "platform/file_system.h"
+#include "platform/posix.h"
 
+// The file system of POSIX systems (Linux's calls where they help).
 namespace qfmt::platform {
-namespace {
 
-FsStatus Ok() { return {}; }
-// strerror_r (the GNU form, which g++ selects) because workers fail at once.
-FsStatus Failed(int error_number) {
-  char buffer[256];
-  return {::strerror_r(error_number, buffer, sizeof buffer),
-          error_number == ENOENT || error_number == ENOTDIR};
-}
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-  // Hands the descriptor over to the caller.
-  [[nodiscard]] int Release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
-FileKind KindOf(mode_t mode) {
-  if (S_ISREG(mode)) return FileKind::kRegular;
-  if (S_ISDIR(mode)) return FileKind::kFolder;
-  if (S_ISLNK(mode)) return FileKind::kLink;
-  return FileKind::kOther;
-}
-
-FileInfo InfoOf(const struct stat& status) {
-  FileInfo info;
-  info.kind = KindOf(status.st_mode);
-  info.permissions = status.st_mode & 07777;
-  info.owner = status.st_uid;
-  info.group = status.st_gid;
-  info.size = status.st_size;
-  info.modified_ns =
-      static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
-  info.changed_ns = static_cast<std::int64_t>(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec;
-  info.device = status.st_dev;
-  info.inode = status.st_ino;
-  info.links = status.st_nlink;
-  return info;
-}
-
-// note [signals]
-// A signal that ends the program must not leave its temporary files behind,
-// and must not cut a step that would then lose text (a file written in place,
-// a name exchanged and not yet checked). Its handler may only do what is
-// async-signal-safe, so the names of the live temporary files are kept where
-// it can read them without a lock: fixed slots in chunks that are never
-// freed, each with an atomic state. Every change to the slots, and every step
-// that must not be cut, runs under HoldSignals: the thread blocks the ending
-// signals, and a count of such steps makes the handler, running on another
-// thread, wait for them to end before it removes the files. A step that would
-// begin after the handler has begun waits for the end instead. A temporary
-// file is made and registered in one held step, so none exists unregistered.
-//
-// Faults (a bad memory access, an abort) are program errors: the handler
-// removes the files unless the faulting thread was inside a held step (a file
-// written in place keeps its old text in a temporary copy until its write is
-// synced), then lets the fault end the program as it would have, so that
-// sanitizers and core dumps still see it.
-
-// The signals that end a program and can be caught, but faults.
-constexpr std::array kEndingSignals = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE,
-                                       SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
-                                       SIGXCPU, SIGXFSZ, SIGPOLL, SIGPWR,    SIGSTKFLT};
-constexpr std::array kFaultSignals = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS, SIGABRT};
-
-const sigset_t& EndingSignalSet() {
-  static const sigset_t set = [] {
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (const int signal : kEndingSignals) sigaddset(&signals, signal);
-    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&signals, signal);
-    return signals;
-  }();
-  return set;
-}
-
-// A file or folder to remove: its name, from `folder_fd` (a descriptor of
-// its own, or AT_FDCWD for a path), and that folder's identity.
-struct TempSlot {
-  enum State : int { kFree, kClaimed, kLive };
-  std::atomic<int> state{kFree};
-  int folder_fd = AT_FDCWD;
-  bool is_folder = false;
-  dev_t folder_device = 0;
-  ino_t folder_inode = 0;
-  char path[PATH_MAX] = {};
-};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-struct TempChunk {
-  std::array<TempSlot, 32> slots;
-  std::atomic<TempChunk*> next{nullptr};
-};
-static_assert(std::atomic<TempChunk*>::is_always_lock_free);
-
-// An open folder, with its identity as it was opened.
-class PosixFolder final : public Folder {
- public:
-  PosixFolder(int fd, const struct stat& status) : fd_(fd), device_(status.st_dev), inode_(status.st_ino) {}
-  ~PosixFolder() override { ::close(fd_); }
-  PosixFolder(const PosixFolder&) = delete;
-  PosixFolder& operator=(const PosixFolder&) = delete;
-  [[nodiscard]] int fd() const { return fd_; }
-  [[nodiscard]] dev_t device() const { return device_; }
-  [[nodiscard]] ino_t inode() const { return inode_; }
-
- private:
-  int fd_;
-  dev_t device_;
-  ino_t inode_;
-};
-
-// A place as the *at calls take it: a folder's descriptor (or AT_FDCWD) and
-// a name, and whether links must not be followed there.
-struct At {
-  int fd = AT_FDCWD;
-  std::string name;
-  const PosixFolder* folder = nullptr;  // null for a path
-  [[nodiscard]] bool in_folder() const { return folder != nullptr; }
-  // O_NOFOLLOW in a folder.
-  [[nodiscard]] int no_follow() const { return in_folder() ? O_NOFOLLOW : 0; }
-};
-
-At AtOf(const Place& place) {
-  At at;
-  at.name = place.name();
-  if (place.folder() != nullptr) {
-    at.folder = static_cast<const PosixFolder*>(place.folder());
-    at.fd = at.folder->fd();
-  }
-  return at;
-}
-
-// The live temporary files and folders of the process; see note [signals].
-class TempRegistry {
- public:
-  // A slot for a file about to be made (may allocate: before the file exists).
-  TempSlot& Claim() {
-    const std::lock_guard lock(mutex_);
-    TempChunk* chunk = &first_;
-    for (;;) {
-      for (TempSlot& slot : chunk->slots) {
-        int free = TempSlot::kFree;
-        if (slot.state.compare_exchange_strong(free, TempSlot::kClaimed)) return slot;
-      }
-      TempChunk* next = chunk->next.load();
-      if (next == nullptr) {
-        next = more_.emplace_back(std::make_unique<TempChunk>()).get();
-        chunk->next.store(next);
-      }
-      chunk = next;
-    }
-  }
-  // Fills a claimed slot; false (the slot freed) when no descriptor of the
-  // folder can be kept.
-  static bool Fill(TempSlot& slot, const At& at, bool is_folder) {
-    slot.folder_fd = AT_FDCWD;
-    slot.folder_device = 0;
-    slot.folder_inode = 0;
-    if (at.in_folder()) {
-      slot.folder_fd = ::fcntl(at.fd, F_DUPFD_CLOEXEC, 0);
-      if (slot.folder_fd < 0) {
-        slot.state.store(TempSlot::kFree);
-        return false;
-      }
-      slot.folder_device = at.folder->device();
-      slot.folder_inode = at.folder->inode();
-    }
-    slot.is_folder = is_folder;
-    at.name.copy(slot.path, sizeof slot.path - 1);
-    slot.path[std::min(at.name.size(), sizeof slot.path - 1)] = '\0';
-    slot.state.store(TempSlot::kLive);
-    return true;
-  }
-  static void Free(TempSlot& slot) {
-    if (slot.folder_fd >= 0) ::close(slot.folder_fd);
-    slot.folder_fd = AT_FDCWD;
-    slot.state.store(TempSlot::kFree);
-  }
-  // Forgets the file at the place, if it is one of them.
-  void Forget(const At& at) {
-    const std::lock_guard lock(mutex_);
-    const dev_t device = at.in_folder() ? at.folder->device() : 0;
-    const ino_t inode = at.in_folder() ? at.folder->inode() : 0;
-    for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
-      for (TempSlot& slot : chunk->slots) {
-        if (slot.state.load() == TempSlot::kLive && at.name == slot.path && slot.folder_device == device &&
-            slot.folder_inode == inode)
-          Free(slot);
-      }
-    }
-  }
-  // Async-signal-safe. Files first, then folders, inner ones before those
-  // that hold them: rounds until none more goes.
-  void RemoveAll() {
-    for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
-      for (TempSlot& slot : chunk->slots) {
-        if (slot.state.load() == TempSlot::kLive && !slot.is_folder) ::unlinkat(slot.folder_fd, slot.path, 0);
-      }
-    }
-    for (bool removed = true; removed;) {
-      removed = false;
-      for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
-        for (TempSlot& slot : chunk->slots) {
-          if (slot.state.load() == TempSlot::kLive && slot.is_folder &&
-              ::unlinkat(slot.folder_fd, slot.path, AT_REMOVEDIR) == 0) {
-            slot.state.store(TempSlot::kFree);
-            removed = true;
-          }
-        }
-      }
-    }
-  }
-
- private:
-  std::mutex mutex_;
-  TempChunk first_;
-  std::vector<std::unique_ptr<TempChunk>> more_;  // owned here, linked through `next`
-};
-
-// The one process-wide state of the platform, as signals are process-wide.
-TempRegistry temp_registry;
-std::atomic<int> held_steps{0};
-std::atomic<bool> ending{false};
-std::atomic<int> signal_end{static_cast<int>(SignalEnd::kAsIfUncaught)};
-std::array<struct sigaction, 128> previous_actions{};
-thread_local int held_here = 0;  // HoldSignals on this thread, nested
-thread_local sigset_t mask_before_hold;
-
-bool IsFault(int signal) {
-  return std::find(kFaultSignals.begin(), kFaultSignals.end(), signal) != kFaultSignals.end();
-}
-
-// Ends the program after the temporary files are dealt with.
-void EndOnSignal(int signal, bool hardware_fault) {
-  if (hardware_fault) {
-    // Returning repeats the faulting instruction, now under the action of before.
-    ::sigaction(signal, &previous_actions[static_cast<std::size_t>(signal)], nullptr);
-    return;
-  }
-  if (signal_end.load() == static_cast<int>(SignalEnd::kExitStatus) && signal != SIGABRT)
-    ::_exit(128 + signal);
-  struct sigaction default_action {};
-  default_action.sa_handler = SIG_DFL;
-  ::sigaction(signal, &default_action, nullptr);
-  sigset_t just_this;
-  sigemptyset(&just_this);
-  sigaddset(&just_this, signal);
-  ::pthread_sigmask(SIG_UNBLOCK, &just_this, nullptr);
-  ::raise(signal);
-  ::_exit(128 + signal);
-}
-
-void OnSignal(int signal, siginfo_t* info, void*) {
-  const int saved_errno = errno;
-  // Raised by the hardware (a bad access), not sent (kill, raise, abort).
-  const bool hardware_fault = IsFault(signal) && signal != SIGABRT && info != nullptr && info->si_code > 0;
-  if (held_here == 0) {
-    if (ending.exchange(true)) {
-      // Another thread is ending the program.
-      if (!hardware_fault) {
-        for (;;) ::pause();
-      }
-    } else {
-      const struct timespec nap = {0, 1'000'000};
-      while (held_steps.load() > 0) ::nanosleep(&nap, nullptr);
-      temp_registry.RemoveAll();
-    }
-  }
-  EndOnSignal(signal, hardware_fault);
-  errno = saved_errno;
-}
-
-// Appends everything up to the end, or up to `limit` bytes; false on a read
-// error (errno tells which). The buffer starts one byte longer than the
-// expected size, so that a file read whole needs no second allocation to see
-// its end.
-bool ReadToEnd(int fd, std::string& bytes, std::size_t expected_size, std::size_t limit = SIZE_MAX) {
+bool posix::ReadToEnd(int fd, std::string& bytes, std::size_t expected_size, std::size_t limit) {
   std::size_t used = bytes.size();
   bytes.resize(used + std::min(std::max<std::size_t>(expected_size + 1, 4096), limit));
   for (;;) {
@@ -331,6 +46,10 @@ bool ReadToEnd(int fd, std::string& bytes, std::size_t expected_size, std::size_
     used += static_cast<std::size_t>(n);
   }
 }
+
+namespace {
+
+using namespace posix;  // NOLINT(google-build-using-namespace): this file implements them
 
 class PosixInputFile final : public ByteSource {
  public:
@@ -527,7 +246,7 @@ class PosixTempFile final : public TempFile {
 
   void Keep() override {
     const HoldSignals hold;
-    temp_registry.Forget(AtOf(place()));
+    LiveTempFiles().Forget(AtOf(place()));
   }
 
   [[nodiscard]] PosixOutputFile& output() { return output_; }
@@ -742,7 +461,7 @@ class PosixFileSystem final : public FileSystem {
       const At at = EntryOf(folder, entry);
       if (at.name.size() >= PATH_MAX) return Failed(ENAMETOOLONG);
       const HoldSignals hold;
-      TempSlot& slot = temp_registry.Claim();
+      TempSlot& slot = LiveTempFiles().Claim();
       if (!TempRegistry::Fill(slot, at, false)) return Failed(errno);
       const int fd =
           ::openat(at.fd, at.name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -766,7 +485,7 @@ class PosixFileSystem final : public FileSystem {
       if (naming == TempName::kRandomSuffix) at.name += RandomSuffix();
       if (at.name.size() >= PATH_MAX) return Failed(ENAMETOOLONG);
       const HoldSignals hold;
-      TempSlot& slot = temp_registry.Claim();
+      TempSlot& slot = LiveTempFiles().Claim();
       (void)TempRegistry::Fill(slot, at, true);  // a path needs no descriptor
       if (::mkdir(at.name.c_str(), 0700) != 0) {
         const int error = errno;
@@ -783,7 +502,7 @@ class PosixFileSystem final : public FileSystem {
   FsStatus RemoveFolder(const std::string& path) override {
     const HoldSignals hold;
     if (::rmdir(path.c_str()) != 0) return Failed(errno);
-    temp_registry.Forget(AtOf(path));
+    LiveTempFiles().Forget(AtOf(path));
     return Ok();
   }
 
@@ -792,7 +511,7 @@ class PosixFileSystem final : public FileSystem {
     const HoldSignals hold;
     if (::renameat(source.fd, source.name.c_str(), destination.fd, destination.name.c_str()) != 0)
       return Failed(errno);
-    temp_registry.Forget(source);
+    LiveTempFiles().Forget(source);
     return Ok();
   }
 
@@ -810,7 +529,7 @@ class PosixFileSystem final : public FileSystem {
     const At at = AtOf(place);
     const HoldSignals hold;
     if (::unlinkat(at.fd, at.name.c_str(), 0) != 0) return Failed(errno);
-    temp_registry.Forget(at);
+    LiveTempFiles().Forget(at);
     return Ok();
   }
 
@@ -882,84 +601,6 @@ class PosixFileSystem final : public FileSystem {
 };
 
 // Returns false when not all of the text could be written.
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-class PosixConsole final : public Console {
- public:
-  bool IsTerminal(Stream stream) const override {
-    return ::isatty(stream == Stream::kInput ? STDIN_FILENO : STDOUT_FILENO) != 0;
-  }
-
-  FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
-    bytes.clear();
-    return ReadToEnd(STDIN_FILENO, bytes, 0, limit == SIZE_MAX ? limit : limit + 1) ? Ok() : Failed(errno);
-  }
-
-  // When standard output is a terminal too, the running indication is erased
-  // around the text, as for standard error.
-  bool WriteOutput(std::string_view text) override {
-    const bool was_shown = shown_ && output_is_terminal_;
-    if (was_shown) Erase();
-    const bool written = WriteAll(STDOUT_FILENO, text);
-    if (was_shown) Show();
-    return written;
-  }
-
-  void ShowMessage(std::string_view text) override {
-    std::string line(text);
-    if (line.empty() || line.back() != '\n') line += '\n';
-    WriteError(line);
-  }
-
-  // A message must not share its line with the running indication: erase the
-  // indication first and show it again afterwards.
-  void WriteError(std::string_view text) override {
-    const bool was_shown = shown_;
-    Erase();
-    WriteAll(STDERR_FILENO, text);
-    if (was_shown) Show();
-  }
-
-  // A new text replaces the one shown.
-  void ShowRunning(std::string_view text) override {
-    if (::isatty(STDERR_FILENO) == 0) return;
-    Erase();
-    running_text_ = std::string(text);
-    Show();
-  }
-
-  void HideRunning() override {
-    Erase();
-    running_text_.clear();
-  }
-
- private:
-  void Show() {
-    WriteAll(STDERR_FILENO, running_text_);
-    shown_ = true;
-  }
-  void Erase() {
-    if (!shown_) return;
-    std::string blank_line(running_text_.size() + 2, ' ');
-    blank_line.front() = '\r';
-    blank_line.back() = '\r';
-    WriteAll(STDERR_FILENO, blank_line);
-    shown_ = false;
-  }
-
-  std::string running_text_;
-  bool shown_ = false;
-  bool output_is_terminal_ = ::isatty(STDOUT_FILENO) != 0;
-};
-
 }  // namespace
 
 FileSystem& SystemFileSystem() {
@@ -971,45 +612,6 @@ PathParts SplitPath(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return {".", path};
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-void RemoveTempFilesOnSignals(SignalEnd end) {
-  signal_end.store(static_cast<int>(end));
-  struct sigaction action {};
-  action.sa_sigaction = OnSignal;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
-  action.sa_mask = EndingSignalSet();
-  const auto install = [&](int signal) {
-    ::sigaction(signal, &action, &previous_actions[static_cast<std::size_t>(signal)]);
-  };
-  for (const int signal : kEndingSignals) install(signal);
-  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) install(signal);
-  for (const int signal : kFaultSignals) install(signal);
-  // Writes past a file size limit then fail with an error of their own.
-  if (end == SignalEnd::kExitStatus) ::signal(SIGXFSZ, SIG_IGN);
-}
-
-HoldSignals::HoldSignals() {
-  if (held_here++ > 0) return;
-  ::pthread_sigmask(SIG_BLOCK, &EndingSignalSet(), &mask_before_hold);
-  held_steps.fetch_add(1);
-  if (ending.load()) {
-    // The program is ending on another thread, which removes what this step
-    // would make: it never begins.
-    held_steps.fetch_sub(1);
-    for (;;) ::pause();
-  }
-}
-
-HoldSignals::~HoldSignals() {
-  if (--held_here > 0) return;
-  held_steps.fetch_sub(1);
-  ::pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr);
-}
-
-Console& SystemConsole() {
-  static PosixConsole console;
-  return console;
 }
 
 }  // namespace qfmt::platform

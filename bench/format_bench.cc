@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "bench/source_generator.h"
 #include "generated/rule_tables.h"
 #include "job/format.h"
 #include "scanner/engine.h"
 #include "scanner/input.h"
+#include "testing/source_generator.h"
 
 namespace {
 
 const std::string& Input() {
   static const std::string text = [] {
     std::string generated;
-    qfmt::bench::GenerateSource(16 << 20, 1, [&](std::string_view piece) { generated += piece; });
+    qfmt::testing::GenerateSource(16 << 20, 1, [&](std::string_view piece) { generated += piece; });
     return generated;
   }();
   return text;

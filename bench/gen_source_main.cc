@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "bench/cpp_generator.h"
-#include "bench/source_generator.h"
+#include "testing/cpp_generator.h"
+#include "testing/source_generator.h"
 
 int main(int argc, char** argv) {
   const bool cpp20 = argc > 1 && std::string_view(argv[1]) == "--cpp20";
@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
   const auto write = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); };
   const auto size = static_cast<std::uint64_t>(megabytes * 1024 * 1024);
   if (cpp20) {
-    qfmt::bench::GenerateCppSource(size, seed, write);
+    qfmt::testing::GenerateCppSource(size, seed, write);
   } else {
-    qfmt::bench::GenerateSource(size, seed, write);
+    qfmt::testing::GenerateSource(size, seed, write);
   }
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -20,9 +20,9 @@
 #include "job/messages.h"
 #include "job/options.h"
 #include "job/run_job.h"
-#include "tests/support/memory_file_system.h"
-#include "tools/recording_console.h"
-#include "tools/token_dump.h"
+#include "testing/memory_file_system.h"
+#include "testing/recording_console.h"
+#include "testing/token_dump.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ const testing::Contents kStartingFiles = {
 void Require(bool holds, const std::string& what, std::string_view command_line) {
   if (holds) return;
   std::fprintf(stderr, "broken: %s\n  command line: %s\n", what.c_str(),
-               tools::EscapedBytes(command_line).c_str());
+               testing::EscapedBytes(command_line).c_str());
   std::abort();
 }
 
@@ -68,7 +68,7 @@ void CheckJob(std::string_view line, Fault fault, std::size_t fail_after) {
   if (fault == Fault::kBackupRefused) files.faults.refuse_writing = backup;
   files.faults.fail_after = fail_after;
   const testing::Contents before = files.Files();
-  tools::RecordingConsole console;
+  testing::RecordingConsole console;
   const int status = job::RunJob(line, files, console);
   const testing::Contents after = files.Files();
   const auto entry = [](const testing::Contents& contents, const std::string& name) {

@@ -15,8 +15,8 @@
 #include <limits>
 #include <string_view>
 
-#include "tools/invariants.h"
-#include "tools/token_dump.h"
+#include "testing/invariants.h"
+#include "testing/token_dump.h"
 
 namespace {
 
@@ -32,17 +32,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view text(reinterpret_cast<const char*>(data), size);
   const unsigned choice = size > 0 ? data[0] : 0;
   const bool steps = (choice & 0x80) != 0 && size > 1;
-  tools::CheckOptions options{{kLengths[(choice >> 4) & 7], std::string(kUnits[(choice >> 1) & 7]),
-                               static_cast<layout::BraceStyle>(choice & 1)},
-                              steps ? 1 + data[1] % 16u : 0};
+  testing::CheckOptions options{{kLengths[(choice >> 4) & 7], std::string(kUnits[(choice >> 1) & 7]),
+                                 static_cast<layout::BraceStyle>(choice & 1)},
+                                steps ? 1 + data[1] % 16u : 0};
   text.remove_prefix(std::min<std::size_t>(size, steps ? 2 : 1));
   // Nesting under a long unit makes output quadratic in the input.
   options.output_limit = 1 << 20;
-  const tools::CheckReport report = tools::CheckInvariants(text, options);
+  const testing::CheckReport report = testing::CheckInvariants(text, options);
   if (!report.problem.empty()) {
     std::fprintf(stderr, "broken invariant: %s\n  length %d, unit %s, brace style %d, read step %zu\n",
                  report.problem.c_str(), options.layout.max_line_length,
-                 tools::EscapedBytes(options.layout.indent_string).c_str(),
+                 testing::EscapedBytes(options.layout.indent_string).c_str(),
                  static_cast<int>(options.layout.brace_style), options.read_step);
     std::abort();
   }

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/source_generator.h"
-#include "tests/support/golden_cases.h"
+#include "testing/golden_cases.h"
+#include "testing/source_generator.h"
 
 namespace {
 
@@ -39,11 +39,11 @@ void WriteFormatSeeds(const fs::path& folder, const std::vector<std::string>& sa
     std::ifstream in(sample, std::ios::binary);
     texts.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  for (std::uint64_t seed = 1; seed <= 8; ++seed) texts.push_back(bench::GeneratedText(1500, seed));
+  for (std::uint64_t seed = 1; seed <= 8; ++seed) texts.push_back(testing::GeneratedText(1500, seed));
   // Longer than the 64 KiB reads, with CR LF and with lone CR line ends, so
   // that a CR and its LF fall on both sides of a read.
   std::string crlf, cr;
-  for (const char c : bench::GeneratedText(70'000, 9)) {
+  for (const char c : testing::GeneratedText(70'000, 9)) {
     crlf += c == '\n' ? std::string_view("\r\n") : std::string_view(&c, 1);
     cr += c == '\n' ? '\r' : c;
   }

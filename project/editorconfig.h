@@ -33,6 +33,13 @@ struct EditorConfig {
   [[nodiscard]] PropertyOrigin OriginOf(std::string_view name) const;
 };
 
+// Why settings are not resolved in memory: the EditorConfig library takes a
+// file's name and opens the .editorconfig files with its own calls, and has
+// no interface through which to give it their text. So they are read through
+// the platform's FileSystem and copied into real files that the library
+// parses; settings resolution is tested over real files in temporary folders.
+// (libgit2, in git_repository.h, likewise opens a repository's files itself.)
+//
 // The .editorconfig files of one run, each read once and only as a settings
 // file may be (see settings_file.h). The EditorConfig library reads private
 // copies of them (see note [private copies]), which give only `properties`.

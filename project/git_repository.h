@@ -20,6 +20,10 @@ struct StagedFile {
   std::string base;  // for ReadChangedFiles: its content in the commit compared with
 };
 
+// libgit2 opens the repository's files (its index, objects, ignore files)
+// with its own calls, not through the platform's FileSystem, which only
+// checks the repository's owner: repositories are real folders, in tests too.
+//
 // Where GitRepository::Find looks for a repository.
 enum class Discovery {
   kUpward,           // the folder's own, or that of a folder above it

@@ -11,9 +11,9 @@
 #include "layout/text_ops.h"
 #include "scanner/condition.h"
 #include "scanner/generator/rule_file.h"
-#include "tests/support/golden_cases.h"
+#include "testing/golden_cases.h"
+#include "testing/token_dump.h"
 #include "tests/support/test_support.h"
-#include "tools/token_dump.h"
 
 // The generated automaton against a plain, slow matcher that applies the
 // patterns of the rules file directly: longest match, lowest rule on a tie.
@@ -111,7 +111,7 @@ std::string SlowTokens(std::string_view raw) {
     const std::string_view rest = std::string_view(input).substr(pos);
     const auto [id, length] = SlowLongestMatch(Rules(), rest, condition, at_line_start);
     if (!tokens.empty()) tokens += ' ';
-    tokens += tools::DescribeToken(id, rest.substr(0, length));
+    tokens += testing::DescribeToken(id, rest.substr(0, length));
     const auto rule = static_cast<RuleId>(id);
     const bool gives_back = rule == RuleId::kDirectiveContinues || rule == RuleId::kLabelLine;
     const std::string_view kept = rest.substr(0, length - (gives_back ? 1 : 0));

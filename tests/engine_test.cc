@@ -7,8 +7,8 @@
 
 #include "job/format.h"
 #include "scanner/input.h"
+#include "testing/invariants.h"
 #include "tests/support/test_support.h"
-#include "tools/invariants.h"
 
 // The scanner engine: the 512-byte limit of a token attempt, and the reads
 // that turn CR LF into LF.
@@ -72,7 +72,7 @@ TEST(EngineTest, LineEndReaderFillsEveryRead) {
   for (int i = 0; i < 300; ++i) input += i % 2 == 0 ? "line\r\n" : "\r\r\n\r";
   for (const std::size_t step : {1, 2, 3, 7, 64}) {
     platform::MemorySource bytes(input);
-    tools::ChunkedSource source(bytes, step);
+    testing::ChunkedSource source(bytes, step);
     scanner::LineEndReader reader(source);
     std::string text;
     std::vector<std::ptrdiff_t> counts;

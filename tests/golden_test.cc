@@ -5,8 +5,8 @@
 
 #include "generated/rule_tables.h"
 #include "job/format.h"
-#include "tests/support/golden_cases.h"
-#include "tests/support/repaired_golden_cases.h"
+#include "testing/golden_cases.h"
+#include "testing/repaired_golden_cases.h"
 #include "tests/support/test_support.h"
 
 namespace qfmt::testing {

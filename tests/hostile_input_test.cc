@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "job/format.h"
+#include "testing/invariants.h"
 #include "tests/support/test_support.h"
-#include "tools/invariants.h"
 
 // Hostile inputs: huge, deeply nested, unterminated or odd bytes. Each expected
 // text is worked out from the rules (large ones built by the loops that state
@@ -113,7 +113,7 @@ TEST(HostileInputTest, FormatsAsWorkedOutAndKeepsEveryProperty) {
           << c.name;
       EXPECT_TRUE(output == c.expected) << c.name << ": " << Escaped(output.substr(0, 200));
     }
-    EXPECT_EQ(tools::CheckInvariants(c.input, {c.options.ToLayout(), 0}).problem, "") << c.name;
+    EXPECT_EQ(testing::CheckInvariants(c.input, {c.options.ToLayout(), 0}).problem, "") << c.name;
   }
 }
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/invariants.h"
 #include "tests/support/test_support.h"
-#include "tools/invariants.h"
 
 // The properties of every run (tools/invariants.h): first that the checks can
 // fail, then over the golden inputs under many options and a sample of the
@@ -16,8 +16,8 @@ namespace qfmt::testing {
 namespace {
 
 using layout::LineEnds;
-using tools::CheckInvariants;
-using tools::CheckReport;
+using testing::CheckInvariants;
+using testing::CheckReport;
 
 TEST(NonBlankComparisonTest, BlanksMayMoveAndOtherBytesMayNot) {
   const struct {
@@ -38,18 +38,18 @@ TEST(NonBlankComparisonTest, BlanksMayMoveAndOtherBytesMayNot) {
       {"a", "a\r\n", LineEnds::kLf, false},
   };
   for (const auto& c : cases) {
-    tools::NonBlankComparison comparison(c.line_ends);
+    testing::NonBlankComparison comparison(c.line_ends);
     comparison.FeedInput(c.input);
     comparison.FeedOutput(c.output);
     EXPECT_EQ(comparison.Finish(), c.same) << Escaped(c.input) << " " << Escaped(c.output);
   }
   // A CR at the end of one piece of input and its LF in the next.
-  tools::NonBlankComparison split(LineEnds::kLf);
+  testing::NonBlankComparison split(LineEnds::kLf);
   split.FeedInput("a\r");
   split.FeedInput("\nb");
   split.FeedOutput("a\nb\n");
   EXPECT_TRUE(split.Finish());
-  tools::NonBlankComparison parted(LineEnds::kLf);
+  testing::NonBlankComparison parted(LineEnds::kLf);
   parted.FeedInput("ab cd");
   parted.FeedOutput("a b\nce\n");
   EXPECT_FALSE(parted.Finish());

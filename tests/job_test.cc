@@ -10,7 +10,7 @@
 
 #include "job/messages.h"
 #include "job/run_job.h"
-#include "tests/support/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "tests/support/test_support.h"
 
 // The classic command: the real executable in a temporary folder, and the job

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/source_generator.h"
 #include "lexer/pp_lexer.h"
+#include "testing/run_program.h"
+#include "testing/source_generator.h"
 #include "tests/support/test_support.h"
-#include "tools/run_program.h"
 
 // The preprocessing tokens that qfmt-tree's check compares, by family, and
 // against clang's raw lexer as an independent reference.
@@ -270,8 +270,8 @@ struct ClangToken {
 // the next begins (white space is a token of its own there).
 std::vector<ClangToken> ClangRawTokens(const std::string& path, std::string_view text) {
   const std::string dump =
-      tools::RunProgram("/usr/bin/env",
-                        {"clang", "-cc1", "-dump-raw-tokens", "-std=c++20", "-x", "c++", path}, ".")
+      testing::RunProgram("/usr/bin/env",
+                          {"clang", "-cc1", "-dump-raw-tokens", "-std=c++20", "-x", "c++", path}, ".")
           .error;
   std::vector<std::size_t> line_starts = {0};
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -351,7 +351,7 @@ void ExpectSameAsClang(const std::string& path, std::string_view text) {
 class AgreesWithClangsRawLexer : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (tools::RunProgram("/usr/bin/env", {"clang", "--version"}, ".").status != 0) {
+    if (testing::RunProgram("/usr/bin/env", {"clang", "--version"}, ".").status != 0) {
       GTEST_SKIP() << "clang is not installed: the check against its raw lexer is skipped";
     }
   }
@@ -384,7 +384,7 @@ TEST_F(AgreesWithClangsRawLexer, OnSystemHeaders) {
 
 TEST_F(AgreesWithClangsRawLexer, OnGeneratedSource) {
   for (const bool cpp20 : {false, true}) {
-    const std::string generated = bench::GeneratedText(200000, 3, cpp20);
+    const std::string generated = testing::GeneratedText(200000, 3, cpp20);
     const testing::fs::path path = folder / (cpp20 ? "generated.cc" : "generated.c");
     testing::WriteFile(path, generated);
     ExpectSameAsClang(path.string(), generated);

@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "bench/modern_stats.h"
-#include "bench/source_generator.h"
 #include "lexer/pp_lexer.h"
 #include "modern/formatter.h"
+#include "testing/source_generator.h"
 #include "tests/support/test_support.h"
 
 // Golden cases of the modern style, one table per rule family: input and
@@ -416,7 +416,7 @@ TEST(ModernTest, KeepsOffRegionsAndTakesTheFilesSettings) {
 TEST(ModernPropertyTest, SystemHeadersAndGeneratedCode) {
   std::vector<std::pair<std::string, std::string>> texts;
   for (const bool cpp20 : {false, true}) {
-    texts.emplace_back(cpp20 ? "generated C++20" : "generated C", bench::GeneratedText(300000, 7, cpp20));
+    texts.emplace_back(cpp20 ? "generated C++20" : "generated C", testing::GeneratedText(300000, 7, cpp20));
   }
   for (const testing::fs::path& header : testing::SystemHeaders(60)) {
     texts.emplace_back(header.string(), testing::ReadFile(header));

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "project/settings.h"
-#include "tests/support/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "tests/support/test_support.h"
 #include "tree/file_walk.h"
 #include "tree/tree_run.h"

@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "bench/source_generator.h"
 #include "generated/version.h"
 #include "project/settings_file.h"
+#include "testing/source_generator.h"
 #include "tests/support/test_support.h"
 #include "tree/command_line.h"
 #include "tree/file_walk.h"
@@ -410,7 +410,7 @@ TEST(TreeCorpusTest, SystemHeadersAndGeneratedCpp20) {
     originals["include/" + header.lexically_relative("/usr/include").string()] = ReadFile(header);
   for (std::uint64_t seed = 1; seed <= 20; ++seed)
     originals["include/generated" + std::to_string(seed) + ".cc"] =
-        bench::GeneratedText(20000, seed, /*cpp20=*/true);
+        testing::GeneratedText(20000, seed, /*cpp20=*/true);
   for (const auto& [name, text] : originals) testing::WriteFile(folder / name, text);
   const ProgramRun one = testing::RunTreeProgram({"-j", "1", "-q", "-d", "include"}, folder.path());
   const ProgramRun eight = testing::RunTreeProgram({"-j", "8", "-q", "-d", "include"}, folder.path());
@@ -798,7 +798,7 @@ TEST_F(TreeSafetyTest, UnreadableEditorConfigIsAnError) {
 
 // Regression: these signals left the temporary file behind.
 TEST_F(TreeSafetyTest, SignalsDuringWriteRemoveTheTemporaryFile) {
-  const std::string text = bench::GeneratedText(4 << 20, 3);
+  const std::string text = testing::GeneratedText(4 << 20, 3);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     testing::WriteFile(Path("b.c"), text);
     testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "b.c"}, folder_.path());

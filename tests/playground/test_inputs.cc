@@ -9,8 +9,8 @@
 #include <span>
 #include <string>
 
-#include "tests/support/golden_cases.h"
-#include "tests/support/repaired_golden_cases.h"
+#include "testing/golden_cases.h"
+#include "testing/repaired_golden_cases.h"
 
 namespace {
 

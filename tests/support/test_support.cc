@@ -21,7 +21,7 @@
 
 #include "format/settle.h"
 #include "job/format.h"
-#include "tools/token_dump.h"
+#include "testing/token_dump.h"
 #include "tree/file_walk.h"
 
 namespace qfmt::testing {
@@ -34,7 +34,7 @@ std::string FormatToString(std::string_view input, const GoldenOptions& options)
   return output;
 }
 
-std::string Escaped(std::string_view bytes) { return tools::EscapedBytes(bytes); }
+std::string Escaped(std::string_view bytes) { return testing::EscapedBytes(bytes); }
 
 std::string Repeat(std::string_view unit, std::size_t count) {
   std::string out;
@@ -62,7 +62,7 @@ void ExpectFormats(std::string_view input, std::string_view expected, const Gold
 }
 
 std::string Tokens(std::string_view input) {
-  tools::TokenRecorder recorder;
+  testing::TokenRecorder recorder;
   std::string output;
   const layout::LayoutOptions options;
   (void)job::FormatText(input, options, output, scanner::TokenLimit::kClassic, &recorder);

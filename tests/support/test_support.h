@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "layout/layout.h"
-#include "tests/support/golden_cases.h"
-#include "tests/support/memory_file_system.h"
-#include "tools/recording_console.h"
-#include "tools/run_program.h"
-#include "tools/temp_folder.h"
+#include "testing/golden_cases.h"
+#include "testing/memory_file_system.h"
+#include "testing/recording_console.h"
+#include "testing/run_program.h"
+#include "testing/temp_folder.h"
 
 // Helpers that the tests share: formatting and scanning in process, files
 // and the executables in temporary folders, programs started as another user
@@ -41,13 +41,6 @@ void ExpectFormats(std::string_view input, std::string_view expected, const Gold
 [[nodiscard]] std::string Repeat(std::string_view unit, std::size_t count);
 
 namespace fs = std::filesystem;
-
-// A temporary folder, running an executable, and a console that keeps what
-// the program shows: shared with the tools.
-using tools::ProgramRun;
-using tools::RecordingConsole;
-using tools::RunProgram;
-using tools::TempFolder;
 
 [[nodiscard]] std::string ReadFile(const fs::path& path);
 // Creates the file's folders too.

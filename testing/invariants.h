@@ -17,7 +17,7 @@
 // runs over the same bytes agree; the lifted token limit changes nothing but
 // where the scan stops, so a run stopped by an overflow leaves a prefix of the
 // full output. Shared by the tests, the fuzz targets and qfmt-check.
-namespace qfmt::tools {
+namespace qfmt::testing {
 
 // Compares the bytes that are not blank (blank, tab, line feed) of a run's
 // input and output as they stream by. The input is taken as the scanner reads
@@ -129,4 +129,4 @@ using JobRunner = std::function<JobOutcome(const std::string& name)>;
 // system; false when it cannot be read.
 [[nodiscard]] bool DigestFile(const std::string& name, std::uint64_t& size, std::uint64_t& digest);
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

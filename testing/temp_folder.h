@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 
 // A new folder under the system's temporary folder, removed with everything in
 // it at the end; an empty path when it cannot be made. Its name holds no "-"
@@ -22,4 +22,4 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

@@ -1,12 +1,12 @@
-#include "bench/source_generator.h"
+#include "testing/source_generator.h"
 
 #include <array>
 #include <string>
 
-#include "bench/cpp_generator.h"
-#include "bench/random.h"
+#include "testing/cpp_generator.h"
+#include "testing/random.h"
 
-namespace qfmt::bench {
+namespace qfmt::testing {
 namespace {
 
 constexpr std::array<std::string_view, 16> kNouns = {"count",  "index",  "buffer", "length", "node", "value",
@@ -234,4 +234,4 @@ std::string GeneratedText(std::uint64_t size, std::uint64_t seed, bool cpp20) {
   return text;
 }
 
-}  // namespace qfmt::bench
+}  // namespace qfmt::testing

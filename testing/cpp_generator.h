@@ -4,7 +4,7 @@
 #include <functional>
 #include <string_view>
 
-namespace qfmt::bench {
+namespace qfmt::testing {
 
 // Writes C++20 source of at least `size` bytes: namespaces, concepts and
 // requires clauses, class templates with access labels and defaulted <=>,
@@ -16,4 +16,4 @@ namespace qfmt::bench {
 void GenerateCppSource(std::uint64_t size, std::uint64_t seed,
                        const std::function<void(std::string_view)>& write);
 
-}  // namespace qfmt::bench
+}  // namespace qfmt::testing

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace qfmt::bench {
+namespace qfmt::testing {
 
 // splitmix64: small, fast and the same on every platform, so that generated
 // inputs depend only on their seed.
@@ -28,4 +28,4 @@ class Random {
   std::uint64_t state_;
 };
 
-}  // namespace qfmt::bench
+}  // namespace qfmt::testing

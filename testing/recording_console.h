@@ -7,7 +7,7 @@
 
 #include "platform/console.h"
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 
 // Keeps what the program shows: standard error both with each message box
 // ended by "|" (`shown`) and as the system's console writes it (a message with
@@ -48,4 +48,4 @@ class RecordingConsole final : public platform::Console {
   }
 };
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

@@ -26,10 +26,10 @@
 #include "job/run_job.h"
 #include "platform/console.h"
 #include "scanner/engine.h"
-#include "tools/invariants.h"
-#include "tools/recording_console.h"
-#include "tools/run_program.h"
-#include "tools/temp_folder.h"
+#include "testing/invariants.h"
+#include "testing/recording_console.h"
+#include "testing/run_program.h"
+#include "testing/temp_folder.h"
 
 namespace {
 
@@ -44,8 +44,8 @@ long OwnPeakMemoryKib() {
   return usage.ru_maxrss;
 }
 
-tools::JobOutcome RunJobInProcess(const std::string& name) {
-  tools::RecordingConsole console;
+testing::JobOutcome RunJobInProcess(const std::string& name) {
+  testing::RecordingConsole console;
   const int status = job::RunJob("qfmt -i" + name, platform::SystemFileSystem(), console);
   return {status, console.standard_error};
 }
@@ -59,7 +59,7 @@ int CheckHeaders(const std::vector<std::string>& folders) {
     }
   }
   std::sort(files.begin(), files.end());
-  const tools::TempFolder work;
+  const testing::TempFolder work;
   if (work.path().empty()) {
     Print("cannot make a work folder");
     return 1;
@@ -78,15 +78,15 @@ int CheckHeaders(const std::vector<std::string>& folders) {
     const std::string input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bytes += input.size();
     std::string problem;
-    tools::CheckReport reference;
+    testing::CheckReport reference;
     for (const layout::LayoutOptions& options : option_sets) {
-      const tools::CheckReport report = tools::CheckInvariants(input, {options, 7});
+      const testing::CheckReport report = testing::CheckInvariants(input, {options, 7});
       if (problem.empty()) problem = report.problem;
       if (&options == &option_sets[0]) reference = report;
     }
     if (problem.empty()) {
       std::ofstream(copy, std::ios::binary | std::ios::trunc) << input;
-      problem = tools::CheckJobRun(copy, reference, RunJobInProcess);
+      problem = testing::CheckJobRun(copy, reference, RunJobInProcess);
     }
     overflows += reference.result.failure == scanner::ScanFailure::kBufferOverflow ? 1 : 0;
     exempt += reference.non_blank_checked ? 0 : 1;
@@ -106,8 +106,9 @@ int CheckHeaders(const std::vector<std::string>& folders) {
 
 int CheckJob(const std::string& program, const std::string& file, long max_kib) {
   const fs::path path = fs::absolute(file);
-  const tools::CheckReport reference = tools::CheckInvariants(
-      [&path] { return platform::SystemFileSystem().OpenForReading(path.string()); }, tools::CheckOptions{});
+  const testing::CheckReport reference =
+      testing::CheckInvariants([&path] { return platform::SystemFileSystem().OpenForReading(path.string()); },
+                               testing::CheckOptions{});
   Print("input bytes: " + std::to_string(reference.input_size));
   Print("output bytes: " + std::to_string(reference.output_size));
   Print("non-blank bytes checked: " + std::string(reference.non_blank_checked ? "yes" : "no"));
@@ -121,9 +122,9 @@ int CheckJob(const std::string& program, const std::string& file, long max_kib) 
   // The program runs in the file's folder, with the file's name alone on its
   // command line.
   const std::string problem =
-      tools::CheckJobRun(path.string(), reference, [&](const std::string&) -> tools::JobOutcome {
-        const tools::ProgramRun outcome =
-            tools::RunProgram(absolute_program, {"-i" + path.filename().string()}, path.parent_path());
+      testing::CheckJobRun(path.string(), reference, [&](const std::string&) -> testing::JobOutcome {
+        const testing::ProgramRun outcome =
+            testing::RunProgram(absolute_program, {"-i" + path.filename().string()}, path.parent_path());
         job_kib = outcome.peak_memory_kib;
         return {outcome.status, outcome.error};
       });

@@ -1,10 +1,10 @@
-#include "tools/temp_folder.h"
+#include "testing/temp_folder.h"
 
 #include <stdlib.h>
 
 #include <string>
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 
 TempFolder::TempFolder() {
   std::error_code error;
@@ -17,4 +17,4 @@ TempFolder::~TempFolder() {
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

@@ -8,14 +8,14 @@
 
 #include "job/format.h"
 #include "platform/file_system.h"
-#include "tools/token_dump.h"
+#include "testing/token_dump.h"
 
 namespace {
 
 class PrintingObserver final : public qfmt::scanner::TokenObserver {
  public:
   void OnToken(int rule, std::string_view bytes) override {
-    const std::string line = qfmt::tools::DescribeToken(rule, bytes) + "\n";
+    const std::string line = qfmt::testing::DescribeToken(rule, bytes) + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
   }
 };

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace qfmt::bench {
+namespace qfmt::testing {
 
 // Writes realistic C and C++ source of at least `size` bytes, ending at a
 // declaration boundary: functions with nested if/for/while/do, switch
@@ -20,4 +20,4 @@ void GenerateSource(std::uint64_t size, std::uint64_t seed,
 // That text whole; with `cpp20`, the C++20 source of GenerateCppSource.
 [[nodiscard]] std::string GeneratedText(std::uint64_t size, std::uint64_t seed, bool cpp20 = false);
 
-}  // namespace qfmt::bench
+}  // namespace qfmt::testing

@@ -1,4 +1,4 @@
-#include "tools/invariants.h"
+#include "testing/invariants.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,9 +7,9 @@
 #include "job/messages.h"
 #include "platform/file_system.h"
 #include "scanner/engine.h"
-#include "tools/token_dump.h"
+#include "testing/token_dump.h"
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 namespace {
 
 constexpr std::string_view kLineWrapMarker = "/*Line Wrapped*/";
@@ -377,4 +377,4 @@ std::string CheckJobRun(const std::string& name, const CheckReport& reference, c
   return {};
 }
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

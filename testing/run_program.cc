@@ -1,4 +1,4 @@
-#include "tools/run_program.h"
+#include "testing/run_program.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "tools/temp_folder.h"
+#include "testing/temp_folder.h"
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 namespace {
 
 std::string ReadWhole(const std::filesystem::path& path) {
@@ -67,4 +67,4 @@ ProgramRun RunProgram(const std::string& binary, const std::vector<std::string>&
   return run;
 }
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

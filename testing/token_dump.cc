@@ -1,8 +1,8 @@
-#include "tools/token_dump.h"
+#include "testing/token_dump.h"
 
 #include "generated/rule_ids.h"
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 namespace {
 
 bool NeedsQuoting(std::string_view bytes) {
@@ -59,4 +59,4 @@ void TokenRecorder::OnToken(int rule, std::string_view bytes) {
   tokens_ += DescribeToken(rule, bytes);
 }
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/golden_cases.h"
+#include "testing/golden_cases.h"
 
 // Golden cases of the repaired rules (qfmt-tree's classic style, whose
 // scanner rules are modern.lex): where the classic layout would split,

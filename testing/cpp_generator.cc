@@ -1,11 +1,11 @@
-#include "bench/cpp_generator.h"
+#include "testing/cpp_generator.h"
 
 #include <array>
 #include <string>
 
-#include "bench/random.h"
+#include "testing/random.h"
 
-namespace qfmt::bench {
+namespace qfmt::testing {
 namespace {
 
 constexpr std::array<std::string_view, 8> kNames = {"widget", "span_of", "queue", "cursor",
@@ -61,4 +61,4 @@ void GenerateCppSource(std::uint64_t size, std::uint64_t seed,
   }
 }
 
-}  // namespace qfmt::bench
+}  // namespace qfmt::testing

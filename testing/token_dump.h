@@ -5,7 +5,7 @@
 
 #include "scanner/engine.h"
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 
 // "Int:int", the rule's name and the token's text, or "WhiteSpace:' '" when
 // the text holds blanks, a backslash or bytes outside printable ASCII, written
@@ -26,4 +26,4 @@ class TokenRecorder final : public scanner::TokenObserver {
   std::string tokens_;
 };
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qfmt::tools {
+namespace qfmt::testing {
 
 struct ProgramRun {
   int status = -1;           // the exit status; -1 when it did not exit normally
@@ -19,4 +19,4 @@ struct ProgramRun {
 [[nodiscard]] ProgramRun RunProgram(const std::string& binary, const std::vector<std::string>& arguments,
                                     const std::filesystem::path& folder, std::string_view input = {});
 
-}  // namespace qfmt::tools
+}  // namespace qfmt::testing

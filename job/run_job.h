@@ -2,14 +2,10 @@
 
 #include <string_view>
 
+#include "job/exit_status.h"
 #include "platform/console.h"
 
 namespace qfmt::job {
-
-// Exit statuses of the classic command.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitScanFailure = 1;
-inline constexpr int kExitOpenError = 2;
 
 // Shows the usage text; the program then ends with kExitOk.
 int ShowUsage(platform::Console& console);

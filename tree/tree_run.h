@@ -3,15 +3,16 @@
 #include <string_view>
 #include <vector>
 
+#include "job/exit_status.h"
 #include "platform/console.h"
 
 namespace qfmt::tree {
 
-// Exit statuses of qfmt-tree.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitWouldChange = 1;  // with --list or --check
-inline constexpr int kExitFileError = 2;
-inline constexpr int kExitUsage = 64;
+// qfmt-tree's exit statuses (job/exit_status.h).
+using job::kExitFileError;
+using job::kExitOk;
+using job::kExitUsage;
+using job::kExitWouldChange;
 
 // Runs qfmt-tree with the arguments that follow the program's name and
 // returns its exit status. Files are formatted on worker threads; what is

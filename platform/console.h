@@ -18,7 +18,7 @@ class Console {
   [[nodiscard]] virtual bool IsTerminal(Stream /*stream*/) const { return false; }
   // All of standard input, or, when it holds more than `limit` bytes, its
   // first `limit` + 1: enough to see that it is too long.
-  virtual FsStatus ReadInput(std::string& bytes, std::size_t limit) = 0;
+  virtual Status ReadInput(std::string& bytes, std::size_t limit) = 0;
   // Text for standard output exactly as given; false when it could not be written.
   [[nodiscard]] virtual bool WriteOutput(std::string_view text) = 0;
   // A message box: the text, and a line feed unless the text ends in one.

@@ -8,18 +8,11 @@
 #include <vector>
 
 #include "platform/byte_io.h"
+#include "platform/status.h"
 
 // Every file-system call of the programs goes through FileSystem, so that tests
 // can force failures; each platform implements it in a file of its own.
 namespace qfmt::platform {
-
-// The outcome of a file-system call: ok, or the platform's words for what
-// went wrong ("Permission denied").
-struct [[nodiscard]] FsStatus {
-  std::string error;
-  bool missing = false;  // nothing stands there (nor, for a path, a folder on its way)
-  [[nodiscard]] bool ok() const { return error.empty(); }
-};
 
 enum class FileKind { kRegular, kFolder, kLink, kOther };
 
@@ -103,19 +96,19 @@ class TempFile : public OutputFile {
   // Gives the file the permission bits of `original`, and its owner and group
   // where the process may. Where the group cannot be given, the group gets no
   // rights at all, so that the file never opens to people the original did not.
-  virtual FsStatus KeepAttributesOf(const FileInfo& original) = 0;
+  virtual Status KeepAttributesOf(const FileInfo& original) = 0;
   // Gives the file the permission bits that a file newly made by the program
   // gets (0666 less the umask).
-  virtual FsStatus GiveNewFilePermissions() = 0;
+  virtual Status GiveNewFilePermissions() = 0;
   // Copies every extended attribute of the file `original`, access control
   // lists included; fails when one cannot be given.
-  virtual FsStatus CopyExtendedAttributesOf(const Place& original) = 0;
+  virtual Status CopyExtendedAttributesOf(const Place& original) = 0;
   // Gives the file, still empty, the flags of the file `original` that its
   // owner may set (chattr's d, A, S, c, C and the like), where the file system
   // keeps such flags; fails when one cannot be given.
-  virtual FsStatus CopyFlagsOf(const Place& original) = 0;
+  virtual Status CopyFlagsOf(const Place& original) = 0;
   // Flushes the written bytes to the storage device.
-  virtual FsStatus Sync() = 0;
+  virtual Status Sync() = 0;
   // The file holds what must outlive the program: signals no longer remove it.
   virtual void Keep() = 0;
 };
@@ -125,10 +118,10 @@ class TempFile : public OutputFile {
 class RewrittenFile : public OutputFile {
  public:
   // What the open file is now.
-  virtual FsStatus Inspect(FileInfo& info) = 0;
+  virtual Status Inspect(FileInfo& info) = 0;
   // Cuts the file where the bytes written end and flushes it to the storage
   // device.
-  virtual FsStatus EndAndSync() = 0;
+  virtual Status EndAndSync() = 0;
 };
 
 // An exclusive advisory lock on a file, released when it is destroyed.
@@ -166,49 +159,49 @@ class FileSystem {
   [[nodiscard]] virtual CopyResult CopyRest(ByteSource& from, OutputFile& to) = 0;
 
   // What stands at the place; with follow_links, what a link leads to.
-  virtual FsStatus Inspect(const Place& place, bool follow_links, FileInfo& info) = 0;
+  virtual Status Inspect(const Place& place, bool follow_links, FileInfo& info) = 0;
   // Opens the folder at the place, and tells what it is.
-  virtual FsStatus OpenFolder(const Place& place, std::unique_ptr<Folder>& folder, FileInfo& info) = 0;
+  virtual Status OpenFolder(const Place& place, std::unique_ptr<Folder>& folder, FileInfo& info) = 0;
   // The entries of a folder, without "." and "..", in no particular order.
-  virtual FsStatus ListFolder(const Folder& folder, std::vector<FolderEntry>& entries) = 0;
+  virtual Status ListFolder(const Folder& folder, std::vector<FolderEntry>& entries) = 0;
   // Replaces `bytes` with the whole content of a regular file and `info`
   // with what the open file is; refuses anything else without blocking, with
   // kNotRegularFile, and a file of more than `limit` bytes with kTooLarge
   // (without reading it when its size tells).
-  virtual FsStatus ReadRegularFile(const Place& place, std::size_t limit, std::string& bytes,
-                                   FileInfo& info) = 0;
+  virtual Status ReadRegularFile(const Place& place, std::size_t limit, std::string& bytes,
+                                 FileInfo& info) = 0;
   // The path with every symbolic link on its way resolved.
-  virtual FsStatus ResolveLinks(const std::string& name, std::string& resolved) = 0;
+  virtual Status ResolveLinks(const std::string& name, std::string& resolved) = 0;
   // Creates a new, empty file in the folder at `folder`, named after `stem`.
-  virtual FsStatus CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
-                                  std::unique_ptr<TempFile>& file) = 0;
+  virtual Status CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
+                                std::unique_ptr<TempFile>& file) = 0;
   // Creates a temporary file beside the place, named ".NAME.qfmt-" and six
   // random characters: hidden, and no C or C++ name. NAME is cut short so
   // that the whole stays within a file name's 255 bytes.
-  FsStatus CreateTempFileBeside(const Place& place, std::unique_ptr<TempFile>& file);
+  Status CreateTempFileBeside(const Place& place, std::unique_ptr<TempFile>& file);
   // Creates a new folder, readable by its owner only, in the folder at
   // `folder`, named as CreateTempFile names files; `path` receives its path.
   // Signals remove it, once what was made in it is removed, until
   // RemoveFolder does.
-  virtual FsStatus CreateTempFolder(const std::string& folder, std::string_view stem, TempName naming,
-                                    std::string& path) = 0;
+  virtual Status CreateTempFolder(const std::string& folder, std::string_view stem, TempName naming,
+                                  std::string& path) = 0;
   // Removes an empty folder.
-  virtual FsStatus RemoveFolder(const std::string& path) = 0;
+  virtual Status RemoveFolder(const std::string& path) = 0;
   // Puts `from` in the place of `to` in one step.
-  virtual FsStatus Rename(const Place& from, const Place& to) = 0;
+  virtual Status Rename(const Place& from, const Place& to) = 0;
   // Swaps what stands at two places, in one step; kCannotExchange where the
   // system cannot.
-  virtual FsStatus Exchange(const Place& a, const Place& b) = 0;
-  virtual FsStatus Remove(const Place& place) = 0;
+  virtual Status Exchange(const Place& a, const Place& b) = 0;
+  virtual Status Remove(const Place& place) = 0;
 
   // Locks the regular file at the place, waiting while another program holds
   // the lock; a null lock when no regular file stands there.
-  virtual FsStatus LockFile(const Place& place, std::unique_ptr<FileLock>& lock) = 0;
+  virtual Status LockFile(const Place& place, std::unique_ptr<FileLock>& lock) = 0;
   // Ok when the program may open the file for writing.
-  virtual FsStatus CheckMayWrite(const Place& place) = 0;
+  virtual Status CheckMayWrite(const Place& place) = 0;
   // Opens an existing regular file for writing over it in place: every other
   // name of the file sees what is written.
-  virtual FsStatus OpenForRewriting(const Place& place, std::unique_ptr<RewrittenFile>& file) = 0;
+  virtual Status OpenForRewriting(const Place& place, std::unique_ptr<RewrittenFile>& file) = 0;
 };
 
 [[nodiscard]] FileSystem& SystemFileSystem();
@@ -254,7 +247,7 @@ struct PathParts {
 };
 [[nodiscard]] PathParts SplitPath(const std::string& path);
 
-inline FsStatus FileSystem::CreateTempFileBeside(const Place& place, std::unique_ptr<TempFile>& file) {
+inline Status FileSystem::CreateTempFileBeside(const Place& place, std::unique_ptr<TempFile>& file) {
   if (place.folder() != nullptr) {
     const std::string stem = "." + std::string(place.name().substr(0, 200)) + ".qfmt-";
     return CreateTempFile(Place(*place.folder()), stem, TempName::kRandomSuffix, file);

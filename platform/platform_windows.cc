@@ -21,11 +21,11 @@
 namespace qfmt::platform {
 namespace {
 
-FsStatus Ok() { return {}; }
+Status Ok() { return {}; }
 
 // The system's words for a Win32 error code, without the line end that
 // FormatMessage appends.
-FsStatus Failed(DWORD error) {
+Status Failed(DWORD error) {
   char buffer[256] = {};
   const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                         error, 0, buffer, sizeof buffer, nullptr);
@@ -35,7 +35,7 @@ FsStatus Failed(DWORD error) {
   return {text};
 }
 
-FsStatus NotAvailable() { return {"not available in the Windows build"}; }
+Status NotAvailable() { return {"not available in the Windows build"}; }
 
 // The path of a place: the Windows build opens no folders, so every place is one.
 std::string PathOf(const Place& place) { return std::string(place.name()); }
@@ -91,7 +91,7 @@ class CrtOutputFile final : public OutputFile {
   }
   TextMode text_mode() const override { return mode_; }
   // Flushes the written bytes to the storage device.
-  FsStatus Sync() {
+  Status Sync() {
     if (std::fflush(file_.get()) != 0 || ::_commit(::_fileno(file_.get())) != 0)
       return {std::strerror(errno)};
     return Ok();
@@ -141,12 +141,12 @@ class CrtTempFile final : public TempFile {
   bool Write(const char* data, std::size_t size) override { return output_.Write(data, size); }
   bool Close() override { return output_.Close(); }
   const std::string& name() const override { return name_; }
-  FsStatus KeepAttributesOf(const FileInfo&) override { return Ok(); }
-  FsStatus GiveNewFilePermissions() override { return Ok(); }
+  Status KeepAttributesOf(const FileInfo&) override { return Ok(); }
+  Status GiveNewFilePermissions() override { return Ok(); }
   Place place() const override { return Place(name_); }
-  FsStatus CopyExtendedAttributesOf(const Place&) override { return Ok(); }
-  FsStatus CopyFlagsOf(const Place&) override { return Ok(); }
-  FsStatus Sync() override { return output_.Sync(); }
+  Status CopyExtendedAttributesOf(const Place&) override { return Ok(); }
+  Status CopyFlagsOf(const Place&) override { return Ok(); }
+  Status Sync() override { return output_.Sync(); }
   void Keep() override {}  // nothing removes it on its own here
 
  private:
@@ -185,7 +185,7 @@ class WindowsFileSystem final : public FileSystem {
 
   CopyResult CopyRest(ByteSource&, OutputFile&) override { return CopyResult::kNotHere; }
 
-  FsStatus Inspect(const Place& place, bool follow_links, FileInfo& info) override {
+  Status Inspect(const Place& place, bool follow_links, FileInfo& info) override {
     const std::string name = PathOf(place);
     // Folders open only with backup semantics; a link is itself unless followed.
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
@@ -199,19 +199,19 @@ class WindowsFileSystem final : public FileSystem {
     return Ok();
   }
 
-  FsStatus OpenFolder(const Place&, std::unique_ptr<Folder>&, FileInfo&) override { return NotAvailable(); }
-  FsStatus ListFolder(const Folder&, std::vector<FolderEntry>&) override { return NotAvailable(); }
-  FsStatus ReadRegularFile(const Place&, std::size_t, std::string&, FileInfo&) override {
+  Status OpenFolder(const Place&, std::unique_ptr<Folder>&, FileInfo&) override { return NotAvailable(); }
+  Status ListFolder(const Folder&, std::vector<FolderEntry>&) override { return NotAvailable(); }
+  Status ReadRegularFile(const Place&, std::size_t, std::string&, FileInfo&) override {
     return NotAvailable();
   }
-  FsStatus ResolveLinks(const std::string&, std::string&) override { return NotAvailable(); }
-  FsStatus CreateTempFolder(const std::string&, std::string_view, TempName, std::string&) override {
+  Status ResolveLinks(const std::string&, std::string&) override { return NotAvailable(); }
+  Status CreateTempFolder(const std::string&, std::string_view, TempName, std::string&) override {
     return NotAvailable();
   }
-  FsStatus RemoveFolder(const std::string&) override { return NotAvailable(); }
+  Status RemoveFolder(const std::string&) override { return NotAvailable(); }
 
-  FsStatus CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
-                          std::unique_ptr<TempFile>& file) override {
+  Status CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
+                        std::unique_ptr<TempFile>& file) override {
     constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = ::GetTickCount64() ^ (std::uint64_t{::GetCurrentProcessId()} << 32);
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -243,18 +243,18 @@ class WindowsFileSystem final : public FileSystem {
     return Failed(ERROR_FILE_EXISTS);
   }
 
-  FsStatus Rename(const Place& from, const Place& to) override {
+  Status Rename(const Place& from, const Place& to) override {
     if (::MoveFileExA(PathOf(from).c_str(), PathOf(to).c_str(),
                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
       return Failed(::GetLastError());
     return Ok();
   }
-  FsStatus Exchange(const Place&, const Place&) override { return {std::string(kCannotExchange)}; }
-  FsStatus Remove(const Place& place) override {
+  Status Exchange(const Place&, const Place&) override { return {std::string(kCannotExchange)}; }
+  Status Remove(const Place& place) override {
     return ::DeleteFileA(PathOf(place).c_str()) != 0 ? Ok() : Failed(::GetLastError());
   }
 
-  FsStatus LockFile(const Place& place, std::unique_ptr<FileLock>& lock) override {
+  Status LockFile(const Place& place, std::unique_ptr<FileLock>& lock) override {
     lock.reset();
     const std::string name = PathOf(place);
     const HANDLE file =
@@ -275,13 +275,13 @@ class WindowsFileSystem final : public FileSystem {
   }
 
   // Opening for writing without emptying the file, and closing at once.
-  FsStatus CheckMayWrite(const Place& place) override {
+  Status CheckMayWrite(const Place& place) override {
     const Handle file(::CreateFileA(PathOf(place).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() ? Ok() : Failed(::GetLastError());
   }
-  FsStatus OpenForRewriting(const Place&, std::unique_ptr<RewrittenFile>&) override { return NotAvailable(); }
+  Status OpenForRewriting(const Place&, std::unique_ptr<RewrittenFile>&) override { return NotAvailable(); }
 
  private:
   static std::unique_ptr<ByteSource> OpenInput(const std::string& name, const char* mode, TextMode text) {
@@ -302,7 +302,7 @@ class WindowsFileSystem final : public FileSystem {
 // its own, so there is none here.
 class WindowsConsole final : public Console {
  public:
-  FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
+  Status ReadInput(std::string& bytes, std::size_t limit) override {
     bytes.clear();
     char block[4096];
     while (bytes.size() <= limit) {
@@ -310,7 +310,7 @@ class WindowsConsole final : public Console {
       bytes.append(block, n);
       if (n < sizeof block) break;
     }
-    return std::ferror(stdin) != 0 ? FsStatus{std::strerror(errno)} : Ok();
+    return std::ferror(stdin) != 0 ? Status{std::strerror(errno)} : Ok();
   }
   bool WriteOutput(std::string_view text) override { return Write(stdout, text); }
   void ShowMessage(std::string_view text) override {

@@ -25,12 +25,12 @@
 
 namespace qfmt::platform::posix {
 
-inline FsStatus Ok() { return {}; }
+inline Status Ok() { return {}; }
 // strerror_r (the GNU form, which g++ selects) because workers fail at once.
-inline FsStatus Failed(int error_number) {
+inline Status Failed(int error_number) {
   char buffer[256];
   return {::strerror_r(error_number, buffer, sizeof buffer),
-          error_number == ENOENT || error_number == ENOTDIR};
+          error_number == ENOENT || error_number == ENOTDIR ? Status::Code::kMissing : Status::Code::kFailed};
 }
 
 // Closes a descriptor when it goes out of scope.

@@ -33,7 +33,7 @@ class PosixConsole final : public Console {
     return ::isatty(stream == Stream::kInput ? STDIN_FILENO : STDOUT_FILENO) != 0;
   }
 
-  FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
+  Status ReadInput(std::string& bytes, std::size_t limit) override {
     bytes.clear();
     return ReadToEnd(STDIN_FILENO, bytes, 0, limit == SIZE_MAX ? limit : limit + 1) ? Ok() : Failed(errno);
   }

@@ -174,7 +174,7 @@ class PosixTempFile final : public TempFile {
   Place place() const override { return folder_ != nullptr ? Place(*folder_, name_) : Place(name_); }
 
   // The owner first: a change of owner clears the set-user-ID bits.
-  FsStatus KeepAttributesOf(const FileInfo& original) override {
+  Status KeepAttributesOf(const FileInfo& original) override {
     struct stat status {};
     if (::fstat(fd_, &status) != 0) return Failed(errno);
     if (status.st_uid != original.owner || status.st_gid != original.group) {
@@ -192,13 +192,13 @@ class PosixTempFile final : public TempFile {
     return Ok();
   }
 
-  FsStatus GiveNewFilePermissions() override {
+  Status GiveNewFilePermissions() override {
     return ::fchmod(fd_, 0666 & ~CurrentUmask()) == 0 ? Ok() : Failed(errno);
   }
 
   // Then the attributes the original lacks (an access control list that the
   // folder's default list gave the new file) are taken away.
-  FsStatus CopyExtendedAttributesOf(const Place& original) override {
+  Status CopyExtendedAttributesOf(const Place& original) override {
     const Descriptor from(OpenToInspect(AtOf(original)));
     if (from.get() < 0) return Failed(errno);
     std::string names;
@@ -231,7 +231,7 @@ class PosixTempFile final : public TempFile {
 
   // A file system without such flags refuses the ioctl: the original then
   // has none either.
-  FsStatus CopyFlagsOf(const Place& original) override {
+  Status CopyFlagsOf(const Place& original) override {
     const Descriptor from(OpenToInspect(AtOf(original)));
     if (from.get() < 0) return Failed(errno);
     int flags = 0, own = 0;
@@ -242,7 +242,7 @@ class PosixTempFile final : public TempFile {
     return Ok();
   }
 
-  FsStatus Sync() override { return ::fsync(fd_) == 0 ? Ok() : Failed(errno); }
+  Status Sync() override { return ::fsync(fd_) == 0 ? Ok() : Failed(errno); }
 
   void Keep() override {
     const HoldSignals hold;
@@ -252,8 +252,8 @@ class PosixTempFile final : public TempFile {
   [[nodiscard]] PosixOutputFile& output() { return output_; }
 
  private:
-  static FsStatus AttributeFailed(const char* name, int error_number) {
-    return {std::string(name) + ": " + Failed(error_number).error};
+  static Status AttributeFailed(const char* name, int error_number) {
+    return {std::string(name) + ": " + Failed(error_number).message()};
   }
 
   PosixOutputFile output_;  // owns and closes the descriptor
@@ -273,14 +273,14 @@ class PosixRewrittenFile final : public RewrittenFile {
   }
   bool Close() override { return output_.Close(); }
 
-  FsStatus Inspect(FileInfo& info) override {
+  Status Inspect(FileInfo& info) override {
     struct stat status {};
     if (::fstat(fd_, &status) != 0) return Failed(errno);
     info = InfoOf(status);
     return Ok();
   }
 
-  FsStatus EndAndSync() override {
+  Status EndAndSync() override {
     if (::ftruncate(fd_, written_) != 0 || ::fsync(fd_) != 0) return Failed(errno);
     return Ok();
   }
@@ -369,7 +369,7 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  FsStatus Inspect(const Place& place, bool follow_links, FileInfo& info) override {
+  Status Inspect(const Place& place, bool follow_links, FileInfo& info) override {
     const At at = AtOf(place);
     struct stat status {};
     const int flags = follow_links && !at.in_folder() ? 0 : AT_SYMLINK_NOFOLLOW;
@@ -378,7 +378,7 @@ class PosixFileSystem final : public FileSystem {
     return Ok();
   }
 
-  FsStatus OpenFolder(const Place& place, std::unique_ptr<Folder>& folder, FileInfo& info) override {
+  Status OpenFolder(const Place& place, std::unique_ptr<Folder>& folder, FileInfo& info) override {
     const At at = AtOf(place);
     Descriptor fd(::openat(at.fd, at.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | at.no_follow()));
     if (fd.get() < 0) return Failed(errno);
@@ -389,7 +389,7 @@ class PosixFileSystem final : public FileSystem {
     return Ok();
   }
 
-  FsStatus ListFolder(const Folder& folder, std::vector<FolderEntry>& entries) override {
+  Status ListFolder(const Folder& folder, std::vector<FolderEntry>& entries) override {
     entries.clear();
     // The stream takes a descriptor of its own and closes it.
     const int fd = ::fcntl(static_cast<const PosixFolder&>(folder).fd(), F_DUPFD_CLOEXEC, 0);
@@ -401,7 +401,7 @@ class PosixFileSystem final : public FileSystem {
       return Failed(error);
     }
     ::rewinddir(stream);  // the duplicate shares its position with the folder's descriptor
-    FsStatus status;
+    Status status;
     for (;;) {
       errno = 0;
       const dirent* entry = ::readdir(stream);
@@ -419,8 +419,7 @@ class PosixFileSystem final : public FileSystem {
     return status;
   }
 
-  FsStatus ReadRegularFile(const Place& place, std::size_t limit, std::string& bytes,
-                           FileInfo& info) override {
+  Status ReadRegularFile(const Place& place, std::size_t limit, std::string& bytes, FileInfo& info) override {
     bytes.clear();
     const At at = AtOf(place);
     // Non-blocking, so that opening a FIFO does not wait for a writer.
@@ -428,7 +427,7 @@ class PosixFileSystem final : public FileSystem {
         ::openat(at.fd, at.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | at.no_follow()));
     // In a folder, a symbolic link is not followed, and so no regular file.
     if (fd.get() < 0)
-      return at.in_folder() && errno == ELOOP ? FsStatus{std::string(kNotRegularFile)} : Failed(errno);
+      return at.in_folder() && errno == ELOOP ? Status{std::string(kNotRegularFile)} : Failed(errno);
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0) return Failed(errno);
     info = InfoOf(status);
@@ -444,7 +443,7 @@ class PosixFileSystem final : public FileSystem {
     return Ok();
   }
 
-  FsStatus ResolveLinks(const std::string& name, std::string& resolved) override {
+  Status ResolveLinks(const std::string& name, std::string& resolved) override {
     char* path = ::realpath(name.c_str(), nullptr);
     if (path == nullptr) return Failed(errno);
     resolved = path;
@@ -453,8 +452,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   // Made and registered in one held step; see note [signals].
-  FsStatus CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
-                          std::unique_ptr<TempFile>& file) override {
+  Status CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
+                        std::unique_ptr<TempFile>& file) override {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string entry(stem);
       if (naming == TempName::kRandomSuffix) entry += RandomSuffix();
@@ -477,8 +476,8 @@ class PosixFileSystem final : public FileSystem {
     return Failed(EEXIST);
   }
 
-  FsStatus CreateTempFolder(const std::string& folder, std::string_view stem, TempName naming,
-                            std::string& path) override {
+  Status CreateTempFolder(const std::string& folder, std::string_view stem, TempName naming,
+                          std::string& path) override {
     for (int attempt = 0; attempt < 100; ++attempt) {
       At at;
       at.name = folder + "/" + std::string(stem);
@@ -499,14 +498,14 @@ class PosixFileSystem final : public FileSystem {
     return Failed(EEXIST);
   }
 
-  FsStatus RemoveFolder(const std::string& path) override {
+  Status RemoveFolder(const std::string& path) override {
     const HoldSignals hold;
     if (::rmdir(path.c_str()) != 0) return Failed(errno);
     LiveTempFiles().Forget(AtOf(path));
     return Ok();
   }
 
-  FsStatus Rename(const Place& from, const Place& to) override {
+  Status Rename(const Place& from, const Place& to) override {
     const At source = AtOf(from), destination = AtOf(to);
     const HoldSignals hold;
     if (::renameat(source.fd, source.name.c_str(), destination.fd, destination.name.c_str()) != 0)
@@ -515,7 +514,7 @@ class PosixFileSystem final : public FileSystem {
     return Ok();
   }
 
-  FsStatus Exchange(const Place& a, const Place& b) override {
+  Status Exchange(const Place& a, const Place& b) override {
     const At first = AtOf(a), second = AtOf(b);
     if (::renameat2(first.fd, first.name.c_str(), second.fd, second.name.c_str(), RENAME_EXCHANGE) == 0)
       return Ok();
@@ -525,7 +524,7 @@ class PosixFileSystem final : public FileSystem {
     return Failed(errno);
   }
 
-  FsStatus Remove(const Place& place) override {
+  Status Remove(const Place& place) override {
     const At at = AtOf(place);
     const HoldSignals hold;
     if (::unlinkat(at.fd, at.name.c_str(), 0) != 0) return Failed(errno);
@@ -535,7 +534,7 @@ class PosixFileSystem final : public FileSystem {
 
   // A lock taken on a file that then lost its name (replaced while waiting)
   // locks nothing anyone else will look at: take it again on the new one.
-  FsStatus LockFile(const Place& place, std::unique_ptr<FileLock>& lock) override {
+  Status LockFile(const Place& place, std::unique_ptr<FileLock>& lock) override {
     lock.reset();
     const At at = AtOf(place);
     for (;;) {
@@ -557,23 +556,23 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  FsStatus CheckMayWrite(const Place& place) override {
+  Status CheckMayWrite(const Place& place) override {
     const At at = AtOf(place);
     const int flags = AT_EACCESS | (at.in_folder() ? AT_SYMLINK_NOFOLLOW : 0);
     return ::faccessat(at.fd, at.name.c_str(), W_OK, flags) == 0 ? Ok() : Failed(errno);
   }
 
-  FsStatus OpenForRewriting(const Place& place, std::unique_ptr<RewrittenFile>& file) override {
+  Status OpenForRewriting(const Place& place, std::unique_ptr<RewrittenFile>& file) override {
     const At at = AtOf(place);
     // Non-blocking, so that a FIFO put under the name does not wait for a reader.
     const int fd = ::openat(at.fd, at.name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | at.no_follow());
     if (fd < 0)
-      return at.in_folder() && errno == ELOOP ? FsStatus{std::string(kNotRegularFile)} : Failed(errno);
+      return at.in_folder() && errno == ELOOP ? Status{std::string(kNotRegularFile)} : Failed(errno);
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
       const int error = errno;
       ::close(fd);
-      return S_ISREG(status.st_mode) ? Failed(error) : FsStatus{std::string(kNotRegularFile)};
+      return S_ISREG(status.st_mode) ? Failed(error) : Status{std::string(kNotRegularFile)};
     }
     file = std::make_unique<PosixRewrittenFile>(fd);
     return Ok();

@@ -217,10 +217,10 @@ std::string EditorConfigFiles::MakeCopyFolders(const std::string& folder) {
   if (root_.empty()) {
     std::error_code error;
     const std::string temp = fs::temp_directory_path(error).string();
-    if (const platform::FsStatus status = files_.CreateTempFolder(error ? "/tmp" : temp, "qfmt-tree-",
-                                                                  platform::TempName::kRandomSuffix, root_);
+    if (const platform::Status status = files_.CreateTempFolder(error ? "/tmp" : temp, "qfmt-tree-",
+                                                                platform::TempName::kRandomSuffix, root_);
         !status.ok()) {
-      return "cannot make a private folder for copies of the .editorconfig files: " + status.error;
+      return "cannot make a private folder for copies of the .editorconfig files: " + status.message();
     }
     made_folders_.push_back(root_);
   }
@@ -230,10 +230,10 @@ std::string EditorConfigFiles::MakeCopyFolders(const std::string& folder) {
     path += "/" + part.string();
     if (std::find(made_folders_.begin(), made_folders_.end(), path) != made_folders_.end()) continue;
     std::string made;
-    if (const platform::FsStatus status =
+    if (const platform::Status status =
             files_.CreateTempFolder(parent, part.string(), platform::TempName::kExact, made);
         !status.ok()) {
-      return "cannot make the private folder " + path + ": " + status.error;
+      return "cannot make the private folder " + path + ": " + status.message();
     }
     made_folders_.push_back(made);
   }
@@ -250,9 +250,9 @@ std::string EditorConfigFiles::WriteCopy(const std::string& folder, std::string_
     made_files_.erase(made);
   }
   std::unique_ptr<platform::TempFile> file;
-  const platform::FsStatus status =
+  const platform::Status status =
       files_.CreateTempFile(CopyOf(folder), name, platform::TempName::kExact, file);
-  if (!status.ok()) return "cannot copy " + ShownPath(InFolder(folder, kFileName)) + ": " + status.error;
+  if (!status.ok()) return "cannot copy " + ShownPath(InFolder(folder, kFileName)) + ": " + status.message();
   made_files_.push_back(path);
   if (!file->Write(bytes.data(), bytes.size()) || !file->Close())
     return "cannot copy " + ShownPath(InFolder(folder, kFileName)) + ": a write failed";

@@ -3,9 +3,9 @@
 namespace qfmt::project {
 namespace {
 
-std::string Describe(const platform::FsStatus& status) {
-  return status.error == platform::kTooLarge ? "larger than 1 MiB, the limit for settings files"
-                                             : status.error;
+std::string Describe(const platform::Status& status) {
+  return status.message() == platform::kTooLarge ? "larger than 1 MiB, the limit for settings files"
+                                                 : status.message();
 }
 
 }  // namespace
@@ -15,8 +15,8 @@ std::string Describe(const platform::FsStatus& status) {
 std::string SettingsFileProblem(platform::FileSystem& files, const platform::Place& place,
                                 bool follow_links) {
   platform::FileInfo info;
-  if (const platform::FsStatus status = files.Inspect(place, follow_links, info); !status.ok())
-    return status.missing ? "" : status.error;
+  if (const platform::Status status = files.Inspect(place, follow_links, info); !status.ok())
+    return status.missing() ? "" : status.message();
   if (info.kind != platform::FileKind::kRegular) return std::string(platform::kNotRegularFile);
   if (info.size > static_cast<std::int64_t>(kMaxSettingsFileSize))
     return Describe({std::string(platform::kTooLarge)});
@@ -29,9 +29,9 @@ SettingsFile ReadSettingsFile(platform::FileSystem& files, const std::string& pa
   problem = SettingsFileProblem(files, path, true);
   if (!problem.empty()) return SettingsFile::kUnreadable;
   platform::FileInfo info;
-  const platform::FsStatus status = files.ReadRegularFile(path, kMaxSettingsFileSize, bytes, info);
+  const platform::Status status = files.ReadRegularFile(path, kMaxSettingsFileSize, bytes, info);
   if (status.ok()) return SettingsFile::kRead;
-  if (status.missing) return SettingsFile::kAbsent;
+  if (status.missing()) return SettingsFile::kAbsent;
   problem = Describe(status);
   return SettingsFile::kUnreadable;
 }

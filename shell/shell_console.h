@@ -15,7 +15,7 @@ class ShellConsole final : public platform::Console {
  public:
   explicit ShellConsole(const Application& app) : app_(app) {}
 
-  platform::FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
+  platform::Status ReadInput(std::string& bytes, std::size_t limit) override {
     return platform::SystemConsole().ReadInput(bytes, limit);
   }
   bool WriteOutput(std::string_view text) override { return platform::SystemConsole().WriteOutput(text); }

@@ -13,7 +13,10 @@ using platform::FileKind;
 using Node = MemoryFileSystem::Node;
 constexpr std::string_view kNoSuchFile = "No such file or directory";
 
-platform::FsStatus Failed(std::string_view what) { return {std::string(what), what == kNoSuchFile}; }
+platform::Status Failed(std::string_view what) {
+  return {std::string(what),
+          what == kNoSuchFile ? platform::Status::Code::kMissing : platform::Status::Code::kFailed};
+}
 
 class Reader final : public platform::ByteSource {
  public:
@@ -58,23 +61,23 @@ class Writer final : public platform::TempFile {
   platform::Place place() const override {
     return folder_ != nullptr ? platform::Place(*folder_, name_) : platform::Place(name_);
   }
-  platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
+  platform::Status KeepAttributesOf(const platform::FileInfo& original) override {
     node_->owner = original.owner;
     if (original.group != files_.faults.foreign_group) node_->group = original.group;
     node_->permissions = platform::PermissionsOfCopy(original, node_->group);
     return {};
   }
-  platform::FsStatus GiveNewFilePermissions() override {
+  platform::Status GiveNewFilePermissions() override {
     node_->permissions = 0644;
     return {};
   }
-  platform::FsStatus CopyExtendedAttributesOf(const platform::Place& original) override {
+  platform::Status CopyExtendedAttributesOf(const platform::Place& original) override {
     if (files_.NameOf(original) == files_.faults.attributes_refused_from)
       return Failed("user.note: Operation not supported");
     return {};
   }
-  platform::FsStatus CopyFlagsOf(const platform::Place&) override { return {}; }
-  platform::FsStatus Sync() override {
+  platform::Status CopyFlagsOf(const platform::Place&) override { return {}; }
+  platform::Status Sync() override {
     if (files_.faults.before_sync) files_.faults.before_sync();
     if (temporary_ && files_.faults.fail_sync) return Failed("Input/output error");
     node_->synced = true;
@@ -119,8 +122,8 @@ class Rewriter final : public platform::RewrittenFile {
     return true;
   }
   bool Close() override { return true; }
-  platform::FsStatus Inspect(platform::FileInfo& info) override { return files_.Inspect(name_, false, info); }
-  platform::FsStatus EndAndSync() override {
+  platform::Status Inspect(platform::FileInfo& info) override { return files_.Inspect(name_, false, info); }
+  platform::Status EndAndSync() override {
     node_->bytes.resize(offset_);
     node_->synced = true;
     return {};
@@ -244,8 +247,8 @@ std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const pla
   return std::make_unique<Writer>(*this, std::move(node), target, false);
 }
 
-platform::FsStatus MemoryFileSystem::Inspect(const platform::Place& place, bool follow_links,
-                                             platform::FileInfo& info) {
+platform::Status MemoryFileSystem::Inspect(const platform::Place& place, bool follow_links,
+                                           platform::FileInfo& info) {
   const Node* node = Find(Target(place, follow_links));
   if (node == nullptr) return Failed(kNoSuchFile);
   info = {node->kind,
@@ -262,21 +265,21 @@ platform::FsStatus MemoryFileSystem::Inspect(const platform::Place& place, bool 
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::OpenFolder(const platform::Place& place,
-                                                std::unique_ptr<platform::Folder>& folder,
-                                                platform::FileInfo& info) {
+platform::Status MemoryFileSystem::OpenFolder(const platform::Place& place,
+                                              std::unique_ptr<platform::Folder>& folder,
+                                              platform::FileInfo& info) {
   const std::string name = Target(place, true);
   const auto it = nodes_.find(name);
   if (it == nodes_.end()) return Failed(kNoSuchFile);
   if (it->second->kind == FileKind::kLink) return Failed("Too many levels of symbolic links");
   if (it->second->kind != FileKind::kFolder) return Failed("Not a directory");
-  if (platform::FsStatus status = Inspect(name, false, info); !status.ok()) return status;
+  if (platform::Status status = Inspect(name, false, info); !status.ok()) return status;
   folder = std::make_unique<MemoryFolder>(name, it->second);
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::ListFolder(const platform::Folder& folder,
-                                                std::vector<platform::FolderEntry>& entries) {
+platform::Status MemoryFileSystem::ListFolder(const platform::Folder& folder,
+                                              std::vector<platform::FolderEntry>& entries) {
   entries.clear();
   const std::string name = Target(platform::Place(folder), false);
   if (name.empty()) return Failed(kNoSuchFile);
@@ -288,12 +291,12 @@ platform::FsStatus MemoryFileSystem::ListFolder(const platform::Folder& folder,
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::ReadRegularFile(const platform::Place& place, std::size_t limit,
-                                                     std::string& bytes, platform::FileInfo& info) {
+platform::Status MemoryFileSystem::ReadRegularFile(const platform::Place& place, std::size_t limit,
+                                                   std::string& bytes, platform::FileInfo& info) {
   bytes.clear();
   const std::string name = NameOf(place);
   if (name == faults.exhausts_memory) throw std::bad_alloc();
-  if (platform::FsStatus status = Inspect(place, true, info); !status.ok()) return status;
+  if (platform::Status status = Inspect(place, true, info); !status.ok()) return status;
   if (info.kind != FileKind::kRegular) return Failed(platform::kNotRegularFile);
   if (static_cast<std::size_t>(info.size) > limit) return Failed(platform::kTooLarge);
   bytes = Find(Target(place, true))->bytes;
@@ -301,15 +304,15 @@ platform::FsStatus MemoryFileSystem::ReadRegularFile(const platform::Place& plac
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
+platform::Status MemoryFileSystem::ResolveLinks(const std::string& name, std::string& resolved) {
   if (Find(Follow(name)) == nullptr) return Failed(kNoSuchFile);
   resolved = Follow(name);
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CreateTempFile(const platform::Place& folder, std::string_view stem,
-                                                    platform::TempName naming,
-                                                    std::unique_ptr<platform::TempFile>& file) {
+platform::Status MemoryFileSystem::CreateTempFile(const platform::Place& folder, std::string_view stem,
+                                                  platform::TempName naming,
+                                                  std::unique_ptr<platform::TempFile>& file) {
   std::string entry(stem);
   if (naming == platform::TempName::kRandomSuffix) entry += std::to_string(++temp_files_);
   const std::string folder_name = Target(folder, true);
@@ -324,8 +327,8 @@ platform::FsStatus MemoryFileSystem::CreateTempFile(const platform::Place& folde
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CreateTempFolder(const std::string& folder, std::string_view stem,
-                                                      platform::TempName naming, std::string& path) {
+platform::Status MemoryFileSystem::CreateTempFolder(const std::string& folder, std::string_view stem,
+                                                    platform::TempName naming, std::string& path) {
   std::string name = JoinName(folder, stem);
   if (naming == platform::TempName::kRandomSuffix) name += std::to_string(++temp_files_);
   if (!HasFolderFor(name)) return Failed(kNoSuchFile);
@@ -335,7 +338,7 @@ platform::FsStatus MemoryFileSystem::CreateTempFolder(const std::string& folder,
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::RemoveFolder(const std::string& path) {
+platform::Status MemoryFileSystem::RemoveFolder(const std::string& path) {
   const Node* node = Find(path);
   if (node == nullptr || node->kind != FileKind::kFolder)
     return Failed(node ? "Not a directory" : kNoSuchFile);
@@ -346,7 +349,7 @@ platform::FsStatus MemoryFileSystem::RemoveFolder(const std::string& path) {
 }
 
 // A folder takes what it holds along.
-platform::FsStatus MemoryFileSystem::Rename(const platform::Place& from, const platform::Place& to) {
+platform::Status MemoryFileSystem::Rename(const platform::Place& from, const platform::Place& to) {
   const std::string source = Target(from, false), destination = Target(to, false);
   if (NameOf(to) == faults.refuse_rename_to) return Failed("Read-only file system");
   if (NameOf(to) == faults.refuse_writing) return Failed("Permission denied");
@@ -366,7 +369,7 @@ platform::FsStatus MemoryFileSystem::Rename(const platform::Place& from, const p
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::Exchange(const platform::Place& a, const platform::Place& b) {
+platform::Status MemoryFileSystem::Exchange(const platform::Place& a, const platform::Place& b) {
   if (faults.before_exchange) faults.before_exchange();
   if (faults.cannot_exchange) return Failed(platform::kCannotExchange);
   const std::string first = Target(a, false), second = Target(b, false);
@@ -377,21 +380,21 @@ platform::FsStatus MemoryFileSystem::Exchange(const platform::Place& a, const pl
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::LockFile(const platform::Place& place,
-                                              std::unique_ptr<platform::FileLock>& lock) {
+platform::Status MemoryFileSystem::LockFile(const platform::Place& place,
+                                            std::unique_ptr<platform::FileLock>& lock) {
   const Node* node = Find(Target(place, true));
   lock =
       node != nullptr && node->kind == FileKind::kRegular ? std::make_unique<platform::FileLock>() : nullptr;
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CheckMayWrite(const platform::Place& place) {
+platform::Status MemoryFileSystem::CheckMayWrite(const platform::Place& place) {
   if (NameOf(place) == faults.refuse_writing) return Failed("Permission denied");
-  return Find(Target(place, true)) != nullptr ? platform::FsStatus{} : Failed(kNoSuchFile);
+  return Find(Target(place, true)) != nullptr ? platform::Status{} : Failed(kNoSuchFile);
 }
 
-platform::FsStatus MemoryFileSystem::OpenForRewriting(const platform::Place& place,
-                                                      std::unique_ptr<platform::RewrittenFile>& file) {
+platform::Status MemoryFileSystem::OpenForRewriting(const platform::Place& place,
+                                                    std::unique_ptr<platform::RewrittenFile>& file) {
   const std::string target = Target(place, true);
   const auto found = nodes_.find(target);
   if (found == nodes_.end() || found->second->kind != FileKind::kRegular) return Failed(kNoSuchFile);
@@ -401,7 +404,7 @@ platform::FsStatus MemoryFileSystem::OpenForRewriting(const platform::Place& pla
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::Remove(const platform::Place& place) {
+platform::Status MemoryFileSystem::Remove(const platform::Place& place) {
   const std::string name = Target(place, false);
   const Node* node = Find(name);
   if (node == nullptr || node->kind == FileKind::kFolder)

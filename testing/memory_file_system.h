@@ -95,29 +95,28 @@ class MemoryFileSystem final : public platform::FileSystem {
   std::unique_ptr<platform::OutputFile> OpenForWriting(const platform::Place& place) override;
   // The job copies block by block here.
   CopyResult CopyRest(platform::ByteSource&, platform::OutputFile&) override { return CopyResult::kNotHere; }
-  platform::FsStatus Inspect(const platform::Place& place, bool follow_links,
-                             platform::FileInfo& info) override;
-  platform::FsStatus OpenFolder(const platform::Place& place, std::unique_ptr<platform::Folder>& folder,
-                                platform::FileInfo& info) override;
-  platform::FsStatus ListFolder(const platform::Folder& folder,
-                                std::vector<platform::FolderEntry>& entries) override;
-  platform::FsStatus ReadRegularFile(const platform::Place& place, std::size_t limit, std::string& bytes,
-                                     platform::FileInfo& info) override;
-  platform::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
-  platform::FsStatus CreateTempFile(const platform::Place& folder, std::string_view stem,
-                                    platform::TempName naming,
-                                    std::unique_ptr<platform::TempFile>& file) override;
-  platform::FsStatus CreateTempFolder(const std::string& folder, std::string_view stem,
-                                      platform::TempName naming, std::string& path) override;
-  platform::FsStatus RemoveFolder(const std::string& path) override;
-  platform::FsStatus Rename(const platform::Place& from, const platform::Place& to) override;
-  platform::FsStatus Exchange(const platform::Place& a, const platform::Place& b) override;
-  platform::FsStatus Remove(const platform::Place& place) override;
-  platform::FsStatus LockFile(const platform::Place& place,
-                              std::unique_ptr<platform::FileLock>& lock) override;
-  platform::FsStatus CheckMayWrite(const platform::Place& place) override;
-  platform::FsStatus OpenForRewriting(const platform::Place& place,
-                                      std::unique_ptr<platform::RewrittenFile>& file) override;
+  platform::Status Inspect(const platform::Place& place, bool follow_links,
+                           platform::FileInfo& info) override;
+  platform::Status OpenFolder(const platform::Place& place, std::unique_ptr<platform::Folder>& folder,
+                              platform::FileInfo& info) override;
+  platform::Status ListFolder(const platform::Folder& folder,
+                              std::vector<platform::FolderEntry>& entries) override;
+  platform::Status ReadRegularFile(const platform::Place& place, std::size_t limit, std::string& bytes,
+                                   platform::FileInfo& info) override;
+  platform::Status ResolveLinks(const std::string& name, std::string& resolved) override;
+  platform::Status CreateTempFile(const platform::Place& folder, std::string_view stem,
+                                  platform::TempName naming,
+                                  std::unique_ptr<platform::TempFile>& file) override;
+  platform::Status CreateTempFolder(const std::string& folder, std::string_view stem,
+                                    platform::TempName naming, std::string& path) override;
+  platform::Status RemoveFolder(const std::string& path) override;
+  platform::Status Rename(const platform::Place& from, const platform::Place& to) override;
+  platform::Status Exchange(const platform::Place& a, const platform::Place& b) override;
+  platform::Status Remove(const platform::Place& place) override;
+  platform::Status LockFile(const platform::Place& place, std::unique_ptr<platform::FileLock>& lock) override;
+  platform::Status CheckMayWrite(const platform::Place& place) override;
+  platform::Status OpenForRewriting(const platform::Place& place,
+                                    std::unique_ptr<platform::RewrittenFile>& file) override;
 
  private:
   // The name that links lead to (which may not exist); empty for a loop.

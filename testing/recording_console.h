@@ -22,7 +22,7 @@ class RecordingConsole final : public platform::Console {
   std::string output;                 // standard output
   std::vector<std::string> captions;  // of the message boxes in turn; "" for the application's own
 
-  platform::FsStatus ReadInput(std::string& bytes, std::size_t limit) override {
+  platform::Status ReadInput(std::string& bytes, std::size_t limit) override {
     bytes = input.substr(0, limit == SIZE_MAX ? limit : limit + 1);
     return {};
   }

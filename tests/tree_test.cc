@@ -619,36 +619,36 @@ class RewriteBeforeExchange final : public platform::FileSystem {
   CopyResult CopyRest(platform::ByteSource& from, platform::OutputFile& to) override {
     return files_.CopyRest(from, to);
   }
-  platform::FsStatus Inspect(const platform::Place& p, bool follow, platform::FileInfo& info) override {
+  platform::Status Inspect(const platform::Place& p, bool follow, platform::FileInfo& info) override {
     return files_.Inspect(p, follow, info);
   }
-  platform::FsStatus OpenFolder(const platform::Place& p, std::unique_ptr<platform::Folder>& folder,
-                                platform::FileInfo& info) override {
+  platform::Status OpenFolder(const platform::Place& p, std::unique_ptr<platform::Folder>& folder,
+                              platform::FileInfo& info) override {
     return files_.OpenFolder(p, folder, info);
   }
-  platform::FsStatus ListFolder(const platform::Folder& f, std::vector<platform::FolderEntry>& e) override {
+  platform::Status ListFolder(const platform::Folder& f, std::vector<platform::FolderEntry>& e) override {
     return files_.ListFolder(f, e);
   }
-  platform::FsStatus ReadRegularFile(const platform::Place& p, std::size_t limit, std::string& bytes,
-                                     platform::FileInfo& info) override {
+  platform::Status ReadRegularFile(const platform::Place& p, std::size_t limit, std::string& bytes,
+                                   platform::FileInfo& info) override {
     return files_.ReadRegularFile(p, limit, bytes, info);
   }
-  platform::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override {
+  platform::Status ResolveLinks(const std::string& name, std::string& resolved) override {
     return files_.ResolveLinks(name, resolved);
   }
-  platform::FsStatus CreateTempFile(const platform::Place& f, std::string_view stem, platform::TempName n,
-                                    std::unique_ptr<platform::TempFile>& file) override {
+  platform::Status CreateTempFile(const platform::Place& f, std::string_view stem, platform::TempName n,
+                                  std::unique_ptr<platform::TempFile>& file) override {
     return files_.CreateTempFile(f, stem, n, file);
   }
-  platform::FsStatus CreateTempFolder(const std::string& f, std::string_view stem, platform::TempName n,
-                                      std::string& path) override {
+  platform::Status CreateTempFolder(const std::string& f, std::string_view stem, platform::TempName n,
+                                    std::string& path) override {
     return files_.CreateTempFolder(f, stem, n, path);
   }
-  platform::FsStatus RemoveFolder(const std::string& path) override { return files_.RemoveFolder(path); }
-  platform::FsStatus Rename(const platform::Place& a, const platform::Place& b) override {
+  platform::Status RemoveFolder(const std::string& path) override { return files_.RemoveFolder(path); }
+  platform::Status Rename(const platform::Place& a, const platform::Place& b) override {
     return files_.Rename(a, b);
   }
-  platform::FsStatus Exchange(const platform::Place& a, const platform::Place& b) override {
+  platform::Status Exchange(const platform::Place& a, const platform::Place& b) override {
     if (!std::exchange(rewritten_, true)) {
       const fs::file_time_type read = fs::last_write_time(file_);
       testing::WriteFile(file_, "int  y;");
@@ -656,13 +656,13 @@ class RewriteBeforeExchange final : public platform::FileSystem {
     }
     return files_.Exchange(a, b);
   }
-  platform::FsStatus Remove(const platform::Place& p) override { return files_.Remove(p); }
-  platform::FsStatus LockFile(const platform::Place& p, std::unique_ptr<platform::FileLock>& lock) override {
+  platform::Status Remove(const platform::Place& p) override { return files_.Remove(p); }
+  platform::Status LockFile(const platform::Place& p, std::unique_ptr<platform::FileLock>& lock) override {
     return files_.LockFile(p, lock);
   }
-  platform::FsStatus CheckMayWrite(const platform::Place& p) override { return files_.CheckMayWrite(p); }
-  platform::FsStatus OpenForRewriting(const platform::Place& p,
-                                      std::unique_ptr<platform::RewrittenFile>& file) override {
+  platform::Status CheckMayWrite(const platform::Place& p) override { return files_.CheckMayWrite(p); }
+  platform::Status OpenForRewriting(const platform::Place& p,
+                                    std::unique_ptr<platform::RewrittenFile>& file) override {
     return files_.OpenForRewriting(p, file);
   }
 

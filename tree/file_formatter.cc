@@ -105,20 +105,19 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const fo
                                               const LineSelection* lines) {
   FileOutcome outcome;
   std::unique_ptr<platform::Folder> folder;
-  if (const platform::FsStatus status = OpenWalkedFolder(files_, *source.folder, folder); !status.ok()) {
-    outcome.error = status.error + "; left as it is";
+  if (const platform::Status status = OpenWalkedFolder(files_, *source.folder, folder); !status.ok()) {
+    outcome.error = status.message() + "; left as it is";
     return outcome;
   }
   const FileAt file{*folder, source.name, source.folder->shown};
   if (outcome.error = CutShortWriteError(files_, file); !outcome.error.empty()) return outcome;
   platform::FileInfo info;
   // A file too large is not even read.
-  if (const platform::FsStatus status =
-          files_.ReadRegularFile(file.place(), format::kMaxTextSize, text_, info);
+  if (const platform::Status status = files_.ReadRegularFile(file.place(), format::kMaxTextSize, text_, info);
       !status.ok()) {
-    outcome.error = status.error == platform::kNotRegularFile ? status.error
-                    : status.error == platform::kTooLarge     ? format::TooLargeError() + "; left as it is"
-                                                              : "cannot read: " + status.error;
+    outcome.error = status.message() == platform::kNotRegularFile ? status.message()
+                    : status.message() == platform::kTooLarge ? format::TooLargeError() + "; left as it is"
+                                                              : "cannot read: " + status.message();
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
@@ -126,7 +125,7 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const fo
   outcome.changed = formatted() != text_;
   Present(text_, source.path, outcome);
   if (options_.write && outcome.changed) {
-    outcome.error = ReplaceFile(files_, file, info, text_, formatted(), options_.backup, scratch_).error;
+    outcome.error = ReplaceFile(files_, file, info, text_, formatted(), options_.backup, scratch_).message();
   }
   return outcome;
 }

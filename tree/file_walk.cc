@@ -43,8 +43,8 @@ class Collector {
 
   void AddPath(const std::string& path) {
     platform::FileInfo info;
-    if (const platform::FsStatus status = files_.Inspect(path, true, info); !status.ok()) {
-      return Report(path, "cannot read: " + status.error);
+    if (const platform::Status status = files_.Inspect(path, true, info); !status.ok()) {
+      return Report(path, "cannot read: " + status.message());
     }
     if (excludes_.Match(path, {})) return PassOver(path, "excluded (--exclude)");
     if (info.kind == platform::FileKind::kFolder) return Walk(path);
@@ -95,8 +95,8 @@ class Collector {
     taken_ = ignored_ = excluded_ = 0;
     std::unique_ptr<platform::Folder> root;
     platform::FileInfo info;
-    if (const platform::FsStatus status = files_.OpenFolder(root_path, root, info); !status.ok()) {
-      return Report(root_path, "cannot list the folder: " + status.error);
+    if (const platform::Status status = files_.OpenFolder(root_path, root, info); !status.ok()) {
+      return Report(root_path, "cannot list the folder: " + status.message());
     }
     IgnoreRules rules;
     if (!RootRules(root_path, rules)) return;
@@ -109,9 +109,9 @@ class Collector {
       pending.pop_back();
       const std::string shown = next.walked_parent->Shown(next.name);
       std::unique_ptr<platform::Folder> folder;
-      if (const platform::FsStatus status = files_.OpenFolder({*next.parent, next.name}, folder, info);
+      if (const platform::Status status = files_.OpenFolder({*next.parent, next.name}, folder, info);
           !status.ok()) {
-        Report(shown, "cannot list the folder: " + status.error);
+        Report(shown, "cannot list the folder: " + status.message());
         continue;
       }
       next.parent.reset();
@@ -138,8 +138,8 @@ class Collector {
                   std::shared_ptr<const platform::Folder> folder, const std::string& in_walk,
                   IgnoreRules rules, std::vector<Pending>& pending) {
     std::vector<platform::FolderEntry> entries;
-    if (const platform::FsStatus status = files_.ListFolder(*folder, entries); !status.ok()) {
-      return Report(walked->shown, "cannot list the folder: " + status.error);
+    if (const platform::Status status = files_.ListFolder(*folder, entries); !status.ok()) {
+      return Report(walked->shown, "cannot list the folder: " + status.message());
     }
     const auto holds = [&](std::string_view name) {
       return std::any_of(entries.begin(), entries.end(), [&](const platform::FolderEntry& entry) {
@@ -266,8 +266,8 @@ class Collector {
     std::string target = path;
     platform::FileInfo own;
     if (files_.Inspect(path, false, own).ok() && own.kind == platform::FileKind::kLink) {
-      if (const platform::FsStatus status = files_.ResolveLinks(path, target); !status.ok())
-        return Report(path, "cannot resolve the link: " + status.error);
+      if (const platform::Status status = files_.ResolveLinks(path, target); !status.ok())
+        return Report(path, "cannot resolve the link: " + status.message());
     }
     const platform::PathParts parts = platform::SplitPath(target);
     // "a.c" names no folder: its temporary files are named without one.
@@ -276,9 +276,8 @@ class Collector {
     if (walked == nullptr) {
       std::unique_ptr<platform::Folder> folder;
       platform::FileInfo folder_info;
-      if (const platform::FsStatus status = files_.OpenFolder(parts.folder, folder, folder_info);
-          !status.ok())
-        return Report(path, "cannot read: " + status.error);
+      if (const platform::Status status = files_.OpenFolder(parts.folder, folder, folder_info); !status.ok())
+        return Report(path, "cannot read: " + status.message());
       walked = std::make_shared<const WalkedFolder>(
           WalkedFolder{nullptr, parts.folder, shown, folder_info.device, folder_info.inode});
     }
@@ -337,9 +336,9 @@ std::string ShownEntry(std::string_view folder, std::string_view entry) {
 
 std::string WalkedFolder::Shown(std::string_view entry) const { return ShownEntry(shown, entry); }
 
-platform::FsStatus OpenWalkedFolder(platform::FileSystem& files, const WalkedFolder& walked,
-                                    std::unique_ptr<platform::Folder>& folder) {
-  platform::FsStatus status;
+platform::Status OpenWalkedFolder(platform::FileSystem& files, const WalkedFolder& walked,
+                                  std::unique_ptr<platform::Folder>& folder) {
+  platform::Status status;
   platform::FileInfo info;
   if (walked.parent == nullptr) {
     status = files.OpenFolder(walked.name, folder, info);
@@ -358,8 +357,8 @@ SourceFile SourceBelow(platform::FileSystem& files, const std::string& root, std
   platform::FileInfo info;
   std::unique_ptr<platform::Folder> folder;
   auto walked = std::make_shared<WalkedFolder>();
-  if (platform::FsStatus status = files.OpenFolder(root, folder, info); !status.ok())
-    return {std::move(shown), "cannot read: " + status.error};
+  if (platform::Status status = files.OpenFolder(root, folder, info); !status.ok())
+    return {std::move(shown), "cannot read: " + status.message()};
   // Messages name its entries from the current folder.
   std::string root_shown = project::ShownPath(root);
   if (root_shown == "." || root_shown == "./") root_shown.clear();
@@ -368,8 +367,8 @@ SourceFile SourceBelow(platform::FileSystem& files, const std::string& root, std
        relative.remove_prefix(slash + 1)) {
     const std::string name(relative.substr(0, slash));
     std::unique_ptr<platform::Folder> below;
-    if (platform::FsStatus status = files.OpenFolder({*folder, name}, below, info); !status.ok())
-      return {std::move(shown), "cannot read: " + status.error};
+    if (platform::Status status = files.OpenFolder({*folder, name}, below, info); !status.ok())
+      return {std::move(shown), "cannot read: " + status.message()};
     walked = std::make_shared<WalkedFolder>(
         WalkedFolder{walked, name, walked->Shown(name), info.device, info.inode});
     folder = std::move(below);

@@ -32,8 +32,8 @@ struct WalkedFolder {
 
 // Opens the folder again; an error naming it when a folder on the way is no
 // longer the one the walk met (replaced, moved, or now a symbolic link).
-[[nodiscard]] platform::FsStatus OpenWalkedFolder(platform::FileSystem& files, const WalkedFolder& walked,
-                                                  std::unique_ptr<platform::Folder>& folder);
+[[nodiscard]] platform::Status OpenWalkedFolder(platform::FileSystem& files, const WalkedFolder& walked,
+                                                std::unique_ptr<platform::Folder>& folder);
 
 // A file to format, or a path that cannot be taken or is passed over,
 // reported in its place.

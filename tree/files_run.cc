@@ -158,8 +158,8 @@ std::string ReadPathList(const TreeOptions& options, platform::FileSystem& files
   const std::string& name = options.files_from;
   std::string list;
   if (name == "-") {
-    if (const platform::FsStatus status = console.ReadInput(list, format::kMaxTextSize); !status.ok())
-      return "cannot read standard input: " + status.error;
+    if (const platform::Status status = console.ReadInput(list, format::kMaxTextSize); !status.ok())
+      return "cannot read standard input: " + status.message();
   } else if (const std::unique_ptr<platform::ByteSource> source = files.OpenForReading(name);
              source == nullptr) {
     return "cannot read " + name;

@@ -38,7 +38,7 @@ namespace {
 
 constexpr std::string_view kChanged = "changed while it was being formatted; left as it is";
 
-platform::FsStatus Error(std::string text) { return {std::move(text)}; }
+platform::Status Error(std::string text) { return {std::move(text)}; }
 
 // One file with the same text and times. A rename changes a file's status
 // change time, but not these.
@@ -55,47 +55,48 @@ bool UnchangedOnDisk(platform::FileSystem& files, const FileAt& file, const plat
   return files.Inspect(file.place(), false, now).ok() && Unchanged(now, as_read);
 }
 
-platform::FsStatus WriteWhole(platform::OutputFile& file, std::string_view text) {
+platform::Status WriteWhole(platform::OutputFile& file, std::string_view text) {
   if (!file.Write(text.data(), text.size())) return Error("a write failed");
   return {};
 }
 
 // Writes the text and gives the file the target's flags, permission bits,
 // owner and group, where the program may.
-platform::FsStatus WriteTempFile(const FileAt& target, platform::TempFileGuard& temp,
-                                 const platform::FileInfo& as_read, std::string_view text) {
+platform::Status WriteTempFile(const FileAt& target, platform::TempFileGuard& temp,
+                               const platform::FileInfo& as_read, std::string_view text) {
   platform::TempFile& file = temp.file();
   const std::string shown = target.Shown(temp.name());
-  if (platform::FsStatus status = file.CopyFlagsOf(target.place()); !status.ok())
-    return Error("could not give " + shown + " its flags (chattr): " + status.error + "; left as it is");
+  if (platform::Status status = file.CopyFlagsOf(target.place()); !status.ok())
+    return Error("could not give " + shown + " its flags (chattr): " + status.message() + "; left as it is");
   if (!file.Write(text.data(), text.size())) return Error("could not write " + shown);
-  if (platform::FsStatus status = file.KeepAttributesOf(as_read); !status.ok()) {
-    return Error("could not give " + shown + " the permission bits: " + status.error);
+  if (platform::Status status = file.KeepAttributesOf(as_read); !status.ok()) {
+    return Error("could not give " + shown + " the permission bits: " + status.message());
   }
   return {};
 }
 
 // Gives a file that is to take the target's place its extended attributes,
 // syncs it and makes sure that it holds exactly `text`.
-platform::FsStatus SealTempFile(platform::FileSystem& files, platform::TempFileGuard& temp,
-                                const FileAt& target, bool takes_its_place, std::string_view text,
-                                std::string& scratch) {
+platform::Status SealTempFile(platform::FileSystem& files, platform::TempFileGuard& temp,
+                              const FileAt& target, bool takes_its_place, std::string_view text,
+                              std::string& scratch) {
   platform::TempFile& file = temp.file();
   const std::string shown = target.Shown(temp.name());
-  if (platform::FsStatus status =
-          takes_its_place ? file.CopyExtendedAttributesOf(target.place()) : platform::FsStatus{};
+  if (platform::Status status =
+          takes_its_place ? file.CopyExtendedAttributesOf(target.place()) : platform::Status{};
       !status.ok()) {
-    return Error("could not copy the extended attributes (" + status.error + "); left as it is");
+    return Error("could not copy the extended attributes (" + status.message() + "); left as it is");
   }
-  if (platform::FsStatus status = file.Sync(); !status.ok()) {
-    return Error("could not sync " + shown + ": " + status.error);
+  if (platform::Status status = file.Sync(); !status.ok()) {
+    return Error("could not sync " + shown + ": " + status.message());
   }
   if (!file.Close()) return Error("could not write " + shown);
   platform::FileInfo written;
-  if (platform::FsStatus status = files.ReadRegularFile(temp.place(), text.size(), scratch, written);
+  if (platform::Status status = files.ReadRegularFile(temp.place(), text.size(), scratch, written);
       !status.ok()) {
-    return Error(status.error == platform::kTooLarge ? shown + " did not read back as written"
-                                                     : "could not read back " + shown + ": " + status.error);
+    return Error(status.message() == platform::kTooLarge
+                     ? shown + " did not read back as written"
+                     : "could not read back " + shown + ": " + status.message());
   }
   if (scratch != text) return Error(shown + " did not read back as written");
   return {};
@@ -113,8 +114,8 @@ bool KeepsOwnership(platform::FileSystem& files, const platform::TempFileGuard& 
 // exchange is undone. The name of the temporary file is removed only when it
 // holds the formatted text again (`ours`); otherwise it holds a text saved
 // meanwhile, which is kept.
-platform::FsStatus PutBack(platform::FileSystem& files, platform::TempFileGuard& temp, const FileAt& target,
-                           const platform::FileInfo& ours) {
+platform::Status PutBack(platform::FileSystem& files, platform::TempFileGuard& temp, const FileAt& target,
+                         const platform::FileInfo& ours) {
   platform::FileInfo now;
   if (!files.Exchange(temp.place(), target.place()).ok() || !files.Inspect(temp.place(), false, now).ok() ||
       now.device != ours.device || now.inode != ours.inode) {
@@ -125,23 +126,23 @@ platform::FsStatus PutBack(platform::FileSystem& files, platform::TempFileGuard&
   return Error(std::string(kChanged));
 }
 
-platform::FsStatus PutInPlace(platform::FileSystem& files, platform::TempFileGuard& temp,
-                              const FileAt& target, const platform::FileInfo& as_read) {
+platform::Status PutInPlace(platform::FileSystem& files, platform::TempFileGuard& temp, const FileAt& target,
+                            const platform::FileInfo& as_read) {
   const platform::HoldSignals hold;
   platform::FileInfo ours;
   if (!files.Inspect(temp.place(), false, ours).ok() || !UnchangedOnDisk(files, target, as_read))
     return Error(std::string(kChanged));
   const std::string shown_temp = target.Shown(temp.name()), shown = target.Shown(target.name);
-  const platform::FsStatus exchanged = files.Exchange(temp.place(), target.place());
-  if (exchanged.error == platform::kCannotExchange) {
-    if (platform::FsStatus status = files.Rename(temp.place(), target.place()); !status.ok()) {
-      return Error("could not rename " + shown_temp + " to " + shown + ": " + status.error);
+  const platform::Status exchanged = files.Exchange(temp.place(), target.place());
+  if (exchanged.message() == platform::kCannotExchange) {
+    if (platform::Status status = files.Rename(temp.place(), target.place()); !status.ok()) {
+      return Error("could not rename " + shown_temp + " to " + shown + ": " + status.message());
     }
     temp.Release();
     return {};
   }
   if (!exchanged.ok())
-    return Error("could not rename " + shown_temp + " to " + shown + ": " + exchanged.error);
+    return Error("could not rename " + shown_temp + " to " + shown + ": " + exchanged.message());
   // The temporary name now holds the file that was in place, which the guard
   // removes, if it is still the one that was read.
   platform::FileInfo taken_out;
@@ -150,33 +151,33 @@ platform::FsStatus PutInPlace(platform::FileSystem& files, platform::TempFileGua
 }
 
 // Writes `text` over the file itself; see note [safe writes].
-platform::FsStatus RewriteInPlace(platform::FileSystem& files, const FileAt& target,
-                                  const platform::FileInfo& as_read, std::string_view old_text,
-                                  std::string_view text, std::string& scratch) {
+platform::Status RewriteInPlace(platform::FileSystem& files, const FileAt& target,
+                                const platform::FileInfo& as_read, std::string_view old_text,
+                                std::string_view text, std::string& scratch) {
   std::unique_ptr<platform::TempFile> copy_file;
   const std::string copy_name = EarlierTextName(target.name);
-  if (platform::FsStatus status = files.CreateTempFile(platform::Place(target.folder), copy_name,
-                                                       platform::TempName::kExact, copy_file);
+  if (platform::Status status = files.CreateTempFile(platform::Place(target.folder), copy_name,
+                                                     platform::TempName::kExact, copy_file);
       !status.ok()) {
     return Error("cannot keep its text in " + target.Shown(copy_name) +
-                 " before writing in place: " + status.error);
+                 " before writing in place: " + status.message());
   }
   platform::TempFileGuard copy(files, std::move(copy_file));
-  platform::FsStatus kept = WriteWhole(copy.file(), old_text);
+  platform::Status kept = WriteWhole(copy.file(), old_text);
   if (kept.ok()) kept = copy.file().KeepAttributesOf(as_read);
   if (kept.ok()) kept = copy.file().Sync();
   if (kept.ok() && !copy.file().Close()) kept = Error("a write failed");
   if (!kept.ok())
-    return Error("could not keep the old text in " + target.Shown(copy_name) + ": " + kept.error);
+    return Error("could not keep the old text in " + target.Shown(copy_name) + ": " + kept.message());
 
   const platform::HoldSignals hold;
   std::unique_ptr<platform::RewrittenFile> file;
-  if (platform::FsStatus status = files.OpenForRewriting(target.place(), file); !status.ok()) {
-    return Error("could not open it for writing in place: " + status.error);
+  if (platform::Status status = files.OpenForRewriting(target.place(), file); !status.ok()) {
+    return Error("could not open it for writing in place: " + status.message());
   }
   platform::FileInfo now;
   if (!file->Inspect(now).ok() || !Unchanged(now, as_read)) return Error(std::string(kChanged));
-  platform::FsStatus written = WriteWhole(*file, text);
+  platform::Status written = WriteWhole(*file, text);
   if (written.ok()) written = file->EndAndSync();
   if (written.ok() && !file->Close()) written = Error("a write failed");
   platform::FileInfo info;
@@ -186,13 +187,13 @@ platform::FsStatus RewriteInPlace(platform::FileSystem& files, const FileAt& tar
   if (written.ok()) return {};
 
   std::unique_ptr<platform::RewrittenFile> again;
-  platform::FsStatus restored = files.OpenForRewriting(target.place(), again);
+  platform::Status restored = files.OpenForRewriting(target.place(), again);
   if (restored.ok()) restored = WriteWhole(*again, old_text);
   if (restored.ok()) restored = again->EndAndSync();
   if (restored.ok() && again->Close())
-    return Error("could not write in place (" + written.error + "); its text is as it was");
+    return Error("could not write in place (" + written.message() + "); its text is as it was");
   copy.Keep();
-  return Error("could not write in place (" + written.error + "); its old text is in " +
+  return Error("could not write in place (" + written.message() + "); its old text is in " +
                target.Shown(copy_name));
 }
 
@@ -213,9 +214,9 @@ std::string CutShortWriteError(platform::FileSystem& files, const FileAt& file) 
          " and remove " + file.Shown(copy) + "; left as it is until then";
 }
 
-platform::FsStatus ReplaceFile(platform::FileSystem& files, const FileAt& target,
-                               const platform::FileInfo& as_read, std::string_view old_text,
-                               std::string_view text, bool keep_backup, std::string& scratch) {
+platform::Status ReplaceFile(platform::FileSystem& files, const FileAt& target,
+                             const platform::FileInfo& as_read, std::string_view old_text,
+                             std::string_view text, bool keep_backup, std::string& scratch) {
   if (!UnchangedOnDisk(files, target, as_read)) return Error(std::string(kChanged));
   // Only what the user could have written themselves: a folder they may
   // write lets them replace a file, but not make it theirs.
@@ -234,14 +235,15 @@ platform::FsStatus ReplaceFile(platform::FileSystem& files, const FileAt& target
   }
 
   std::unique_ptr<platform::TempFile> file;
-  if (platform::FsStatus status = files.CreateTempFileBeside(target.place(), file); !status.ok()) {
+  if (platform::Status status = files.CreateTempFileBeside(target.place(), file); !status.ok()) {
     return Error("cannot create a temporary file in " +
-                 std::string(target.shown_folder.empty() ? "." : target.shown_folder) + ": " + status.error);
+                 std::string(target.shown_folder.empty() ? "." : target.shown_folder) + ": " +
+                 status.message());
   }
   platform::TempFileGuard temp(files, std::move(file));
-  if (platform::FsStatus status = WriteTempFile(target, temp, as_read, text); !status.ok()) return status;
+  if (platform::Status status = WriteTempFile(target, temp, as_read, text); !status.ok()) return status;
   const bool in_place = as_read.links > 1 || !KeepsOwnership(files, temp, as_read);
-  if (platform::FsStatus status = SealTempFile(files, temp, target, !in_place, text, scratch); !status.ok())
+  if (platform::Status status = SealTempFile(files, temp, target, !in_place, text, scratch); !status.ok())
     return status;
   if (in_place) return RewriteInPlace(files, target, as_read, old_text, text, scratch);
   return PutInPlace(files, temp, target, as_read);

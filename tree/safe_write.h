@@ -34,8 +34,8 @@ struct FileAt {
 // NAME.Backup first receives the old text. On any failure the file keeps its
 // text and no temporary file remains, unless the error names one that holds
 // text to keep.
-[[nodiscard]] platform::FsStatus ReplaceFile(platform::FileSystem& files, const FileAt& file,
-                                             const platform::FileInfo& as_read, std::string_view old_text,
-                                             std::string_view text, bool keep_backup, std::string& scratch);
+[[nodiscard]] platform::Status ReplaceFile(platform::FileSystem& files, const FileAt& file,
+                                           const platform::FileInfo& as_read, std::string_view old_text,
+                                           std::string_view text, bool keep_backup, std::string& scratch);
 
 }  // namespace qfmt::tree

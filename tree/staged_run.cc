@@ -19,19 +19,18 @@ std::string Restage(RunContext& run, project::GitRepository& repository, const p
                     const std::string& shown, std::string_view formatted) {
   const SourceFile source = SourceBelow(run.files, repository.work_tree(), file.path, shown);
   std::unique_ptr<platform::Folder> folder;
-  const platform::FsStatus opened = source.error.empty() ? OpenWalkedFolder(run.files, *source.folder, folder)
-                                                         : platform::FsStatus{source.error};
+  const platform::Status opened = source.error.empty() ? OpenWalkedFolder(run.files, *source.folder, folder)
+                                                       : platform::Status{source.error};
   std::optional<FileAt> at;
   if (opened.ok()) at.emplace(FileAt{*folder, source.name, source.folder->shown});
   std::string why = !opened.ok()
-                        ? "the working copy cannot be reached inside the work tree (" + opened.error + ")"
+                        ? "the working copy cannot be reached inside the work tree (" + opened.message() + ")"
                         : CutShortWriteError(run.files, *at);
   std::string working, scratch;
   platform::FileInfo info;
   if (why.empty()) {
-    const platform::FsStatus read =
-        run.files.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
-    if (read.error == platform::kNotRegularFile) {
+    const platform::Status read = run.files.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
+    if (read.message() == platform::kNotRegularFile) {
       why = "the working copy is not a regular file";
     } else if (!read.ok() || working != file.text) {
       why = "the working copy differs from the staged text";
@@ -41,10 +40,10 @@ std::string Restage(RunContext& run, project::GitRepository& repository, const p
     run.console.WriteError(shown + ": " + why + "; only the staged text is formatted\n");
     return repository.Restage(file.path, formatted, nullptr);
   }
-  if (const platform::FsStatus status = ReplaceFile(run.files, *at, info, working, formatted, false, scratch);
+  if (const platform::Status status = ReplaceFile(run.files, *at, info, working, formatted, false, scratch);
       !status.ok())
-    return status.error;
-  if (const platform::FsStatus status = run.files.Inspect(at->place(), false, info); !status.ok())
+    return status.message();
+  if (const platform::Status status = run.files.Inspect(at->place(), false, info); !status.ok())
     return repository.Restage(file.path, formatted, nullptr);
   return repository.Restage(file.path, formatted, &info);
 }

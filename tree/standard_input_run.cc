@@ -22,8 +22,8 @@ int RunStandardInput(RunContext& run) {
         "qfmt-tree: reading the text to format from standard input; Ctrl-D ends it "
         "(qfmt-tree --help for more)\n");
   }
-  if (const platform::FsStatus status = run.console.ReadInput(text, format::kMaxTextSize); !status.ok()) {
-    outcome.error = "cannot read: " + status.error;
+  if (const platform::Status status = run.console.ReadInput(text, format::kMaxTextSize); !status.ok()) {
+    outcome.error = "cannot read: " + status.message();
     text.clear();  // only a part of it: nothing goes back
   } else if (text.size() > format::kMaxTextSize) {
     outcome.error = format::TooLargeError();

@@ -97,7 +97,7 @@ int AddHunk(const git_diff_delta*, const git_diff_hunk* hunk, void* payload) {
 
 }  // namespace
 
-std::string ChangedLines(std::string_view base, std::string_view text, std::vector<LineRange>& lines) {
+platform::Status ChangedLines(std::string_view base, std::string_view text, std::vector<LineRange>& lines) {
   lines.clear();
   if (git_libgit2_init() < 0) return "cannot start libgit2: " + LastError();
   git_diff_options options = GIT_DIFF_OPTIONS_INIT;
@@ -130,7 +130,7 @@ std::unique_ptr<GitRepository> GitRepository::Find(platform::FileSystem& files, 
   const int status = git_repository_open_ext(&repository, folder.c_str(), flags, nullptr);
   if (status == 0 && git_repository_workdir(repository) != nullptr) {
     std::unique_ptr<GitRepository> found(new GitRepository(repository));
-    error = found->CheckOwnership(files);
+    error = found->CheckOwnership(files).message();
     if (error.empty()) return found;
     return nullptr;
   }
@@ -146,7 +146,7 @@ GitRepository::GitRepository(git_repository* repository)
 std::string GitRepository::git_folder() const { return git_repository_path(repository_); }
 
 // As git: the work tree and the repository's folder must be the user's.
-std::string GitRepository::CheckOwnership(platform::FileSystem& files) const {
+platform::Status GitRepository::CheckOwnership(platform::FileSystem& files) const {
   const std::string work_tree = WithoutSlash(work_tree_);
   const uid_t user = GitUser();
   bool owned = true;
@@ -179,14 +179,14 @@ bool GitRepository::IsIgnored(const std::string& path, bool folder) {
   return !tracked;
 }
 
-std::string GitRepository::ReadStagedFiles(const std::vector<std::string>& pathspec,
-                                           std::vector<StagedFile>& files) {
+platform::Status GitRepository::ReadStagedFiles(const std::vector<std::string>& pathspec,
+                                                std::vector<StagedFile>& files) {
   return ReadChangedFiles("", true, pathspec, files);
 }
 
-std::string GitRepository::ReadChangedFiles(const std::string& revision, bool from_index,
-                                            const std::vector<std::string>& pathspec,
-                                            std::vector<StagedFile>& files) {
+platform::Status GitRepository::ReadChangedFiles(const std::string& revision, bool from_index,
+                                                 const std::vector<std::string>& pathspec,
+                                                 std::vector<StagedFile>& files) {
   files.clear();
   OwnedIndex index;
   if (git_repository_index(index.out(), repository_) != 0 || git_index_read(index.get(), 0) != 0)
@@ -240,13 +240,13 @@ std::string GitRepository::ReadChangedFiles(const std::string& revision, bool fr
   return {};
 }
 
-std::string GitRepository::Restage(const std::string& path, std::string_view text,
-                                   const platform::FileInfo* working) {
+platform::Status GitRepository::Restage(const std::string& path, std::string_view text,
+                                        const platform::FileInfo* working) {
   OwnedIndex index;
   if (git_repository_index(index.out(), repository_) != 0 || git_index_read(index.get(), 0) != 0)
     return "cannot read git's index: " + LastError();
   const git_index_entry* staged = git_index_get_bypath(index.get(), path.c_str(), 0);
-  if (staged == nullptr) return "no longer staged";
+  if (staged == nullptr) return {"no longer staged"};
   git_index_entry entry = *staged;
   if (git_blob_create_from_buffer(&entry.id, repository_, text.data(), text.size()) != 0)
     return "cannot store the formatted text in git: " + LastError();
@@ -270,7 +270,7 @@ std::string GitRepository::Restage(const std::string& path, std::string_view tex
   return {};
 }
 
-std::string PathPatterns::Compile(const std::vector<std::string>& globs) {
+platform::Status PathPatterns::Compile(const std::vector<std::string>& globs) {
   if (globs.empty()) return {};
   if (git_libgit2_init() < 0) return "cannot start libgit2: " + LastError();
   std::vector<char*> strings;

@@ -40,9 +40,9 @@ struct LineRange {
 
 // Replaces `lines` with the lines of `text` that a diff from `base` adds or
 // changes (libgit2's, without context lines); lines that are only deleted
-// mark none. Empty error when all went well.
-[[nodiscard]] std::string ChangedLines(std::string_view base, std::string_view text,
-                                       std::vector<LineRange>& lines);
+// mark none.
+[[nodiscard]] platform::Status ChangedLines(std::string_view base, std::string_view text,
+                                            std::vector<LineRange>& lines);
 
 // A git repository with a work tree, read and changed through libgit2.
 class GitRepository {
@@ -70,10 +70,9 @@ class GitRepository {
 
   // The files whose staged content differs from HEAD (added, copied,
   // modified or renamed regular files), limited to the `pathspec` of paths
-  // relative to the work tree (all when it is empty); empty error when all
-  // went well.
-  [[nodiscard]] std::string ReadStagedFiles(const std::vector<std::string>& pathspec,
-                                            std::vector<StagedFile>& files);
+  // relative to the work tree (all when it is empty).
+  [[nodiscard]] platform::Status ReadStagedFiles(const std::vector<std::string>& pathspec,
+                                                 std::vector<StagedFile>& files);
 
   // The regular files whose content in the index (`from_index`) or in the
   // work tree differs from that in the commit `revision` (HEAD when it is
@@ -81,22 +80,22 @@ class GitRepository {
   // above; each with its content in the commit, and with its staged content
   // when it comes from the index. Files that git does not track are not
   // taken, as `git diff REVISION` shows none.
-  [[nodiscard]] std::string ReadChangedFiles(const std::string& revision, bool from_index,
-                                             const std::vector<std::string>& pathspec,
-                                             std::vector<StagedFile>& files);
+  [[nodiscard]] platform::Status ReadChangedFiles(const std::string& revision, bool from_index,
+                                                  const std::vector<std::string>& pathspec,
+                                                  std::vector<StagedFile>& files);
 
   // Stages `text` as the content of `path`, keeping its index entry's mode,
   // flags and stage: only the content changes. `working` is the working copy
   // when it now holds the text, whose file data the entry then records;
   // otherwise the entry records none, so that git compares the working copy's
   // content with it.
-  [[nodiscard]] std::string Restage(const std::string& path, std::string_view text,
-                                    const platform::FileInfo* working);
+  [[nodiscard]] platform::Status Restage(const std::string& path, std::string_view text,
+                                         const platform::FileInfo* working);
 
  private:
   explicit GitRepository(git_repository* repository);
-  // Empty when git would open the repository for this user; otherwise why not.
-  [[nodiscard]] std::string CheckOwnership(platform::FileSystem& files) const;
+  // Ok when git would open the repository for this user; otherwise why not.
+  [[nodiscard]] platform::Status CheckOwnership(platform::FileSystem& files) const;
 
   git_repository* repository_;
   std::string work_tree_;
@@ -106,8 +105,8 @@ class GitRepository {
 // path matches what is under it), matched through libgit2.
 class PathPatterns {
  public:
-  // Empty error when all the globs could be read.
-  [[nodiscard]] std::string Compile(const std::vector<std::string>& globs);
+  // Ok when all the globs could be read.
+  [[nodiscard]] platform::Status Compile(const std::vector<std::string>& globs);
   ~PathPatterns();
   PathPatterns() = default;
   PathPatterns(const PathPatterns&) = delete;

@@ -71,11 +71,11 @@ int RunChanged(RunContext& run) {
   if (repository == nullptr) return kExitFileError;
   std::vector<project::StagedFile> changed;
   Excludes excludes;
-  std::string error = repository->ReadChangedFiles(run.options.changed_against,
-                                                   run.options.changed_against.empty(), pathspec, changed);
-  if (error.empty()) error = excludes.Compile(run.options.excludes);
-  if (!error.empty()) {
-    run.console.WriteError("qfmt-tree: error: " + error + "\n");
+  platform::Status status = repository->ReadChangedFiles(
+      run.options.changed_against, run.options.changed_against.empty(), pathspec, changed);
+  if (status.ok()) status = excludes.Compile(run.options.excludes);
+  if (!status.ok()) {
+    run.console.WriteError("qfmt-tree: error: " + status.message() + "\n");
     return kExitFileError;
   }
   std::vector<SourceFile> sources;

@@ -44,7 +44,7 @@ bool FileFormatter::Format(std::string_view text, const format::StyleOptions& st
 bool FileFormatter::SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome) {
   const std::vector<LineRange>* ranges = &lines.ranges;
   if (lines.base) {
-    outcome.error = project::ChangedLines(*lines.base, text, changed_lines_);
+    outcome.error = project::ChangedLines(*lines.base, text, changed_lines_).message();
     if (!outcome.error.empty()) return false;
     ranges = &changed_lines_;
   }

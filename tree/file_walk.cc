@@ -54,9 +54,9 @@ class Collector {
   }
 
   [[nodiscard]] bool CompileExcludes() {
-    const std::string error = excludes_.Compile(options_.excludes);
-    if (!error.empty()) Report("--exclude", error);
-    return error.empty();
+    const platform::Status status = excludes_.Compile(options_.excludes);
+    if (!status.ok()) Report("--exclude", status.message());
+    return status.ok();
   }
 
   // Sorted, and each file once: the first name of two with the same identity.
@@ -376,7 +376,7 @@ SourceFile SourceBelow(platform::FileSystem& files, const std::string& root, std
   return {std::move(shown), "", "", std::move(walked), std::string(relative)};
 }
 
-std::string Excludes::Compile(const std::vector<std::string>& globs) {
+platform::Status Excludes::Compile(const std::vector<std::string>& globs) {
   std::error_code error;
   current_folder_ = std::filesystem::current_path(error).string();
   std::vector<std::string> spelled;

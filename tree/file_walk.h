@@ -68,8 +68,8 @@ struct SourceFile {
 // without "./", a trailing '/' or a full path), and against its last part.
 class Excludes {
  public:
-  // Empty error when all the globs could be read.
-  [[nodiscard]] std::string Compile(const std::vector<std::string>& globs);
+  // Ok when all the globs could be read.
+  [[nodiscard]] platform::Status Compile(const std::vector<std::string>& globs);
   // `in_walk` is the path relative to the walk's folder, when there is one.
   [[nodiscard]] bool Match(const std::string& path, std::string_view in_walk) const;
 

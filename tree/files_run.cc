@@ -153,8 +153,8 @@ void PrintInOrder(RunContext& run, OutcomeQueue& queue, const std::vector<Source
 // The paths that --files-from names: one a line (a carriage return before
 // the line feed is no part of it), or each ended by a NUL byte with --null;
 // empty ones are no paths. Empty error when they could be read.
-std::string ReadPathList(const TreeOptions& options, platform::FileSystem& files, platform::Console& console,
-                         std::vector<std::string>& paths) {
+platform::Status ReadPathList(const TreeOptions& options, platform::FileSystem& files,
+                              platform::Console& console, std::vector<std::string>& paths) {
   const std::string& name = options.files_from;
   std::string list;
   if (name == "-") {

@@ -15,8 +15,8 @@ namespace {
 // staged text (reached inside the work tree without following a link);
 // otherwise only the index changes, so that work not yet staged is kept
 // and nothing is written through a link.
-std::string Restage(RunContext& run, project::GitRepository& repository, const project::StagedFile& file,
-                    const std::string& shown, std::string_view formatted) {
+platform::Status Restage(RunContext& run, project::GitRepository& repository, const project::StagedFile& file,
+                         const std::string& shown, std::string_view formatted) {
   const SourceFile source = SourceBelow(run.files, repository.work_tree(), file.path, shown);
   std::unique_ptr<platform::Folder> folder;
   const platform::Status opened = source.error.empty() ? OpenWalkedFolder(run.files, *source.folder, folder)
@@ -42,7 +42,7 @@ std::string Restage(RunContext& run, project::GitRepository& repository, const p
   }
   if (const platform::Status status = ReplaceFile(run.files, *at, info, working, formatted, false, scratch);
       !status.ok())
-    return status.message();
+    return status;
   if (const platform::Status status = run.files.Inspect(at->place(), false, info); !status.ok())
     return repository.Restage(file.path, formatted, nullptr);
   return repository.Restage(file.path, formatted, &info);
@@ -59,16 +59,16 @@ int RunStaged(RunContext& run) {
   const std::unique_ptr<project::GitRepository> repository = OpenRepository(run, "--staged", pathspec);
   if (repository == nullptr) return kExitFileError;
   std::vector<project::StagedFile> staged;
-  const std::string error =
+  const platform::Status status =
       run.options.changed ? repository->ReadChangedFiles(run.options.changed_against, true, pathspec, staged)
                           : repository->ReadStagedFiles(pathspec, staged);
-  if (!error.empty()) {
-    run.console.WriteError("qfmt-tree: error: " + error + "\n");
+  if (!status.ok()) {
+    run.console.WriteError("qfmt-tree: error: " + status.message() + "\n");
     return kExitFileError;
   }
   Excludes excludes;
-  if (const std::string exclude_error = excludes.Compile(run.options.excludes); !exclude_error.empty()) {
-    run.console.WriteError("qfmt-tree: error: --exclude: " + exclude_error + "\n");
+  if (const platform::Status excluded = excludes.Compile(run.options.excludes); !excluded.ok()) {
+    run.console.WriteError("qfmt-tree: error: --exclude: " + excluded.message() + "\n");
     return kExitFileError;
   }
   // Only C and C++ files: the other staged files were named by no one.
@@ -97,7 +97,7 @@ int RunStaged(RunContext& run) {
                                      run.options.changed || !run.options.lines.empty() ? &lines : nullptr);
     }
     if (run.options.write && outcome.error.empty() && outcome.changed) {
-      outcome.error = Restage(run, *repository, file, shown, formatter.formatted());
+      outcome.error = Restage(run, *repository, file, shown, formatter.formatted()).message();
     }
     run.printer.Print(shown, outcome);
   }

@@ -64,10 +64,9 @@ struct RunContext {
 // Formats the sources on worker threads and prints their outcomes in order
 // (files_run.cc).
 [[nodiscard]] int RunSources(RunContext& run, const std::vector<SourceFile>& sources);
-// The paths that --files-from names (files_run.cc); empty error when they
-// could be read.
-[[nodiscard]] std::string ReadPathList(const TreeOptions& options, platform::FileSystem& files,
-                                       platform::Console& console, std::vector<std::string>& paths);
+// The paths that --files-from names (files_run.cc).
+[[nodiscard]] platform::Status ReadPathList(const TreeOptions& options, platform::FileSystem& files,
+                                            platform::Console& console, std::vector<std::string>& paths);
 // --staged: the staged texts in git's index (staged_run.cc).
 [[nodiscard]] int RunStaged(RunContext& run);
 // --changed: the files of the work tree that git shows as changed

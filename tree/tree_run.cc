@@ -45,8 +45,8 @@ int RunTree(const std::vector<std::string_view>& arguments, platform::FileSystem
   }
   TreeOptions options = command_line.options;
   if (!options.files_from.empty()) {
-    if (const std::string error = ReadPathList(options, files, console, options.paths); !error.empty()) {
-      console.WriteError("qfmt-tree: error: --files-from: " + error + "\n");
+    if (const platform::Status status = ReadPathList(options, files, console, options.paths); !status.ok()) {
+      console.WriteError("qfmt-tree: error: --files-from: " + status.message() + "\n");
       return kExitFileError;
     }
   }

@@ -54,7 +54,7 @@ class Lexer {
   template <typename Predicate>
   std::size_t SpliceTo(std::size_t p, Predicate ok);
 
-  friend std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
+  friend class TokenComparison;  // see note [walking past the spacing] in pp_lexer.cc
 
   Token NextToken();
   // NextLike, telling whether the token holds the model's bytes.
@@ -98,8 +98,7 @@ class Lexer {
   [[nodiscard]] State Saved() const {
     return {pos_, directive_tokens_, spliced_, line_start_, in_directive_, expect_header_};
   }
-  // Takes `state`, whose position is `shift` bytes before this text's.
-  void Restore(const State& state, std::ptrdiff_t shift);
+  void Restore(const State& state);
   // The same state as `other`'s, positions aside.
   [[nodiscard]] bool SameStateAs(const Lexer& other) const {
     State theirs = other.Saved();
@@ -112,7 +111,7 @@ class Lexer {
   bool spliced_ = false;        // a splice was crossed while making the token
   bool line_start_ = true;      // nothing but blanks and comments since the line began
   bool in_directive_ = false;   // between a directive's # and its line end
-  int directive_tokens_ = 0;    // tokens of the directive so far, # included
+  int directive_tokens_ = 0;    // tokens of the directive so far, # included, counted up to 2
   bool expect_header_ = false;  // the directive is an include: <...> is a header name
 };
 
@@ -129,6 +128,10 @@ struct TokenDifference {
 // comment counting as a blank; in raw strings a carriage return and line feed
 // counting as a line feed.
 [[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
+// CompareTokens without its shortcuts, token by token: the same results,
+// more slowly; for checking the shortcuts.
+[[nodiscard]] std::optional<TokenDifference> CompareEveryToken(std::string_view before,
+                                                               std::string_view after);
 
 // True for a token that CompareTokens counts as a blank (the classic
 // line-wrap marker comment).

@@ -3,6 +3,9 @@ _qfmt_tree() {
   local cur prev words cword split
   _init_completion -s || return
   case $prev in
+    --style)
+      COMPREPLY=($(compgen -W 'modern classic exact' -- "$cur"))
+      return ;;
     --brace-style)
       COMPREPLY=($(compgen -W 'attach break' -- "$cur"))
       return ;;

@@ -7,28 +7,35 @@
 #include <limits>
 #include <optional>
 
+#include "modern/formatter.h"
+
 namespace qfmt::format {
 namespace {
 
+// The modern style and the classic one take the same settings.
 constexpr std::array kClassicSettings{StyleSetting::kBraceStyle, StyleSetting::kIndent,
                                       StyleSetting::kMaxLineLength};
 constexpr std::array kExactSettings{StyleSetting::kBraceStyle, StyleSetting::kIndent,
                                     StyleSetting::kMaxLineLength, StyleSetting::kTokenCheck};
 
 constexpr std::array kStyles{
-    StyleDescription{"classic",
+    StyleDescription{Style::kModern,
+                     "modern",
+                     "Code laid out as it is written today, keeping the author's line breaks, blank "
+                     "lines and comments, in one pass; the tokens are checked.",
+                     kClassicSettings,
+                     {.once = true, .verify = true, .classic_limit = false}},
+    StyleDescription{Style::kClassic,
                      "classic",
                      "The classic layout with every change of tokens repaired and clean white space, "
                      "applied until it settles; the tokens are checked.",
                      kClassicSettings,
-                     true,
                      {.once = false, .verify = true, .classic_limit = false}},
-    StyleDescription{"exact",
+    StyleDescription{Style::kExact,
                      "classic (exact)",
                      "The classic program's rules exactly: its output byte for byte, in one pass, "
                      "with its 512-byte token limit.",
                      kExactSettings,
-                     false,
                      {.once = true, .verify = false, .classic_limit = true}},
 };
 
@@ -71,18 +78,21 @@ const SettingDescription& Describe(StyleSetting setting) {
                        [&](const SettingDescription& d) { return d.setting == setting; });
 }
 
-// A style with the defaults of its settings: those of the layout options.
+// A style with the defaults of its settings: those of the layout options
+// (the modern style's own unit where the file shows none).
 StyleChoice DefaultsOf(const StyleDescription& style) {
   StyleChoice choice;
   choice.style = &style;
-  choice.layout.modern = style.modern_rules;
+  choice.options.style = style.style;
+  choice.options.indent_from_file = false;
+  if (style.style == Style::kModern) choice.options.layout.indent_string = modern::kDefaultIndent;
   choice.text = style.text;
   return choice;
 }
 
 // A setting's value in `choice`, as settings text writes it (the inverse of Apply).
 std::string ValueIn(StyleSetting setting, const StyleChoice& choice) {
-  const layout::LayoutOptions& layout = choice.layout;
+  const layout::LayoutOptions& layout = choice.options.layout;
   switch (setting) {
     case StyleSetting::kBraceStyle:
       return layout.brace_style == 1 ? "attach" : "break";
@@ -126,7 +136,7 @@ bool Apply(const SettingDescription& setting, std::string_view value, StyleChoic
                      std::string(value) + "'";
       return false;
     }
-    choice.layout.max_line_length = *number;
+    choice.options.layout.max_line_length = *number;
     return true;
   }
   const auto chosen = std::find_if(setting.choices.begin(), setting.choices.end(),
@@ -138,10 +148,10 @@ bool Apply(const SettingDescription& setting, std::string_view value, StyleChoic
   }
   switch (setting.setting) {
     case StyleSetting::kBraceStyle:
-      choice.layout.brace_style = value == "attach" ? 1 : 0;
+      choice.options.layout.brace_style = value == "attach" ? 1 : 0;
       break;
     case StyleSetting::kIndent:
-      choice.layout.indent_string =
+      choice.options.layout.indent_string =
           value == "tab" ? std::string("\t") : std::string(static_cast<std::size_t>(*ReadCount(value)), ' ');
       break;
     case StyleSetting::kTokenCheck:
@@ -202,7 +212,7 @@ void AppendSetting(std::string& json, const SettingDescription& setting) {
 
 void AppendStyle(std::string& json, const StyleDescription& style) {
   json += "{\"name\":";
-  AppendQuoted(json, style.name);
+  AppendQuoted(json, StyleName(style.style));
   json += ",\"label\":";
   AppendQuoted(json, style.label);
   json += ",\"summary\":";
@@ -228,10 +238,11 @@ StyleChoice ReadStyleChoice(std::string_view settings) {
   const bool style_read = ForEachPair(settings, choice, [&](std::string_view key, std::string_view value) {
     if (key != "style") return true;
     const auto named = std::find_if(kStyles.begin(), kStyles.end(),
-                                    [&](const StyleDescription& s) { return s.name == value; });
+                                    [&](const StyleDescription& s) { return StyleName(s.style) == value; });
     if (named == kStyles.end()) {
       std::string names;
-      for (const StyleDescription& s : kStyles) names += (names.empty() ? "" : ", ") + std::string(s.name);
+      for (const StyleDescription& s : kStyles)
+        names += (names.empty() ? "" : ", ") + std::string(StyleName(s.style));
       choice.error = "style is one of " + names + ", not '" + std::string(value) + "'";
       return false;
     }

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "format/style.h"
 #include "format/text_formatter.h"
-#include "layout/layout.h"
 
 // The styles in which qfmt formats a text, each named once here with the
 // settings it takes, for the front ends that offer a choice of style (the
@@ -16,11 +16,10 @@ namespace qfmt::format {
 enum class StyleSetting { kBraceStyle, kIndent, kMaxLineLength, kTokenCheck };
 
 struct StyleDescription {
-  std::string_view name;                   // its key in settings: "style=exact"
+  Style style;                             // its name (StyleName) is its key in settings: "style=exact"
   std::string_view label;                  // as a list of styles shows it
   std::string_view summary;                // one sentence on what it does
   std::span<const StyleSetting> settings;  // those it takes, in the order to show them
-  bool modern_rules = false;               // layout::LayoutOptions::modern
   // Its text options; `verify` is the default where it takes kTokenCheck.
   TextOptions text;
 };
@@ -28,10 +27,11 @@ struct StyleDescription {
 // The styles, the default first.
 [[nodiscard]] std::span<const StyleDescription> Styles();
 
-// A style and its settings, read from text.
+// A style and its settings, read from text. The page chooses the
+// indentation unit: the modern style does not take the file's own.
 struct StyleChoice {
   const StyleDescription* style = nullptr;
-  layout::LayoutOptions layout;
+  StyleOptions options;
   TextOptions text;
   std::string error;  // why the text could not be read; empty when it was
 };

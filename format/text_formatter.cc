@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lexer/pp_lexer.h"
+#include "modern/formatter.h"
 
 namespace qfmt::format {
 namespace {
@@ -57,25 +58,58 @@ ClassicPass& TextFormatter::PassFor(const layout::LayoutOptions& layout) {
   return *passes_.back().second;
 }
 
-// Binary files are left alone by the modern rules; the classic ones format
-// whatever they are given.
-bool TextFormatter::IsFormattable(std::string_view text, const layout::LayoutOptions& layout,
-                                  TextOutcome& outcome) {
+// Binary files are left alone; the exact classic rules format whatever they
+// are given.
+bool TextFormatter::IsFormattable(std::string_view text, Style style, TextOutcome& outcome) {
   if (text.size() > kMaxTextSize) {
     outcome.error = TooLargeError();
     return false;
   }
-  if (!layout.modern) return true;
+  if (style == Style::kExact) return true;
   const std::size_t nul = text.find('\0');
   if (nul == std::string_view::npos) return true;
   outcome.skipped = "binary file (NUL byte at offset " + std::to_string(nul) + "), left as it is";
   return false;
 }
 
-TextOutcome TextFormatter::Format(std::string_view text, const layout::LayoutOptions& layout) {
+TextOutcome TextFormatter::Format(std::string_view text, const StyleOptions& style) {
   TextOutcome outcome;
-  if (!IsFormattable(text, layout, outcome)) return outcome;
-  ClassicPass& pass = PassFor(layout);
+  formatted_ = {};
+  if (!IsFormattable(text, style.style, outcome)) return outcome;
+  const bool modern = style.style == Style::kModern;
+  if (!(modern ? FormatModern(text, style, outcome) : FormatClassic(text, style, outcome))) return outcome;
+  if (!options_.verify) return outcome;
+  // The classic layouts move comments by design; the modern style keeps a
+  // comment that ends a line of code behind its code.
+  const auto difference = lexer::CompareTokens(text, formatted_, {.trailing_comments = modern});
+  if (!difference) return outcome;
+  outcome.error = "formatting would change the code here (" + difference->description + ")";
+  outcome.error_place = PositionOfByte(text, difference->before_offset);
+  outcome.has_error_place = true;
+  return outcome;
+}
+
+// One pass: the modern style is settled by construction.
+bool TextFormatter::FormatModern(std::string_view text, const StyleOptions& style, TextOutcome& outcome) {
+  const layout::LayoutOptions& layout = style.layout;
+  modern::Options options;
+  const bool unlimited = layout.max_line_length == 0 || layout.max_line_length == INT32_MAX;
+  options.max_line_length = unlimited ? 0 : layout.max_line_length;
+  options.indent = layout.indent_string;
+  options.indent_from_file = style.indent_from_file;
+  options.braces = layout.brace_style == 0 ? modern::Braces::kBreak : modern::Braces::kAttach;
+  options.tab_width = style.tab_width;
+  const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
+  if (!modern_.Format(text, options, modern_output_, max_output)) {
+    outcome.error = OutputLimitError(max_output);
+    return false;
+  }
+  formatted_ = modern_output_;
+  return true;
+}
+
+bool TextFormatter::FormatClassic(std::string_view text, const StyleOptions& style, TextOutcome& outcome) {
+  ClassicPass& pass = PassFor(ClassicLayout(style));
   const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
   pass.LimitOutput(max_output);
   const SettleResult result = options_.once ? settler_.Once(text, pass) : settler_.Settle(text, pass);
@@ -84,20 +118,18 @@ TextOutcome TextFormatter::Format(std::string_view text, const layout::LayoutOpt
         result.failure == scanner::ScanFailure::kStopped ? OutputLimitError(max_output) : FailureText(result);
     if (result.failure == scanner::ScanFailure::kBufferOverflow && result.passes == 1)
       outcome.long_token_place = result.position;
-    return outcome;
+    return false;
   }
-  if (!options_.verify) return outcome;
-  const auto difference = lexer::CompareTokens(text, settler_.text());
-  if (!difference) return outcome;
-  outcome.error = "formatting would change the code here (" + difference->description + ")";
-  outcome.error_place = PositionOfByte(text, difference->before_offset);
-  outcome.has_error_place = true;
-  return outcome;
+  formatted_ = settler_.text();
+  return true;
 }
 
 void TextFormatter::Reset() {
   passes_.clear();
   settler_ = Settler();
+  modern_ = modern::Formatter();
+  modern_output_ = std::string();
+  formatted_ = {};
 }
 
 }  // namespace qfmt::format

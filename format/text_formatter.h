@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "format/settle.h"
+#include "format/style.h"
 #include "job/format.h"
 #include "layout/layout.h"
+#include "modern/formatter.h"
 
 // Formatting a text held in memory, in a style, with the guarantees that
-// every front end of qfmt-tree gives: the text settled (or formatted once),
-// its tokens checked, its memory bounded. Nothing here touches a file, so
+// every front end of qfmt-tree gives: the text formatted in one pass (the
+// modern style, settled by construction) or settled (the classic styles, or
+// formatted once), its tokens checked, its memory bounded. Nothing here touches a file, so
 // the same code serves files, standard input, git's index and the browser.
 namespace qfmt::format {
 
@@ -35,7 +38,7 @@ inline constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
 struct TextOptions {
   bool once = false;           // one classic pass instead of settling
   bool verify = true;          // compare the tokens before and after
-  bool classic_limit = false;  // keep the scanner's 512-byte token limit
+  bool classic_limit = false;  // keep the scanner's 512-byte token limit (the classic styles)
 };
 
 // What became of one text.
@@ -58,18 +61,23 @@ class TextFormatter {
   // Formats `text`; when the outcome has neither error nor skipped reason,
   // formatted() holds the result. May throw std::bad_alloc; Reset() then
   // lets go of every buffer.
-  [[nodiscard]] TextOutcome Format(std::string_view text, const layout::LayoutOptions& layout);
+  [[nodiscard]] TextOutcome Format(std::string_view text, const StyleOptions& style);
   // The formatted text of the last text formatted without an error.
-  [[nodiscard]] std::string_view formatted() const { return settler_.text(); }
+  [[nodiscard]] std::string_view formatted() const { return formatted_; }
   void Reset();
 
  private:
   [[nodiscard]] ClassicPass& PassFor(const layout::LayoutOptions& layout);
   // False, with the outcome's reason, for a text that is not to be formatted.
-  [[nodiscard]] static bool IsFormattable(std::string_view text, const layout::LayoutOptions& layout,
-                                          TextOutcome& outcome);
+  [[nodiscard]] static bool IsFormattable(std::string_view text, Style style, TextOutcome& outcome);
+  // Formats into formatted_; false, with the outcome's error, where it could not.
+  [[nodiscard]] bool FormatModern(std::string_view text, const StyleOptions& style, TextOutcome& outcome);
+  [[nodiscard]] bool FormatClassic(std::string_view text, const StyleOptions& style, TextOutcome& outcome);
 
   TextOptions options_;
+  std::string_view formatted_;
+  modern::Formatter modern_;
+  std::string modern_output_;
   // A project has a few styles at most: the passes for the last ones used.
   std::vector<std::pair<layout::LayoutOptions, std::unique_ptr<ClassicPass>>> passes_;
   Settler settler_;

@@ -7,9 +7,9 @@ namespace qfmt::job {
 namespace {
 
 // True when anything (file, folder, link) stands under the name.
-bool Exists(platform::FileSystem& files, const std::string& name) {
+bool Exists(platform::FileSystem& files, const platform::Place& place) {
   platform::FileInfo info;
-  return files.Inspect(name, false, info).ok();
+  return files.Inspect(place, false, info).ok();
 }
 
 // Copies the rest of `input` into `output`: reads until the line ends are
@@ -48,9 +48,17 @@ bool CopyBytes(platform::FileSystem& files, platform::ByteSource& input, platfor
 
 // Gives the copy the input's permission bits, owner, group and extended
 // attributes (a private file gets a private backup), or, for the copy of no
-// file, those of a new file; then syncs and closes it.
-bool FinishCopy(platform::TempFile& copy, const std::string& source, const platform::FileInfo* source_info) {
-  const bool attributes = source_info != nullptr ? copy.KeepAttributesOf(*source_info).ok() &&
+// file, those of a new file; then syncs and closes it. The owner may write
+// it: a backup of a read-only input that could not be replaced would stop
+// every later run.
+bool FinishCopy(platform::TempFile& copy, const platform::Place& source,
+                const platform::FileInfo* source_info) {
+  platform::FileInfo writable;
+  if (source_info != nullptr) {
+    writable = *source_info;
+    writable.permissions |= 0200;
+  }
+  const bool attributes = source_info != nullptr ? copy.KeepAttributesOf(writable).ok() &&
                                                        copy.CopyExtendedAttributesOf(source).ok()
                                                  : copy.GiveNewFilePermissions().ok();
   const bool synced = attributes && copy.Sync().ok();
@@ -59,7 +67,7 @@ bool FinishCopy(platform::TempFile& copy, const std::string& source, const platf
 
 }  // namespace
 
-bool SameFile(platform::FileSystem& files, const std::string& a, const std::string& b) {
+bool SameFile(platform::FileSystem& files, const platform::Place& a, const platform::Place& b) {
   platform::FileInfo first;
   platform::FileInfo second;
   return files.Inspect(a, true, first).ok() && files.Inspect(b, true, second).ok() &&
@@ -69,7 +77,8 @@ bool SameFile(platform::FileSystem& files, const std::string& a, const std::stri
 // The copy is made under a temporary name beside the backup and renamed over
 // it only when complete and synced: a copy that fails leaves the earlier
 // backup as it was, and the rename never writes through a link.
-Backup MakeBackup(platform::FileSystem& files, const std::string& source, const std::string& destination) {
+Backup MakeBackup(platform::FileSystem& files, const platform::Place& source,
+                  const platform::Place& destination) {
   Backup backup;
   auto input = files.OpenForReading(source);
   const bool source_exists = input != nullptr || Exists(files, source);
@@ -106,7 +115,7 @@ Backup MakeBackup(platform::FileSystem& files, const std::string& source, const 
     backup.result = BackupResult::kStale;
     return backup;
   }
-  if (!files.Rename(copy.name(), destination).ok()) return refused();
+  if (!files.Rename(copy.place(), destination).ok()) return refused();
   copy.Release();
   return backup;
 }

@@ -20,13 +20,15 @@ struct Backup {
   layout::LineEnds line_ends = layout::LineEnds::kLf;  // of the bytes copied
 };
 
-// True when both names reach one existing file, through links or other
+// True when both places reach one existing file, through links or other
 // spellings of its path.
-[[nodiscard]] bool SameFile(platform::FileSystem& files, const std::string& a, const std::string& b);
+[[nodiscard]] bool SameFile(platform::FileSystem& files, const platform::Place& a, const platform::Place& b);
 
 // Copies the file `source` to `destination` byte for byte. A missing source
-// leaves an empty destination, as the copy of nothing.
-[[nodiscard]] Backup MakeBackup(platform::FileSystem& files, const std::string& source,
-                                const std::string& destination);
+// leaves an empty destination, as the copy of nothing. The copy has the
+// source's permission bits and its owner's write bit, so that the next
+// backup can replace it.
+[[nodiscard]] Backup MakeBackup(platform::FileSystem& files, const platform::Place& source,
+                                const platform::Place& destination);
 
 }  // namespace qfmt::job

@@ -12,9 +12,9 @@ struct Run {
   Run(platform::ByteSource& input, platform::ByteSink& output, layout::LineEnds line_ends,
       const layout::LayoutOptions& options, scanner::TokenLimit limit, RunBuffers& buffers)
       : reader(input, buffers.read_block),
-        engine(reader, limit, options.modern ? scanner::RuleSet::kModern : scanner::RuleSet::kClassic),
+        engine(reader, limit, options.repaired ? scanner::RuleSet::kModern : scanner::RuleSet::kClassic),
         writer(output, line_ends, buffers.write_buffer,
-               options.modern ? layout::WhiteSpace::kClean : layout::WhiteSpace::kAsWritten),
+               options.repaired ? layout::WhiteSpace::kClean : layout::WhiteSpace::kAsWritten),
         layout(options, writer),
         actions(engine, layout) {}
 

@@ -31,8 +31,8 @@ struct RunBuffers {
 };
 
 // One formatting run: scans the whole input, letting the rule actions write the
-// laid-out text, then writes the final line break. options.modern selects the
-// modern rules, their repairs and clean white space. After a fatal scanner
+// laid-out text, then writes the final line break. options.repaired selects
+// the repaired rules and clean white space. After a fatal scanner
 // failure the output holds what was written up to then. Each call has state of
 // its own; runs never see each other.
 [[nodiscard]] FormatResult Format(platform::ByteSource& input, platform::ByteSink& output,

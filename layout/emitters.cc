@@ -11,7 +11,7 @@ namespace qfmt::layout {
 // "::" attached, a name after a string literal, bytes echoed as they come).
 // Where blanks separated the two in the input, writing them together can make
 // one token of two: "a ? b : ::c" would read ":::", "%" PRId64 a string with
-// a suffix. With the modern rules a blank goes between them exactly then:
+// a suffix. With the repaired rules a blank goes between them exactly then:
 // when blanks stood between them in the input and the lexer would read a
 // token across the join. Tokens that touched in the input touch in the output
 // as well, since together they read as they did.

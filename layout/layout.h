@@ -14,9 +14,10 @@ struct LayoutOptions {
   std::int32_t max_line_length = 80;
   std::string indent_string = "   ";  // one indentation unit
   std::int32_t brace_style = 1;       // 1: "{" on the line of its statement; 0: own line
-  // The modern rules: the classic layout with the repairs that keep every
-  // token (see note [touching tokens]), and clean white space.
-  bool modern = false;
+  // The repaired rules (qfmt-tree's classic style): the classic layout with
+  // the repairs that keep every token (see note [touching tokens]), and
+  // clean white space.
+  bool repaired = false;
   // The columns that a tab of the indentation unit takes against the line
   // length; the classic rules count it as one, as every other byte.
   std::int32_t tab_width = 1;
@@ -104,14 +105,14 @@ class Layout {
   // Bytes that bypass the layout (the default rule's echo).
   void WriteRaw(std::string_view bytes);
 
-  // The modern repairs; with the classic rules these change nothing.
+  // The repairs; with the classic rules these change nothing.
   // Whether blanks stood between the coming token and the one before it.
   void SetSeparatedInInput(bool separated) { separated_in_input_ = separated; }
   // The line just written must end before anything else is written on it
   // (a line comment, a directive, a literal left open): a line end is
   // requested that even the emitters which drop pending ones write.
   void ProtectLineEnd() {
-    if (!options_.modern) return;
+    if (!options_.repaired) return;
     line_must_end_ = true;
     RequestNewline();
   }
@@ -124,7 +125,7 @@ class Layout {
   // Inside an enumeration body every token is written after a blank exactly
   // when one stood before it in the input, as the classic layout keeps the
   // body's text as it stands.
-  void KeepInputSpacing(bool keep) { keep_input_spacing_ = keep && options_.modern; }
+  void KeepInputSpacing(bool keep) { keep_input_spacing_ = keep && options_.repaired; }
 
  private:
   void WriteIndent(std::int32_t units);
@@ -135,7 +136,7 @@ class Layout {
   }
   // Writes a token; `after_blank` when a blank was just written before it.
   void WriteToken(std::string_view text, bool after_blank, bool verbatim = false) {
-    if (!options_.modern) {
+    if (!options_.repaired) {
       writer_.Write(text);
       return;
     }
@@ -153,7 +154,7 @@ class Layout {
   OutputWriter& writer_;
   LayoutState state_;
   std::string indent_run_;  // kIndentRunUnits units of indentation in one piece
-  // The modern repairs' state.
+  // The repairs' state.
   bool separated_in_input_ = true;
   bool line_must_end_ = false;
   bool keep_input_spacing_ = false;

@@ -662,6 +662,63 @@ std::string Shown(const Token& token) {
   return shown;
 }
 
+// Where each token stands on its line, for the trailing comments of
+// CompareOptions: whether a token that is no comment stands before it on its
+// line, and whether it ends its line.
+class LinePlaces {
+ public:
+  explicit LinePlaces(std::string_view text) : text_(text) {}
+
+  // Takes the next token; true when the comment taken before it trailed
+  // code and ended its line.
+  bool Take(const Token& token) {
+    const bool line_ended = token.kind == TokenKind::kEnd || token.kind == TokenKind::kDirectiveEnd ||
+                            LineEndBefore(token.offset);
+    const bool trailed = comment_trails_ && line_ended;
+    if (line_ended) code_on_line_ = false;
+    comment_trails_ = token.kind == TokenKind::kComment && code_on_line_;
+    if (token.kind == TokenKind::kDirectiveEnd) {
+      code_on_line_ = false;
+    } else if (token.kind != TokenKind::kComment) {
+      code_on_line_ = true;
+      code_ = token;
+    }
+    end_ = token.offset + token.text.size();
+    return trailed;
+  }
+  // Goes on from `offset`, a token boundary, with the last token taken
+  // somewhere before it: no comment waiting for its line's end.
+  void ResumeAt(std::size_t offset, bool code_on_line) {
+    end_ = offset;
+    code_on_line_ = code_on_line;
+    comment_trails_ = false;
+    code_ = Token{};
+  }
+  // Whether the last token taken is a comment after code on its line.
+  [[nodiscard]] bool comment_trails() const { return comment_trails_; }
+  // The last token that is no comment.
+  [[nodiscard]] const Token& code() const { return code_; }
+
+ private:
+  // A line end, not a splice, between the last token and `offset`.
+  [[nodiscard]] bool LineEndBefore(std::size_t offset) const {
+    for (std::size_t p = end_; p < offset; ++p) {
+      if (const std::size_t spliced = SkipSplicesIn(text_, p); spliced > p) {
+        p = spliced - 1;
+      } else if (text_[p] == '\n' || text_[p] == '\r') {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string_view text_;
+  std::size_t end_ = 0;
+  bool code_on_line_ = false;
+  bool comment_trails_ = false;
+  Token code_;
+};
+
 }  // namespace
 
 // The next token that counts, the line-wrap marker being a blank.
@@ -873,11 +930,22 @@ std::size_t EqualRun(const char* a, const char* b, std::size_t n, bool in_direct
 // token, handing back to the walk at the first such place after the one
 // where the walk stopped. CompareEveryToken compares token by token
 // throughout; a test holds the two to the same results.
+//
+// A comment that trails code (CompareOptions) is met on both sides at once
+// by the walk, which tells whether each trails code from the lexers' line
+// starts and whether each ends its line from the white space after it. The
+// rare comment that no longer trails its code makes the comparison start
+// again token by token, which names the code it trailed; so does one that
+// the token by token stretches find.
 class TokenComparison {
  public:
-  TokenComparison(std::string_view before, std::string_view after) : a_(before), b_(after) {}
+  TokenComparison(std::string_view before, std::string_view after, const CompareOptions& options)
+      : a_(before), b_(after), options_(options), places_a_(before), places_b_(after) {}
 
   std::optional<TokenDifference> Run(bool walk);
+  // Whether Run(true) stopped at a comment that no longer trails its code,
+  // for Run(false) to name.
+  [[nodiscard]] bool moved_comment() const { return moved_comment_; }
 
  private:
   // Walks on from where both lexers stand, the same place in the same state
@@ -897,6 +965,12 @@ class TokenComparison {
   bool StartLine(std::size_t& i, std::size_t& j);
   void Mark(std::size_t i, std::size_t j);
   bool Unsure(std::size_t i);
+  // Whether the comments s and t, just lexed by the walk, leave code that
+  // `before`'s trails; false, noting moved_comment_, where they do.
+  bool KeepsTrailing(const Token& s);
+  // Takes the tokens x and y for the trailing comments; the difference when a
+  // comment that trailed code in `before` does not in `after`.
+  std::optional<TokenDifference> TakePlaces(const Token& x, const Token& y);
   std::optional<TokenDifference> Differs(const Token& x, const Token& y);
 
   Lexer a_;
@@ -904,6 +978,12 @@ class TokenComparison {
   Lexer::State mark_a_;  // the last place where both texts stood at the same
   Lexer::State mark_b_;  // token boundary in the same state
   std::size_t stop_ = 0;
+  CompareOptions options_;
+  LinePlaces places_a_;
+  LinePlaces places_b_;
+  Token comment_;  // the last comment of `before` that trails code
+  Token trailed_;  // ... and the code it trails
+  bool moved_comment_ = false;
 };
 
 void TokenComparison::Mark(std::size_t i, std::size_t j) {
@@ -917,6 +997,22 @@ bool TokenComparison::Unsure(std::size_t i) {
   a_.Restore(mark_a_);
   b_.Restore(mark_b_);
   stop_ = i;
+  // The walk has checked every comment before the mark.
+  places_a_.ResumeAt(a_.pos_, !a_.line_start_);
+  places_b_.ResumeAt(b_.pos_, !b_.line_start_);
+  return false;
+}
+
+bool TokenComparison::KeepsTrailing(const Token& s) {
+  // A comment trails code where no line end came since the last code token;
+  // it ends its line where a line end or the end of the text follows it.
+  if (!options_.trailing_comments || s.kind != TokenKind::kComment || a_.line_start_) return true;
+  const auto ends_line = [](const Lexer& lexer) {
+    const Space space = SpaceAt(lexer.text_, lexer.pos_);
+    return space.line_end || space.end == lexer.text_.size();
+  };
+  if (!ends_line(a_) || (!b_.line_start_ && ends_line(b_))) return true;
+  moved_comment_ = true;
   return false;
 }
 
@@ -955,6 +1051,8 @@ bool TokenComparison::StartLine(std::size_t& i, std::size_t& j) {
     const Token s = a_.NextToken();
     const Token t = b_.NextToken();
     if (s.kind == TokenKind::kEnd || CountsAsBlank(s) || CountsAsBlank(t) || !Same(s, t)) return false;
+    // Comments here are told apart by the token by token comparison.
+    if (options_.trailing_comments && s.kind == TokenKind::kComment) return false;
   }
   i = a_.pos_;
   j = b_.pos_;
@@ -1027,6 +1125,7 @@ bool TokenComparison::Walk() {
     const Token s = a_.TokenAt(i);
     const Token t = b_.TokenAt(j);
     if (!Same(s, t)) return Unsure(i);
+    if (!KeepsTrailing(s)) return false;
     i = a_.pos_;
     j = b_.pos_;
     Mark(i, j);
@@ -1047,27 +1146,56 @@ std::optional<TokenDifference> TokenComparison::Differs(const Token& x, const To
   return TokenDifference{x.offset, Shown(x) + " \u2192 " + other};
 }
 
+std::optional<TokenDifference> TokenComparison::TakePlaces(const Token& x, const Token& y) {
+  const bool trails_after = places_b_.comment_trails();
+  const bool ended_before = places_a_.Take(x);
+  const bool ended_after = places_b_.Take(y);
+  if (ended_before && !(trails_after && ended_after)) {
+    return TokenDifference{comment_.offset,
+                           Shown(trailed_) + " " + Shown(comment_) + " \u2192 " + Shown(comment_) +
+                               (trails_after ? " followed by " + Shown(y) : " off its line")};
+  }
+  if (places_a_.comment_trails()) {
+    comment_ = x;
+    trailed_ = places_a_.code();
+  }
+  return std::nullopt;
+}
+
 std::optional<TokenDifference> TokenComparison::Run(bool walk) {
   const std::string_view before = a_.text_;
   for (bool walking = walk;;) {
     if (walking && Walk()) return std::nullopt;
+    if (moved_comment_) return std::nullopt;
     const Token x = a_.NextCounted();
     Token y;
     bool followed = b_.NextTokenLike(x, before, y);
     while (CountsAsBlank(y)) followed = b_.NextTokenLike(x, before, y);
+    if (options_.trailing_comments) {
+      if (auto difference = TakePlaces(x, y)) {
+        // The code that the comment trailed may lie where the walk went.
+        moved_comment_ = walk;
+        return difference;
+      }
+    }
     if (!followed && !Same(x, y)) return Differs(x, y);
     if (x.kind == TokenKind::kEnd) return std::nullopt;
-    walking = walk && a_.pos_ > stop_ && CanWalk();
+    // The walk does not take a comment that waits for its line's end.
+    walking = walk && a_.pos_ > stop_ && CanWalk() && !places_a_.comment_trails();
   }
 }
 
-std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after) {
+std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
+                                             const CompareOptions& options) {
   if (before == after) return std::nullopt;  // a file formatted before, as in most runs of --check
-  return TokenComparison(before, after).Run(true);
+  TokenComparison comparison(before, after, options);
+  auto difference = comparison.Run(true);
+  return comparison.moved_comment() ? CompareEveryToken(before, after, options) : difference;
 }
 
-std::optional<TokenDifference> CompareEveryToken(std::string_view before, std::string_view after) {
-  return TokenComparison(before, after).Run(false);
+std::optional<TokenDifference> CompareEveryToken(std::string_view before, std::string_view after,
+                                                 const CompareOptions& options) {
+  return TokenComparison(before, after, options).Run(false);
 }
 
 bool CountsAsBlank(const Token& token) {

@@ -34,6 +34,7 @@ struct Token {
 };
 
 struct TokenDifference;
+struct CompareOptions;
 
 // Splits a text into tokens, one at a time, without allocating. A carriage
 // return and line feed, a line feed and a lone carriage return all end a
@@ -121,17 +122,26 @@ struct TokenDifference {
   std::string description;        // "10U → 10 U", the tokens on either side
 };
 
+struct CompareOptions {
+  // A comment that ends a line of code in `before` (a comment with a token
+  // that is no comment before it on its line) must in `after` still end a
+  // line and trail the same token: tools read "// NOLINT" there.
+  bool trailing_comments = false;
+};
+
 // Compares the tokens of two texts. Equal means the same tokens with the same
 // texts in the same order, line splices counting as nothing; the end of every
 // directive line in the same place; comments compared by their words (runs of
 // blanks and line ends count as one blank), the classic line-wrap marker
 // comment counting as a blank; in raw strings a carriage return and line feed
 // counting as a line feed.
-[[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after);
+[[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
+                                                           const CompareOptions& options = {});
 // CompareTokens without its shortcuts, token by token: the same results,
 // more slowly; for checking the shortcuts.
 [[nodiscard]] std::optional<TokenDifference> CompareEveryToken(std::string_view before,
-                                                               std::string_view after);
+                                                               std::string_view after,
+                                                               const CompareOptions& options = {});
 
 // True for a token that CompareTokens counts as a blank (the classic
 // line-wrap marker comment).

@@ -1,7 +1,10 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -29,7 +32,8 @@ FsStatus Ok() { return {}; }
 // strerror_r (the GNU form, which g++ selects) because workers fail at once.
 FsStatus Failed(int error_number) {
   char buffer[256];
-  return {::strerror_r(error_number, buffer, sizeof buffer)};
+  return {::strerror_r(error_number, buffer, sizeof buffer),
+          error_number == ENOENT || error_number == ENOTDIR};
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -108,9 +112,15 @@ const sigset_t& EndingSignalSet() {
   return set;
 }
 
+// A file or folder to remove: its name, from `folder_fd` (a descriptor of
+// its own, or AT_FDCWD for a path), and that folder's identity.
 struct TempSlot {
   enum State : int { kFree, kClaimed, kLive };
   std::atomic<int> state{kFree};
+  int folder_fd = AT_FDCWD;
+  bool is_folder = false;
+  dev_t folder_device = 0;
+  ino_t folder_inode = 0;
   char path[PATH_MAX] = {};
 };
 static_assert(std::atomic<int>::is_always_lock_free);
@@ -121,7 +131,45 @@ struct TempChunk {
 };
 static_assert(std::atomic<TempChunk*>::is_always_lock_free);
 
-// The live temporary files of the process; see note [signals].
+// An open folder, with its identity as it was opened.
+class PosixFolder final : public Folder {
+ public:
+  PosixFolder(int fd, const struct stat& status) : fd_(fd), device_(status.st_dev), inode_(status.st_ino) {}
+  ~PosixFolder() override { ::close(fd_); }
+  PosixFolder(const PosixFolder&) = delete;
+  PosixFolder& operator=(const PosixFolder&) = delete;
+  [[nodiscard]] int fd() const { return fd_; }
+  [[nodiscard]] dev_t device() const { return device_; }
+  [[nodiscard]] ino_t inode() const { return inode_; }
+
+ private:
+  int fd_;
+  dev_t device_;
+  ino_t inode_;
+};
+
+// A place as the *at calls take it: a folder's descriptor (or AT_FDCWD) and
+// a name, and whether links must not be followed there.
+struct At {
+  int fd = AT_FDCWD;
+  std::string name;
+  const PosixFolder* folder = nullptr;  // null for a path
+  [[nodiscard]] bool in_folder() const { return folder != nullptr; }
+  // O_NOFOLLOW in a folder.
+  [[nodiscard]] int no_follow() const { return in_folder() ? O_NOFOLLOW : 0; }
+};
+
+At AtOf(const Place& place) {
+  At at;
+  at.name = place.name();
+  if (place.folder() != nullptr) {
+    at.folder = static_cast<const PosixFolder*>(place.folder());
+    at.fd = at.folder->fd();
+  }
+  return at;
+}
+
+// The live temporary files and folders of the process; see note [signals].
 class TempRegistry {
  public:
   // A slot for a file about to be made (may allocate: before the file exists).
@@ -141,26 +189,63 @@ class TempRegistry {
       chunk = next;
     }
   }
-  static void Fill(TempSlot& slot, const std::string& path) {
-    path.copy(slot.path, sizeof slot.path - 1);
-    slot.path[std::min(path.size(), sizeof slot.path - 1)] = '\0';
+  // Fills a claimed slot; false (the slot freed) when no descriptor of the
+  // folder can be kept.
+  static bool Fill(TempSlot& slot, const At& at, bool is_folder) {
+    slot.folder_fd = AT_FDCWD;
+    slot.folder_device = 0;
+    slot.folder_inode = 0;
+    if (at.in_folder()) {
+      slot.folder_fd = ::fcntl(at.fd, F_DUPFD_CLOEXEC, 0);
+      if (slot.folder_fd < 0) {
+        slot.state.store(TempSlot::kFree);
+        return false;
+      }
+      slot.folder_device = at.folder->device();
+      slot.folder_inode = at.folder->inode();
+    }
+    slot.is_folder = is_folder;
+    at.name.copy(slot.path, sizeof slot.path - 1);
+    slot.path[std::min(at.name.size(), sizeof slot.path - 1)] = '\0';
     slot.state.store(TempSlot::kLive);
+    return true;
   }
-  static void Free(TempSlot& slot) { slot.state.store(TempSlot::kFree); }
-  // Forgets the file under the name, if it is one of them.
-  void Forget(const std::string& path) {
+  static void Free(TempSlot& slot) {
+    if (slot.folder_fd >= 0) ::close(slot.folder_fd);
+    slot.folder_fd = AT_FDCWD;
+    slot.state.store(TempSlot::kFree);
+  }
+  // Forgets the file at the place, if it is one of them.
+  void Forget(const At& at) {
     const std::lock_guard lock(mutex_);
+    const dev_t device = at.in_folder() ? at.folder->device() : 0;
+    const ino_t inode = at.in_folder() ? at.folder->inode() : 0;
     for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
       for (TempSlot& slot : chunk->slots) {
-        if (slot.state.load() == TempSlot::kLive && path == slot.path) Free(slot);
+        if (slot.state.load() == TempSlot::kLive && at.name == slot.path && slot.folder_device == device &&
+            slot.folder_inode == inode)
+          Free(slot);
       }
     }
   }
-  // Async-signal-safe.
+  // Async-signal-safe. Files first, then folders, inner ones before those
+  // that hold them: rounds until none more goes.
   void RemoveAll() {
     for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
       for (TempSlot& slot : chunk->slots) {
-        if (slot.state.load() == TempSlot::kLive) ::unlink(slot.path);
+        if (slot.state.load() == TempSlot::kLive && !slot.is_folder) ::unlinkat(slot.folder_fd, slot.path, 0);
+      }
+    }
+    for (bool removed = true; removed;) {
+      removed = false;
+      for (TempChunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load()) {
+        for (TempSlot& slot : chunk->slots) {
+          if (slot.state.load() == TempSlot::kLive && slot.is_folder &&
+              ::unlinkat(slot.folder_fd, slot.path, AT_REMOVEDIR) == 0) {
+            slot.state.store(TempSlot::kFree);
+            removed = true;
+          }
+        }
       }
     }
   }
@@ -306,16 +391,15 @@ class PosixOutputFile final : public OutputFile {
 
 // The names of a file's extended attributes, each ended by a NUL; false
 // (errno set) on failure. A file system without them has none.
-bool ListAttributes(int fd, const std::string& path, std::string& names) {
+bool ListAttributes(int fd, std::string& names) {
   for (;;) {
-    const ssize_t size = fd >= 0 ? ::flistxattr(fd, nullptr, 0) : ::listxattr(path.c_str(), nullptr, 0);
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
     if (size < 0) {
       names.clear();
       return errno == ENOTSUP;
     }
     names.resize(static_cast<std::size_t>(size));
-    const ssize_t got = fd >= 0 ? ::flistxattr(fd, names.data(), names.size())
-                                : ::listxattr(path.c_str(), names.data(), names.size());
+    const ssize_t got = ::flistxattr(fd, names.data(), names.size());
     if (got >= 0) {
       names.resize(static_cast<std::size_t>(got));
       return true;
@@ -324,14 +408,12 @@ bool ListAttributes(int fd, const std::string& path, std::string& names) {
   }
 }
 
-bool ReadAttribute(int fd, const std::string& path, const char* name, std::string& value) {
+bool ReadAttribute(int fd, const char* name, std::string& value) {
   for (;;) {
-    const ssize_t size =
-        fd >= 0 ? ::fgetxattr(fd, name, nullptr, 0) : ::getxattr(path.c_str(), name, nullptr, 0);
+    const ssize_t size = ::fgetxattr(fd, name, nullptr, 0);
     if (size < 0) return false;
     value.resize(static_cast<std::size_t>(size));
-    const ssize_t got = fd >= 0 ? ::fgetxattr(fd, name, value.data(), value.size())
-                                : ::getxattr(path.c_str(), name, value.data(), value.size());
+    const ssize_t got = ::fgetxattr(fd, name, value.data(), value.size());
     if (got >= 0) {
       value.resize(static_cast<std::size_t>(got));
       return true;
@@ -350,13 +432,27 @@ mode_t CurrentUmask() {
   return 077;
 }
 
+// Opens a regular file (or anything else) for reading its attributes and
+// flags, without blocking; -1 with errno set on failure.
+int OpenToInspect(const At& at) {
+  return ::openat(at.fd, at.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | at.no_follow());
+}
+
+// The inode flags that chattr shows and that a file's owner may set; the
+// immutable and append-only flags need a privilege, and such a file is never
+// written anyway.
+constexpr int kOwnersFlags = FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_FL | FS_NODUMP_FL |
+                             FS_NOATIME_FL | FS_NOCOMP_FL | FS_NOCOW_FL | FS_NOTAIL_FL;
+
 class PosixTempFile final : public TempFile {
  public:
-  PosixTempFile(int fd, std::string name) : output_(fd), fd_(fd), name_(std::move(name)) {}
+  PosixTempFile(int fd, std::string name, const Folder* folder)
+      : output_(fd), fd_(fd), name_(std::move(name)), folder_(folder) {}
 
   bool Write(const char* data, std::size_t size) override { return output_.Write(data, size); }
   bool Close() override { return output_.Close(); }
   const std::string& name() const override { return name_; }
+  Place place() const override { return folder_ != nullptr ? Place(*folder_, name_) : Place(name_); }
 
   // The owner first: a change of owner clears the set-user-ID bits.
   FsStatus KeepAttributesOf(const FileInfo& original) override {
@@ -384,24 +480,26 @@ class PosixTempFile final : public TempFile {
 
   // Then the attributes the original lacks (an access control list that the
   // folder's default list gave the new file) are taken away.
-  FsStatus CopyExtendedAttributesOf(const std::string& original) override {
+  FsStatus CopyExtendedAttributesOf(const Place& original) override {
+    const Descriptor from(OpenToInspect(AtOf(original)));
+    if (from.get() < 0) return Failed(errno);
     std::string names;
-    if (!ListAttributes(-1, original, names)) return Failed(errno);
+    if (!ListAttributes(from.get(), names)) return Failed(errno);
     std::string value, own;
     for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
       const char* name = names.c_str() + at;
-      if (!ReadAttribute(-1, original, name, value)) {
+      if (!ReadAttribute(from.get(), name, value)) {
         if (errno == ENODATA) continue;  // removed meanwhile
         return AttributeFailed(name, errno);
       }
       if (::fsetxattr(fd_, name, value.data(), value.size(), 0) != 0) {
         const int error = errno;
         // One the system gave the file already (a security label) is as good.
-        if (!ReadAttribute(fd_, name_, name, own) || own != value) return AttributeFailed(name, error);
+        if (!ReadAttribute(fd_, name, own) || own != value) return AttributeFailed(name, error);
       }
     }
     std::string own_names;
-    if (!ListAttributes(fd_, name_, own_names)) return Failed(errno);
+    if (!ListAttributes(fd_, own_names)) return Failed(errno);
     for (std::size_t at = 0; at < own_names.size(); at = own_names.find('\0', at) + 1) {
       const std::string_view name = own_names.c_str() + at;
       bool in_original = false;
@@ -413,11 +511,24 @@ class PosixTempFile final : public TempFile {
     return Ok();
   }
 
+  // A file system without such flags refuses the ioctl: the original then
+  // has none either.
+  FsStatus CopyFlagsOf(const Place& original) override {
+    const Descriptor from(OpenToInspect(AtOf(original)));
+    if (from.get() < 0) return Failed(errno);
+    int flags = 0, own = 0;
+    if (::ioctl(from.get(), FS_IOC_GETFLAGS, &flags) != 0 || (flags & kOwnersFlags) == 0) return Ok();
+    if (::ioctl(fd_, FS_IOC_GETFLAGS, &own) != 0) return Failed(errno);
+    const int wanted = (own & ~kOwnersFlags) | (flags & kOwnersFlags);
+    if (wanted != own && ::ioctl(fd_, FS_IOC_SETFLAGS, &wanted) != 0) return Failed(errno);
+    return Ok();
+  }
+
   FsStatus Sync() override { return ::fsync(fd_) == 0 ? Ok() : Failed(errno); }
 
   void Keep() override {
     const HoldSignals hold;
-    temp_registry.Forget(name_);
+    temp_registry.Forget(AtOf(place()));
   }
 
   [[nodiscard]] PosixOutputFile& output() { return output_; }
@@ -430,6 +541,7 @@ class PosixTempFile final : public TempFile {
   PosixOutputFile output_;  // owns and closes the descriptor
   int fd_;
   std::string name_;
+  const Folder* folder_;  // null when name_ is a path
 };
 
 class PosixRewrittenFile final : public RewrittenFile {
@@ -472,10 +584,32 @@ class PosixFileLock final : public FileLock {
   int fd_;
 };
 
+// Six random letters and digits, for a name of one's own.
+std::string RandomSuffix() {
+  constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::array<unsigned char, 6> bytes{};
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::getrandom(bytes.data() + got, bytes.size() - got, 0);
+    if (n > 0) got += static_cast<std::size_t>(n);
+  }
+  std::string suffix;
+  for (const unsigned char byte : bytes) suffix += kLetters[byte % kLetters.size()];
+  return suffix;
+}
+
+// The name of a new entry of the folder at `folder`, from the same descriptor.
+At EntryOf(const Place& folder, const std::string& entry) {
+  At at = AtOf(folder);
+  at.name = at.in_folder() && at.name == "." ? entry : at.name + "/" + entry;
+  return at;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
-  std::unique_ptr<ByteSource> OpenForReading(const std::string& name) override {
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  std::unique_ptr<ByteSource> OpenForReading(const Place& place) override {
+    const At at = AtOf(place);
+    const int fd = ::openat(at.fd, at.name.c_str(), O_RDONLY | O_CLOEXEC | at.no_follow());
     if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
@@ -485,8 +619,10 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixInputFile>(fd);
   }
 
-  std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  std::unique_ptr<OutputFile> OpenForWriting(const Place& place) override {
+    const At at = AtOf(place);
+    const int fd =
+        ::openat(at.fd, at.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | at.no_follow(), 0666);
     if (fd < 0) return nullptr;
     return std::make_unique<PosixOutputFile>(fd);
   }
@@ -515,22 +651,42 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  FsStatus Inspect(const std::string& name, bool follow_links, FileInfo& info) override {
+  FsStatus Inspect(const Place& place, bool follow_links, FileInfo& info) override {
+    const At at = AtOf(place);
     struct stat status {};
-    const int result = follow_links ? ::stat(name.c_str(), &status) : ::lstat(name.c_str(), &status);
-    if (result != 0) return Failed(errno);
+    const int flags = follow_links && !at.in_folder() ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (::fstatat(at.fd, at.name.c_str(), &status, flags) != 0) return Failed(errno);
     info = InfoOf(status);
     return Ok();
   }
 
-  FsStatus ListFolder(const std::string& name, std::vector<FolderEntry>& entries) override {
+  FsStatus OpenFolder(const Place& place, std::unique_ptr<Folder>& folder, FileInfo& info) override {
+    const At at = AtOf(place);
+    Descriptor fd(::openat(at.fd, at.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | at.no_follow()));
+    if (fd.get() < 0) return Failed(errno);
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) return Failed(errno);
+    info = InfoOf(status);
+    folder = std::make_unique<PosixFolder>(fd.Release(), status);
+    return Ok();
+  }
+
+  FsStatus ListFolder(const Folder& folder, std::vector<FolderEntry>& entries) override {
     entries.clear();
-    DIR* folder = ::opendir(name.c_str());
-    if (folder == nullptr) return Failed(errno);
+    // The stream takes a descriptor of its own and closes it.
+    const int fd = ::fcntl(static_cast<const PosixFolder&>(folder).fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return Failed(errno);
+    DIR* stream = ::fdopendir(fd);
+    if (stream == nullptr) {
+      const int error = errno;
+      ::close(fd);
+      return Failed(error);
+    }
+    ::rewinddir(stream);  // the duplicate shares its position with the folder's descriptor
     FsStatus status;
     for (;;) {
       errno = 0;
-      const dirent* entry = ::readdir(folder);
+      const dirent* entry = ::readdir(stream);
       if (entry == nullptr) {
         if (errno != 0) status = Failed(errno);
         break;
@@ -539,22 +695,34 @@ class PosixFileSystem final : public FileSystem {
       if (entry_name == "." || entry_name == "..") continue;
       FolderEntry& added = entries.emplace_back();
       added.name = entry_name;
-      added.kind = KindOfEntry(name, *entry);
+      added.kind = KindOfEntry(::dirfd(stream), *entry);
     }
-    ::closedir(folder);
+    ::closedir(stream);
     return status;
   }
 
-  FsStatus ReadRegularFile(const std::string& name, std::string& bytes, FileInfo& info) override {
+  FsStatus ReadRegularFile(const Place& place, std::size_t limit, std::string& bytes,
+                           FileInfo& info) override {
     bytes.clear();
+    const At at = AtOf(place);
     // Non-blocking, so that opening a FIFO does not wait for a writer.
-    const Descriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return Failed(errno);
+    const Descriptor fd(
+        ::openat(at.fd, at.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | at.no_follow()));
+    // In a folder, a symbolic link is not followed, and so no regular file.
+    if (fd.get() < 0)
+      return at.in_folder() && errno == ELOOP ? FsStatus{std::string(kNotRegularFile)} : Failed(errno);
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0) return Failed(errno);
     info = InfoOf(status);
     if (info.kind != FileKind::kRegular) return {std::string(kNotRegularFile)};
-    if (!ReadToEnd(fd.get(), bytes, static_cast<std::size_t>(status.st_size))) return Failed(errno);
+    if (static_cast<std::uint64_t>(status.st_size) > limit) return {std::string(kTooLarge)};
+    // One byte past the limit tells a file that has grown beyond it.
+    const std::size_t most = limit == SIZE_MAX ? limit : limit + 1;
+    if (!ReadToEnd(fd.get(), bytes, static_cast<std::size_t>(status.st_size), most)) return Failed(errno);
+    if (bytes.size() > limit) {
+      bytes.clear();
+      return {std::string(kTooLarge)};
+    }
     return Ok();
   }
 
@@ -567,55 +735,94 @@ class PosixFileSystem final : public FileSystem {
   }
 
   // Made and registered in one held step; see note [signals].
-  FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+  FsStatus CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
                           std::unique_ptr<TempFile>& file) override {
-    std::string pattern = folder;
-    pattern += '/';
-    pattern += stem;
-    pattern += "XXXXXX";
-    if (pattern.size() >= PATH_MAX) return Failed(ENAMETOOLONG);
-    const HoldSignals hold;
-    TempSlot& slot = temp_registry.Claim();
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-      const int error = errno;
-      TempRegistry::Free(slot);
-      return Failed(error);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string entry(stem);
+      if (naming == TempName::kRandomSuffix) entry += RandomSuffix();
+      const At at = EntryOf(folder, entry);
+      if (at.name.size() >= PATH_MAX) return Failed(ENAMETOOLONG);
+      const HoldSignals hold;
+      TempSlot& slot = temp_registry.Claim();
+      if (!TempRegistry::Fill(slot, at, false)) return Failed(errno);
+      const int fd =
+          ::openat(at.fd, at.name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+      if (fd < 0) {
+        const int error = errno;
+        TempRegistry::Free(slot);
+        if (error == EEXIST && naming == TempName::kRandomSuffix) continue;
+        return Failed(error);
+      }
+      file = std::make_unique<PosixTempFile>(fd, at.name, at.folder);
+      return Ok();
     }
-    TempRegistry::Fill(slot, pattern);
-    file = std::make_unique<PosixTempFile>(fd, std::move(pattern));
-    return Ok();
+    return Failed(EEXIST);
   }
 
-  FsStatus Rename(const std::string& from, const std::string& to) override {
+  FsStatus CreateTempFolder(const std::string& folder, std::string_view stem, TempName naming,
+                            std::string& path) override {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      At at;
+      at.name = folder + "/" + std::string(stem);
+      if (naming == TempName::kRandomSuffix) at.name += RandomSuffix();
+      if (at.name.size() >= PATH_MAX) return Failed(ENAMETOOLONG);
+      const HoldSignals hold;
+      TempSlot& slot = temp_registry.Claim();
+      (void)TempRegistry::Fill(slot, at, true);  // a path needs no descriptor
+      if (::mkdir(at.name.c_str(), 0700) != 0) {
+        const int error = errno;
+        TempRegistry::Free(slot);
+        if (error == EEXIST && naming == TempName::kRandomSuffix) continue;
+        return Failed(error);
+      }
+      path = at.name;
+      return Ok();
+    }
+    return Failed(EEXIST);
+  }
+
+  FsStatus RemoveFolder(const std::string& path) override {
     const HoldSignals hold;
-    if (::rename(from.c_str(), to.c_str()) != 0) return Failed(errno);
-    temp_registry.Forget(from);
+    if (::rmdir(path.c_str()) != 0) return Failed(errno);
+    temp_registry.Forget(AtOf(path));
     return Ok();
   }
 
-  FsStatus Exchange(const std::string& a, const std::string& b) override {
-    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0) return Ok();
+  FsStatus Rename(const Place& from, const Place& to) override {
+    const At source = AtOf(from), destination = AtOf(to);
+    const HoldSignals hold;
+    if (::renameat(source.fd, source.name.c_str(), destination.fd, destination.name.c_str()) != 0)
+      return Failed(errno);
+    temp_registry.Forget(source);
+    return Ok();
+  }
+
+  FsStatus Exchange(const Place& a, const Place& b) override {
+    const At first = AtOf(a), second = AtOf(b);
+    if (::renameat2(first.fd, first.name.c_str(), second.fd, second.name.c_str(), RENAME_EXCHANGE) == 0)
+      return Ok();
     // Some file systems (overlays among them) refuse some exchanges they would rename.
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EXDEV)
       return {std::string(kCannotExchange)};
     return Failed(errno);
   }
 
-  FsStatus Remove(const std::string& name) override {
+  FsStatus Remove(const Place& place) override {
+    const At at = AtOf(place);
     const HoldSignals hold;
-    if (::unlink(name.c_str()) != 0) return Failed(errno);
-    temp_registry.Forget(name);
+    if (::unlinkat(at.fd, at.name.c_str(), 0) != 0) return Failed(errno);
+    temp_registry.Forget(at);
     return Ok();
   }
 
   // A lock taken on a file that then lost its name (replaced while waiting)
   // locks nothing anyone else will look at: take it again on the new one.
-  FsStatus LockFile(const std::string& name, std::unique_ptr<FileLock>& lock) override {
+  FsStatus LockFile(const Place& place, std::unique_ptr<FileLock>& lock) override {
     lock.reset();
+    const At at = AtOf(place);
     for (;;) {
-      Descriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-      if (fd.get() < 0) return errno == ENOENT ? Ok() : Failed(errno);
+      Descriptor fd(OpenToInspect(at));
+      if (fd.get() < 0) return errno == ENOENT || errno == ELOOP ? Ok() : Failed(errno);
       struct stat locked {};
       if (::fstat(fd.get(), &locked) != 0) return Failed(errno);
       if (!S_ISREG(locked.st_mode)) return Ok();
@@ -623,7 +830,8 @@ class PosixFileSystem final : public FileSystem {
         if (errno != EINTR) return Failed(errno);
       }
       struct stat now {};
-      if (::stat(name.c_str(), &now) != 0) return errno == ENOENT ? Ok() : Failed(errno);
+      if (::fstatat(at.fd, at.name.c_str(), &now, at.in_folder() ? AT_SYMLINK_NOFOLLOW : 0) != 0)
+        return errno == ENOENT ? Ok() : Failed(errno);
       if (now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
         lock = std::make_unique<PosixFileLock>(fd.Release());
         return Ok();
@@ -631,14 +839,18 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  FsStatus CheckMayWrite(const std::string& name) override {
-    return ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0 ? Ok() : Failed(errno);
+  FsStatus CheckMayWrite(const Place& place) override {
+    const At at = AtOf(place);
+    const int flags = AT_EACCESS | (at.in_folder() ? AT_SYMLINK_NOFOLLOW : 0);
+    return ::faccessat(at.fd, at.name.c_str(), W_OK, flags) == 0 ? Ok() : Failed(errno);
   }
 
-  FsStatus OpenForRewriting(const std::string& name, std::unique_ptr<RewrittenFile>& file) override {
+  FsStatus OpenForRewriting(const Place& place, std::unique_ptr<RewrittenFile>& file) override {
+    const At at = AtOf(place);
     // Non-blocking, so that a FIFO put under the name does not wait for a reader.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return Failed(errno);
+    const int fd = ::openat(at.fd, at.name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | at.no_follow());
+    if (fd < 0)
+      return at.in_folder() && errno == ELOOP ? FsStatus{std::string(kNotRegularFile)} : Failed(errno);
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
       const int error = errno;
@@ -650,8 +862,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  // File systems that do not fill in d_type leave it to lstat.
-  static FileKind KindOfEntry(const std::string& folder, const dirent& entry) {
+  // File systems that do not fill in d_type leave it to fstatat.
+  static FileKind KindOfEntry(int folder_fd, const dirent& entry) {
     switch (entry.d_type) {
       case DT_REG:
         return FileKind::kRegular;
@@ -665,8 +877,8 @@ class PosixFileSystem final : public FileSystem {
         return FileKind::kOther;
     }
     struct stat status {};
-    const std::string path = folder + "/" + entry.d_name;
-    return ::lstat(path.c_str(), &status) == 0 ? KindOf(status.st_mode) : FileKind::kOther;
+    return ::fstatat(folder_fd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 ? KindOf(status.st_mode)
+                                                                                 : FileKind::kOther;
   }
 };
 

@@ -37,6 +37,9 @@ FsStatus Failed(DWORD error) {
 
 FsStatus NotAvailable() { return {"not available in the Windows build"}; }
 
+// The path of a place: the Windows build opens no folders, so every place is one.
+std::string PathOf(const Place& place) { return std::string(place.name()); }
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -140,7 +143,9 @@ class CrtTempFile final : public TempFile {
   const std::string& name() const override { return name_; }
   FsStatus KeepAttributesOf(const FileInfo&) override { return Ok(); }
   FsStatus GiveNewFilePermissions() override { return Ok(); }
-  FsStatus CopyExtendedAttributesOf(const std::string&) override { return Ok(); }
+  Place place() const override { return Place(name_); }
+  FsStatus CopyExtendedAttributesOf(const Place&) override { return Ok(); }
+  FsStatus CopyFlagsOf(const Place&) override { return Ok(); }
   FsStatus Sync() override { return output_.Sync(); }
   void Keep() override {}  // nothing removes it on its own here
 
@@ -164,23 +169,24 @@ constexpr DWORD kLockOffsetLow = 0xFFFFFFFE;
 
 class WindowsFileSystem final : public FileSystem {
  public:
-  std::unique_ptr<ByteSource> OpenForReading(const std::string& name) override {
-    return OpenInput(name, "rb", TextMode::kBytes);
+  std::unique_ptr<ByteSource> OpenForReading(const Place& place) override {
+    return OpenInput(PathOf(place), "rb", TextMode::kBytes);
   }
-  std::unique_ptr<OutputFile> OpenForWriting(const std::string& name) override {
-    return OpenOutput(name, "wb", TextMode::kBytes);
+  std::unique_ptr<OutputFile> OpenForWriting(const Place& place) override {
+    return OpenOutput(PathOf(place), "wb", TextMode::kBytes);
   }
   // "t" asks for text mode whatever the C library's default mode is.
-  std::unique_ptr<ByteSource> OpenTextForReading(const std::string& name) override {
-    return OpenInput(name, "rt", TextMode::kTranslated);
+  std::unique_ptr<ByteSource> OpenTextForReading(const Place& place) override {
+    return OpenInput(PathOf(place), "rt", TextMode::kTranslated);
   }
-  std::unique_ptr<OutputFile> OpenTextForWriting(const std::string& name) override {
-    return OpenOutput(name, "wt", TextMode::kTranslated);
+  std::unique_ptr<OutputFile> OpenTextForWriting(const Place& place) override {
+    return OpenOutput(PathOf(place), "wt", TextMode::kTranslated);
   }
 
   CopyResult CopyRest(ByteSource&, OutputFile&) override { return CopyResult::kNotHere; }
 
-  FsStatus Inspect(const std::string& name, bool follow_links, FileInfo& info) override {
+  FsStatus Inspect(const Place& place, bool follow_links, FileInfo& info) override {
+    const std::string name = PathOf(place);
     // Folders open only with backup semantics; a link is itself unless followed.
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     const Handle file(::CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES,
@@ -193,24 +199,31 @@ class WindowsFileSystem final : public FileSystem {
     return Ok();
   }
 
-  FsStatus ListFolder(const std::string&, std::vector<FolderEntry>&) override { return NotAvailable(); }
-  FsStatus ReadRegularFile(const std::string&, std::string&, FileInfo&) override { return NotAvailable(); }
+  FsStatus OpenFolder(const Place&, std::unique_ptr<Folder>&, FileInfo&) override { return NotAvailable(); }
+  FsStatus ListFolder(const Folder&, std::vector<FolderEntry>&) override { return NotAvailable(); }
+  FsStatus ReadRegularFile(const Place&, std::size_t, std::string&, FileInfo&) override {
+    return NotAvailable();
+  }
   FsStatus ResolveLinks(const std::string&, std::string&) override { return NotAvailable(); }
+  FsStatus CreateTempFolder(const std::string&, std::string_view, TempName, std::string&) override {
+    return NotAvailable();
+  }
+  FsStatus RemoveFolder(const std::string&) override { return NotAvailable(); }
 
-  FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+  FsStatus CreateTempFile(const Place& folder, std::string_view stem, TempName naming,
                           std::unique_ptr<TempFile>& file) override {
     constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t seed = ::GetTickCount64() ^ (std::uint64_t{::GetCurrentProcessId()} << 32);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string name = folder + "/" + std::string(stem);
-      for (int i = 0; i < 6; ++i) {
+      std::string name = PathOf(folder) + "/" + std::string(stem);
+      for (int i = 0; naming == TempName::kRandomSuffix && i < 6; ++i) {
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
         name += kLetters[(seed >> 33) % kLetters.size()];
       }
       const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
       if (handle == INVALID_HANDLE_VALUE) {
-        if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+        if (::GetLastError() == ERROR_FILE_EXISTS && naming == TempName::kRandomSuffix) continue;
         return Failed(::GetLastError());
       }
       const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_WRONLY);
@@ -230,20 +243,20 @@ class WindowsFileSystem final : public FileSystem {
     return Failed(ERROR_FILE_EXISTS);
   }
 
-  FsStatus Rename(const std::string& from, const std::string& to) override {
-    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
+  FsStatus Rename(const Place& from, const Place& to) override {
+    if (::MoveFileExA(PathOf(from).c_str(), PathOf(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0)
       return Failed(::GetLastError());
     return Ok();
   }
-  FsStatus Exchange(const std::string&, const std::string&) override {
-    return {std::string(kCannotExchange)};
-  }
-  FsStatus Remove(const std::string& name) override {
-    return ::DeleteFileA(name.c_str()) != 0 ? Ok() : Failed(::GetLastError());
+  FsStatus Exchange(const Place&, const Place&) override { return {std::string(kCannotExchange)}; }
+  FsStatus Remove(const Place& place) override {
+    return ::DeleteFileA(PathOf(place).c_str()) != 0 ? Ok() : Failed(::GetLastError());
   }
 
-  FsStatus LockFile(const std::string& name, std::unique_ptr<FileLock>& lock) override {
+  FsStatus LockFile(const Place& place, std::unique_ptr<FileLock>& lock) override {
     lock.reset();
+    const std::string name = PathOf(place);
     const HANDLE file =
         ::CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -253,24 +266,22 @@ class WindowsFileSystem final : public FileSystem {
     }
     auto held = std::make_unique<WindowsFileLock>(file);
     if (::GetFileType(file) != FILE_TYPE_DISK) return Ok();
-    OVERLAPPED place{};
-    place.Offset = kLockOffsetLow;
-    place.OffsetHigh = kLockOffsetHigh;
-    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) == 0) return Failed(::GetLastError());
+    OVERLAPPED range{};
+    range.Offset = kLockOffsetLow;
+    range.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range) == 0) return Failed(::GetLastError());
     lock = std::move(held);
     return Ok();
   }
 
   // Opening for writing without emptying the file, and closing at once.
-  FsStatus CheckMayWrite(const std::string& name) override {
-    const Handle file(::CreateFileA(name.c_str(), GENERIC_WRITE,
+  FsStatus CheckMayWrite(const Place& place) override {
+    const Handle file(::CreateFileA(PathOf(place).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() ? Ok() : Failed(::GetLastError());
   }
-  FsStatus OpenForRewriting(const std::string&, std::unique_ptr<RewrittenFile>&) override {
-    return NotAvailable();
-  }
+  FsStatus OpenForRewriting(const Place&, std::unique_ptr<RewrittenFile>&) override { return NotAvailable(); }
 
  private:
   static std::unique_ptr<ByteSource> OpenInput(const std::string& name, const char* mode, TextMode text) {

@@ -61,7 +61,7 @@ const WebResult* Playground::Format() {
     message_ = choice.error;
   } else {
     format::TextFormatter formatter(choice.text);
-    const format::TextOutcome outcome = formatter.Format(text_, choice.layout);
+    const format::TextOutcome outcome = formatter.Format(text_, choice.options);
     message_ = outcome.error.empty() ? outcome.skipped : outcome.error;
     if (outcome.has_error_place) SetPlace(outcome.error_place);
     if (outcome.long_token_place) SetPlace(*outcome.long_token_place);

@@ -1,6 +1,10 @@
 #include "project/git_repository.h"
 
 #include <git2.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
 
 namespace qfmt::project {
 namespace {
@@ -36,6 +40,53 @@ bool IsRegularFile(std::uint16_t mode) {
   return mode == GIT_FILEMODE_BLOB || mode == GIT_FILEMODE_BLOB_EXECUTABLE;
 }
 
+std::string WithoutSlash(std::string path) {
+  if (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// The user whom git compares owners with: the one who called sudo, for root
+// under sudo.
+uid_t GitUser() {
+  const uid_t user = ::geteuid();
+  const char* sudo = user == 0 ? std::getenv("SUDO_UID") : nullptr;
+  uid_t caller = 0;
+  if (sudo != nullptr &&
+      std::from_chars(sudo, sudo + std::char_traits<char>::length(sudo), caller).ec == std::errc())
+    return caller;
+  return user;
+}
+
+// True when safe.directory in the system's or the user's git configuration
+// names `path` or is "*"; an empty value takes back the ones before it.
+bool IsSafeDirectory(const std::string& path) {
+  git_config* config = nullptr;
+  if (git_config_open_default(&config) != 0) return false;
+  struct Search {
+    std::string path;
+    bool safe = false;
+  } search{path};
+  git_config_get_multivar_foreach(
+      config, "safe.directory", nullptr,
+      [](const git_config_entry* entry, void* payload) {
+        auto& found = *static_cast<Search*>(payload);
+        const std::string_view value = entry->value;
+        git_buf expanded = GIT_BUF_INIT;
+        if (value.empty()) {
+          found.safe = false;
+        } else if (value == "*") {
+          found.safe = true;
+        } else if (git_config_parse_path(&expanded, entry->value) == 0) {
+          found.safe = found.safe || WithoutSlash(expanded.ptr) == found.path;
+        }
+        git_buf_dispose(&expanded);
+        return 0;
+      },
+      &search);
+  git_config_free(config);
+  return search.safe;
+}
+
 int AddHunk(const git_diff_delta*, const git_diff_hunk* hunk, void* payload) {
   if (hunk->new_lines > 0) {
     static_cast<std::vector<LineRange>*>(payload)->push_back(
@@ -62,18 +113,26 @@ std::string ChangedLines(std::string_view base, std::string_view text, std::vect
   return error;
 }
 
-std::unique_ptr<GitRepository> GitRepository::Find(const std::string& folder, bool from_environment,
-                                                   std::string& error) {
+std::unique_ptr<GitRepository> GitRepository::Find(platform::FileSystem& files, const std::string& folder,
+                                                   Discovery discovery, std::string& error) {
   // The library counts its users; each repository object is one.
   if (git_libgit2_init() < 0) {
     error = "cannot start libgit2: " + LastError();
     return nullptr;
   }
+  // Ownership is checked below by git's own rule, which libgit2 1.5 follows
+  // only in part (it reports a refusal as no repository, and knows no "*").
+  git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, 0);
   git_repository* repository = nullptr;
-  const unsigned flags = from_environment ? GIT_REPOSITORY_OPEN_FROM_ENV : 0;
+  const unsigned flags = discovery == Discovery::kHere              ? GIT_REPOSITORY_OPEN_NO_SEARCH
+                         : discovery == Discovery::kFromEnvironment ? GIT_REPOSITORY_OPEN_FROM_ENV
+                                                                    : 0;
   const int status = git_repository_open_ext(&repository, folder.c_str(), flags, nullptr);
   if (status == 0 && git_repository_workdir(repository) != nullptr) {
-    return std::unique_ptr<GitRepository>(new GitRepository(repository));
+    std::unique_ptr<GitRepository> found(new GitRepository(repository));
+    error = found->CheckOwnership(files);
+    if (error.empty()) return found;
+    return nullptr;
   }
   if (status != 0 && status != GIT_ENOTFOUND) error = "cannot open the git repository: " + LastError();
   git_repository_free(repository);  // a bare repository has no work tree to format
@@ -83,6 +142,24 @@ std::unique_ptr<GitRepository> GitRepository::Find(const std::string& folder, bo
 
 GitRepository::GitRepository(git_repository* repository)
     : repository_(repository), work_tree_(git_repository_workdir(repository)) {}
+
+std::string GitRepository::git_folder() const { return git_repository_path(repository_); }
+
+// As git: the work tree and the repository's folder must be the user's.
+std::string GitRepository::CheckOwnership(platform::FileSystem& files) const {
+  const std::string work_tree = WithoutSlash(work_tree_);
+  const uid_t user = GitUser();
+  bool owned = true;
+  for (const std::string& path : {work_tree, WithoutSlash(git_folder())}) {
+    platform::FileInfo info;
+    owned = owned && files.Inspect(path, false, info).ok() && info.owner == user;
+  }
+  if (owned || IsSafeDirectory(work_tree)) return {};
+  return "git does not trust the repository " + work_tree +
+         " (dubious ownership: it belongs to another user), so its ignore rules cannot be read and its files "
+         "are left as they are; to trust it: git config --global --add safe.directory " +
+         work_tree;
+}
 
 GitRepository::~GitRepository() {
   git_repository_free(repository_);
@@ -163,21 +240,32 @@ std::string GitRepository::ReadChangedFiles(const std::string& revision, bool fr
   return {};
 }
 
-std::string GitRepository::Restage(const std::string& path, std::string_view text, bool from_work_tree) {
+std::string GitRepository::Restage(const std::string& path, std::string_view text,
+                                   const platform::FileInfo* working) {
   OwnedIndex index;
   if (git_repository_index(index.out(), repository_) != 0 || git_index_read(index.get(), 0) != 0)
     return "cannot read git's index: " + LastError();
-  if (from_work_tree) {
-    if (git_index_add_bypath(index.get(), path.c_str()) != 0) return "cannot stage it: " + LastError();
-  } else {
-    const git_index_entry* staged = git_index_get_bypath(index.get(), path.c_str(), 0);
-    if (staged == nullptr) return "no longer staged";
-    git_index_entry entry = *staged;
-    if (git_blob_create_from_buffer(&entry.id, repository_, text.data(), text.size()) != 0)
-      return "cannot store the formatted text in git: " + LastError();
-    entry.file_size = static_cast<std::uint32_t>(text.size());
-    if (git_index_add(index.get(), &entry) != 0) return "cannot stage it: " + LastError();
+  const git_index_entry* staged = git_index_get_bypath(index.get(), path.c_str(), 0);
+  if (staged == nullptr) return "no longer staged";
+  git_index_entry entry = *staged;
+  if (git_blob_create_from_buffer(&entry.id, repository_, text.data(), text.size()) != 0)
+    return "cannot store the formatted text in git: " + LastError();
+  const auto time_of = [](std::int64_t ns) {
+    return git_index_time{static_cast<std::int32_t>(ns / 1'000'000'000),
+                          static_cast<std::uint32_t>(ns % 1'000'000'000)};
+  };
+  const platform::FileInfo none;  // times, device and inode that no file has
+  const platform::FileInfo& file = working != nullptr ? *working : none;
+  entry.ctime = time_of(file.changed_ns);
+  entry.mtime = time_of(file.modified_ns);
+  entry.dev = static_cast<std::uint32_t>(file.device);
+  entry.ino = static_cast<std::uint32_t>(file.inode);
+  if (working != nullptr) {
+    entry.uid = working->owner;
+    entry.gid = working->group;
   }
+  entry.file_size = static_cast<std::uint32_t>(text.size());
+  if (git_index_add(index.get(), &entry) != 0) return "cannot stage it: " + LastError();
   if (git_index_write(index.get()) != 0) return "cannot write git's index: " + LastError();
   return {};
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 struct git_pathspec;
 struct git_repository;
 
@@ -16,6 +18,13 @@ struct StagedFile {
   std::string path;  // relative to the work tree, with '/'
   std::string text;  // the staged content
   std::string base;  // for ReadChangedFiles: its content in the commit compared with
+};
+
+// Where GitRepository::Find looks for a repository.
+enum class Discovery {
+  kUpward,           // the folder's own, or that of a folder above it
+  kHere,             // the folder's own only
+  kFromEnvironment,  // as kUpward, obeying GIT_DIR, GIT_INDEX_FILE and the other variables of git's hooks
 };
 
 // Lines `first` to `last` of a text, counted from 1.
@@ -36,9 +45,10 @@ class GitRepository {
  public:
   // The repository whose work tree holds the folder `folder`, or null when
   // there is none (`error` stays empty) or it cannot be opened (`error` says
-  // why). With `from_environment`, GIT_DIR, GIT_INDEX_FILE and the other
-  // variables that git sets for its hooks are obeyed.
-  [[nodiscard]] static std::unique_ptr<GitRepository> Find(const std::string& folder, bool from_environment,
+  // why). As git does, a repository that belongs to another user is refused
+  // unless git's safe.directory setting names it.
+  [[nodiscard]] static std::unique_ptr<GitRepository> Find(platform::FileSystem& files,
+                                                           const std::string& folder, Discovery discovery,
                                                            std::string& error);
   ~GitRepository();
   GitRepository(const GitRepository&) = delete;
@@ -46,6 +56,8 @@ class GitRepository {
 
   // The work tree's full path, ending in '/'.
   [[nodiscard]] const std::string& work_tree() const { return work_tree_; }
+  // The path of the repository's own folder (".git"), ending in '/'.
+  [[nodiscard]] std::string git_folder() const;
 
   // True when git's ignore rules leave out `path` (relative to the work
   // tree) and nothing of it is tracked: git tracks a file that a rule
@@ -69,12 +81,18 @@ class GitRepository {
                                              const std::vector<std::string>& pathspec,
                                              std::vector<StagedFile>& files);
 
-  // Stages `text` as the content of `path`. With `from_work_tree`, the
-  // working copy already holds it and is added as `git add` would.
-  [[nodiscard]] std::string Restage(const std::string& path, std::string_view text, bool from_work_tree);
+  // Stages `text` as the content of `path`, keeping its index entry's mode,
+  // flags and stage: only the content changes. `working` is the working copy
+  // when it now holds the text, whose file data the entry then records;
+  // otherwise the entry records none, so that git compares the working copy's
+  // content with it.
+  [[nodiscard]] std::string Restage(const std::string& path, std::string_view text,
+                                    const platform::FileInfo* working);
 
  private:
   explicit GitRepository(git_repository* repository);
+  // Empty when git would open the repository for this user; otherwise why not.
+  [[nodiscard]] std::string CheckOwnership(platform::FileSystem& files) const;
 
   git_repository* repository_;
   std::string work_tree_;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "project/editorconfig.h"
+#include "modern/formatter.h"
 
 namespace qfmt::project {
 namespace {
@@ -32,24 +32,34 @@ std::string Property(std::string_view name, std::string_view value) {
 // where the command line did not give its option.
 class Resolver {
  public:
-  Resolver(const std::string& path, const EditorConfig& config, const GivenOptions& given, bool with_origins,
-           FileSettings& settings)
-      : path_(path), config_(config), given_(given), with_origins_(with_origins), settings_(settings) {}
+  Resolver(const EditorConfig& config, const GivenOptions& given, FileSettings& settings)
+      : config_(config), given_(given), settings_(settings) {}
 
   void Resolve() {
+    if (!given_.style) Style();
     if (!given_.max_line_length) MaxLineLength();
     if (!given_.indent) Indent();
     if (!given_.brace_style) BraceStyle();
+    TabWidth();
   }
 
  private:
+  void Style() {
+    const std::string_view value = config_.Find("qfmt_style");
+    if (value.empty()) return;
+    const std::optional<format::Style> style = format::ParseStyle(value);
+    if (!style) return Fail("qfmt_style", "modern, classic or exact");
+    settings_.style.style = *style;
+    settings_.style_source = Source({"qfmt_style"});
+  }
+
   void MaxLineLength() {
     const std::string_view value = config_.Find("max_line_length");
     if (value.empty()) return;
     const auto length = value == "off" ? std::numeric_limits<std::int32_t>::max()
                                        : WholeNumber(value, 1, std::numeric_limits<std::int32_t>::max());
     if (!length) return Fail("max_line_length", "a whole number of 1 or more, or off,");
-    settings_.layout.max_line_length = *length;
+    layout().max_line_length = *length;
     settings_.max_line_length_source = Source({"max_line_length"});
   }
 
@@ -67,7 +77,8 @@ class Resolver {
     }
     if (style == "tab") return TabIndent(width);
     if (!width) return;  // "indent_style = space" alone keeps the width
-    settings_.layout.indent_string.assign(static_cast<std::size_t>(*width), ' ');
+    layout().indent_string.assign(static_cast<std::size_t>(*width), ' ');
+    settings_.style.indent_from_file = false;
     settings_.indent_source =
         style.empty() ? Source({"indent_size"}) : Source({"indent_style", "indent_size"});
   }
@@ -81,12 +92,13 @@ class Resolver {
     if (const std::string_view value = config_.Find("tab_width"); !value.empty()) {
       const auto tab_width = WholeNumber(value, 1, kMaxIndentSize);
       if (!tab_width) return Fail("tab_width", "a whole number from 1 to 64");
-      settings_.layout.tab_width = *tab_width;
+      layout().tab_width = *tab_width;
       if (width && *width % *tab_width == 0) tabs = *width / *tab_width;
       if (tabs > 1) names.push_back("indent_size");
       names.push_back("tab_width");
     }
-    settings_.layout.indent_string.assign(static_cast<std::size_t>(tabs), '\t');
+    layout().indent_string.assign(static_cast<std::size_t>(tabs), '\t');
+    settings_.style.indent_from_file = false;
     settings_.indent_source = Source(names);
   }
 
@@ -94,13 +106,25 @@ class Resolver {
     const std::string_view value = config_.Find("qfmt_brace_style");
     if (value.empty()) return;
     if (value != "attach" && value != "break") return Fail("qfmt_brace_style", "attach or break");
-    settings_.layout.brace_style = value == "attach" ? 1 : 0;
+    layout().brace_style = value == "attach" ? 1 : 0;
     settings_.brace_style_source = Source({"qfmt_brace_style"});
   }
 
+  // The columns of a tab, where the modern style measures lines (the library
+  // gives indent_size's value where only that is set).
+  void TabWidth() {
+    const std::string_view value = config_.Find("tab_width");
+    if (value.empty()) return;
+    const auto width = WholeNumber(value, 1, kMaxIndentSize);
+    if (!width) return Fail("tab_width", "a whole number from 1 to 64");
+    settings_.style.tab_width = *width;
+  }
+
+  layout::LayoutOptions& layout() { return settings_.style.layout; }
+
   // "src/.editorconfig [*.c]", or ".editorconfig" where no section is found.
   std::string Origin(std::string_view name) const {
-    const PropertyOrigin origin = FindOrigin(path_, name);
+    const PropertyOrigin origin = config_.OriginOf(name);
     return origin.file.empty() ? ".editorconfig" : ShownPath(origin.file) + " " + origin.section;
   }
 
@@ -108,7 +132,7 @@ class Resolver {
   std::string Source(const std::vector<std::string_view>& names) const {
     std::string source, last_origin;
     for (const std::string_view name : names) {
-      const std::string origin = with_origins_ ? Origin(name) : ".editorconfig";
+      const std::string origin = Origin(name);
       if (!source.empty()) source += origin == last_origin ? ", " : "; ";
       if (origin != last_origin) source += origin + ": ";
       source += Property(name, config_.Find(name));
@@ -124,10 +148,8 @@ class Resolver {
         Origin(name) + ": " + Property(name, config_.Find(name)) + ": " + std::string(wanted) + " is needed";
   }
 
-  const std::string& path_;
   const EditorConfig& config_;
   const GivenOptions& given_;
-  bool with_origins_;
   FileSettings& settings_;
 };
 
@@ -148,20 +170,25 @@ std::string Quoted(std::string_view indent) {
 
 }  // namespace
 
-FileSettings ResolveSettings(const std::string& path, const layout::LayoutOptions& options,
-                             const GivenOptions& given, bool with_origins) {
+FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string& path,
+                             const format::StyleOptions& options, const GivenOptions& given) {
   FileSettings settings;
-  settings.layout = options;
+  settings.style = options;
+  settings.style.indent_from_file = !given.indent;
+  settings.style_source = SourceOf(given.style);
   settings.max_line_length_source = SourceOf(given.max_line_length);
   settings.indent_source = SourceOf(given.indent);
   settings.brace_style_source = SourceOf(given.brace_style);
-  if (given.max_line_length && given.indent && given.brace_style) return settings;
-  const EditorConfig config = ReadEditorConfig(path);
+  if (given.max_line_length && given.indent && given.brace_style && given.style &&
+      options.style != format::Style::kModern) {
+    return settings;
+  }
+  const EditorConfig config = editorconfig.Read(path);
   if (!config.error.empty()) {
     settings.error = config.error;
     return settings;
   }
-  Resolver(path, config, given, with_origins, settings).Resolve();
+  Resolver(config, given, settings).Resolve();
   return settings;
 }
 
@@ -173,13 +200,19 @@ std::string ShownPath(const std::string& full) {
 }
 
 std::string DescribeSettings(const std::string& path, const FileSettings& settings) {
-  const layout::LayoutOptions& layout = settings.layout;
-  const std::string length = layout.max_line_length == std::numeric_limits<std::int32_t>::max()
-                                 ? "off"
-                                 : std::to_string(layout.max_line_length);
-  return path + ":\n" + "  max-line-length " + length + "  (" + settings.max_line_length_source + ")\n" +
-         "  indent " + Quoted(layout.indent_string) + "  (" + settings.indent_source + ")\n" +
-         "  brace-style " + (layout.brace_style == 0 ? "break" : "attach") + "  (" +
+  const format::StyleOptions& style = settings.style;
+  const layout::LayoutOptions& layout = style.layout;
+  const bool modern = style.style == format::Style::kModern;
+  const bool unlimited = layout.max_line_length == std::numeric_limits<std::int32_t>::max() ||
+                         (modern && layout.max_line_length == 0);
+  const std::string length = unlimited ? "off" : std::to_string(layout.max_line_length);
+  const std::string indent = modern && style.indent_from_file
+                                 ? "the file's own, else " + Quoted(modern::kDefaultIndent)
+                                 : Quoted(layout.indent_string);
+  return path + ":\n" + "  style " + std::string(format::StyleName(style.style)) + "  (" +
+         settings.style_source + ")\n" + "  max-line-length " + length + "  (" +
+         settings.max_line_length_source + ")\n" + "  indent " + indent + "  (" + settings.indent_source +
+         ")\n" + "  brace-style " + (layout.brace_style == 0 ? "break" : "attach") + "  (" +
          settings.brace_style_source + ")\n";
 }
 

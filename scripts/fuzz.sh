@@ -7,7 +7,7 @@
 # stops its target and is saved as build-fuzz/findings/TARGET-crash-*.
 # QFMT_FUZZ_FLAGS adds libFuzzer flags to both runs (say -max_len=140000
 # -len_control=0 for inputs that cross the 64 KiB reads).
-set -eu
+set -eu -o pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 

@@ -45,7 +45,7 @@ passed() {
 same() { cmp -s "$1" "$2" || fail "$3: $(od -c "$1" | head -3)"; }
 
 # A text that qfmt-tree changes, and what it makes of it (worked out by hand,
-# with the modern rules that qfmt-tree takes by default: one blank between
+# with the modern style that qfmt-tree takes by default: one blank between
 # tokens, none at the end of a line); qfmt's classic layout leaves a blank
 # after each semicolon.
 printf 'int  x;\nint  y;\n' >"$work/messy"

@@ -37,7 +37,7 @@ if $screenshot; then
   profile=$(mktemp -d)
   chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
     --disable-component-update --disable-sync --user-data-dir="$profile" --hide-scrollbars \
-    --window-size=960,520 --screenshot="$PWD/web/screenshot.png" \
+    --virtual-time-budget=10000 --window-size=960,520 --screenshot="$PWD/web/screenshot.png" \
     "file://$PWD/build-web/playground/index.html" 2>/dev/null
   rm -rf "$profile"
 fi

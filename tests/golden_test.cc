@@ -6,7 +6,7 @@
 #include "generated/rule_tables.h"
 #include "job/format.h"
 #include "tests/support/golden_cases.h"
-#include "tests/support/modern_golden_cases.h"
+#include "tests/support/repaired_golden_cases.h"
 #include "tests/support/test_support.h"
 
 namespace qfmt::testing {
@@ -24,7 +24,7 @@ std::string CaseName(const ::testing::TestParamInfo<GoldenCase>& param_info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(kGoldenCases), CaseName);
-INSTANTIATE_TEST_SUITE_P(Modern, GoldenTest, ::testing::ValuesIn(kModernCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Repaired, GoldenTest, ::testing::ValuesIn(kRepairedCases), CaseName);
 
 // Runs in one process share nothing: a run that ends inside open braces,
 // switches, a wizard block and a condition leaves no trace in the next.
@@ -77,10 +77,10 @@ TEST(GoldenTest, InputsMatchEveryReachableRule) {
     std::string output;
     (void)job::FormatText(c.input, c.options.ToLayout(), output, scanner::TokenLimit::kClassic, &classic);
     GoldenOptions options = c.options;
-    options.modern = true;
+    options.repaired = true;
     (void)job::FormatText(c.input, options.ToLayout(), output, scanner::TokenLimit::kLifted, &modern);
   }
-  for (const GoldenCase& c : kModernCases) {
+  for (const GoldenCase& c : kRepairedCases) {
     std::string output;
     (void)job::FormatText(c.input, c.options.ToLayout(), output, scanner::TokenLimit::kLifted, &modern);
   }

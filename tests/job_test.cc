@@ -222,6 +222,26 @@ TEST_F(SafetyTest, BackupHasThePermissionsOwnerAndGroupOfTheInput) {
   }
 }
 
+// Regression: the backup of a read-only input was read-only too, and every
+// later run stopped at it ("could not open a.c.Backup for write"). Its
+// owner may now write it, and another user when the test runs as root.
+TEST_F(SafetyTest, BackupOfAReadOnlyInputCanBeReplaced) {
+  const bool root = ::geteuid() == 0 && testing::NobodyUid() != static_cast<uid_t>(-1);
+  if (root) fs::permissions(folder_.path(), fs::perms::all);
+  testing::WriteFile(Path("a.c"), "int  x;\n");
+  fs::permissions(Path("a.c"), fs::perms(0444));
+  if (root) {
+    ASSERT_EQ(::chown(Path("a.c").c_str(), testing::NobodyUid(), testing::NobodyUid()), 0);
+  }
+  for (int run = 1; run <= 2; ++run) {
+    testing::Child qfmt(QFMT_BINARY, {"-ia.c", "-oout.c"}, folder_.path(), {.as_nobody = root});
+    EXPECT_EQ(qfmt.Wait(), 0) << "run " << run << ": " << qfmt.Error();
+  }
+  struct stat backup {};
+  ASSERT_EQ(::stat(Path("a.c.Backup").c_str(), &backup), 0);
+  EXPECT_EQ(backup.st_mode & 07777, 0644u);
+}
+
 // Regression: a copy cut short by a full disk replaced the earlier backup.
 TEST_F(SafetyTest, CopyOnAFullDiskLeavesTheEarlierBackup) {
   const testing::SmallDisk disk(1024);

@@ -188,12 +188,46 @@ TEST(LexerTest, NextLikeGivesWhatNextGives) {
   }
 }
 
+// With the option, a comment that ends a line of code must still end a line
+// after the same token; other comments may move.
+TEST(LexerTest, CompareTokensKeepsTrailingCommentsWithTheirCode) {
+  const DifferenceCase cases[] = {
+      {"a(); b(); // NOLINT\n", "a();\nb(); // NOLINT\n", ""},
+      {"x = 1; /* a\n b */\ny;", "x = 1;   /* a b */\n\ny;", ""},
+      {"x; /* a */ // b\n", "x;\n/* a */ // b\n", "; // b \u2192 // b off its line"},
+      {"x;\n// own line\ny;", "x; // own line\ny;", ""},
+      {"x; // c\ny;", "x;\n// c\ny;", "; // c \u2192 // c off its line"},
+      {"f(a, /* in */\n  b);", "f(a, /* in */ b);", ", /* in */ \u2192 /* in */ followed by b"},
+      {"x; \\\n// spliced on\ny;", "x;\n// spliced on\ny;",
+       "; // spliced on \u2192 // spliced on off its line"},
+      {"#define A 1 // c\nx;", "#define A 1 // c\nx;", ""},
+      {"x; // c", "x;\n// c", "; // c \u2192 // c off its line"},
+      // Long equal stretches, which the comparison reads on one side only.
+      {"x; // c\nint aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa;\n",
+       "x;\n// c\nint aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa;\n", "; // c \u2192 // c off its line"},
+      {"int  y;\nint aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa; // c\nz;\n",
+       "int y;\nint aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa; // c\nz;\n", ""},
+      {"int  y;\nint aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa; // c\nz;\n",
+       "int y;\nint aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa;\n// c\nz;\n",
+       "; // c \u2192 // c off its line"},
+      {"x;  /*c*/ y; int aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa;\nz;\n",
+       "x;\n/*c*/ y; int aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa;\nz;\n", ""},
+  };
+  for (const DifferenceCase& c : cases) {
+    const auto difference = CompareTokens(c.before, c.after, {.trailing_comments = true});
+    EXPECT_EQ(difference ? difference->description : "", c.difference) << Escaped(c.before);
+  }
+  EXPECT_EQ(CompareTokens("x; // c\n", "x;\n// c\n", {.trailing_comments = true})->before_offset, 3u);
+  EXPECT_FALSE(CompareTokens("x; // c\n", "x;\n// c\n")) << "off by default";
+}
+
 // CompareTokens, which walks past white space without making tokens where it
 // can (see note [walking past the spacing] in lexer/pp_lexer.cc), gives what
 // comparing every token gives: on soups and on generated code, against
 // copies whose white space changed here and there (blanks, line ends,
 // splices and line-wrap markers put in, runs of white space taken out),
-// sometimes with a piece of a token put in as well, both ways round.
+// sometimes with a piece of a token put in as well, both ways round; mostly
+// with trailing comments kept, which such changes move on and off lines.
 TEST(LexerTest, CompareTokensGivesWhatComparingEveryTokenGives) {
   const std::string generated = bench::GeneratedText(60000, 7, true);
   constexpr std::string_view kSpaces[] = {" ", "\n", "\t ", "\r\n", "/*Line Wrapped*/", "\\\n"};
@@ -216,10 +250,11 @@ TEST(LexerTest, CompareTokensGivesWhatComparingEveryTokenGives) {
       }
     }
     if (i % 5 == 0) after.insert(random() % (after.size() + 1), Soup(random, 1));
-    ASSERT_EQ(shown(CompareTokens(before, after)), shown(CompareEveryToken(before, after)))
-        << Escaped(before) << " / " << Escaped(after);
-    ASSERT_EQ(shown(CompareTokens(after, before)), shown(CompareEveryToken(after, before)))
-        << Escaped(after) << " / " << Escaped(before);
+    const CompareOptions options{.trailing_comments = i % 3 != 0};
+    ASSERT_EQ(shown(CompareTokens(before, after, options)), shown(CompareEveryToken(before, after, options)))
+        << Escaped(before) << " / " << Escaped(after) << " " << options.trailing_comments;
+    ASSERT_EQ(shown(CompareTokens(after, before, options)), shown(CompareEveryToken(after, before, options)))
+        << Escaped(after) << " / " << Escaped(before) << " " << options.trailing_comments;
   }
 }
 

@@ -13,12 +13,12 @@ namespace {
 // the indentation unit, the line length and the text options; or the error.
 std::string Describe(const StyleChoice& choice) {
   if (!choice.error.empty()) return "error: " + choice.error;
+  const layout::LayoutOptions& layout = choice.options.layout;
   std::string indent;
-  for (const char c : choice.layout.indent_string) indent += c == '\t' ? "\\t" : std::string(1, c);
-  return std::string(choice.style->name) + (choice.layout.modern ? " modern " : " classic ") +
-         (choice.layout.brace_style == 1 ? "attach" : "break") + " '" + indent + "' " +
-         std::to_string(choice.layout.max_line_length) + (choice.text.once ? " once" : " settled") +
-         (choice.text.verify ? " checked" : " unchecked") +
+  for (const char c : layout.indent_string) indent += c == '\t' ? "\\t" : std::string(1, c);
+  return std::string(StyleName(choice.options.style)) + " " + (layout.brace_style == 1 ? "attach" : "break") +
+         " '" + indent + "' " + std::to_string(layout.max_line_length) +
+         (choice.text.once ? " once" : " settled") + (choice.text.verify ? " checked" : " unchecked") +
          (choice.text.classic_limit ? " limit" : " lifted");
 }
 
@@ -29,17 +29,19 @@ struct ReadCase {
 
 TEST(StylesTest, ReadsSettingsAsTheAddressKeepsThem) {
   const ReadCase cases[] = {
-      // Defaults: the first style, qfmt-tree's; the classic program's rules as qfmt applies them.
-      {"", "classic modern attach '   ' 80 settled checked lifted"},
-      {"style=exact", "exact classic attach '   ' 80 once unchecked limit"},
+      // Defaults: the first style, qfmt-tree's (four blanks a level); the
+      // classic layout settled; the classic program's rules as qfmt applies them.
+      {"", "modern attach '    ' 80 once checked lifted"},
+      {"style=classic", "classic attach '   ' 80 settled checked lifted"},
+      {"style=exact", "exact attach '   ' 80 once unchecked limit"},
       // Every setting, in any order; the style is read first wherever it stands.
       {"brace=break&indent=tab&length=off&check=on&style=exact",
-       "exact classic break '\\t' 2147483647 once checked limit"},
-      {"indent=0&length=0&&brace=attach", "classic modern attach '' 0 settled checked lifted"},
-      {"indent=8&length=120&indent=2", "classic modern attach '  ' 120 settled checked lifted"},
+       "exact break '\\t' 2147483647 once checked limit"},
+      {"indent=0&length=0&&brace=attach&style=classic", "classic attach '' 0 settled checked lifted"},
+      {"indent=8&length=120&indent=2", "modern attach '  ' 120 once checked lifted"},
       // What cannot be read names the setting and the values it takes.
-      {"style=modern", "error: style is one of classic, exact, not 'modern'"},
-      {"check=on", "error: the classic style takes no setting 'check'"},
+      {"style=gnu", "error: style is one of modern, classic, exact, not 'gnu'"},
+      {"check=on", "error: the modern style takes no setting 'check'"},
       {"style=exact&check=yes", "error: check is on or off, not 'yes'"},
       {"brace=left", "error: brace is attach or break, not 'left'"},
       {"indent=5", "error: indent is 2, 3, 4, 8, tab or 0, not '5'"},
@@ -48,7 +50,7 @@ TEST(StylesTest, ReadsSettingsAsTheAddressKeepsThem) {
       {"length=", "error: length is a whole number of 0 or more, or off, not ''"},
       {"length=2147483648", "error: length is a whole number of 0 or more, or off, not '2147483648'"},
       {"length", "error: 'length' is not of the form key=value"},
-      {"colour=red", "error: the classic style takes no setting 'colour'"},
+      {"colour=red", "error: the modern style takes no setting 'colour'"},
   };
   for (const ReadCase& c : cases) EXPECT_EQ(Describe(ReadStyleChoice(c.settings)), c.expected) << c.settings;
 }
@@ -74,7 +76,7 @@ TEST(StylesTest, LongTokenHasItsPlaceInTheText) {
   for (const LongTokenCase& c : cases) {
     const StyleChoice choice = ReadStyleChoice(c.settings);
     TextFormatter formatter(choice.text);
-    const TextOutcome outcome = formatter.Format(c.text, choice.layout);
+    const TextOutcome outcome = formatter.Format(c.text, choice.options);
     const std::string got = outcome.error.empty() ? "formatted"
                             : outcome.long_token_place
                                 ? std::to_string(outcome.long_token_place->line) + ":" +

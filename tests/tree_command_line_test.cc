@@ -22,12 +22,13 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
   }
   const TreeOptions& o = parsed.options;
   const auto given = [](bool was) { return was ? "!" : ""; };
-  std::string text =
-      (settings ? "settings " : "") + std::string("m") +
-      (o.layout.max_line_length == INT32_MAX ? "off" : std::to_string(o.layout.max_line_length)) +
-      given(o.given.max_line_length) + " i[" + o.layout.indent_string + "]" + given(o.given.indent) + " " +
-      (o.layout.brace_style == 1 ? "attach" : "break") + given(o.given.brace_style) + " j" +
-      std::to_string(o.jobs);
+  const layout::LayoutOptions& l = o.style.layout;
+  std::string text = (settings ? "settings " : "") + std::string("m") +
+                     (l.max_line_length == INT32_MAX ? "off" : std::to_string(l.max_line_length)) +
+                     given(o.given.max_line_length) + " i[" + l.indent_string + "]" + given(o.given.indent) +
+                     " " + (l.brace_style == 1 ? "attach" : "break") + given(o.given.brace_style) + " j" +
+                     std::to_string(o.jobs);
+  if (o.given.style) text += " " + std::string(format::StyleName(o.style.style)) + "!";
   const std::pair<bool, const char*> switches[] = {{o.write, "write"},
                                                    {o.list, "list"},
                                                    {o.diff, "diff"},
@@ -37,7 +38,6 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
                                                    {o.quiet, "quiet"},
                                                    {o.prints_text(), "prints"},
                                                    {o.classic_limit, "classic-limit"},
-                                                   {!o.layout.modern, "classic"},
                                                    {!o.verify, "no-verify"},
                                                    {o.staged, "staged"},
                                                    {o.changed, "changed"},
@@ -84,7 +84,9 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"--indent", "a\\b", "a.c", "b.c"}, "m80 i[a\\b]! attach j0 prints paths[a.c,b.c]"},
       {{"-w", "--backup", "a.c"}, "m80 i[   ] attach j0 write backup paths[a.c]"},
       {{"-l", "--", "-w", "--check"}, "m80 i[   ] attach j0 list paths[-w,--check]"},
-      {{"--classic", "--no-verify", "-"}, "m80 i[   ] attach j0 prints classic no-verify paths[]"},
+      {{"--classic", "--no-verify", "-"}, "m80 i[   ] attach j0 exact! prints no-verify paths[]"},
+      {{"--style", "classic", "--style=exact", "a.c"}, "m80 i[   ] attach j0 exact! prints paths[a.c]"},
+      {{"--style=modern", "-m0"}, "m0! i[   ] attach j0 modern! prints paths[]"},
       // What the command line gives wins over .editorconfig, so it is marked as given.
       {{"--exclude", "build", "--exclude=*.pb.cc", "--staged", "-l", "-m", "off", "src"},
        "moff! i[   ] attach j0 list staged paths[src] exclude[build] exclude[*.pb.cc]"},
@@ -120,6 +122,7 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
        "error: --max-line-length needs a whole number of 0 or more, or off, not '99999999999'"},
       {{"-j0"}, "error: --jobs needs a number from 1 to 1024, not '0'"},
       {{"--brace-style", "kr"}, "error: --brace-style is 'attach' or 'break', not 'kr'"},
+      {{"--style", "gnu"}, "error: --style is 'modern', 'classic' or 'exact', not 'gnu'"},
       {{"-", "a.c"}, "error: '-' (standard input) cannot stand beside other paths"},
       {{"-w"}, "error: --write needs paths of files or folders, or --staged"},
       {{"-w", "-"}, "error: --write needs paths of files or folders, or --staged"},
@@ -129,6 +132,11 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
       {{"--assume-filename", "notes.txt"},
        "error: --assume-filename needs a C or C++ file name, not 'notes.txt'"},
       {{"--backup", "a.c"}, "error: --backup goes with --write"},
+      // Regression: an empty pattern left out everything, and --check passed.
+      {{"--check", "--exclude", "", "src"},
+       "error: --exclude needs a pattern that names files, not '', which would leave out everything"},
+      {{"--check", "--exclude=./", "src"},
+       "error: --exclude needs a pattern that names files, not './', which would leave out everything"},
       {{"--print-settings"}, "error: --print-settings needs the path of a file"},
       {{"--print-settings", "a.c", "b.c"}, "error: --print-settings takes one path, not 2"},
       {{"-w", "--print-settings", "a.c"}, "error: --write cannot go with --print-settings"},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "bench/source_generator.h"
 #include "generated/version.h"
+#include "project/settings_file.h"
 #include "tests/support/test_support.h"
 #include "tree/command_line.h"
 #include "tree/file_walk.h"
@@ -34,10 +36,13 @@ namespace fs = std::filesystem;
 
 // Formatting changes these; "int  x;" becomes "int x;" and a line feed.
 const std::string kMessy = "int  x;", kFormatted = "int x;\n";
-// An access label alternates between the indented position (a label line at
-// the start of its line) and the start of the line (after the blanks of an
-// indented one): the first text on that cycle is the settled one.
+// The modern style puts an access label at the class's level and a member one
+// unit in (four blanks where the file shows no unit of its own).
 const std::string kLabel = "class A {\npublic:\nint x;\n};\n";
+const std::string kLabelModern = "class A {\npublic:\n    int x;\n};\n";
+// In the classic style a label alternates between the indented position (a
+// label line at the start of its line) and the start of the line (after the
+// blanks of an indented one): the first text on that cycle is the settled one.
 const std::string kLabelIndented = "class A\n{\n   public:\n   int x;\n};\n";
 const std::string kLabelNot = "class A\n{\npublic:\n   int x;\n};\n";
 // A comment too long for the line: broken before, and its leading line feed
@@ -68,23 +73,23 @@ std::vector<testing::ProgramCase> ExecutableCases() {
         "a.C",   ".hidden/n.c", ".git/o.c", ".p.c",  "sub/q.c", "sub/r.txt", "elsewhere/s.c", "a.cs"}) {
     walk["src/" + std::string(name)] = kMessy;
   }
-  walk["src/linked"] = "<link to ../other>";    // a link to a folder: not walked
-  walk["src/alias.c"] = "<link to sub/q.c>";    // a link to a file: taken, as the first name of sub/q.c
-  walk["src/t.c"] = "<link to elsewhere/s.c>";  // a second name of elsewhere/s.c
+  // Links are passed over; what they lead to is met under its own name.
+  walk["src/linked"] = "<link to ../other>";
+  walk["src/alias.c"] = "<link to sub/q.c>";
+  walk["src/t.c"] = "<link to elsewhere/s.c>";
   walk["other/w.c"] = walk["other/.hidden/u.c"] = walk["notes.txt"] = walk["v.c.Backup"] = kMessy;
   std::string walked = NotFormatted("other/.hidden/u.c", 1, 5);
-  for (const char* name : {"a.C", "a.c", "alias.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++",
-                           "g.hh", "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc"}) {
+  for (const char* name : {"a.C", "a.c", "b.h", "c.cc", "d.cpp", "e.cxx", "elsewhere/s.c", "f.c++", "g.hh",
+                           "h.hpp", "i.hxx", "j.h++", "k.inl", "l.ipp", "m.tcc", "sub/q.c"}) {
     walked += NotFormatted("src/" + std::string(name), 1, 5);
   }
   const std::string passed_over = ": " + std::string(kNotSourceName) + "\n";
   const std::string kTabsForC = "root = true\n[*.c]\nindent_style = tab\n";
-  const std::string kLabelInTabs = "class A\n{\n\tpublic:\n\tint x;\n};\n";
+  const std::string kLabelInTabs = "class A {\npublic:\n\tint x;\n};\n";
   const Contents two = {{"t/messy.c", kLabel}, {"t/settled.c", kFormatted}};
   const Contents long_token = {{"t/long.c", kLongComment}, {"t/other.c", kMessy}};
   const std::string diff =
-      "--- a/t/messy.c\n+++ b/t/messy.c\n@@ -1,4 +1,5 @@\n-class A {\n-public:\n-int x;\n"
-      "+class A\n+{\n+   public:\n+   int x;\n };\n";
+      "--- a/t/messy.c\n+++ b/t/messy.c\n@@ -1,4 +1,4 @@\n class A {\n public:\n-int x;\n+    int x;\n };\n";
   const std::string too_long = ": error: token longer than 512 bytes at line 2, column 1\n";
   return {
       // Paths are taken by name, a hidden folder too; other names are passed
@@ -101,12 +106,23 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case(
           "FilesThatCannotBeRead",
           {{"t/a.c", kMessy}, {"t/fifo.c", "<fifo>"}, {"t/gone.c", "<link to nowhere.c>"}, {"t/z.c", kMessy}},
-          {"-l", "-q", "t"}, kExitFileError,
+          {"-l", "-q", "t", "t/gone.c"}, kExitFileError,
           "t/fifo.c: error: not a regular file\nt/gone.c: error: cannot read: No such file or directory\n",
           {}, "", NotFormatted("t/a.c", 1, 5) + NotFormatted("t/z.c", 1, 5)),
       Case("StandardInput", {}, {"-"}, kExitOk, "", {}, "int x;\r\nint  y;\r\n", "int x;\r\nint y;\r\n"),
       Case("StandardInputWithStyleOptions", {}, {"-m", "30", "--indent", "\\t", "--brace-style", "break"},
-           kExitOk, "", {}, kLabel, kLabelInTabs),
+           kExitOk, "", {}, kLabel, "class A\n{\npublic:\n\tint x;\n};\n"),
+      // The style from .editorconfig, and from the command line, which wins.
+      Case("StyleFromEditorConfig", {{".editorconfig", "root = true\n[*.c]\nqfmt_style = classic\n"}},
+           {"--stdin-filename", "x.c"}, kExitOk, "", {}, kLabel, kLabelIndented),
+      Case("StyleFromTheCommandLine", {{".editorconfig", "root = true\n[*.c]\nqfmt_style = classic\n"}},
+           {"--stdin-filename", "x.c", "--style", "modern"}, kExitOk, "", {}, kLabel, kLabelModern),
+      Case("StyleExactIsTheClassicRules", {}, {"--style", "exact", "--no-verify", "--once"}, kExitOk, "", {},
+           kSuffix, kSuffixClassic),
+      Case("ABadStyleInEditorConfig", {{".editorconfig", "root = true\n[*.c]\nqfmt_style = gnu\n"}},
+           {"--stdin-filename", "x.c"}, kExitFileError,
+           "x.c: error: .editorconfig [*.c]: qfmt_style = gnu: modern, classic or exact is needed\n", {},
+           kLabel, kLabel),
       // Standard input takes its settings and its name in messages from --stdin-filename.
       Case("StandardInputNamedForItsSettings", {{".editorconfig", kTabsForC}},
            {"--stdin-filename", "src/x.c"}, kExitOk, "", {}, kLabel, kLabelInTabs),
@@ -125,32 +141,35 @@ std::vector<testing::ProgramCase> ExecutableCases() {
       Case("StandardInputDiff", {}, {"-d"}, kExitOk, "", {}, kMessy,
            "--- a/<stdin>\n+++ b/<stdin>\n@@ -1 +1 @@\n-int  x;\n\\ No newline at end of file\n+int x;\n"),
       // An editor that replaces its text with the output keeps it as it was.
-      Case("StandardInputThatCannotBeFormattedComesBack", {}, {"--classic-limit"}, kExitFileError,
-           "<stdin>" + too_long, {}, kLongComment, kLongComment),
-      Case("SettledTexts", two, {"t"}, kExitOk,
+      Case("StandardInputThatCannotBeFormattedComesBack", {}, {"--style", "classic", "--classic-limit"},
+           kExitFileError, "<stdin>" + too_long, {}, kLongComment, kLongComment),
+      Case("SettledTexts", two, {"--style", "classic", "t"}, kExitOk,
            "formatted 2 files: 1 would change, 0 errors, 0.0 MB in #.## s\n", {}, "",
            kLabelIndented + kFormatted),
-      Case("OnePassWithOnce", {{"t/label.c", kLabelIndented}}, {"--once", "-q", "t"}, kExitOk, "", {}, "",
-           kLabelNot),
-      // "class A" ends its line.
-      Case("List", two, {"--list", "-q", "t"}, kExitWouldChange, "", {}, "", NotFormatted("t/messy.c", 1, 8)),
+      Case("OnePassWithOnce", {{"t/label.c", kLabelIndented}}, {"--style", "classic", "--once", "-q", "t"},
+           kExitOk, "", {}, "", kLabelNot),
+      Case("ModernIsOnePassAlways", {{"t/label.c", kLabel}}, {"--once", "-q", "t"}, kExitOk, "", {}, "",
+           kLabelModern),
+      // The member's line is the first that differs.
+      Case("List", two, {"--list", "-q", "t"}, kExitWouldChange, "", {}, "", NotFormatted("t/messy.c", 3, 1)),
       Case("Check", two, {"--check", "-q", "t"}, kExitWouldChange, "", {}, "",
-           NotFormatted("t/messy.c", 1, 8)),
+           NotFormatted("t/messy.c", 3, 1)),
       Case("Diff", two, {"-d", "-q", "t"}, kExitOk, "", {}, "", diff),
       Case("DiffNamesWithoutADotSlash", two, {"-d", "-q", "./t/messy.c"}, kExitOk, "", {}, "", diff),
       Case("WriteListAndKeepTheClassicBackup", two, {"-w", "-l", "--backup", "-q", "t"}, kExitWouldChange, "",
-           {{"t/messy.c", kLabelIndented}, {"t/messy.c.Backup", kLabel}}, "",
-           "t/messy.c:1:8: note: formatted\n"),
+           {{"t/messy.c", kLabelModern}, {"t/messy.c.Backup", kLabel}}, "",
+           "t/messy.c:3:1: note: formatted\n"),
       Case("WritesThroughASymbolicLinkWhichStaysALink",
            {{"real/target.c", kMessy}, {"src/link.c", "<link to ../real/target.c>"}},
            {"-w", "-q", "src/link.c"}, kExitOk, "", {{"real/target.c", kFormatted}}),
       // Regression: -w gave a file a new inode, so its other names kept the old text.
       Case("EveryNameOfAFileSeesTheNewText", {{"x.c", kMessy}, {"y.c", "<hard link to x.c>"}},
            {"-w", "-q", "x.c"}, kExitOk, "", {{"x.c", kFormatted}, {"y.c", kFormatted}}),
-      Case("LongTokenFormatsByDefault", long_token, {"-w", "-q", "t"}, kExitOk, "",
+      Case("LongTokenFormatsByDefault", long_token, {"-w", "-q", "--style", "classic", "t"}, kExitOk, "",
            {{"t/long.c", kLongCommentSettled}, {"t/other.c", kFormatted}}),
-      Case("LongTokenIsAnErrorWithTheClassicLimit", long_token, {"-w", "--classic-limit", "t"},
-           kExitFileError, "t/long.c" + too_long + "formatted 1 file: 1 changed, 1 error, 0.0 MB in #.## s\n",
+      Case("LongTokenIsAnErrorWithTheClassicLimit", long_token,
+           {"-w", "--style", "classic", "--classic-limit", "t"}, kExitFileError,
+           "t/long.c" + too_long + "formatted 1 file: 1 changed, 1 error, 0.0 MB in #.## s\n",
            {{"t/other.c", kFormatted}}),
       // The token check, in every mode; --no-verify gives the classic text.
       Case("ModernRulesKeepTheTokens", {{"a.c", kSuffix}}, {"-w", "-q", "a.c"}, kExitOk, "",
@@ -239,6 +258,45 @@ std::vector<testing::ProgramCase> ExecutableCases() {
            "gen: nothing taken from this folder: --exclude leaves out all that it holds\n"
            "checked 0 files: 0 would change, 1 skipped, 0 errors, 0.0 MB in #.## s\n",
            {}),
+      // Regression: -w rewrote ../keys through proj/util.c, and an excluded
+      // file through a link that led into it.
+      Case("WalksPassOverLinksToFiles",
+           {{"proj/a.c", kMessy},
+            {"keys", kMessy},
+            {"proj/util.c", "<link to ../keys>"},
+            {"proj/third/x.c", kMessy},
+            {"proj/x.c", "<link to third/x.c>"}},
+           {"-w", "-q", "--exclude", "third", "proj"}, kExitOk, "", {{"proj/a.c", kFormatted}}),
+      // Regression: a write in place cut short by SIGKILL left a file that
+      // the next run formatted as if it were whole.
+      Case("CopyOfAnEarlierTextStopsTheFile",
+           {{"t/x.c", "int  x;\nin"}, {"t/.x.c.qfmt-earlier-text", kMessy + "\nint  y;"}, {"t/y.c", kMessy}},
+           {"-w", "-q", "t"}, kExitFileError,
+           "t/x.c: error: an earlier run was cut short while it wrote this file in place, and kept its "
+           "earlier "
+           "text in t/.x.c.qfmt-earlier-text; compare the two, keep the right text under t/x.c and remove "
+           "t/.x.c.qfmt-earlier-text; left as it is until then\n",
+           {{"t/y.c", kFormatted}}),
+      // Regression: these hung (the FIFO also from an editor's save hook), and
+      // an unreadable file was skipped; a file below "root = true" is not
+      // governed by one above it.
+      Case("EditorConfigThatIsAFifo",
+           {{"p/.editorconfig", "<fifo>"},
+            {"p/a.c", kMessy},
+            {"p/q/.editorconfig", "root = true\n"},
+            {"p/q/b.c", kMessy}},
+           {"-w", "-q", "p"}, kExitFileError,
+           "p/a.c: error: cannot read p/.editorconfig: not a regular file\n", {{"p/q/b.c", kFormatted}}),
+      Case("EditorConfigThatIsAFifoAboveStandardInput", {{".editorconfig", "<fifo>"}},
+           {"--stdin-filename", "x.c"}, kExitFileError,
+           "x.c: error: cannot read .editorconfig: not a regular file\n", {}, kMessy, kMessy),
+      Case("EditorConfigThatLeadsToADevice", {{".editorconfig", "<link to /dev/zero>"}, {"a.c", kMessy}},
+           {"-w", "-q", "a.c"}, kExitFileError, "a.c: error: cannot read .editorconfig: not a regular file\n",
+           {}),
+      Case("EditorConfigOfMoreThanOneMiB",
+           {{".editorconfig", "#" + std::string(project::kMaxSettingsFileSize, ' ')}, {"a.c", kMessy}},
+           {"-w", "-q", "a.c"}, kExitFileError,
+           "a.c: error: cannot read .editorconfig: larger than 1 MiB, the limit for settings files\n", {}),
       Case("UnknownOption", {}, {"--nope", "t"}, kExitUsage,
            "qfmt-tree: unknown option '--nope'\n" + std::string(kShortUsage), {}),
       Case("Help", {}, {"--help"}, kExitOk, "", {}, "", HelpText()),
@@ -501,8 +559,8 @@ TEST(TreeWriteTest, FailuresLeaveTheFileAsItWasAndNoTemporaryFile) {
        {{"t/x.c", kMessy}, {"t/y.c", kMessy}}},
       {"WriteInPlaceAndPutBackFail",
        [&](MemoryFileSystem& f) { hard_link(f, 2); },
-       " could not write in place (a write failed); its old text is in t/.x.c.qfmt-2",
-       {{"t/x.c", kMessy}, {"t/y.c", kMessy}, {"t/.x.c.qfmt-2", kMessy}}},
+       " could not write in place (a write failed); its old text is in t/.x.c.qfmt-earlier-text",
+       {{"t/x.c", kMessy}, {"t/y.c", kMessy}, {"t/.x.c.qfmt-earlier-text", kMessy}}},
       // Regression: running out of memory on one file ended the whole run.
       {"OutOfMemory",
        [](MemoryFileSystem& f) {
@@ -591,6 +649,66 @@ TEST_F(TreeSafetyTest, FilesOfOthersAreWrittenOnlyWhereTheUserMayWriteThem) {
   EXPECT_EQ(theirs.st_uid, 0u);
   EXPECT_EQ(shared.st_uid, 0u);
   EXPECT_EQ(shared.st_mode & 07777, 0664u);
+}
+
+// Regression: a folder replaced by a link during a run (z/ -> ../victim) had
+// victim/x.c rewritten, with status 0. Here the run is held between its
+// walk and z/x.c by a lock on the file before it, while z is replaced.
+TEST_F(TreeSafetyTest, FolderReplacedDuringTheRunIsLeftAlone) {
+  for (const char* name : {"proj/a.c", "proj/z/x.c", "victim/x.c"}) testing::WriteFile(Path(name), kMessy);
+  const int held = ::open(Path("proj/a.c").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "-j", "1", "proj"}, folder_.path());
+  // /proc/locks shows a waiting lock as "N: -> FLOCK ADVISORY WRITE PID ...".
+  const std::string waiting = " " + std::to_string(run.pid()) + " ";
+  const auto waits = [&] {
+    const std::string locks = ReadFile("/proc/locks");
+    for (std::size_t at = locks.find("->"); at != std::string::npos; at = locks.find("->", at + 2))
+      if (locks.substr(at, locks.find('\n', at) - at).find(waiting) != std::string::npos) return true;
+    return false;
+  };
+  while (!waits() && !run.Ended()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  fs::rename(Path("proj/z"), Path("z.old"));
+  fs::create_directory_symlink("../victim", Path("proj/z"));
+  ::close(held);
+  EXPECT_EQ(run.Wait(), kExitFileError);
+  EXPECT_EQ(
+      run.Error(),
+      "proj/z/x.c: error: the folder proj/z was removed, moved or replaced during the run; left as it is\n");
+  EXPECT_EQ(ReadFile(Path("victim/x.c")) + ReadFile(Path("z.old/x.c")) + ReadFile(Path("proj/a.c")),
+            kMessy + kMessy + kFormatted);
+}
+
+// Regression: -w dropped chattr's flags, nodump (d) and noatime (A) among them.
+TEST_F(TreeSafetyTest, FileFlagsAreKept) {
+  testing::WriteFile(Path("x.c"), kMessy);
+  const auto flags = [&] {
+    const std::string out = testing::RunProgram("/usr/bin/lsattr", {"x.c"}, folder_.path()).out;
+    return out.substr(0, out.find(' '));
+  };
+  if (testing::RunProgram("/usr/bin/chattr", {"+dA", "x.c"}, folder_.path()).status != 0)
+    GTEST_SKIP() << "no chattr, or this file system keeps no such flags";
+  const std::string before = flags();
+  ASSERT_NE(before.find('d'), std::string::npos) << before;
+  EXPECT_EQ(Tree({"-w", "-q", "x.c"}).status, kExitOk);
+  EXPECT_EQ(ReadFile(Path("x.c")), kFormatted);
+  EXPECT_EQ(flags(), before);
+}
+
+// Regression: an .editorconfig that the user could not read was skipped, and
+// the file it governs re-indented in the default style.
+TEST_F(TreeSafetyTest, UnreadableEditorConfigIsAnError) {
+  if (::geteuid() != 0 || testing::NobodyUid() == static_cast<uid_t>(-1))
+    GTEST_SKIP() << "the program must run as another user: root is needed";
+  fs::permissions(folder_.path(), fs::perms::all);
+  testing::WriteFile(Path(".editorconfig"), "root = true\n[*]\nindent_style = tab\n");
+  fs::permissions(Path(".editorconfig"), fs::perms::none);
+  testing::WriteFile(Path("a.c"), kLabel);
+  fs::permissions(Path("a.c"), fs::perms(0666));
+  testing::Child run(QFMT_TREE_BINARY, {"-w", "-q", "a.c"}, folder_.path(), {.as_nobody = true});
+  EXPECT_EQ(run.Wait(), kExitFileError);
+  EXPECT_EQ(run.Error(), "a.c: error: cannot read .editorconfig: Permission denied\n");
+  EXPECT_EQ(ReadFile(Path("a.c")), kLabel);
 }
 
 // Regression: these signals left the temporary file behind.

@@ -21,6 +21,7 @@ struct OptionForm {
 };
 
 constexpr OptionForm kOptions[] = {
+    {0, "style", Takes::kValue},
     {'m', "max-line-length", Takes::kValue},
     {0, "indent", Takes::kValue},
     {0, "brace-style", Takes::kValue},
@@ -157,23 +158,39 @@ class Parser {
     TreeOptions& options = result_.options;
     const std::string_view name = option.long_name;
     const std::string_view value = given.value_or("");
-    if (name == "max-line-length") {
+    if (name == "style") {
+      const std::optional<format::Style> style = format::ParseStyle(value);
+      if (!style) return Fail("--style is 'modern', 'classic' or 'exact', not '" + std::string(value) + "'");
+      options.style.style = *style;
+      options.given.style = true;
+    } else if (name == "classic") {
+      options.style.style = format::Style::kExact;
+      options.given.style = true;
+    } else if (name == "max-line-length") {
       const auto length = value == "off" ? INT32_MAX : ParseCount(value, 0, INT32_MAX);
       if (!length)
         return Fail("--max-line-length needs a whole number of 0 or more, or off, not '" +
                     std::string(value) + "'");
-      options.layout.max_line_length = *length;
+      options.style.layout.max_line_length = *length;
       options.given.max_line_length = true;
     } else if (name == "indent") {
-      options.layout.indent_string = IndentText(value);
+      options.style.layout.indent_string = IndentText(value);
       options.given.indent = true;
     } else if (name == "brace-style") {
       if (value != "attach" && value != "break") {
         return Fail("--brace-style is 'attach' or 'break', not '" + std::string(value) + "'");
       }
-      options.layout.brace_style = value == "attach" ? 1 : 0;
+      options.style.layout.brace_style = value == "attach" ? 1 : 0;
       options.given.brace_style = true;
     } else if (name == "exclude") {
+      // A pattern that names the current folder (or none) would leave out
+      // everything, and a check would pass having checked nothing.
+      std::string_view named = value;
+      while (named.starts_with("./")) named.remove_prefix(2);
+      while (named.size() > 1 && named.back() == '/') named.remove_suffix(1);
+      if (named.empty() || named == "." || named == "/")
+        return Fail("--exclude needs a pattern that names files, not '" + std::string(value) +
+                    "', which would leave out everything");
       options.excludes.emplace_back(value);
     } else if (name == "stdin-filename") {
       options.stdin_filename = value;
@@ -235,8 +252,6 @@ class Parser {
       options.backup = true;
     } else if (name == "classic-limit") {
       options.classic_limit = true;
-    } else if (name == "classic") {
-      options.layout.modern = false;
     } else if (name == "no-verify") {
       options.verify = false;
     } else if (name == "quiet") {
@@ -318,17 +333,25 @@ std::string HelpText() {
          "other names given are passed over with a message. Without a path, or with\n"
          "'-', reads standard input and writes the formatted text to standard output.\n"
          "\n"
-         "Each text is settled: formatted again until a text repeats. Every file's\n"
-         "tokens are compared before and after: a file whose code would change is an\n"
-         "error and is left as it is. The modern rules (the classic layout with the\n"
-         "repairs that keep every token, and no trailing blanks) are the default;\n"
-         "files with a NUL byte are passed over. The style of a file comes from the\n"
-         "command line, then from .editorconfig (indent_style, indent_size, tab_width,\n"
-         "max_line_length, qfmt_brace_style), then the defaults.\n"
+         "The modern style, the default, lays code out as it is written today and keeps\n"
+         "the author's line breaks, blank lines and comments, in one pass. The classic\n"
+         "style is the classic layout with the repairs that keep every token, without\n"
+         "trailing blanks; exact is the classic rules as qfmt writes them. The classic\n"
+         "styles are settled: formatted again until a text repeats. Every file's tokens\n"
+         "are compared before and after: a file whose code would change is an error and\n"
+         "is left as it is. Files with a NUL byte are passed over (but by exact). The\n"
+         "style of a file comes from the command line, then from .editorconfig\n"
+         "(qfmt_style, indent_style, indent_size, tab_width, max_line_length,\n"
+         "qfmt_brace_style), then the defaults; where no indentation unit is given, the\n"
+         "modern style takes the file's own.\n"
          "\n"
          "Style:\n"
-         "  -m, --max-line-length N   break lines longer than N, or off (default 80)\n"
-         "      --indent TEXT         one indentation unit; \\t is a tab (default three blanks)\n"
+         "      --style STYLE         modern (default), classic or exact\n"
+         "  -m, --max-line-length N   break lines longer than N, or off (default 80;\n"
+         "                            0 is off too in the modern style)\n"
+         "      --indent TEXT         one indentation unit; \\t is a tab (default: the\n"
+         "                            file's own, else four blanks, in the modern style;\n"
+         "                            three blanks in the classic ones)\n"
          "      --brace-style STYLE   attach (default) or break\n"
          "Modes (by default the formatted text goes to standard output):\n"
          "  -w, -i, --write           rewrite changed files in place, safely\n"
@@ -346,7 +369,7 @@ std::string HelpText() {
          "      --changed=REV         the lines of the work tree's files that differ from\n"
          "                            the commit REV (REV only after '=')\n"
          "Which files:\n"
-         "      --exclude GLOB        leave out what walks meet that GLOB matches (repeatable)\n"
+         "      --exclude GLOB        leave out the files and folders that GLOB matches (repeatable)\n"
          "      --files-from FILE     also the paths in FILE, one a line; - for standard input\n"
          "  -0, --null                the paths in FILE end with a NUL byte instead\n"
          "      --assume-filename NAME\n"
@@ -354,7 +377,7 @@ std::string HelpText() {
          "      --stdin-filename PATH\n"
          "                            name standard input's text, for its settings and messages\n"
          "Rules:\n"
-         "      --classic             the classic rules and layout, without repairs\n"
+         "      --classic             the same as --style exact\n"
          "      --no-verify           do not compare the tokens before and after\n"
          "Output:\n"
          "      --format FORM         text (PATH:LINE:COL: error: ...), or github for\n"
@@ -364,9 +387,9 @@ std::string HelpText() {
          "  -v, --verbose             name every file and what became of it\n"
          "  -q, --quiet               no summary line\n"
          "Other:\n"
-         "      --once                one formatting pass instead of settling\n"
+         "      --once                one pass instead of settling (the classic styles)\n"
          "      --backup              with --write, also keep the classic NAME.Backup copy\n"
-         "      --classic-limit       keep the " +
+         "      --classic-limit       the classic styles keep the " +
          std::to_string(scanner::kTokenLimit) +
          "-byte token limit: such files are errors\n"
          "  -j, --jobs N              files formatted at once (default: one per core)\n"

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "layout/layout.h"
+#include "format/style.h"
 #include "project/git_repository.h"
 #include "project/settings.h"
 
@@ -16,22 +16,22 @@ enum class PlaceForm { kText, kGithub };
 enum class ColorChoice { kAuto, kAlways, kNever };
 
 struct TreeOptions {
-  layout::LayoutOptions layout{.modern = true};  // the command line's style, else the defaults; --classic
-  project::GivenOptions given;                   // which of them the command line gave
-  bool write = false;                            // -w: rewrite changed files in place
-  bool list = false;                             // -l: name the files whose formatting differs
-  bool diff = false;                             // -d: a unified diff per changed file
-  bool check = false;                            // --check: list, for CI
-  bool once = false;                             // one classic pass instead of settling
-  bool backup = false;                           // with -w, keep the classic ".Backup" copy
-  bool classic_limit = false;                    // keep the scanner's 512-byte token limit
-  bool verify = true;                            // compare every file's tokens before and after
-  bool quiet = false;                            // no summary
-  bool staged = false;                           // the staged content of git's index
-  bool changed = false;                          // only the lines that differ in git
-  std::string changed_against;                   // --changed=REV; empty: the index against HEAD
-  std::vector<project::LineRange> lines;         // --lines: only these lines of the one text
-  bool verbose = false;                          // name every file and what became of it
+  format::StyleOptions style;             // the command line's style, else the defaults
+  project::GivenOptions given;            // which of them the command line gave
+  bool write = false;                     // -w: rewrite changed files in place
+  bool list = false;                      // -l: name the files whose formatting differs
+  bool diff = false;                      // -d: a unified diff per changed file
+  bool check = false;                     // --check: list, for CI
+  bool once = false;                      // one classic pass instead of settling
+  bool backup = false;                    // with -w, keep the classic ".Backup" copy
+  bool classic_limit = false;             // keep the scanner's 512-byte token limit
+  bool verify = true;                     // compare every file's tokens before and after
+  bool quiet = false;                     // no summary
+  bool staged = false;                    // the staged content of git's index
+  bool changed = false;                   // only the lines that differ in git
+  std::string changed_against;            // --changed=REV; empty: the index against HEAD
+  std::vector<project::LineRange> lines;  // --lines: only these lines of the one text
+  bool verbose = false;                   // name every file and what became of it
   PlaceForm form = PlaceForm::kText;
   ColorChoice color = ColorChoice::kAuto;
   std::string files_from;             // a file of paths, one a line ("-": standard input)

@@ -29,10 +29,10 @@ FileFormatter::FileFormatter(const TreeOptions& options, platform::FileSystem& f
       text_formatter_(
           {.once = options.once, .verify = options.verify, .classic_limit = options.classic_limit}) {}
 
-bool FileFormatter::Format(std::string_view text, const layout::LayoutOptions& layout,
+bool FileFormatter::Format(std::string_view text, const format::StyleOptions& style,
                            const LineSelection* lines, FileOutcome& outcome) {
   selected_ = false;
-  format::TextOutcome formatted = text_formatter_.Format(text, layout);
+  format::TextOutcome formatted = text_formatter_.Format(text, style);
   outcome.error = std::move(formatted.error);
   outcome.error_place = formatted.error_place;
   outcome.has_error_place = formatted.has_error_place;
@@ -70,19 +70,19 @@ void FileFormatter::Present(std::string_view text, std::string_view label, FileO
 
 // Allocation failure is the one exception that crosses the libraries: a
 // standard container that cannot grow throws it from wherever it grows.
-FileOutcome FileFormatter::FormatFile(const std::string& path, const layout::LayoutOptions& layout,
+FileOutcome FileFormatter::FormatFile(const SourceFile& source, const format::StyleOptions& style,
                                       const LineSelection* lines) {
   try {
-    return ReadFormatAndWrite(path, layout, lines);
+    return ReadFormatAndWrite(source, style, lines);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
 }
 
 FileOutcome FileFormatter::FormatText(std::string_view text, std::string_view label,
-                                      const layout::LayoutOptions& layout, const LineSelection* lines) {
+                                      const format::StyleOptions& style, const LineSelection* lines) {
   try {
-    return FormatHeldText(text, label, layout, lines);
+    return FormatHeldText(text, label, style, lines);
   } catch (const std::bad_alloc&) {
     return OutOfMemory();
   }
@@ -99,39 +99,44 @@ FileOutcome FileFormatter::OutOfMemory() {
   return outcome;
 }
 
-FileOutcome FileFormatter::ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout,
+// A file that the program cannot reach again as the walk met it, or beside
+// which an earlier write in place left its copy, is not read.
+FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const format::StyleOptions& style,
                                               const LineSelection* lines) {
   FileOutcome outcome;
-  platform::FileInfo info;
-  // The size first, so that a huge file is not read at all.
-  const bool too_large = files_.Inspect(path, true, info).ok() && info.kind == platform::FileKind::kRegular &&
-                         info.size > static_cast<std::int64_t>(format::kMaxTextSize);
-  const platform::FsStatus status =
-      too_large ? platform::FsStatus{} : files_.ReadRegularFile(path, text_, info);
-  if (!status.ok()) {
-    outcome.error = status.error == platform::kNotRegularFile ? status.error : "cannot read: " + status.error;
+  std::unique_ptr<platform::Folder> folder;
+  if (const platform::FsStatus status = OpenWalkedFolder(files_, *source.folder, folder); !status.ok()) {
+    outcome.error = status.error + "; left as it is";
     return outcome;
   }
-  if (too_large || text_.size() > format::kMaxTextSize) {
-    outcome.error = format::TooLargeError() + "; left as it is";
+  const FileAt file{*folder, source.name, source.folder->shown};
+  if (outcome.error = CutShortWriteError(files_, file); !outcome.error.empty()) return outcome;
+  platform::FileInfo info;
+  // A file too large is not even read.
+  if (const platform::FsStatus status =
+          files_.ReadRegularFile(file.place(), format::kMaxTextSize, text_, info);
+      !status.ok()) {
+    outcome.error = status.error == platform::kNotRegularFile ? status.error
+                    : status.error == platform::kTooLarge     ? format::TooLargeError() + "; left as it is"
+                                                              : "cannot read: " + status.error;
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
-  if (!Format(text_, layout, lines, outcome)) return outcome;
+  if (!Format(text_, style, lines, outcome)) return outcome;
   outcome.changed = formatted() != text_;
-  Present(text_, path, outcome);
+  Present(text_, source.path, outcome);
   if (options_.write && outcome.changed) {
-    outcome.error = ReplaceFile(files_, path, info, text_, formatted(), options_.backup, scratch_).error;
+    outcome.error = ReplaceFile(files_, file, info, text_, formatted(), options_.backup, scratch_).error;
   }
   return outcome;
 }
 
 FileOutcome FileFormatter::FormatHeldText(std::string_view text, std::string_view label,
-                                          const layout::LayoutOptions& layout, const LineSelection* lines) {
+                                          const format::StyleOptions& style, const LineSelection* lines) {
   FileOutcome outcome;
   // A text too large to format is not counted.
   if (text.size() <= format::kMaxTextSize) outcome.bytes = static_cast<std::int64_t>(text.size());
-  if (!Format(text, layout, lines, outcome)) return outcome;
+  if (!Format(text, style, lines, outcome)) return outcome;
   outcome.changed = formatted() != text;
   Present(text, label, outcome);
   return outcome;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "format/text_formatter.h"
-#include "layout/layout.h"
 #include "platform/file_system.h"
 #include "tree/command_line.h"
+#include "tree/file_walk.h"
 #include "tree/selected_lines.h"
 
 namespace qfmt::tree {
@@ -27,8 +27,8 @@ struct FileOutcome {
   std::string output;              // for standard output: its formatted text or its diff
 };
 
-// Formats files one after the other as the options say, each with the
-// layout options it is given, keeping its buffers from one file to the
+// Formats files one after the other as the options say, each in the style
+// it is given, keeping its buffers from one file to the
 // next. Each worker thread has one of its own. A file whose run finds no
 // memory is an error of its own (its buffers are let go and the next file
 // begins afresh).
@@ -36,14 +36,15 @@ class FileFormatter {
  public:
   FileFormatter(const TreeOptions& options, platform::FileSystem& files);
 
-  // Reads, formats and, with --write, rewrites the file; only the `lines`
+  // Reads, formats and, with --write, rewrites the file where the walk met
+  // it; only the `lines`
   // selected, when they are given.
-  [[nodiscard]] FileOutcome FormatFile(const std::string& path, const layout::LayoutOptions& layout,
+  [[nodiscard]] FileOutcome FormatFile(const SourceFile& source, const format::StyleOptions& style,
                                        const LineSelection* lines = nullptr);
   // Formats a text that comes from no file (standard input, git's index);
   // `label` names it.
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
-                                       const layout::LayoutOptions& layout,
+                                       const format::StyleOptions& style,
                                        const LineSelection* lines = nullptr);
   // The formatted text of the last file or text formatted without an error.
   [[nodiscard]] std::string_view formatted() const {
@@ -54,16 +55,16 @@ class FileFormatter {
   // Formats `text` through text_formatter_ (only the `lines` selected, when
   // they are given); false, with the outcome's error or reason, when it was
   // not formatted.
-  [[nodiscard]] bool Format(std::string_view text, const layout::LayoutOptions& layout,
+  [[nodiscard]] bool Format(std::string_view text, const format::StyleOptions& style,
                             const LineSelection* lines, FileOutcome& outcome);
   // Takes the formatting of the selected lines only; see note [formatting some lines].
   [[nodiscard]] bool SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome);
   void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
   // FormatFile and FormatText, which may run out of memory.
-  [[nodiscard]] FileOutcome ReadFormatAndWrite(const std::string& path, const layout::LayoutOptions& layout,
+  [[nodiscard]] FileOutcome ReadFormatAndWrite(const SourceFile& source, const format::StyleOptions& style,
                                                const LineSelection* lines);
   [[nodiscard]] FileOutcome FormatHeldText(std::string_view text, std::string_view label,
-                                           const layout::LayoutOptions& layout, const LineSelection* lines);
+                                           const format::StyleOptions& style, const LineSelection* lines);
   // Lets go of every buffer, and says so for the file.
   [[nodiscard]] FileOutcome OutOfMemory();
 

@@ -1,11 +1,15 @@
 #include "tree/file_walk.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 
-#include "project/git_repository.h"
+#include "project/settings.h"
+#include "project/settings_file.h"
 
 namespace qfmt::tree {
 namespace {
@@ -23,17 +27,15 @@ std::string Join(std::string_view folder, std::string_view name) {
   return path;
 }
 
-// "./src/a.c" as "src/a.c", for matching globs.
-std::string_view WithoutDotSlash(std::string_view path) {
-  while (path.starts_with("./")) path.remove_prefix(2);
-  return path;
-}
-
-// A folder being walked, and where git's rules for it come from.
-struct WalkRoot {
-  std::unique_ptr<project::GitRepository> repository;  // null outside a work tree
-  std::string prefix;                                  // the folder's path in the work tree: "" or "src/"
+// Where git's ignore rules for a folder come from.
+struct IgnoreRules {
+  project::GitRepository* repository = nullptr;  // null outside a work tree
+  std::string prefix;                            // the folder's path in the work tree: "" or "src/"
 };
+
+constexpr std::string_view kIgnoreFileRefused =
+    "; ignore rules are read only from a regular file of at most 1 MiB, so the files it governs are left as "
+    "they are";
 
 class Collector {
  public:
@@ -44,13 +46,11 @@ class Collector {
     if (const platform::FsStatus status = files_.Inspect(path, true, info); !status.ok()) {
       return Report(path, "cannot read: " + status.error);
     }
+    if (excludes_.Match(path, {})) return PassOver(path, "excluded (--exclude)");
     if (info.kind == platform::FileKind::kFolder) return Walk(path);
     // A hook may hand over every name it has: other kinds are named as passed over.
-    if (IsSourceName(BaseName(path)) || !options_.assume_filename.empty()) {
-      found_.push_back({path, "", ""});
-    } else {
-      found_.push_back({path, "", std::string(kNotSourceName)});
-    }
+    if (IsSourceName(BaseName(path)) || !options_.assume_filename.empty()) return TakeNamedFile(path, info);
+    found_.push_back({{path, "", std::string(kNotSourceName)}, 0, 0});
   }
 
   [[nodiscard]] bool CompileExcludes() {
@@ -62,114 +62,248 @@ class Collector {
   // Sorted, and each file once: the first name of two with the same identity.
   std::vector<SourceFile> Finish() {
     std::sort(found_.begin(), found_.end(),
-              [](const SourceFile& a, const SourceFile& b) { return a.path < b.path; });
+              [](const Found& a, const Found& b) { return a.file.path < b.file.path; });
     found_.erase(std::unique(found_.begin(), found_.end(),
-                             [](const SourceFile& a, const SourceFile& b) { return a.path == b.path; }),
+                             [](const Found& a, const Found& b) { return a.file.path == b.file.path; }),
                  found_.end());
     std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
     std::vector<SourceFile> files;
-    for (SourceFile& file : found_) {
-      platform::FileInfo info;
-      // A file that cannot be inspected now is reported when it is read.
-      if (file.error.empty() && file.skipped.empty() && files_.Inspect(file.path, true, info).ok() &&
-          !seen.insert({info.device, info.inode}).second) {
-        continue;
-      }
-      files.push_back(std::move(file));
+    for (Found& found : found_) {
+      if (found.file.folder != nullptr && !seen.insert({found.device, found.inode}).second) continue;
+      files.push_back(std::move(found.file));
     }
     return files;
   }
 
  private:
+  // A file or a report, with the identity of a file.
+  struct Found {
+    SourceFile file;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+  };
+  // A folder met and not yet walked, with its open parent.
+  struct Pending {
+    std::shared_ptr<const platform::Folder> parent;
+    std::shared_ptr<const WalkedFolder> walked_parent;
+    std::string name;
+    std::string in_walk;  // its path from the walk's folder
+    IgnoreRules rules;
+  };
+
   void Walk(const std::string& root_path) {
-    const WalkRoot root = OpenRoot(root_path);
-    // Each folder with its path in the work tree.
-    std::vector<std::pair<std::string, std::string>> folders{{root_path, root.prefix}};
-    std::vector<platform::FolderEntry> entries;
-    std::size_t taken = 0, ignored = 0, excluded = 0;
-    while (!folders.empty()) {
-      const auto [folder, in_tree] = std::move(folders.back());
-      folders.pop_back();
-      if (const platform::FsStatus status = files_.ListFolder(folder, entries); !status.ok()) {
-        Report(folder, "cannot list the folder: " + status.error);
+    taken_ = ignored_ = excluded_ = 0;
+    std::unique_ptr<platform::Folder> root;
+    platform::FileInfo info;
+    if (const platform::FsStatus status = files_.OpenFolder(root_path, root, info); !status.ok()) {
+      return Report(root_path, "cannot list the folder: " + status.error);
+    }
+    IgnoreRules rules;
+    if (!RootRules(root_path, rules)) return;
+    std::vector<Pending> pending;
+    WalkFolder(std::make_shared<const WalkedFolder>(
+                   WalkedFolder{nullptr, root_path, root_path, info.device, info.inode}),
+               std::move(root), "", rules, pending);
+    while (!pending.empty()) {
+      Pending next = std::move(pending.back());
+      pending.pop_back();
+      const std::string shown = next.walked_parent->Shown(next.name);
+      std::unique_ptr<platform::Folder> folder;
+      if (const platform::FsStatus status = files_.OpenFolder({*next.parent, next.name}, folder, info);
+          !status.ok()) {
+        Report(shown, "cannot list the folder: " + status.error);
         continue;
       }
-      for (const platform::FolderEntry& entry : entries) {
-        std::string path = Join(folder, entry.name);
-        const bool is_folder = entry.kind == platform::FileKind::kFolder;
-        if (entry.name.starts_with('.')) {
-          if (entry.name != ".git" && (is_folder || IsSourceName(entry.name))) PassOver(path, "hidden");
-          continue;
-        }
-        // Links to folders with any name are looked at only to be named.
-        const bool source = IsSourceName(entry.name);
-        if (!is_folder && !source && !(options_.verbose && entry.kind == platform::FileKind::kLink)) continue;
-        if (!is_folder && LeadsToFolder(path, entry.kind)) {
-          PassOver(path, "a link to a folder, not followed");
-          continue;
-        }
-        if (!is_folder && !source) continue;
-        const std::string tree_path = in_tree + entry.name;
-        if (excludes_.Matches(entry.name) || excludes_.Matches(std::string(WithoutDotSlash(path)))) {
-          ++excluded;
-          PassOver(path, "excluded (--exclude)");
-        } else if (root.repository != nullptr && root.repository->IsIgnored(tree_path, is_folder)) {
-          ++ignored;
-          PassOver(path, "ignored by git");
-        } else if (is_folder) {
-          folders.emplace_back(std::move(path), tree_path + "/");
-        } else {
-          ++taken;
-          found_.push_back({std::move(path), "", ""});
-        }
-      }
+      next.parent.reset();
+      WalkFolder(std::make_shared<const WalkedFolder>(
+                     WalkedFolder{std::move(next.walked_parent), next.name, shown, info.device, info.inode}),
+                 std::move(folder), next.in_walk, next.rules, pending);
     }
-    if (taken > 0 || ignored + excluded == 0) return;
+    if (taken_ > 0 || ignored_ + excluded_ == 0) return;
     // The folder was named, and gave nothing: say why, lest a check pass having checked nothing.
-    const std::string why = excluded == 0  ? "git ignores"
-                            : ignored == 0 ? "--exclude leaves out"
-                                           : "git ignores or --exclude leaves out";
-    found_.push_back({root_path, "", "nothing taken from this folder: " + why + " all that it holds"});
+    const std::string why = excluded_ == 0  ? "git ignores"
+                            : ignored_ == 0 ? "--exclude leaves out"
+                                            : "git ignores or --exclude leaves out";
+    found_.push_back(
+        {{root_path, "", "nothing taken from this folder: " + why + " all that it holds"}, 0, 0});
   }
 
   // With --verbose, a walk names what it passes over, and why.
   void PassOver(const std::string& path, std::string_view why) {
-    if (options_.verbose) found_.push_back({path, "", std::string(why), true});
+    if (options_.verbose) found_.push_back({{path, "", std::string(why), nullptr, "", true}, 0, 0});
   }
 
-  // The repository of the folder, if any; an error in finding one is
-  // reported and the walk goes on without git's rules.
-  WalkRoot OpenRoot(const std::string& folder) {
-    WalkRoot root;
-    std::string resolved, error;
-    if (!files_.ResolveLinks(folder, resolved).ok()) return root;
-    root.repository = project::GitRepository::Find(resolved, false, error);
-    if (!error.empty()) Report(folder, error);
-    if (root.repository == nullptr) return root;
-    // The work tree's path ends in '/'; the folder is inside it.
-    const std::string& work_tree = root.repository->work_tree();
-    resolved += '/';
-    if (resolved.starts_with(work_tree)) {
-      root.prefix = resolved.substr(work_tree.size());
-    } else {
-      root.repository.reset();
+  // Lists one open folder: its files are taken, its folders wait in `pending`.
+  void WalkFolder(const std::shared_ptr<const WalkedFolder>& walked,
+                  std::shared_ptr<const platform::Folder> folder, const std::string& in_walk,
+                  IgnoreRules rules, std::vector<Pending>& pending) {
+    std::vector<platform::FolderEntry> entries;
+    if (const platform::FsStatus status = files_.ListFolder(*folder, entries); !status.ok()) {
+      return Report(walked->shown, "cannot list the folder: " + status.error);
     }
-    return root;
+    const auto holds = [&](std::string_view name) {
+      return std::any_of(entries.begin(), entries.end(), [&](const platform::FolderEntry& entry) {
+        return entry.name == name &&
+               (entry.kind == platform::FileKind::kFolder || entry.kind == platform::FileKind::kRegular);
+      });
+    };
+    // The top of a work tree of its own brings its own ignore rules, as git
+    // shows them from there.
+    if (!in_walk.empty() && holds(".git")) {
+      bool refused = false;
+      project::GitRepository* nested =
+          Repository(walked->shown, project::Discovery::kHere, walked->shown, refused);
+      if (refused) return;
+      if (nested != nullptr) rules = {nested, ""};
+    }
+    if (rules.repository != nullptr) {
+      const std::string problem = project::SettingsFileProblem(files_, {*folder, ".gitignore"}, false);
+      if (!problem.empty())
+        return Report(walked->Shown(".gitignore"), problem + std::string(kIgnoreFileRefused));
+    }
+    for (const platform::FolderEntry& entry : entries) {
+      const bool is_folder = entry.kind == platform::FileKind::kFolder;
+      std::string shown = walked->Shown(entry.name);
+      if (entry.name.starts_with('.')) {
+        if (entry.name != ".git" && (is_folder || IsSourceName(entry.name))) PassOver(shown, "hidden");
+        continue;
+      }
+      // A symbolic link is passed over: what it leads to, when it lies inside
+      // the walk, is met under its own name.
+      if (entry.kind == platform::FileKind::kLink) {
+        PassOverLink(shown);
+        continue;
+      }
+      if (!is_folder && !IsSourceName(entry.name)) continue;
+      std::string entry_in_walk = in_walk.empty() ? entry.name : in_walk + "/" + entry.name;
+      if (excludes_.Match(shown, entry_in_walk)) {
+        ++excluded_;
+        PassOver(shown, "excluded (--exclude)");
+        continue;
+      }
+      if (rules.repository != nullptr && rules.repository->IsIgnored(rules.prefix + entry.name, is_folder)) {
+        ++ignored_;
+        PassOver(shown, "ignored by git");
+        continue;
+      }
+      if (is_folder) {
+        pending.push_back({folder,
+                           walked,
+                           entry.name,
+                           std::move(entry_in_walk),
+                           {rules.repository, rules.prefix + entry.name + "/"}});
+        continue;
+      }
+      platform::FileInfo info;
+      if (!files_.Inspect({*folder, entry.name}, false, info).ok()) continue;  // gone meanwhile
+      ++taken_;
+      found_.push_back({{std::move(shown), "", "", walked, entry.name}, info.device, info.inode});
+    }
   }
 
-  bool LeadsToFolder(const std::string& path, platform::FileKind kind) {
+  // With --verbose, links to folders and links with the names of C and C++
+  // files are named (what a link leads to is looked at for the message only).
+  void PassOverLink(const std::string& path) {
+    if (!options_.verbose) return;
     platform::FileInfo target;
-    return kind == platform::FileKind::kLink && files_.Inspect(path, true, target).ok() &&
-           target.kind == platform::FileKind::kFolder;
+    if (files_.Inspect(path, true, target).ok() && target.kind == platform::FileKind::kFolder) {
+      PassOver(path, "a link to a folder, not followed");
+    } else if (IsSourceName(BaseName(path))) {
+      PassOver(path, "a symbolic link, not followed");
+    }
   }
 
-  void Report(const std::string& path, std::string error) { found_.push_back({path, std::move(error), ""}); }
+  // The rules of the repository that holds the walk's folder; false when
+  // its files are to be left alone (reported).
+  bool RootRules(const std::string& root_path, IgnoreRules& rules) {
+    std::string resolved;
+    if (!files_.ResolveLinks(root_path, resolved).ok()) return true;
+    bool refused = false;
+    project::GitRepository* repository =
+        Repository(resolved, project::Discovery::kUpward, root_path, refused);
+    if (repository == nullptr) return !refused;
+    // The work tree's path ends in '/'; the folder is inside it, or in its ".git".
+    const std::string& work_tree = repository->work_tree();
+    if (resolved.back() != '/') resolved += '/';
+    if (!resolved.starts_with(work_tree)) return true;
+    rules = {repository, resolved.substr(work_tree.size())};
+    // The ignore files of the folders above the walk's, which git reads too.
+    for (std::size_t at = 0; at < rules.prefix.size(); at = rules.prefix.find('/', at) + 1) {
+      const std::string ignore_file = work_tree + rules.prefix.substr(0, at) + ".gitignore";
+      if (const std::string problem = project::SettingsFileProblem(files_, ignore_file, false);
+          !problem.empty()) {
+        Report(project::ShownPath(ignore_file), problem + std::string(kIgnoreFileRefused));
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The repository of a folder, opened once for the run, or null: none, or
+  // one that cannot be used (`refused`, reported in the place of its files).
+  project::GitRepository* Repository(const std::string& folder, project::Discovery discovery,
+                                     const std::string& shown, bool& refused) {
+    std::string error;
+    std::unique_ptr<project::GitRepository> repository =
+        project::GitRepository::Find(files_, folder, discovery, error);
+    refused = !error.empty();
+    if (refused) Report(shown, error);
+    if (repository == nullptr) return nullptr;
+    std::unique_ptr<project::GitRepository>& known = repositories_[repository->work_tree()];
+    if (known != nullptr) return known.get();
+    const std::string exclude = repository->git_folder() + "info/exclude";
+    if (const std::string problem = project::SettingsFileProblem(files_, exclude, false); !problem.empty()) {
+      refused = true;
+      Report(project::ShownPath(exclude), problem + std::string(kIgnoreFileRefused));
+      return nullptr;
+    }
+    known = std::move(repository);
+    return known.get();
+  }
+
+  // A link named is followed: the file is written beside its target.
+  void TakeNamedFile(const std::string& path, const platform::FileInfo& info) {
+    std::string target = path;
+    platform::FileInfo own;
+    if (files_.Inspect(path, false, own).ok() && own.kind == platform::FileKind::kLink) {
+      if (const platform::FsStatus status = files_.ResolveLinks(path, target); !status.ok())
+        return Report(path, "cannot resolve the link: " + status.error);
+    }
+    const platform::PathParts parts = platform::SplitPath(target);
+    // "a.c" names no folder: its temporary files are named without one.
+    const std::string shown = target.find('/') == std::string::npos ? "" : parts.folder;
+    std::shared_ptr<const WalkedFolder>& walked = named_folders_[parts.folder + '\0' + shown];
+    if (walked == nullptr) {
+      std::unique_ptr<platform::Folder> folder;
+      platform::FileInfo folder_info;
+      if (const platform::FsStatus status = files_.OpenFolder(parts.folder, folder, folder_info);
+          !status.ok())
+        return Report(path, "cannot read: " + status.error);
+      walked = std::make_shared<const WalkedFolder>(
+          WalkedFolder{nullptr, parts.folder, shown, folder_info.device, folder_info.inode});
+    }
+    found_.push_back({{path, "", "", walked, parts.name}, info.device, info.inode});
+  }
+
+  void Report(const std::string& path, std::string error) {
+    found_.push_back({{path, std::move(error)}, 0, 0});
+  }
 
   platform::FileSystem& files_;
   const TreeOptions& options_;
-  project::PathPatterns excludes_;
-  std::vector<SourceFile> found_;
+  Excludes excludes_;
+  std::vector<Found> found_;
+  std::map<std::string, std::unique_ptr<project::GitRepository>> repositories_;  // by work tree
+  std::map<std::string, std::shared_ptr<const WalkedFolder>> named_folders_;
+  std::size_t taken_ = 0, ignored_ = 0, excluded_ = 0;  // in the current walk
 };
+
+// A path without "./" before it and '/' after it.
+std::string Trimmed(std::string path) {
+  while (path.starts_with("./")) path.erase(0, 2);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
 
 }  // namespace
 
@@ -195,6 +329,79 @@ std::string SourceExtensionList() {
     list += extension;
   }
   return list;
+}
+
+std::string ShownEntry(std::string_view folder, std::string_view entry) {
+  return folder.empty() ? std::string(entry) : Join(folder, entry);
+}
+
+std::string WalkedFolder::Shown(std::string_view entry) const { return ShownEntry(shown, entry); }
+
+platform::FsStatus OpenWalkedFolder(platform::FileSystem& files, const WalkedFolder& walked,
+                                    std::unique_ptr<platform::Folder>& folder) {
+  platform::FsStatus status;
+  platform::FileInfo info;
+  if (walked.parent == nullptr) {
+    status = files.OpenFolder(walked.name, folder, info);
+  } else {
+    std::unique_ptr<platform::Folder> parent;
+    if (status = OpenWalkedFolder(files, *walked.parent, parent); !status.ok()) return status;
+    status = files.OpenFolder({*parent, walked.name}, folder, info);
+  }
+  if (status.ok() && info.device == walked.device && info.inode == walked.inode) return {};
+  return {"the folder " + (walked.shown.empty() ? std::string(".") : walked.shown) +
+          " was removed, moved or replaced during the run"};
+}
+
+SourceFile SourceBelow(platform::FileSystem& files, const std::string& root, std::string_view relative,
+                       std::string shown) {
+  platform::FileInfo info;
+  std::unique_ptr<platform::Folder> folder;
+  auto walked = std::make_shared<WalkedFolder>();
+  if (platform::FsStatus status = files.OpenFolder(root, folder, info); !status.ok())
+    return {std::move(shown), "cannot read: " + status.error};
+  // Messages name its entries from the current folder.
+  std::string root_shown = project::ShownPath(root);
+  if (root_shown == "." || root_shown == "./") root_shown.clear();
+  *walked = {nullptr, root, std::move(root_shown), info.device, info.inode};
+  for (std::size_t slash; (slash = relative.find('/')) != std::string_view::npos;
+       relative.remove_prefix(slash + 1)) {
+    const std::string name(relative.substr(0, slash));
+    std::unique_ptr<platform::Folder> below;
+    if (platform::FsStatus status = files.OpenFolder({*folder, name}, below, info); !status.ok())
+      return {std::move(shown), "cannot read: " + status.error};
+    walked = std::make_shared<WalkedFolder>(
+        WalkedFolder{walked, name, walked->Shown(name), info.device, info.inode});
+    folder = std::move(below);
+  }
+  return {std::move(shown), "", "", std::move(walked), std::string(relative)};
+}
+
+std::string Excludes::Compile(const std::vector<std::string>& globs) {
+  std::error_code error;
+  current_folder_ = std::filesystem::current_path(error).string();
+  std::vector<std::string> spelled;
+  for (const std::string& glob : globs) {
+    // A full path is matched as the path from the current folder that it names.
+    const bool full = glob.starts_with('/');
+    spelled.push_back(Trimmed(full ? std::filesystem::path(glob)
+                                         .lexically_normal()
+                                         .lexically_relative(current_folder_)
+                                         .generic_string()
+                                   : glob));
+  }
+  any_ = !spelled.empty();
+  return patterns_.Compile(spelled);
+}
+
+bool Excludes::Match(const std::string& path, std::string_view in_walk) const {
+  if (!any_) return false;
+  std::filesystem::path from_here(path);
+  from_here = from_here.is_absolute() ? from_here.lexically_normal().lexically_relative(current_folder_)
+                                      : from_here.lexically_normal();
+  return patterns_.Matches(std::string(BaseName(path))) ||
+         patterns_.Matches(Trimmed(from_here.generic_string())) ||
+         (!in_walk.empty() && patterns_.Matches(std::string(in_walk)));
 }
 
 std::vector<SourceFile> CollectSourceFiles(platform::FileSystem& files, const TreeOptions& options) {

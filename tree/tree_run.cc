@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "format/text_formatter.h"
 #include "generated/version.h"
 #include "platform/check.h"
 #include "project/git_repository.h"
@@ -192,7 +193,8 @@ class TreeRun {
         files_(files),
         console_(console),
         places_(options.form, UsesColor(options.color, console)),
-        errors_(options.form, false) {}
+        errors_(options.form, false),
+        editorconfig_(files, project::kStyleProperties) {}
 
   // The text is named by --stdin-filename, and its settings come from that
   // name, or from --assume-filename's.
@@ -217,15 +219,16 @@ class TreeRun {
     } else {
       const std::string& settings_path = name.empty() ? options_.assume_filename : name;
       project::FileSettings settings;
-      settings.layout = options_.layout;
+      settings.style = options_.style;
+      settings.style.indent_from_file = !options_.given.indent;
       if (!settings_path.empty())
-        settings = project::ResolveSettings(settings_path, options_.layout, options_.given);
+        settings = project::ResolveSettings(editorconfig_, settings_path, options_.style, options_.given);
       FileFormatter formatter(options_, files_);
       outcome.error = settings.error;
       const LineSelection lines{options_.lines, std::nullopt};
       if (outcome.error.empty())
         outcome =
-            formatter.FormatText(text, label, settings.layout, options_.lines.empty() ? nullptr : &lines);
+            formatter.FormatText(text, label, settings.style, options_.lines.empty() ? nullptr : &lines);
     }
     // An editor that replaces its text with the output keeps it as it was.
     if ((!outcome.error.empty() || !outcome.skipped.empty()) && options_.prints_text()) outcome.output = text;
@@ -236,7 +239,7 @@ class TreeRun {
   int RunPrintSettings() {
     const std::string& path = options_.print_settings;
     const project::FileSettings settings =
-        project::ResolveSettings(path, options_.layout, options_.given, /*with_origins=*/true);
+        project::ResolveSettings(editorconfig_, path, options_.style, options_.given);
     if (!settings.error.empty()) {
       console_.WriteError(path + ": error: " + settings.error + "\n");
       return kExitFileError;
@@ -247,8 +250,9 @@ class TreeRun {
     return console_.WriteOutput(text) ? kExitOk : kExitFileError;
   }
 
-  // The staged content of the staged C and C++ files, from git's index; with
-  // --write, formatted and staged again.
+  // The staged content of the staged C and C++ files that a walk of the work
+  // tree would take, from git's index; with --write, formatted and staged
+  // again.
   int RunStaged() {
     const Clock::time_point start = Clock::now();
     std::vector<std::string> pathspec;
@@ -262,8 +266,17 @@ class TreeRun {
       console_.WriteError("qfmt-tree: error: " + error + "\n");
       return kExitFileError;
     }
+    Excludes excludes;
+    if (const std::string exclude_error = excludes.Compile(options_.excludes); !exclude_error.empty()) {
+      console_.WriteError("qfmt-tree: error: --exclude: " + exclude_error + "\n");
+      return kExitFileError;
+    }
     // Only C and C++ files: the other staged files were named by no one.
-    std::erase_if(staged, [](const project::StagedFile& file) { return !IsSourceName(BaseName(file.path)); });
+    std::erase_if(staged, [&](const project::StagedFile& file) {
+      return !IsSourceName(BaseName(file.path)) ||
+             excludes.Match(repository->work_tree() + file.path, file.path) ||
+             repository->IsIgnored(file.path, false);
+    });
     if (!options_.lines.empty() && staged.size() > 1) {
       console_.WriteError("qfmt-tree: --lines goes with one file, and " + std::to_string(staged.size()) +
                           " staged C and C++ files are named\n" + std::string(kShortUsage));
@@ -273,17 +286,18 @@ class TreeRun {
     for (project::StagedFile& file : staged) {
       const std::string full = repository->work_tree() + file.path;
       const std::string shown = project::ShownPath(full);
-      const project::FileSettings settings = project::ResolveSettings(full, options_.layout, options_.given);
+      const project::FileSettings settings =
+          project::ResolveSettings(editorconfig_, full, options_.style, options_.given);
       const LineSelection lines{options_.lines,
                                 options_.changed ? std::optional(std::move(file.base)) : std::nullopt};
       FileOutcome outcome;
       outcome.error = settings.error;
       if (outcome.error.empty()) {
-        outcome = formatter.FormatText(file.text, shown, settings.layout,
+        outcome = formatter.FormatText(file.text, shown, settings.style,
                                        options_.changed || !options_.lines.empty() ? &lines : nullptr);
       }
       if (options_.write && outcome.error.empty() && outcome.changed) {
-        outcome.error = Restage(*repository, file, full, shown, formatter.formatted());
+        outcome.error = Restage(*repository, file, shown, formatter.formatted());
       }
       Print(shown, outcome);
     }
@@ -298,7 +312,7 @@ class TreeRun {
     const std::unique_ptr<project::GitRepository> repository = OpenRepository("--changed", pathspec);
     if (repository == nullptr) return kExitFileError;
     std::vector<project::StagedFile> changed;
-    project::PathPatterns excludes;
+    Excludes excludes;
     std::string error = repository->ReadChangedFiles(options_.changed_against,
                                                      options_.changed_against.empty(), pathspec, changed);
     if (error.empty()) error = excludes.Compile(options_.excludes);
@@ -310,12 +324,15 @@ class TreeRun {
     for (project::StagedFile& file : changed) {
       if (!IsSourceName(BaseName(file.path))) continue;
       std::string shown = project::ShownPath(repository->work_tree() + file.path);
-      if (excludes.Matches(std::string(BaseName(file.path))) || excludes.Matches(file.path) ||
-          excludes.Matches(shown)) {
-        if (options_.verbose) sources.push_back({std::move(shown), "", "excluded (--exclude)", true});
+      if (excludes.Match(repository->work_tree() + file.path, file.path)) {
+        if (options_.verbose)
+          sources.push_back({std::move(shown), "", "excluded (--exclude)", nullptr, "", true});
         continue;
       }
-      sources.push_back({std::move(shown), "", "", false, LineSelection{{}, std::move(file.base)}});
+      // Reached inside the work tree without following a link, as a walk would.
+      SourceFile source = SourceBelow(files_, repository->work_tree(), file.path, std::move(shown));
+      source.lines = LineSelection{{}, std::move(file.base)};
+      sources.push_back(std::move(source));
     }
     std::sort(sources.begin(), sources.end(),
               [](const SourceFile& a, const SourceFile& b) { return a.path < b.path; });
@@ -363,7 +380,8 @@ class TreeRun {
   std::unique_ptr<project::GitRepository> OpenRepository(std::string_view option,
                                                          std::vector<std::string>& pathspec) {
     std::string error;
-    std::unique_ptr<project::GitRepository> repository = project::GitRepository::Find(".", true, error);
+    std::unique_ptr<project::GitRepository> repository =
+        project::GitRepository::Find(files_, ".", project::Discovery::kFromEnvironment, error);
     if (repository == nullptr) {
       console_.WriteError("qfmt-tree: error: " +
                           (error.empty() ? std::string(option) + " needs a git work tree here" : error) +
@@ -384,23 +402,42 @@ class TreeRun {
     console_.ShowMessage(SummaryLine(totals_));
   }
 
-  // The working copy follows when it holds the staged text; otherwise only
-  // the index changes, so that work not yet staged is kept.
+  // The working copy follows when it is a regular file that holds the
+  // staged text (reached inside the work tree without following a link);
+  // otherwise only the index changes, so that work not yet staged is kept
+  // and nothing is written through a link.
   std::string Restage(project::GitRepository& repository, const project::StagedFile& file,
-                      const std::string& full, const std::string& shown, std::string_view formatted) {
-    platform::FileInfo info;
+                      const std::string& shown, std::string_view formatted) {
+    const SourceFile source = SourceBelow(files_, repository.work_tree(), file.path, shown);
+    std::unique_ptr<platform::Folder> folder;
+    const platform::FsStatus opened = source.error.empty() ? OpenWalkedFolder(files_, *source.folder, folder)
+                                                           : platform::FsStatus{source.error};
+    std::optional<FileAt> at;
+    if (opened.ok()) at.emplace(FileAt{*folder, source.name, source.folder->shown});
+    std::string why = !opened.ok()
+                          ? "the working copy cannot be reached inside the work tree (" + opened.error + ")"
+                          : CutShortWriteError(files_, *at);
     std::string working, scratch;
-    const bool same = files_.ReadRegularFile(full, working, info).ok() && working == file.text;
-    if (same) {
-      if (const platform::FsStatus status =
-              ReplaceFile(files_, full, info, working, formatted, false, scratch);
-          !status.ok())
-        return status.error;
-    } else {
-      console_.WriteError(
-          shown + ": the working copy differs from the staged text; only the staged text is formatted\n");
+    platform::FileInfo info;
+    if (why.empty()) {
+      const platform::FsStatus read =
+          files_.ReadRegularFile(at->place(), format::kMaxTextSize, working, info);
+      if (read.error == platform::kNotRegularFile) {
+        why = "the working copy is not a regular file";
+      } else if (!read.ok() || working != file.text) {
+        why = "the working copy differs from the staged text";
+      }
     }
-    return repository.Restage(file.path, formatted, same);
+    if (!why.empty()) {
+      console_.WriteError(shown + ": " + why + "; only the staged text is formatted\n");
+      return repository.Restage(file.path, formatted, nullptr);
+    }
+    if (const platform::FsStatus status = ReplaceFile(files_, *at, info, working, formatted, false, scratch);
+        !status.ok())
+      return status.error;
+    if (const platform::FsStatus status = files_.Inspect(at->place(), false, info); !status.ok())
+      return repository.Restage(file.path, formatted, nullptr);
+    return repository.Restage(file.path, formatted, &info);
   }
 
   std::size_t WorkerCount() const {
@@ -417,18 +454,18 @@ class TreeRun {
   }
 
   // Each file with the settings that apply to it.
-  FileOutcome FormatSource(FileFormatter& formatter, const SourceFile& source) const {
+  FileOutcome FormatSource(FileFormatter& formatter, const SourceFile& source) {
     FileOutcome outcome;
     outcome.error = source.error;
     outcome.skipped = source.skipped;
     if (!outcome.error.empty() || !outcome.skipped.empty()) return outcome;
     const project::FileSettings settings =
-        project::ResolveSettings(source.path, options_.layout, options_.given);
+        project::ResolveSettings(editorconfig_, source.path, options_.style, options_.given);
     if (!settings.error.empty()) {
       outcome.error = settings.error;
       return outcome;
     }
-    return formatter.FormatFile(source.path, settings.layout, source.lines ? &*source.lines : nullptr);
+    return formatter.FormatFile(source, settings.style, source.lines ? &*source.lines : nullptr);
   }
 
   void PrintInOrder(OutcomeQueue& queue, const std::vector<SourceFile>& sources, Clock::time_point start) {
@@ -524,6 +561,7 @@ class TreeRun {
   platform::Console& console_;
   const PlaceWriter places_;  // standard output's
   const PlaceWriter errors_;  // standard error's
+  project::EditorConfigFiles editorconfig_;
   RunTotals totals_;
   bool output_failed_ = false;
 };

@@ -5,7 +5,7 @@ It loads the page from file:// and from a local server, types into the input,
 changes each setting, reads the output, the diff and the message line, and
 follows a shared link. Every expected text is worked out by hand from the
 rules (the golden cases' inputs, as the classic and the exact style lay them
-out). Exits 0 with a message where chromium cannot start."""
+out, and the modern style's rules). Exits 0 with a message where chromium cannot start."""
 
 import functools
 import http.server
@@ -44,6 +44,9 @@ STEPS = [
     ("paste", "x;\n" + "a" * 1100 + ";\n", "message",
      "line 2, column 1: token longer than 512 bytes at line 2, column 1"),
     ("style", "classic", "output", "x;\n" + "a" * 1100 + ";\n"),
+    # The modern style, with the settings chosen so far (braces broken, a tab, no limit).
+    ("style", "modern", "output", "x;\n" + "a" * 1100 + ";\n"),
+    ("type", FUNCTION, "output", "void f()\n{\n\tif (a)\n\t\tx = 1;\n}\n"),
 ]
 
 
@@ -94,6 +97,7 @@ class Page:
 
 
 def check_steps(page):
+    page.do("style", "classic")  # the steps begin in the classic style; the modern one is the page's first
     for action, value, kind, expected in STEPS:
         page.do(action, value)
         page.expect(kind, expected, f"{action} {value[:20]!r}")

@@ -4,7 +4,8 @@
 // their settings, made by qfmt-test-inputs; 100 made by qfmt-gen-source and
 // the headers, with settings in turn) is formatted by the
 // module in each style and by the program that the style stands for: the
-// classic style as qfmt-tree formats standard input; the exact style as qfmt
+// modern and classic styles as qfmt-tree formats standard input in them (the
+// modern style with the page's indentation unit); the exact style as qfmt
 // writes its output file (or stops at a long token), and with the token
 // check on, as qfmt-tree --classic --once --classic-limit.
 'use strict';
@@ -103,12 +104,15 @@ async function main() {
 
   let compared = 0;
   inputs.forEach(({ name, settings, text }, i) => {
-    compare(name, 'classic', formatter.formatBytes(text, `style=classic&${settings}`), tree(text, settings, []));
+    compare(name, 'modern', formatter.formatBytes(text, `style=modern&${settings}`),
+      tree(text, settings, ['--style', 'modern']));
+    compare(name, 'classic', formatter.formatBytes(text, `style=classic&${settings}`),
+      tree(text, settings, ['--style', 'classic']));
     const checked = i % 3 === 0;
     compare(name, checked ? 'exact, checked' : 'exact',
       formatter.formatBytes(text, `style=exact&${settings}&check=${checked ? 'on' : 'off'}`),
       checked ? tree(text, settings, ['--classic', '--once', '--classic-limit']) : classic(text, settings));
-    compared += 2;
+    compared += 3;
   });
   fs.rmSync(work, { recursive: true });
   console.log(`playground module: ${inputs.length} inputs (${headers.length} headers), ${compared} formattings ` +

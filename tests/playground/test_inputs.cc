@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/support/golden_cases.h"
-#include "tests/support/modern_golden_cases.h"
+#include "tests/support/repaired_golden_cases.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   std::ofstream list(folder / "inputs.tsv");
   for (const std::span<const qfmt::testing::GoldenCase> cases :
        {std::span<const qfmt::testing::GoldenCase>(qfmt::testing::kGoldenCases),
-        std::span<const qfmt::testing::GoldenCase>(qfmt::testing::kModernCases)}) {
+        std::span<const qfmt::testing::GoldenCase>(qfmt::testing::kRepairedCases)}) {
     for (const qfmt::testing::GoldenCase& c : cases) {
       std::string settings;
       if (!SettingsOf(c.options, settings)) {

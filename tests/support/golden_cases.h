@@ -20,10 +20,10 @@ struct GoldenOptions {
   int max_line_length = 80;
   std::string_view indent_string = "   ";
   int brace_style = 1;
-  bool modern = false;  // qfmt-tree's modern rules
+  bool repaired = false;  // the repaired rules of qfmt-tree's classic style
 
   [[nodiscard]] layout::LayoutOptions ToLayout() const {
-    return {max_line_length, std::string(indent_string), brace_style, modern};
+    return {max_line_length, std::string(indent_string), brace_style, repaired};
   }
 };
 

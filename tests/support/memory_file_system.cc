@@ -13,7 +13,7 @@ using platform::FileKind;
 using Node = MemoryFileSystem::Node;
 constexpr std::string_view kNoSuchFile = "No such file or directory";
 
-platform::FsStatus Failed(std::string_view what) { return {std::string(what)}; }
+platform::FsStatus Failed(std::string_view what) { return {std::string(what), what == kNoSuchFile}; }
 
 class Reader final : public platform::ByteSource {
  public:
@@ -38,8 +38,13 @@ class Reader final : public platform::ByteSource {
 // A file opened for writing, or a temporary file, on which the faults act.
 class Writer final : public platform::TempFile {
  public:
-  Writer(MemoryFileSystem& files, std::shared_ptr<Node> node, std::string name, bool temporary)
-      : files_(files), node_(std::move(node)), name_(std::move(name)), temporary_(temporary) {}
+  Writer(MemoryFileSystem& files, std::shared_ptr<Node> node, std::string name, bool temporary,
+         const platform::Folder* folder = nullptr)
+      : files_(files),
+        node_(std::move(node)),
+        name_(std::move(name)),
+        temporary_(temporary),
+        folder_(folder) {}
   bool Write(const char* data, std::size_t size) override {
     failed_ = failed_ || (temporary_ && files_.faults.fail_temp_writes);
     if (failed_ || !files_.TakeSpace(size)) return false;
@@ -50,6 +55,9 @@ class Writer final : public platform::TempFile {
   }
   bool Close() override { return !failed_; }
   const std::string& name() const override { return name_; }
+  platform::Place place() const override {
+    return folder_ != nullptr ? platform::Place(*folder_, name_) : platform::Place(name_);
+  }
   platform::FsStatus KeepAttributesOf(const platform::FileInfo& original) override {
     node_->permissions = original.permissions;
     node_->owner = original.owner;
@@ -60,11 +68,12 @@ class Writer final : public platform::TempFile {
     node_->permissions = 0644;
     return {};
   }
-  platform::FsStatus CopyExtendedAttributesOf(const std::string& original) override {
-    if (original == files_.faults.attributes_refused_from)
+  platform::FsStatus CopyExtendedAttributesOf(const platform::Place& original) override {
+    if (files_.NameOf(original) == files_.faults.attributes_refused_from)
       return Failed("user.note: Operation not supported");
     return {};
   }
+  platform::FsStatus CopyFlagsOf(const platform::Place&) override { return {}; }
   platform::FsStatus Sync() override {
     if (files_.faults.before_sync) files_.faults.before_sync();
     if (temporary_ && files_.faults.fail_sync) return Failed("Input/output error");
@@ -78,8 +87,22 @@ class Writer final : public platform::TempFile {
   std::shared_ptr<Node> node_;
   std::string name_;
   bool temporary_;
+  const platform::Folder* folder_;  // where name_ is an entry; null when it is a name of its own
   bool failed_ = false;
 };
+
+// An open folder: its name, and the node that must still stand there.
+struct MemoryFolder final : public platform::Folder {
+  MemoryFolder(std::string folder_name, std::shared_ptr<const Node> folder_node)
+      : name(std::move(folder_name)), node(std::move(folder_node)) {}
+  std::string name;
+  std::shared_ptr<const Node> node;
+};
+
+std::string JoinName(const std::string& folder, std::string_view entry) {
+  if (entry == ".") return folder;
+  return folder == "." ? std::string(entry) : folder + "/" + std::string(entry);
+}
 
 // Writes over the bytes from the start; ending cuts them there.
 class Rewriter final : public platform::RewrittenFile {
@@ -96,7 +119,7 @@ class Rewriter final : public platform::RewrittenFile {
     return true;
   }
   bool Close() override { return true; }
-  platform::FsStatus Inspect(platform::FileInfo& info) override { return files_.Inspect(name_, true, info); }
+  platform::FsStatus Inspect(platform::FileInfo& info) override { return files_.Inspect(name_, false, info); }
   platform::FsStatus EndAndSync() override {
     node_->bytes.resize(offset_);
     node_->synced = true;
@@ -183,22 +206,36 @@ std::string MemoryFileSystem::Follow(const std::string& name) const {
 
 bool MemoryFileSystem::HasFolderFor(const std::string& name) const {
   const std::size_t slash = name.rfind('/');
-  const Node* folder = slash == std::string::npos ? nullptr : Find(Follow(name.substr(0, slash)));
+  const Node* folder =
+      slash == std::string::npos ? nullptr : Find(Follow(slash == 0 ? "/" : name.substr(0, slash)));
   return slash == std::string::npos || (folder != nullptr && folder->kind == FileKind::kFolder);
 }
 
-std::unique_ptr<platform::ByteSource> MemoryFileSystem::OpenForReading(const std::string& name) {
-  const auto it = nodes_.find(Follow(name));
-  if (it == nodes_.end() || it->second->kind != FileKind::kRegular) return nullptr;
-  return std::make_unique<Reader>(
-      it->second, name == faults.failing_reads ? faults.fail_after : std::numeric_limits<std::size_t>::max());
+std::string MemoryFileSystem::NameOf(const platform::Place& place) const {
+  const auto* folder = static_cast<const MemoryFolder*>(place.folder());
+  return folder == nullptr ? std::string(place.name()) : JoinName(folder->name, place.name());
 }
 
-std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const std::string& name) {
-  const std::string target = Follow(name);
+std::string MemoryFileSystem::Target(const platform::Place& place, bool follow) const {
+  const auto* folder = static_cast<const MemoryFolder*>(place.folder());
+  if (folder == nullptr) return follow ? Follow(std::string(place.name())) : std::string(place.name());
+  const auto it = nodes_.find(folder->name);
+  return it != nodes_.end() && it->second == folder->node ? NameOf(place) : std::string();
+}
+
+std::unique_ptr<platform::ByteSource> MemoryFileSystem::OpenForReading(const platform::Place& place) {
+  const auto it = nodes_.find(Target(place, true));
+  if (it == nodes_.end() || it->second->kind != FileKind::kRegular) return nullptr;
+  return std::make_unique<Reader>(it->second, NameOf(place) == faults.failing_reads
+                                                  ? faults.fail_after
+                                                  : std::numeric_limits<std::size_t>::max());
+}
+
+std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const platform::Place& place) {
+  const std::string target = Target(place, true);
   const Node* old = Find(target);
-  if (name == faults.refuse_writing || target.empty() || target.back() == '/' || !HasFolderFor(target) ||
-      (old != nullptr && old->kind != FileKind::kRegular)) {
+  if (NameOf(place) == faults.refuse_writing || target.empty() || target.back() == '/' ||
+      !HasFolderFor(target) || (old != nullptr && old->kind != FileKind::kRegular)) {
     return nullptr;
   }
   std::shared_ptr<Node> node = old != nullptr ? nodes_[target] : Make(target, FileKind::kRegular);
@@ -207,9 +244,9 @@ std::unique_ptr<platform::OutputFile> MemoryFileSystem::OpenForWriting(const std
   return std::make_unique<Writer>(*this, std::move(node), target, false);
 }
 
-platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool follow_links,
+platform::FsStatus MemoryFileSystem::Inspect(const platform::Place& place, bool follow_links,
                                              platform::FileInfo& info) {
-  const Node* node = Find(follow_links ? Follow(name) : name);
+  const Node* node = Find(Target(place, follow_links));
   if (node == nullptr) return Failed(kNoSuchFile);
   info = {node->kind,
           node->permissions,
@@ -225,28 +262,41 @@ platform::FsStatus MemoryFileSystem::Inspect(const std::string& name, bool follo
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::ListFolder(const std::string& name,
+platform::FsStatus MemoryFileSystem::OpenFolder(const platform::Place& place,
+                                                std::unique_ptr<platform::Folder>& folder,
+                                                platform::FileInfo& info) {
+  const std::string name = Target(place, true);
+  const auto it = nodes_.find(name);
+  if (it == nodes_.end()) return Failed(kNoSuchFile);
+  if (it->second->kind == FileKind::kLink) return Failed("Too many levels of symbolic links");
+  if (it->second->kind != FileKind::kFolder) return Failed("Not a directory");
+  if (platform::FsStatus status = Inspect(name, false, info); !status.ok()) return status;
+  folder = std::make_unique<MemoryFolder>(name, it->second);
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::ListFolder(const platform::Folder& folder,
                                                 std::vector<platform::FolderEntry>& entries) {
   entries.clear();
-  const std::string folder = Follow(name);
-  const Node* node = Find(folder);
-  if (node == nullptr || node->kind != FileKind::kFolder)
-    return Failed(node ? "Not a directory" : kNoSuchFile);
-  const std::string prefix = folder + "/";
+  const std::string name = Target(platform::Place(folder), false);
+  if (name.empty()) return Failed(kNoSuchFile);
+  const std::string prefix = name == "." ? "" : name + "/";
   for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.starts_with(prefix); ++it) {
     const std::string entry = it->first.substr(prefix.size());
-    if (entry.find('/') == std::string::npos) entries.push_back({entry, it->second->kind});
+    if (!entry.empty() && entry.find('/') == std::string::npos) entries.push_back({entry, it->second->kind});
   }
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::ReadRegularFile(const std::string& name, std::string& bytes,
-                                                     platform::FileInfo& info) {
+platform::FsStatus MemoryFileSystem::ReadRegularFile(const platform::Place& place, std::size_t limit,
+                                                     std::string& bytes, platform::FileInfo& info) {
   bytes.clear();
+  const std::string name = NameOf(place);
   if (name == faults.exhausts_memory) throw std::bad_alloc();
-  if (platform::FsStatus status = Inspect(name, true, info); !status.ok()) return status;
+  if (platform::FsStatus status = Inspect(place, true, info); !status.ok()) return status;
   if (info.kind != FileKind::kRegular) return Failed(platform::kNotRegularFile);
-  bytes = Find(Follow(name))->bytes;
+  if (static_cast<std::size_t>(info.size) > limit) return Failed(platform::kTooLarge);
+  bytes = Find(Target(place, true))->bytes;
   if (faults.after_read) faults.after_read(name);
   return {};
 }
@@ -257,54 +307,92 @@ platform::FsStatus MemoryFileSystem::ResolveLinks(const std::string& name, std::
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CreateTempFile(const std::string& folder, std::string_view stem,
+platform::FsStatus MemoryFileSystem::CreateTempFile(const platform::Place& folder, std::string_view stem,
+                                                    platform::TempName naming,
                                                     std::unique_ptr<platform::TempFile>& file) {
-  const std::string name =
-      (folder == "." ? "" : folder + "/") + std::string(stem) + std::to_string(++temp_files_);
-  if (folder == faults.refuse_temp_in) return Failed("Permission denied");
-  if (!HasFolderFor(name)) return Failed(kNoSuchFile);
+  std::string entry(stem);
+  if (naming == platform::TempName::kRandomSuffix) entry += std::to_string(++temp_files_);
+  const std::string folder_name = Target(folder, true);
+  const std::string name = JoinName(folder_name, entry);
+  if (NameOf(folder) == faults.refuse_temp_in) return Failed("Permission denied");
+  if (folder_name.empty() || !HasFolderFor(name)) return Failed(kNoSuchFile);
+  if (Find(name) != nullptr) return Failed("File exists");
   std::shared_ptr<Node> node = Make(name, FileKind::kRegular);
   node->permissions = 0600;
-  file = std::make_unique<Writer>(*this, std::move(node), name, true);
+  const bool in_folder = folder.folder() != nullptr;
+  file = std::make_unique<Writer>(*this, std::move(node), in_folder ? entry : name, true, folder.folder());
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (to == faults.refuse_rename_to) return Failed("Read-only file system");
-  if (to == faults.refuse_writing) return Failed("Permission denied");
-  const auto it = nodes_.find(from);
-  if (it == nodes_.end() || !HasFolderFor(to)) return Failed(kNoSuchFile);
+platform::FsStatus MemoryFileSystem::CreateTempFolder(const std::string& folder, std::string_view stem,
+                                                      platform::TempName naming, std::string& path) {
+  std::string name = JoinName(folder, stem);
+  if (naming == platform::TempName::kRandomSuffix) name += std::to_string(++temp_files_);
+  if (!HasFolderFor(name)) return Failed(kNoSuchFile);
+  if (Find(name) != nullptr) return Failed("File exists");
+  Make(name, FileKind::kFolder)->permissions = 0700;
+  path = name;
+  return {};
+}
+
+platform::FsStatus MemoryFileSystem::RemoveFolder(const std::string& path) {
+  const Node* node = Find(path);
+  if (node == nullptr || node->kind != FileKind::kFolder)
+    return Failed(node ? "Not a directory" : kNoSuchFile);
+  const auto next = nodes_.upper_bound(path);
+  if (next != nodes_.end() && next->first.starts_with(path + "/")) return Failed("Directory not empty");
+  nodes_.erase(path);
+  return {};
+}
+
+// A folder takes what it holds along.
+platform::FsStatus MemoryFileSystem::Rename(const platform::Place& from, const platform::Place& to) {
+  const std::string source = Target(from, false), destination = Target(to, false);
+  if (NameOf(to) == faults.refuse_rename_to) return Failed("Read-only file system");
+  if (NameOf(to) == faults.refuse_writing) return Failed("Permission denied");
+  const auto it = nodes_.find(source);
+  if (source.empty() || destination.empty() || it == nodes_.end() || !HasFolderFor(destination))
+    return Failed(kNoSuchFile);
   std::shared_ptr<Node> node = std::move(it->second);
   nodes_.erase(it);
-  nodes_[to] = std::move(node);
+  const std::string prefix = source + "/";
+  std::vector<std::pair<std::string, std::shared_ptr<Node>>> inside;
+  for (auto at = nodes_.lower_bound(prefix); at != nodes_.end() && at->first.starts_with(prefix);) {
+    inside.emplace_back(destination + "/" + at->first.substr(prefix.size()), std::move(at->second));
+    at = nodes_.erase(at);
+  }
+  nodes_[destination] = std::move(node);
+  for (auto& [name, moved] : inside) nodes_[name] = std::move(moved);
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::Exchange(const std::string& a, const std::string& b) {
+platform::FsStatus MemoryFileSystem::Exchange(const platform::Place& a, const platform::Place& b) {
   if (faults.before_exchange) faults.before_exchange();
   if (faults.cannot_exchange) return Failed(platform::kCannotExchange);
-  if (a == faults.refuse_rename_to || b == faults.refuse_rename_to) return Failed("Read-only file system");
-  if (Find(a) == nullptr || Find(b) == nullptr) return Failed(kNoSuchFile);
-  std::swap(nodes_.at(a), nodes_.at(b));
+  const std::string first = Target(a, false), second = Target(b, false);
+  if (NameOf(a) == faults.refuse_rename_to || NameOf(b) == faults.refuse_rename_to)
+    return Failed("Read-only file system");
+  if (Find(first) == nullptr || Find(second) == nullptr) return Failed(kNoSuchFile);
+  std::swap(nodes_.at(first), nodes_.at(second));
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::LockFile(const std::string& name,
+platform::FsStatus MemoryFileSystem::LockFile(const platform::Place& place,
                                               std::unique_ptr<platform::FileLock>& lock) {
-  const Node* node = Find(Follow(name));
+  const Node* node = Find(Target(place, true));
   lock =
       node != nullptr && node->kind == FileKind::kRegular ? std::make_unique<platform::FileLock>() : nullptr;
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::CheckMayWrite(const std::string& name) {
-  if (name == faults.refuse_writing) return Failed("Permission denied");
-  return Find(Follow(name)) != nullptr ? platform::FsStatus{} : Failed(kNoSuchFile);
+platform::FsStatus MemoryFileSystem::CheckMayWrite(const platform::Place& place) {
+  if (NameOf(place) == faults.refuse_writing) return Failed("Permission denied");
+  return Find(Target(place, true)) != nullptr ? platform::FsStatus{} : Failed(kNoSuchFile);
 }
 
-platform::FsStatus MemoryFileSystem::OpenForRewriting(const std::string& name,
+platform::FsStatus MemoryFileSystem::OpenForRewriting(const platform::Place& place,
                                                       std::unique_ptr<platform::RewrittenFile>& file) {
-  const std::string target = Follow(name);
+  const std::string target = Target(place, true);
   const auto found = nodes_.find(target);
   if (found == nodes_.end() || found->second->kind != FileKind::kRegular) return Failed(kNoSuchFile);
   const std::size_t fails_after = faults.rewrites_to_fail > 0 ? faults.rewrite_fails_after : SIZE_MAX;
@@ -313,7 +401,8 @@ platform::FsStatus MemoryFileSystem::OpenForRewriting(const std::string& name,
   return {};
 }
 
-platform::FsStatus MemoryFileSystem::Remove(const std::string& name) {
+platform::FsStatus MemoryFileSystem::Remove(const platform::Place& place) {
+  const std::string name = Target(place, false);
   const Node* node = Find(name);
   if (node == nullptr || node->kind == FileKind::kFolder)
     return Failed(node ? "Is a directory" : kNoSuchFile);

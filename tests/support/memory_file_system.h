@@ -85,29 +85,44 @@ class MemoryFileSystem final : public platform::FileSystem {
   // Takes `size` bytes of the disk's space; false (counted) when they do not fit.
   bool TakeSpace(std::size_t size);
 
-  std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& name) override;
-  std::unique_ptr<platform::OutputFile> OpenForWriting(const std::string& name) override;
+  // The name of a place in this file system: its folder's name and the entry.
+  [[nodiscard]] std::string NameOf(const platform::Place& place) const;
+
+  std::unique_ptr<platform::ByteSource> OpenForReading(const platform::Place& place) override;
+  std::unique_ptr<platform::OutputFile> OpenForWriting(const platform::Place& place) override;
   // The job copies block by block here.
   CopyResult CopyRest(platform::ByteSource&, platform::OutputFile&) override { return CopyResult::kNotHere; }
-  platform::FsStatus Inspect(const std::string& name, bool follow_links, platform::FileInfo& info) override;
-  platform::FsStatus ListFolder(const std::string& name,
+  platform::FsStatus Inspect(const platform::Place& place, bool follow_links,
+                             platform::FileInfo& info) override;
+  platform::FsStatus OpenFolder(const platform::Place& place, std::unique_ptr<platform::Folder>& folder,
+                                platform::FileInfo& info) override;
+  platform::FsStatus ListFolder(const platform::Folder& folder,
                                 std::vector<platform::FolderEntry>& entries) override;
-  platform::FsStatus ReadRegularFile(const std::string& name, std::string& bytes,
+  platform::FsStatus ReadRegularFile(const platform::Place& place, std::size_t limit, std::string& bytes,
                                      platform::FileInfo& info) override;
   platform::FsStatus ResolveLinks(const std::string& name, std::string& resolved) override;
-  platform::FsStatus CreateTempFile(const std::string& folder, std::string_view stem,
+  platform::FsStatus CreateTempFile(const platform::Place& folder, std::string_view stem,
+                                    platform::TempName naming,
                                     std::unique_ptr<platform::TempFile>& file) override;
-  platform::FsStatus Rename(const std::string& from, const std::string& to) override;
-  platform::FsStatus Exchange(const std::string& a, const std::string& b) override;
-  platform::FsStatus Remove(const std::string& name) override;
-  platform::FsStatus LockFile(const std::string& name, std::unique_ptr<platform::FileLock>& lock) override;
-  platform::FsStatus CheckMayWrite(const std::string& name) override;
-  platform::FsStatus OpenForRewriting(const std::string& name,
+  platform::FsStatus CreateTempFolder(const std::string& folder, std::string_view stem,
+                                      platform::TempName naming, std::string& path) override;
+  platform::FsStatus RemoveFolder(const std::string& path) override;
+  platform::FsStatus Rename(const platform::Place& from, const platform::Place& to) override;
+  platform::FsStatus Exchange(const platform::Place& a, const platform::Place& b) override;
+  platform::FsStatus Remove(const platform::Place& place) override;
+  platform::FsStatus LockFile(const platform::Place& place,
+                              std::unique_ptr<platform::FileLock>& lock) override;
+  platform::FsStatus CheckMayWrite(const platform::Place& place) override;
+  platform::FsStatus OpenForRewriting(const platform::Place& place,
                                       std::unique_ptr<platform::RewrittenFile>& file) override;
 
  private:
   // The name that links lead to (which may not exist); empty for a loop.
   [[nodiscard]] std::string Follow(const std::string& name) const;
+  // The name that a call at the place acts on: links followed for a path
+  // where `follow` says, never in a folder. Empty when the place's folder
+  // no longer stands under its name.
+  [[nodiscard]] std::string Target(const platform::Place& place, bool follow) const;
   [[nodiscard]] bool HasFolderFor(const std::string& name) const;
   std::shared_ptr<Node> Make(const std::string& name, platform::FileKind kind);
 

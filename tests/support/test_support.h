@@ -88,9 +88,9 @@ void ExpectRunLeaves(const std::string& binary, const ProgramCase& c);
                                         std::string_view input = {});
 
 // The settled text of `text`, made in-process by the library (by default with
-// qfmt-tree's default, the modern rules).
+// qfmt-tree's classic style, the repaired rules).
 [[nodiscard]] std::string Settled(std::string_view text,
-                                  const layout::LayoutOptions& options = {.modern = true});
+                                  const layout::LayoutOptions& options = {.repaired = true});
 
 // Every `step`-th C or C++ file under /usr/include (regular files, no links),
 // in sorted order: real code of every kind, read at test time.

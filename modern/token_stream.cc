@@ -1,0 +1,386 @@
+#include "modern/token_stream.h"
+
+#include <algorithm>
+
+#include "platform/check.h"
+
+namespace qfmt::modern {
+namespace {
+
+struct Keyword {
+  std::string_view text;
+  Word word;
+};
+
+// Sorted by text, so that the words of one first letter stand together.
+constexpr Keyword kKeywords[] = {
+    {"_Alignas", Word::kAlignas},
+    {"_Alignof", Word::kAlignof},
+    {"_Bool", Word::kTypeName},
+    {"_Generic", Word::kGeneric},
+    {"_Noreturn", Word::kInline},
+    {"_Static_assert", Word::kStaticAssert},
+    {"_Thread_local", Word::kStatic},
+    {"__asm", Word::kAsm},
+    {"__asm__", Word::kAsm},
+    {"__attribute", Word::kAttribute},
+    {"__attribute__", Word::kAttribute},
+    {"__declspec", Word::kDeclspec},
+    {"__extension__", Word::kInline},
+    {"__inline", Word::kInline},
+    {"__inline__", Word::kInline},
+    {"__restrict", Word::kConst},
+    {"__restrict__", Word::kConst},
+    {"__typeof", Word::kTypeof},
+    {"__typeof__", Word::kTypeof},
+    {"__volatile__", Word::kVolatile},
+    {"alignas", Word::kAlignas},
+    {"alignof", Word::kAlignof},
+    {"asm", Word::kAsm},
+    {"auto", Word::kAuto},
+    {"bool", Word::kTypeName},
+    {"break", Word::kBreak},
+    {"case", Word::kCase},
+    {"catch", Word::kCatch},
+    {"char", Word::kTypeName},
+    {"char16_t", Word::kTypeName},
+    {"char32_t", Word::kTypeName},
+    {"char8_t", Word::kTypeName},
+    {"class", Word::kClass},
+    {"co_await", Word::kCoAwait},
+    {"co_return", Word::kCoReturn},
+    {"co_yield", Word::kCoYield},
+    {"const", Word::kConst},
+    {"consteval", Word::kConstexpr},
+    {"constexpr", Word::kConstexpr},
+    {"constinit", Word::kConstexpr},
+    {"continue", Word::kContinue},
+    {"decltype", Word::kDecltype},
+    {"default", Word::kDefault},
+    {"delete", Word::kDelete},
+    {"do", Word::kDo},
+    {"double", Word::kTypeName},
+    {"else", Word::kElse},
+    {"enum", Word::kEnum},
+    {"explicit", Word::kExplicit},
+    {"extern", Word::kExtern},
+    {"float", Word::kTypeName},
+    {"for", Word::kFor},
+    {"friend", Word::kFriend},
+    {"goto", Word::kGoto},
+    {"if", Word::kIf},
+    {"inline", Word::kInline},
+    {"int", Word::kTypeName},
+    {"long", Word::kTypeName},
+    {"mutable", Word::kMutable},
+    {"namespace", Word::kNamespace},
+    {"new", Word::kNew},
+    {"noexcept", Word::kNoexcept},
+    {"operator", Word::kOperator},
+    {"private", Word::kPrivate},
+    {"protected", Word::kProtected},
+    {"public", Word::kPublic},
+    {"register", Word::kRegister},
+    {"requires", Word::kRequires},
+    {"restrict", Word::kConst},
+    {"return", Word::kReturn},
+    {"short", Word::kTypeName},
+    {"signed", Word::kTypeName},
+    {"sizeof", Word::kSizeof},
+    {"static", Word::kStatic},
+    {"static_assert", Word::kStaticAssert},
+    {"struct", Word::kStruct},
+    {"switch", Word::kSwitch},
+    {"template", Word::kTemplate},
+    {"thread_local", Word::kStatic},
+    {"throw", Word::kThrow},
+    {"try", Word::kTry},
+    {"typedef", Word::kTypedef},
+    {"typename", Word::kTypename},
+    {"typeof", Word::kTypeof},
+    {"union", Word::kUnion},
+    {"unsigned", Word::kTypeName},
+    {"using", Word::kUsing},
+    {"virtual", Word::kVirtual},
+    {"void", Word::kTypeName},
+    {"volatile", Word::kVolatile},
+    {"wchar_t", Word::kTypeName},
+    {"while", Word::kWhile},
+};
+
+constexpr bool SortedByText() {
+  for (std::size_t i = 1; i < std::size(kKeywords); ++i) {
+    if (!(kKeywords[i - 1].text < kKeywords[i].text)) return false;
+  }
+  return true;
+}
+static_assert(SortedByText());
+
+// For each first byte, where its keywords begin in kKeywords (and the next
+// byte's entry where they end).
+constexpr std::array<std::uint8_t, 257> MakeFirstIndex() {
+  std::array<std::uint8_t, 257> index{};
+  std::size_t k = 0;
+  for (std::size_t c = 0; c < 257; ++c) {
+    while (k < std::size(kKeywords) && static_cast<unsigned char>(kKeywords[k].text[0]) < c) ++k;
+    index[c] = static_cast<std::uint8_t>(k);
+  }
+  return index;
+}
+constexpr std::array<std::uint8_t, 257> kFirstIndex = MakeFirstIndex();
+
+// The keywords' lengths, as bits: a name of another length is no keyword.
+constexpr std::uint32_t MakeLengths() {
+  std::uint32_t lengths = 0;
+  for (const Keyword& keyword : kKeywords) lengths |= std::uint32_t{1} << keyword.text.size();
+  return lengths;
+}
+constexpr std::uint32_t kKeywordLengths = MakeLengths();
+
+Word KeywordOf(std::string_view name) {
+  if (name.size() >= 32 || (kKeywordLengths & (std::uint32_t{1} << name.size())) == 0) return Word::kNone;
+  const auto first = static_cast<unsigned char>(name[0]);
+  for (std::size_t k = kFirstIndex[first]; k < kFirstIndex[first + 1u]; ++k) {
+    if (kKeywords[k].text == name) return kKeywords[k].word;
+  }
+  return Word::kNone;
+}
+
+Word PunctuatorOf(std::string_view p) {
+  const char a = p[0];
+  if (p.size() == 1) {
+    switch (a) {
+      case '{':
+        return Word::kLBrace;
+      case '}':
+        return Word::kRBrace;
+      case '(':
+        return Word::kLParen;
+      case ')':
+        return Word::kRParen;
+      case '[':
+        return Word::kLBracket;
+      case ']':
+        return Word::kRBracket;
+      case ';':
+        return Word::kSemicolon;
+      case ',':
+        return Word::kComma;
+      case ':':
+        return Word::kColon;
+      case '?':
+        return Word::kQuestion;
+      case '.':
+        return Word::kDot;
+      case '*':
+        return Word::kStar;
+      case '&':
+        return Word::kAmp;
+      case '+':
+        return Word::kPlus;
+      case '-':
+        return Word::kMinus;
+      case '!':
+        return Word::kNot;
+      case '~':
+        return Word::kTilde;
+      case '<':
+        return Word::kLess;
+      case '>':
+        return Word::kGreater;
+      case '=':
+        return Word::kAssign;
+      case '#':
+        return Word::kHash;
+      default:
+        return Word::kBinaryOp;
+    }
+  }
+  if (p == "::") return Word::kScope;
+  if (p == "->") return Word::kArrow;
+  if (p == ".*" || p == "->*") return Word::kMemberPointer;
+  if (p == "&&") return Word::kAmpAmp;
+  if (p == "++") return Word::kIncrement;
+  if (p == "--") return Word::kDecrement;
+  if (p == ">>") return Word::kShiftRight;
+  if (p == "...") return Word::kEllipsis;
+  if (p == "<%") return Word::kLBrace;
+  if (p == "%>") return Word::kRBrace;
+  if (p == "<:") return Word::kLBracket;
+  if (p == ":>") return Word::kRBracket;
+  if (p == "%:") return Word::kHash;
+  if (p == "##" || p == "%:%:") return Word::kBinaryOp;
+  if (p.back() == '=' && p != "==" && p != "!=" && p != "<=" && p != ">=") return Word::kAssignOp;
+  return Word::kBinaryOp;
+}
+
+// "qfmt off" and "qfmt on" as the whole text of a comment.
+Word MarkerOf(std::string_view comment) {
+  std::string_view body = comment.substr(2);
+  if (comment.starts_with("/*") && body.ends_with("*/")) body.remove_suffix(2);
+  const std::size_t begin = body.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return Word::kNone;
+  body = body.substr(begin, body.find_last_not_of(" \t\r\n") + 1 - begin);
+  if (body == "qfmt off") return Word::kOffMarker;
+  if (body == "qfmt on") return Word::kOnMarker;
+  return Word::kNone;
+}
+
+bool HoldsLineEnd(std::string_view text) { return FindLineEnd(text) != text.size(); }
+
+}  // namespace
+
+std::size_t FindLineEnd(std::string_view text, std::size_t from) {
+  for (std::size_t p = from; p < text.size(); ++p) {
+    if (text[p] == '\n' || text[p] == '\r') return p;
+  }
+  return text.size();
+}
+
+std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32_t tab_width) {
+  // Most tokens are plain ASCII without tabs: one column a byte.
+  bool plain = true;
+  for (const char c : bytes) plain &= c != '\t' && static_cast<unsigned char>(c) < 0x80;
+  if (plain) return column + static_cast<std::int32_t>(bytes.size());
+  for (const char c : bytes) {
+    if (c == '\t') {
+      column += tab_width - column % tab_width;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return column;
+}
+
+void TokenStream::Fill() {
+  QFMT_CHECK(count_ < kLookAhead);
+  Token& slot = ring_[(first_ + count_) % kLookAhead];
+  if (replay_ != nullptr) {
+    slot = replayed_ < replay_->size() ? (*replay_)[replayed_++]
+                                       : Token{{}, static_cast<std::uint32_t>(text_.size())};
+  } else {
+    slot = Read();
+    if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
+  }
+  ++count_;
+}
+
+void TokenStream::MeasureGap(Token& token) {
+  const std::size_t begin = last_end_;
+  const std::size_t end = token.offset;
+  std::size_t line_begin = std::string_view::npos;
+  int breaks = 0;
+  for (std::size_t p = begin; p < end; ++p) {
+    const char c = text_[p];
+    if (c == '\n' || c == '\r') {
+      if (c == '\r' && p + 1 < end && text_[p + 1] == '\n') ++p;
+      ++breaks;
+      line_begin = p + 1;
+      line_has_code_ = false;
+    } else if (c == '\\') {
+      // A line splice between tokens: the text goes on on the next line.
+      while (p + 1 < end && text_[p + 1] != '\n' && text_[p + 1] != '\r') ++p;
+      if (p + 1 < end) {
+        ++p;
+        if (text_[p] == '\r' && p + 1 < end && text_[p + 1] == '\n') ++p;
+        ++breaks;
+        line_begin = p + 1;
+      }
+    }
+  }
+  token.blank_before = end > begin;
+  if (!started_) {
+    started_ = true;
+    if (breaks == 0) line_begin = 0;
+    breaks = std::max(breaks, 1);
+  }
+  token.breaks = static_cast<std::uint8_t>(std::min(breaks, 2));
+  if (breaks > 0) token.column = ColumnAfter(text_.substr(line_begin, end - line_begin), 0, tab_width_);
+}
+
+void TokenStream::Directive(const lexer::Token& hash, Token& token) {
+  token.kind = Kind::kDirective;
+  token.word = Word::kDirOther;
+  int count = 0;
+  bool zero = false;
+  for (lexer::Token t = lexer_.Next();; t = lexer_.Next()) {
+    if (t.kind == lexer::TokenKind::kDirectiveEnd || t.kind == lexer::TokenKind::kEnd) {
+      token.text = text_.substr(hash.offset, t.offset - hash.offset);
+      break;
+    }
+    if (t.kind == lexer::TokenKind::kComment) continue;
+    ++count;
+    if (count == 1 && t.kind == lexer::TokenKind::kIdentifier) {
+      const std::string_view name = t.text;
+      if (name == "if" || name == "ifdef" || name == "ifndef") {
+        token.word = Word::kDirIf;
+      } else if (name == "else" || name == "elif" || name == "elifdef" || name == "elifndef") {
+        token.word = Word::kDirElse;
+      } else if (name == "endif") {
+        token.word = Word::kDirEndif;
+      }
+      zero = name == "if";
+    } else if (count == 2) {
+      zero = zero && t.text == "0";
+    } else {
+      zero = false;
+    }
+  }
+  if (zero && count == 2) token.word = Word::kDirIfZero;
+  token.multiline = HoldsLineEnd(token.text);
+}
+
+Token TokenStream::Read() {
+  const lexer::Token t = lexer_.Next();
+  Token token;
+  token.offset = static_cast<std::uint32_t>(t.offset);
+  token.text = t.text;
+  switch (t.kind) {
+    case lexer::TokenKind::kIdentifier:
+      token.kind = Kind::kWord;
+      token.word = KeywordOf(t.text);
+      break;
+    case lexer::TokenKind::kNumber:
+      token.kind = Kind::kNumber;
+      break;
+    case lexer::TokenKind::kCharLiteral:
+      token.kind = Kind::kChar;
+      break;
+    case lexer::TokenKind::kStringLiteral:
+    case lexer::TokenKind::kHeaderName:
+      token.kind = Kind::kString;
+      break;
+    case lexer::TokenKind::kRawString:
+      token.kind = Kind::kRawString;
+      break;
+    case lexer::TokenKind::kPunctuator:
+      token.kind = Kind::kPunct;
+      token.word = PunctuatorOf(t.text);
+      break;
+    case lexer::TokenKind::kComment:
+      token.kind = Kind::kComment;
+      token.word = MarkerOf(t.text);
+      break;
+    case lexer::TokenKind::kOther:
+      token.kind = Kind::kOther;
+      break;
+    case lexer::TokenKind::kDirectiveEnd:  // only inside Directive
+    case lexer::TokenKind::kEnd:
+      token.kind = Kind::kEnd;
+      break;
+  }
+  MeasureGap(token);
+  if (token.word == Word::kHash && !line_has_code_) {
+    Directive(t, token);
+  } else {
+    // Only comments, raw strings and spliced tokens can hold a line end.
+    const bool may =
+        t.spliced || token.kind == Kind::kRawString || (token.kind == Kind::kComment && t.text[1] == '*');
+    token.multiline = may && HoldsLineEnd(t.text);
+  }
+  if (token.kind != Kind::kComment) line_has_code_ = token.kind != Kind::kDirective;
+  last_end_ = token.offset + token.text.size();
+  return token;
+}
+
+}  // namespace qfmt::modern

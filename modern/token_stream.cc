@@ -252,16 +252,15 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
   return column;
 }
 
+void TokenStream::EndReplay(std::string_view text, std::vector<Token>& recorded) {
+  recorded.insert(recorded.end(), kLookAhead, Token{{}, static_cast<std::uint32_t>(text.size())});
+}
+
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
   Token& slot = ring_[(first_ + count_) % kLookAhead];
-  if (replay_ != nullptr) {
-    slot = replayed_ < replay_->size() ? (*replay_)[replayed_++]
-                                       : Token{{}, static_cast<std::uint32_t>(text_.size())};
-  } else {
-    slot = Read();
-    if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
-  }
+  slot = Read();
+  if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
   ++count_;
 }
 

@@ -1198,6 +1198,10 @@ std::optional<TokenDifference> CompareEveryToken(std::string_view before, std::s
   return TokenComparison(before, after, options).Run(false);
 }
 
+std::size_t FindLineEnd(std::string_view text, std::size_t from) {
+  return LineEndFrom(text.data(), std::min(from, text.size()), text.size());
+}
+
 bool CountsAsBlank(const Token& token) {
   return token.kind == TokenKind::kComment && token.text == kLineWrapMarker;
 }

@@ -147,6 +147,10 @@ struct CompareOptions {
 // line-wrap marker comment).
 [[nodiscard]] bool CountsAsBlank(const Token& token);
 
+// Where the first line end (a line feed or a carriage return) at or after
+// `from` stands in `text`, or its size; sixteen bytes at a time.
+[[nodiscard]] std::size_t FindLineEnd(std::string_view text, std::size_t from = 0);
+
 // True when writing `right` directly after `left` would make a token that
 // reaches across the join, so that a blank must stand between them for both
 // to stay what they are. `left` and `right` are whole tokens (or runs of

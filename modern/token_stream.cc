@@ -230,13 +230,6 @@ bool HoldsLineEnd(std::string_view text) { return FindLineEnd(text) != text.size
 
 }  // namespace
 
-std::size_t FindLineEnd(std::string_view text, std::size_t from) {
-  for (std::size_t p = from; p < text.size(); ++p) {
-    if (text[p] == '\n' || text[p] == '\r') return p;
-  }
-  return text.size();
-}
-
 std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32_t tab_width) {
   // Most tokens are plain ASCII without tabs: one column a byte.
   bool plain = true;

@@ -228,9 +228,7 @@ class TokenStream {
   std::size_t count_ = 0;
 };
 
-// Where the first line end (a line feed or a carriage return) at or after
-// `from` stands in `text`, or its size; faster than find_first_of.
-[[nodiscard]] std::size_t FindLineEnd(std::string_view text, std::size_t from = 0);
+using lexer::FindLineEnd;
 
 // The visual width of `bytes` when they begin at `column`: a tab goes to the
 // next multiple of `tab_width`, a byte that continues a UTF-8 sequence

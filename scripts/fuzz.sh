@@ -6,7 +6,8 @@
 # does. Inputs that reach new code are kept in build-fuzz/corpus; a finding
 # stops its target and is saved as build-fuzz/findings/TARGET-crash-*.
 # QFMT_FUZZ_FLAGS adds libFuzzer flags to both runs (say -max_len=140000
-# -len_control=0 for inputs that cross the 64 KiB reads).
+# -len_control=0 for inputs that cross the 64 KiB reads). With --install-only,
+# installs what it needs and stops.
 set -eu -o pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
@@ -16,6 +17,7 @@ command -v clang++ >/dev/null 2>&1 || need="$need clang"
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need="$need libclang-rt-14-dev"
 . scripts/packages.sh
 install_packages $need || exit 1
+[ "$seconds" = --install-only ] && exit 0
 . scripts/setup.sh
 
 dir=build-fuzz

@@ -36,8 +36,12 @@ install_packages() {
     wait_for_package_manager || return 1
     # apt-get waits too, for a lock taken after the wait above.
     local lock="-o DPkg::Lock::Timeout=${QFMT_LOCK_WAIT:-600}"
-    apt-get $lock update -qq >/dev/null
-    DEBIAN_FRONTEND=noninteractive apt-get $lock install -y -qq "$@" >/dev/null
+    # The package lists are read again only when the installation fails with
+    # the lists at hand: one update a run, not one a script.
+    if ! DEBIAN_FRONTEND=noninteractive apt-get $lock install -y -qq "$@" >/dev/null 2>&1; then
+      apt-get $lock update -qq >/dev/null
+      DEBIAN_FRONTEND=noninteractive apt-get $lock install -y -qq "$@" >/dev/null
+    fi
   else
     echo "missing: $* (install them, then run this again)" >&2
     return 1

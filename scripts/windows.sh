@@ -3,7 +3,8 @@
 # under wine on a virtual screen (tests/windows/wine_test.sh), against the
 # POSIX build's qfmt in build (built here when missing). Installs what it
 # needs with apt-get when it is missing and the machine allows it; where that
-# is not possible, says so and skips, with status 0.
+# is not possible, says so and skips, with status 0. With --install-only,
+# installs what it needs and stops.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
@@ -20,6 +21,7 @@ if ! install_packages $need; then
   echo "windows: skipped: the Windows build and its tests under wine need$need" >&2
   exit 0
 fi
+[ "${1:-}" = --install-only ] && exit 0
 
 cmake -S . -B build-win --toolchain cmake/mingw-w64-x86_64.cmake $generator -DQFMT_WERROR=ON >/dev/null
 cmake --build build-win -j "$jobs" --target qfmt qfmt-probe

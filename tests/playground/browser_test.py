@@ -25,6 +25,9 @@ FUNCTION = "void f() {\nif (a) x = 1;\n}\n"
 BLOCK = "void f() {\nif (a) {\nx();\n}\n}\n"
 SUM = "aaaa = bbbb + cccc + dddd + eeee;\n"
 SUFFIX = "long  x = 10U;\n"
+# The name begins at offset 3 and reaches offset 1024: past the 512-byte buffer.
+LONG_NAME = "x;\n" + "a" * 1100 + ";\n"
+LONG_NAME_MESSAGE = "line 2, column 1: token longer than 512 bytes at line 2, column 1"
 # (what to do, then the output or message that must follow).
 STEPS = [
     ("type", FUNCTION, "output", "void f()\n{\n   if(a)\n      x = 1;\n}\n"),
@@ -40,12 +43,10 @@ STEPS = [
     ("type", SUFFIX, "output", "long x = 10 U; \n"),
     ("check", "on", "message", "line 1, column 11: formatting would change the code here (10U \u2192 10 U)"),
     ("check", "off", "output", "long x = 10 U; \n"),
-    # The name begins at offset 3 and reaches offset 1024: past the 512-byte buffer.
-    ("paste", "x;\n" + "a" * 1100 + ";\n", "message",
-     "line 2, column 1: token longer than 512 bytes at line 2, column 1"),
-    ("style", "classic", "output", "x;\n" + "a" * 1100 + ";\n"),
+    ("paste", LONG_NAME, "message", LONG_NAME_MESSAGE),
+    ("style", "classic", "output", LONG_NAME),
     # The modern style, with the settings chosen so far (braces broken, a tab, no limit).
-    ("style", "modern", "output", "x;\n" + "a" * 1100 + ";\n"),
+    ("style", "modern", "output", LONG_NAME),
     ("type", FUNCTION, "output", "void f()\n{\n\tif (a)\n\t\tx = 1;\n}\n"),
 ]
 
@@ -103,6 +104,8 @@ def check_steps(page):
         page.expect(kind, expected, f"{action} {value[:20]!r}")
     # The message's place is selected in the input: line 2 begins at offset 3.
     page.do("style", "exact")
+    page.do("paste", LONG_NAME)
+    page.expect("message", LONG_NAME_MESSAGE, "the long name again")
     page.element("#message").click()
     start = page.js("return document.getElementById('input').selectionStart")
     assert start == 3, f"the message's place selected offset {start}, not 3"

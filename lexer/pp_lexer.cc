@@ -802,19 +802,33 @@ std::size_t LongWhiteEnd(const char* data, std::size_t p, std::size_t n, bool& l
 }
 #endif
 
+#if defined(__SSE2__)
+// Whether the white space at p ends within the sixteen bytes there, at
+// `end`; `line_end` is set when a line end comes before it.
+[[gnu::always_inline]] inline bool WhiteEndsWithin16(const char* data, std::size_t p, std::size_t& end,
+                                                     bool& line_end) {
+  unsigned ends = 0;
+  const unsigned other = ~WhiteBits(data + p, ends) & 0xFFFFU;
+  if (other == 0) {
+    line_end |= ends != 0;
+    return false;
+  }
+  const unsigned at = static_cast<unsigned>(__builtin_ctz(other));
+  line_end |= (ends & ((1U << at) - 1)) != 0;
+  end = p + at;
+  return true;
+}
+#endif
+
 // The white space between tokens is mostly short: a blank, or a line end and
 // an indentation.
 [[gnu::always_inline]] inline std::size_t WhiteEnd(const char* data, std::size_t p, std::size_t n,
                                                    bool& line_end) {
 #if defined(__SSE2__)
   if (p + 16 <= n) {
-    unsigned ends = 0;
-    const unsigned other = ~WhiteBits(data + p, ends) & 0xFFFFU;
-    if (other != 0) {
-      const unsigned at = static_cast<unsigned>(__builtin_ctz(other));
-      line_end |= (ends & ((1U << at) - 1)) != 0;
-      return p + at;
-    }
+    std::size_t end = 0;
+    if (WhiteEndsWithin16(data, p, end, line_end)) return end;
+    return LongWhiteEnd(data, p + 16, n, line_end);
   }
 #endif
   return LongWhiteEnd(data, p, n, line_end);
@@ -822,15 +836,8 @@ std::size_t LongWhiteEnd(const char* data, std::size_t p, std::size_t n, bool& l
 
 std::size_t LongWhiteEnd(const char* data, std::size_t p, std::size_t n, bool& line_end) {
 #if defined(__SSE2__)
-  for (; p + 16 <= n; p += 16) {
-    unsigned ends = 0;
-    const unsigned other = ~WhiteBits(data + p, ends) & 0xFFFFU;
-    if (other != 0) {
-      const unsigned at = static_cast<unsigned>(__builtin_ctz(other));
-      line_end |= (ends & ((1U << at) - 1)) != 0;
-      return p + at;
-    }
-    line_end |= ends != 0;
+  for (std::size_t end = 0; p + 16 <= n; p += 16) {
+    if (WhiteEndsWithin16(data, p, end, line_end)) return end;
   }
 #endif
   for (; p < n && Is(data[p], kBlank | kLineEnd); ++p) line_end |= Is(data[p], kLineEnd);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -17,11 +18,12 @@ constexpr std::size_t kMaxRawDelimiter = 16;
 enum : unsigned char {
   kName = 1,  // letters, digits, underscore, dollar, every byte of a UTF-8 sequence
   kDigit = 2,
-  kBlank = 4,    // blank, tab, vertical tab, form feed
-  kLineEnd = 8,  // line feed, carriage return
-  kPunct = 16,   // a byte that begins a punctuator
-  kQuoted = 32,  // a byte that stops the scan of a quoted literal's body
-  kAlone = 64,   // a punctuator that no byte after it can lengthen
+  kBlank = 4,        // blank, tab, vertical tab, form feed
+  kLineEnd = 8,      // line feed, carriage return
+  kPunct = 16,       // a byte that begins a punctuator
+  kQuoted = 32,      // a byte that stops the scan of a quoted literal's body
+  kAlone = 64,       // a punctuator that no byte after it can lengthen
+  kSpaceLead = 128,  // a byte that may begin white space: a blank, a line end, a splice or a line-wrap marker
 };
 
 constexpr std::array<unsigned char, 256> MakeClasses() {
@@ -33,6 +35,7 @@ constexpr std::array<unsigned char, 256> MakeClasses() {
     if (c == ' ' || c == '\t' || c == '\v' || c == '\f') k |= kBlank;
     if (c == '\n' || c == '\r') k |= kLineEnd | kQuoted;
     if (c == '\\' || c == '\'' || c == '"') k |= kQuoted;
+    if ((k & (kBlank | kLineEnd)) != 0 || c == '\\' || c == '/') k |= kSpaceLead;
     for (const char p : std::string_view("%<-.>:+=!&|*/^#{}[]();?~,")) {
       if (c == static_cast<unsigned char>(p)) k |= kPunct;
     }
@@ -99,6 +102,20 @@ std::size_t BlanksEnd(const char* data, std::size_t p, std::size_t n) {
   }
 #endif
   while (p < n && Is(data[p], kBlank)) ++p;
+  return p;
+}
+
+// The first line end at or after p, or n.
+std::size_t LineEndFrom(const char* data, std::size_t p, std::size_t n) {
+#if defined(__SSE2__)
+  for (; p + 16 <= n; p += 16) {
+    const __m128i x = Load16(data + p);
+    const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\r')))));
+    if (ends != 0) return p + static_cast<std::size_t>(__builtin_ctz(ends));
+  }
+#endif
+  while (p < n && !Is(data[p], kLineEnd)) ++p;
   return p;
 }
 
@@ -202,7 +219,9 @@ std::size_t Lexer::SpliceTo(std::size_t p, Predicate ok) {
 // #include, #include_next and #import take a header name.
 [[gnu::always_inline]] inline Token Lexer::MakeCode(TokenKind kind, std::size_t begin, std::size_t end) {
   const std::string_view text(text_.data() + begin, end - begin);
-  const bool opens = line_start_ && kind == TokenKind::kPunctuator && (text == "#" || text == "%:");
+  const bool opens =
+      line_start_ && kind == TokenKind::kPunctuator &&
+      ((text.size() == 1 && text[0] == '#') || (text.size() == 2 && text[0] == '%' && text[1] == ':'));
   line_start_ = false;
   expect_header_ = false;
   if (opens) {
@@ -210,9 +229,9 @@ std::size_t Lexer::SpliceTo(std::size_t p, Predicate ok) {
     directive_tokens_ = 0;
   }
   if (in_directive_) {
-    ++directive_tokens_;
-    expect_header_ = directive_tokens_ == 2 && kind == TokenKind::kIdentifier &&
+    expect_header_ = directive_tokens_ == 1 && kind == TokenKind::kIdentifier && text[0] == 'i' &&
                      (text == "include" || text == "include_next" || text == "import");
+    directive_tokens_ = std::min(directive_tokens_ + 1, 2);
   }
   return Make(kind, begin, end);
 }
@@ -221,7 +240,7 @@ std::size_t Lexer::SpliceTo(std::size_t p, Predicate ok) {
 std::size_t Lexer::LineComment(std::size_t p) {
   const std::size_t n = text_.size();
   for (;;) {
-    while (p < n && !Is(text_[p], kLineEnd)) ++p;
+    p = LineEndFrom(text_.data(), p, n);
     if (p == n) return p;
     // A backslash and blanks before the line end splice the next line on.
     std::size_t q = p;
@@ -603,9 +622,7 @@ bool SameRaw(std::string_view a, std::string_view b) {
   }
 }
 
-bool Same(const Token& x, const Token& y) {
-  if (x.kind != y.kind) return false;
-  if (x.text == y.text) return true;
+bool SameSlowly(const Token& x, const Token& y) {
   switch (x.kind) {
     case TokenKind::kEnd:
     case TokenKind::kDirectiveEnd:
@@ -619,7 +636,10 @@ bool Same(const Token& x, const Token& y) {
   }
 }
 
-constexpr std::string_view kLineWrapMarker = "/*Line Wrapped*/";
+[[gnu::always_inline]] inline bool Same(const Token& x, const Token& y) {
+  if (x.kind != y.kind) return false;
+  return x.text == y.text || SameSlowly(x, y);
+}
 
 // A token as a message shows it: control bytes escaped, long ones cut short.
 std::string Shown(const Token& token) {
@@ -666,6 +686,14 @@ class LinePlaces {
     end_ = token.offset + token.text.size();
     return trailed;
   }
+  // Goes on from `offset`, a token boundary, with the last token taken
+  // somewhere before it: no comment waiting for its line's end.
+  void ResumeAt(std::size_t offset, bool code_on_line) {
+    end_ = offset;
+    code_on_line_ = code_on_line;
+    comment_trails_ = false;
+    code_ = Token{};
+  }
   // Whether the last token taken is a comment after code on its line.
   [[nodiscard]] bool comment_trails() const { return comment_trails_; }
   // The last token that is no comment.
@@ -700,8 +728,8 @@ Token Lexer::NextCounted() {
   return token;
 }
 
-void Lexer::Restore(const State& state, std::ptrdiff_t shift) {
-  pos_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(state.pos) + shift);
+void Lexer::Restore(const State& state) {
+  pos_ = state.pos;
   directive_tokens_ = state.directive_tokens;
   spliced_ = state.spliced;
   line_start_ = state.line_start;
@@ -711,124 +739,474 @@ void Lexer::Restore(const State& state, std::ptrdiff_t shift) {
 
 namespace {
 
-// note [synchronized stretches]
-// Formatting leaves much of a text as it was: comments, and lines whose
-// spacing was right. Where both lexers stand in the same state before the
-// same bytes, the tokens that those bytes decide are the same on both sides,
-// so only the first text is lexed there (the bytes, their lines and the
-// blanks between the tokens included, are the same). A token is decided by
-// its bytes and at most kLookAhead bytes after it when no backslash is near
-// (a splice or a universal character name can reach further), when it is not
-// a name before a quote (a raw string's delimiter is looked for up to 16
-// bytes on) and no header name is expected (its ">" may come anywhere on the
-// line); a stretch therefore ends kLookAhead bytes before the first byte that
-// differs or the first backslash, and a token that does not fit it, or that
-// needs more, makes the second lexer take the state before it and go on.
-constexpr std::size_t kLookAhead = 4;
-// Shorter stretches are not worth their set-up.
-constexpr std::size_t kMinStretch = 32;
+// The pairs of bytes that a punctuator holds side by side, and the two that
+// open comments.
+constexpr std::string_view kJoiningPairs =
+    "%: %= %> :% << <= => <: <% :: :> >> >= -> >* -- -= .. .* ++ += && &= || |= ## == != *= /= ^= // /*";
 
-// The length of the stretch of equal bytes without a backslash at the
-// starts of `a` and `b`.
-std::size_t EqualStretch(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  std::size_t i = 0;
+constexpr std::array<std::uint64_t, 256> MakeJoiningPairs() {
+  std::array<std::uint64_t, 256> rows{};  // two words of 64 bits for each first byte below 128
+  for (std::size_t i = 0; i + 1 < kJoiningPairs.size(); i += 3) {
+    const auto second = static_cast<unsigned char>(kJoiningPairs[i + 1]);
+    rows[2 * static_cast<unsigned char>(kJoiningPairs[i]) + second / 64] |= std::uint64_t{1} << (second % 64);
+  }
+  return rows;
+}
+constexpr std::array<std::uint64_t, 256> kJoining = MakeJoiningPairs();
+
+bool IsExponent(char c) { return c == 'e' || c == 'E' || c == 'p' || c == 'P'; }
+
+// Whether a token of code may hold the byte at p together with the byte
+// before it; false where the lexer always ends a token between them. The
+// bytes from `start`, a token boundary, to p hold no quote, backslash or
+// comment.
+bool MayJoin(std::string_view text, std::size_t p, std::size_t start) {
+  if (p == start || p >= text.size()) return false;
+  const char c = text[p - 1];
+  const char d = text[p];
+  const unsigned char before = kClasses[static_cast<unsigned char>(c)];
+  const unsigned char after = kClasses[static_cast<unsigned char>(d)];
+  if (((before | after) & kAlone) != 0 || (before & (kBlank | kLineEnd)) != 0) return false;
+  if (d == '\\') return true;  // a splice or a universal character name
+  // A number goes on after a point, and after a sign that follows an exponent.
+  const bool in_number = c == '.' || ((c == '+' || c == '-') && p - 1 > start && IsExponent(text[p - 2]));
+  if (in_number && ((after & kName) != 0 || d == '.' || d == '\'')) return true;
+  if ((before & kName) != 0) {
+    // Names and numbers go on with name characters; numbers with a point, a
+    // digit separator and a sign after an exponent; a name before a quote
+    // may be an encoding prefix.
+    return (after & kName) != 0 || d == '.' || d == '\'' || d == '"' ||
+           ((d == '+' || d == '-') && IsExponent(c));
+  }
+  if ((before & kPunct) == 0 || (after & kPunct) == 0) return false;
+  const auto first = static_cast<unsigned char>(c);
+  const auto second = static_cast<unsigned char>(d);
+  return (kJoining[2 * first + second / 64] >> (second % 64) & 1) != 0;
+}
+
+// The end of the blanks and line ends at p; `line_end` is set when they hold
+// a line end.
+std::size_t LongWhiteEnd(const char* data, std::size_t p, std::size_t n, bool& line_end);
+
 #if defined(__SSE2__)
-  for (; i + 16 <= n; i += 16) {
-    const __m128i x = Load16(a.data() + i);
-    const __m128i stop =
-        _mm_or_si128(_mm_xor_si128(_mm_cmpeq_epi8(x, Load16(b.data() + i)), _mm_set1_epi8(-1)),
-                     _mm_cmpeq_epi8(x, _mm_set1_epi8('\\')));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
-    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+// Bit i set where byte i is white space, and in `ends` where it ends a line.
+[[gnu::always_inline]] inline unsigned WhiteBits(const char* at, unsigned& ends) {
+  const __m128i x = Load16(at);
+  // Tab, line feed, vertical tab, form feed and carriage return are 9 to 13.
+  const __m128i from_tab = _mm_sub_epi8(x, _mm_set1_epi8('\t'));
+  const __m128i white = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(from_tab, _mm_set1_epi8(4)), from_tab),
+                                     _mm_cmpeq_epi8(x, _mm_set1_epi8(' ')));
+  ends = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\r')))));
+  return static_cast<unsigned>(_mm_movemask_epi8(white));
+}
+#endif
+
+#if defined(__SSE2__)
+// Whether the white space at p ends within the sixteen bytes there, at
+// `end`; `line_end` is set when a line end comes before it.
+[[gnu::always_inline]] inline bool WhiteEndsWithin16(const char* data, std::size_t p, std::size_t& end,
+                                                     bool& line_end) {
+  unsigned ends = 0;
+  const unsigned other = ~WhiteBits(data + p, ends) & 0xFFFFU;
+  if (other == 0) {
+    line_end |= ends != 0;
+    return false;
+  }
+  const unsigned at = static_cast<unsigned>(__builtin_ctz(other));
+  line_end |= (ends & ((1U << at) - 1)) != 0;
+  end = p + at;
+  return true;
+}
+#endif
+
+// The white space between tokens is mostly short: a blank, or a line end and
+// an indentation.
+[[gnu::always_inline]] inline std::size_t WhiteEnd(const char* data, std::size_t p, std::size_t n,
+                                                   bool& line_end) {
+#if defined(__SSE2__)
+  if (p + 16 <= n) {
+    std::size_t end = 0;
+    if (WhiteEndsWithin16(data, p, end, line_end)) return end;
+    return LongWhiteEnd(data, p + 16, n, line_end);
   }
 #endif
-  while (i < n && a[i] == b[i] && a[i] != '\\') ++i;
+  return LongWhiteEnd(data, p, n, line_end);
+}
+
+std::size_t LongWhiteEnd(const char* data, std::size_t p, std::size_t n, bool& line_end) {
+#if defined(__SSE2__)
+  for (std::size_t end = 0; p + 16 <= n; p += 16) {
+    if (WhiteEndsWithin16(data, p, end, line_end)) return end;
+  }
+#endif
+  for (; p < n && Is(data[p], kBlank | kLineEnd); ++p) line_end |= Is(data[p], kLineEnd);
+  return p;
+}
+
+constexpr std::string_view kLineWrapMarker = "/*Line Wrapped*/";
+
+[[gnu::always_inline]] inline bool IsLineWrapMarker(std::string_view text, std::size_t p) {
+  return p + 2 < text.size() && text[p] == '/' && text[p + 2] == 'L' &&
+         text.substr(p, kLineWrapMarker.size()) == kLineWrapMarker;
+}
+
+// What separates two tokens: blanks, line ends, line splices and line-wrap
+// markers. Splices alone separate nothing.
+struct Space {
+  std::size_t end = 0;
+  bool line_end = false;  // a line end that no splice takes away
+  bool separates = false;
+};
+
+// SpaceAt from a splice or a slash at space.end.
+void MoreSpace(std::string_view text, Space& space) {
+  while (space.end < text.size()) {
+    const std::size_t end = WhiteEnd(text.data(), space.end, text.size(), space.line_end);
+    if (end != space.end) {
+      space.separates = true;
+      space.end = end;
+    } else if (text[end] == '\\') {
+      space.end = SkipSplicesIn(text, end);
+      if (space.end == end) return;
+    } else if (IsLineWrapMarker(text, end)) {
+      space.end += kLineWrapMarker.size();
+      space.separates = true;
+    } else {
+      return;
+    }
+  }
+}
+
+[[gnu::always_inline]] inline Space SpaceAt(std::string_view text, std::size_t p) {
+  Space space{p, false, false};
+  if (p == text.size() || !Is(text[p], kSpaceLead)) return space;
+  space.end = WhiteEnd(text.data(), p, text.size(), space.line_end);
+  space.separates = space.end != p;
+  if (space.end < text.size() && (text[space.end] == '\\' || IsLineWrapMarker(text, space.end)))
+    MoreSpace(text, space);
+  return space;
+}
+
+// Where the byte c takes the walk out of a run of equal bytes: a slash, a
+// quote or a backslash; a "#" or "%" that may open a directive, outside
+// directives; a line end, inside them.
+bool StopsRun(char c, bool in_directive) {
+  return c == '/' || c == '\\' || c == '"' || c == '\'' ||
+         (in_directive ? Is(c, kLineEnd) : c == '#' || c == '%');
+}
+
+// The length of the run of bytes at the starts of `a` and `b`, both at least
+// n bytes long, that are equal and do not stop a run (StopsRun).
+std::size_t EqualRun(const char* a, const char* b, std::size_t n, bool in_directive) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const char first = in_directive ? '\n' : '#';
+  const char second = in_directive ? '\r' : '%';
+  for (; i + 16 <= n; i += 16) {
+    const __m128i x = Load16(a + i);
+    const auto is = [&](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+    const __m128i stops =
+        _mm_or_si128(_mm_or_si128(_mm_or_si128(is(first), is(second)), _mm_or_si128(is('/'), is('\\'))),
+                     _mm_or_si128(is('"'), is('\'')));
+    const unsigned go =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(stops, _mm_cmpeq_epi8(x, Load16(b + i)))));
+    if (go != 0xFFFFU) return i + static_cast<std::size_t>(__builtin_ctz(~go));
+  }
+#endif
+  while (i < n && a[i] == b[i] && !StopsRun(a[i], in_directive)) ++i;
   return i;
 }
 
 }  // namespace
 
+// note [walking past the spacing]
+// Formatting changes white space and little else, so the comparison walks
+// both texts side by side without making tokens: runs of equal bytes are
+// compared sixteen at a time, and where the texts part, the white space on
+// either side is skipped. The tokens stay the same there when both texts
+// stand at a token boundary: a side with white space does, and a side
+// without must hold two bytes that no token joins (MayJoin). Comments and
+// literals, inside which white space counts, are lexed as tokens on both
+// sides, and so are the first tokens of a line that begins with "#" or "%"
+// (a directive may open there); inside a directive, a line end counts as the
+// directive's end. Wherever the walk cannot be sure (a backslash that is not
+// a splice in white space, two bytes that a token may join, bytes that
+// differ), both lexers go back to the last place where the texts stood at a
+// token boundary in the same state, and the comparison goes on token by
+// token, handing back to the walk at the first such place after the one
+// where the walk stopped. CompareEveryToken compares token by token
+// throughout; a test holds the two to the same results.
+//
+// A comment that trails code (CompareOptions) is met on both sides at once
+// by the walk, which tells whether each trails code from the lexers' line
+// starts and whether each ends its line from the white space after it. The
+// rare comment that no longer trails its code makes the comparison start
+// again token by token, which names the code it trailed; so does one that
+// the token by token stretches find.
+class TokenComparison {
+ public:
+  TokenComparison(std::string_view before, std::string_view after, const CompareOptions& options)
+      : a_(before), b_(after), options_(options), places_a_(before), places_b_(after) {}
+
+  std::optional<TokenDifference> Run(bool walk);
+  // Whether Run(true) stopped at a comment that no longer trails its code,
+  // for Run(false) to name.
+  [[nodiscard]] bool moved_comment() const { return moved_comment_; }
+
+ private:
+  // Walks on from where both lexers stand, the same place in the same state
+  // (CanWalk). True when the rest of the texts holds the same tokens; false
+  // with both lexers back at the last place they shared, having stopped at
+  // stop_ in the first text.
+  bool Walk();
+  [[nodiscard]] bool CanWalk() const {
+    // A header name may follow an include until the next token, even past the directive's end.
+    return a_.SameStateAs(b_) && !a_.expect_header_ && !(a_.in_directive_ && a_.directive_tokens_ < 2);
+  }
+  // Skips the white space s and t at i and j, where a run of equal bytes
+  // ended; false where the tokens may differ.
+  bool SkipSpace(std::size_t& i, std::size_t& j, const Space& s, const Space& t);
+  // Lexes the first tokens of a line that begins with "#" or "%", up to
+  // where the walk may go on; false where they differ.
+  bool StartLine(std::size_t& i, std::size_t& j);
+  void Mark(std::size_t i, std::size_t j);
+  bool Unsure(std::size_t i);
+  // Whether the comments s and t, just lexed by the walk, leave code that
+  // `before`'s trails; false, noting moved_comment_, where they do.
+  bool KeepsTrailing(const Token& s);
+  // Takes the tokens x and y for the trailing comments; the difference when a
+  // comment that trailed code in `before` does not in `after`.
+  std::optional<TokenDifference> TakePlaces(const Token& x, const Token& y);
+  std::optional<TokenDifference> Differs(const Token& x, const Token& y);
+
+  Lexer a_;
+  Lexer b_;
+  Lexer::State mark_a_;  // the last place where both texts stood at the same
+  Lexer::State mark_b_;  // token boundary in the same state
+  std::size_t stop_ = 0;
+  CompareOptions options_;
+  LinePlaces places_a_;
+  LinePlaces places_b_;
+  Token comment_;  // the last comment of `before` that trails code
+  Token trailed_;  // ... and the code it trails
+  bool moved_comment_ = false;
+};
+
+void TokenComparison::Mark(std::size_t i, std::size_t j) {
+  a_.pos_ = i;
+  b_.pos_ = j;
+  mark_a_ = a_.Saved();
+  mark_b_ = b_.Saved();
+}
+
+bool TokenComparison::Unsure(std::size_t i) {
+  a_.Restore(mark_a_);
+  b_.Restore(mark_b_);
+  stop_ = i;
+  // The walk has checked every comment before the mark.
+  places_a_.ResumeAt(a_.pos_, !a_.line_start_);
+  places_b_.ResumeAt(b_.pos_, !b_.line_start_);
+  return false;
+}
+
+bool TokenComparison::KeepsTrailing(const Token& s) {
+  // A comment trails code where no line end came since the last code token;
+  // it ends its line where a line end or the end of the text follows it.
+  if (!options_.trailing_comments || s.kind != TokenKind::kComment || a_.line_start_) return true;
+  const auto ends_line = [](const Lexer& lexer) {
+    const Space space = SpaceAt(lexer.text_, lexer.pos_);
+    return space.line_end || space.end == lexer.text_.size();
+  };
+  if (!ends_line(a_) || (!b_.line_start_ && ends_line(b_))) return true;
+  moved_comment_ = true;
+  return false;
+}
+
+// The end of the name in the common opening of a directive at p: "#",
+// blanks and a name that nothing but a byte of another token follows; 0 for
+// any other opening.
+std::size_t DirectiveNameEnd(std::string_view text, std::size_t p, std::size_t& name) {
+  const std::size_t n = text.size();
+  if (text[p] != '#') return 0;
+  name = p + 1 < n && Is(text[p + 1], kBlank) ? BlanksEnd(text.data(), p + 1, n) : p + 1;
+  if (name == n || !IsNameStart(text[name])) return 0;
+  const std::size_t end = NameEnd(text.data(), name + 1, n);
+  return end < n && Is(text[end], kQuoted) && !Is(text[end], kLineEnd) ? 0 : end;
+}
+
+bool TokenComparison::StartLine(std::size_t& i, std::size_t& j) {
+  const std::string_view x = a_.text_;
+  const std::string_view y = b_.text_;
+  a_.pos_ = i;
+  b_.pos_ = j;
+  std::size_t name = 0;
+  const std::size_t end = DirectiveNameEnd(x, i, name);
+  // The same opening, and the byte after it, in both texts in the same state
+  // makes the same tokens.
+  const std::size_t length = std::min(end + 1, x.size()) - i;
+  if (end != 0 && a_.SameStateAs(b_) && j + length <= y.size() &&
+      std::memcmp(x.data() + i, y.data() + j, length) == 0 && (end < x.size() || j + length == y.size())) {
+    (void)a_.MakeCode(TokenKind::kPunctuator, i, i + 1);
+    (void)a_.MakeCode(TokenKind::kIdentifier, name, end);
+    Lexer::State state = a_.Saved();
+    state.pos = j + (end - i);
+    b_.Restore(state);
+  }
+  // Token by token for other openings, and where a header name follows.
+  while (!CanWalk() || a_.line_start_) {
+    const Token s = a_.NextToken();
+    const Token t = b_.NextToken();
+    if (s.kind == TokenKind::kEnd || CountsAsBlank(s) || CountsAsBlank(t) || !Same(s, t)) return false;
+    // Comments here are told apart by the token by token comparison.
+    if (options_.trailing_comments && s.kind == TokenKind::kComment) return false;
+  }
+  i = a_.pos_;
+  j = b_.pos_;
+  Mark(i, j);
+  return true;
+}
+
+[[gnu::always_inline]] inline bool TokenComparison::SkipSpace(std::size_t& i, std::size_t& j, const Space& s,
+                                                              const Space& t) {
+  const std::string_view x = a_.text_;
+  const std::string_view y = b_.text_;
+  // White space just before i and j (the bytes since the mark are the same
+  // in both texts) already stands between the tokens on both sides.
+  const bool white_before = i > mark_a_.pos && Is(x[i - 1], kBlank | kLineEnd);
+  // A side without white space must stand at a token boundary; splices
+  // alone may join the bytes around them.
+  const auto may_join = [](const Space& space, std::string_view text, std::size_t p, std::size_t mark) {
+    return !space.separates && (space.end != p || MayJoin(text, p, mark));
+  };
+  if (!white_before && (may_join(s, x, i, mark_a_.pos) || may_join(t, y, j, mark_b_.pos))) return false;
+  if (a_.in_directive_) {
+    const bool ends = s.line_end || s.end == x.size();
+    if (ends != (t.line_end || t.end == y.size())) return false;
+    if (ends) a_.in_directive_ = b_.in_directive_ = false;
+  }
+  a_.line_start_ = a_.line_start_ || s.line_end;
+  b_.line_start_ = b_.line_start_ || t.line_end;
+  i = s.end;
+  j = t.end;
+  Mark(i, j);
+  return true;
+}
+
+bool TokenComparison::Walk() {
+  const std::string_view x = a_.text_;
+  const std::string_view y = b_.text_;
+  std::size_t i = a_.pos_;
+  std::size_t j = b_.pos_;
+  Mark(i, j);
+  for (;;) {
+    const std::size_t start = i;
+    const std::size_t run =
+        EqualRun(x.data() + i, y.data() + j, std::min(x.size() - i, y.size() - j), a_.in_directive_);
+    i += run;
+    j += run;
+    // The run's tokens end the line's start, and its line ends begin one.
+    std::size_t last = i;
+    while (last > start && Is(x[last - 1], kBlank)) --last;
+    if (last > start) a_.line_start_ = b_.line_start_ = Is(x[last - 1], kLineEnd);
+    if (i == x.size() && j == y.size()) return true;
+    const Space space_a = SpaceAt(x, i);
+    const Space space_b = SpaceAt(y, j);
+    if (space_a.end != i || space_b.end != j) {
+      if (!SkipSpace(i, j, space_a, space_b)) return Unsure(i);
+      continue;
+    }
+    if (i == x.size() || j == y.size() || x[i] != y[j] || x[i] == '\\') return Unsure(i);
+    if (x[i] == '#' || x[i] == '%') {
+      // A directive may open at the start of a line; elsewhere a punctuator.
+      if (a_.line_start_ || b_.line_start_) {
+        if (!StartLine(i, j)) return Unsure(i);
+      } else {
+        ++i;
+        ++j;
+      }
+      continue;
+    }
+    if (MayJoin(x, i, mark_a_.pos)) return Unsure(i);
+    // A comment, a literal or a slash on both sides.
+    const Token s = a_.TokenAt(i);
+    const Token t = b_.TokenAt(j);
+    if (!Same(s, t)) return Unsure(i);
+    if (!KeepsTrailing(s)) return false;
+    i = a_.pos_;
+    j = b_.pos_;
+    Mark(i, j);
+  }
+}
+
+std::optional<TokenDifference> TokenComparison::Differs(const Token& x, const Token& y) {
+  // The tokens that stand on the other side where x stood, until they
+  // cover as many bytes (a token split in two shows both halves).
+  std::string other = Shown(y);
+  std::size_t covered = y.text.size();
+  for (int more = 0; more < 3 && covered < x.text.size() && y.kind != TokenKind::kEnd; ++more) {
+    const Token next = b_.NextCounted();
+    if (next.kind == TokenKind::kEnd) break;
+    other += " " + Shown(next);
+    covered += next.text.size();
+  }
+  return TokenDifference{x.offset, Shown(x) + " \u2192 " + other};
+}
+
+std::optional<TokenDifference> TokenComparison::TakePlaces(const Token& x, const Token& y) {
+  const bool trails_after = places_b_.comment_trails();
+  const bool ended_before = places_a_.Take(x);
+  const bool ended_after = places_b_.Take(y);
+  if (ended_before && !(trails_after && ended_after)) {
+    return TokenDifference{comment_.offset,
+                           Shown(trailed_) + " " + Shown(comment_) + " \u2192 " + Shown(comment_) +
+                               (trails_after ? " followed by " + Shown(y) : " off its line")};
+  }
+  if (places_a_.comment_trails()) {
+    comment_ = x;
+    trailed_ = places_a_.code();
+  }
+  return std::nullopt;
+}
+
+std::optional<TokenDifference> TokenComparison::Run(bool walk) {
+  const std::string_view before = a_.text_;
+  for (bool walking = walk;;) {
+    if (walking && Walk()) return std::nullopt;
+    if (moved_comment_) return std::nullopt;
+    const Token x = a_.NextCounted();
+    Token y;
+    bool followed = b_.NextTokenLike(x, before, y);
+    while (CountsAsBlank(y)) followed = b_.NextTokenLike(x, before, y);
+    if (options_.trailing_comments) {
+      if (auto difference = TakePlaces(x, y)) {
+        // The code that the comment trailed may lie where the walk went.
+        moved_comment_ = walk;
+        return difference;
+      }
+    }
+    if (!followed && !Same(x, y)) return Differs(x, y);
+    if (x.kind == TokenKind::kEnd) return std::nullopt;
+    // The walk does not take a comment that waits for its line's end.
+    walking = walk && a_.pos_ > stop_ && CanWalk() && !places_a_.comment_trails();
+  }
+}
+
 std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
                                              const CompareOptions& options) {
   if (before == after) return std::nullopt;  // a file formatted before, as in most runs of --check
-  Lexer a(before);
-  Lexer b(after);
-  LinePlaces places_a(before);
-  LinePlaces places_b(after);
-  Token comment;  // the last comment of `before` that trails code
-  Token trailed;  // ... and the code it trails
-  // Takes the tokens x and y for options.trailing_comments; the difference
-  // when a comment that trailed code in `before` does not in `after`. The
-  // tokens of a stretch are not taken: both lexers enter it in the same state
-  // (code before it on its line, or none, on both sides) and its bytes are
-  // the same, so its comments stand alike on both sides, and the places read
-  // its line ends when they take the token after it.
-  const auto places = [&](const Token& x, const Token& y) -> std::optional<TokenDifference> {
-    const bool trails_after = places_b.comment_trails();
-    const bool ended_before = places_a.Take(x);
-    const bool ended_after = places_b.Take(y);
-    if (ended_before && !(trails_after && ended_after)) {
-      return TokenDifference{comment.offset,
-                             Shown(trailed) + " " + Shown(comment) + " \u2192 " + Shown(comment) +
-                                 (trails_after ? " followed by " + Shown(y) : " off its line")};
-    }
-    if (places_a.comment_trails()) {
-      comment = x;
-      trailed = places_a.code();
-    }
-    return std::nullopt;
-  };
-  // See note [synchronized stretches]. The bytes of `before` up to
-  // stretch_end equal those of `after` `shift` bytes further on.
-  std::size_t stretch_end = 0;
-  std::ptrdiff_t shift = 0;
-  bool in_stretch = false;
-  for (;;) {
-    Token x;
-    if (in_stretch) {
-      const Lexer::State state = a.Saved();
-      x = a.NextToken();
-      const std::size_t end = x.offset + x.text.size();
-      if (end + kLookAhead <= stretch_end && !state.expect_header &&
-          !(x.kind == TokenKind::kIdentifier && (before[end] == '"' || before[end] == '\'')))
-        continue;
-      in_stretch = false;
-      b.Restore(state, shift);
-    } else {
-      x = a.NextToken();
-    }
-    while (CountsAsBlank(x)) x = a.NextToken();
-    Token y;
-    bool followed = b.NextTokenLike(x, before, y);
-    while (CountsAsBlank(y)) followed = b.NextTokenLike(x, before, y);
-    if (options.trailing_comments) {
-      if (auto difference = places(x, y)) return difference;
-    }
-    if (!followed && !Same(x, y)) {
-      // The tokens that stand on the other side where x stood, until they
-      // cover as many bytes (a token split in two shows both halves).
-      std::string other = Shown(y);
-      std::size_t covered = y.text.size();
-      for (int more = 0; more < 3 && covered < x.text.size() && y.kind != TokenKind::kEnd; ++more) {
-        const Token next = b.NextCounted();
-        if (next.kind == TokenKind::kEnd) break;
-        other += " " + Shown(next);
-        covered += next.text.size();
-      }
-      return TokenDifference{x.offset, Shown(x) + " \u2192 " + other};
-    }
-    if (x.kind == TokenKind::kEnd) return std::nullopt;
-    if (!a.SameStateAs(b)) continue;
-    const std::ptrdiff_t here = static_cast<std::ptrdiff_t>(b.pos_) - static_cast<std::ptrdiff_t>(a.pos_);
-    if (here == shift && a.pos_ + kMinStretch <= stretch_end) {
-      in_stretch = true;  // back in a stretch that a token left early: each byte is compared once
-    } else if (a.pos_ >= stretch_end) {
-      stretch_end = a.pos_ + EqualStretch(before.substr(a.pos_), after.substr(b.pos_));
-      shift = here;
-      in_stretch = stretch_end - a.pos_ >= kMinStretch;
-    }
-  }
+  TokenComparison comparison(before, after, options);
+  auto difference = comparison.Run(true);
+  return comparison.moved_comment() ? CompareEveryToken(before, after, options) : difference;
+}
+
+std::optional<TokenDifference> CompareEveryToken(std::string_view before, std::string_view after,
+                                                 const CompareOptions& options) {
+  return TokenComparison(before, after, options).Run(false);
+}
+
+std::size_t FindLineEnd(std::string_view text, std::size_t from) {
+  return LineEndFrom(text.data(), std::min(from, text.size()), text.size());
 }
 
 bool CountsAsBlank(const Token& token) {

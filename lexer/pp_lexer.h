@@ -55,8 +55,7 @@ class Lexer {
   template <typename Predicate>
   std::size_t SpliceTo(std::size_t p, Predicate ok);
 
-  friend std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
-                                                      const CompareOptions& options);
+  friend class TokenComparison;  // see note [walking past the spacing] in pp_lexer.cc
 
   Token NextToken();
   // NextLike, telling whether the token holds the model's bytes.
@@ -100,8 +99,7 @@ class Lexer {
   [[nodiscard]] State Saved() const {
     return {pos_, directive_tokens_, spliced_, line_start_, in_directive_, expect_header_};
   }
-  // Takes `state`, whose position is `shift` bytes before this text's.
-  void Restore(const State& state, std::ptrdiff_t shift);
+  void Restore(const State& state);
   // The same state as `other`'s, positions aside.
   [[nodiscard]] bool SameStateAs(const Lexer& other) const {
     State theirs = other.Saved();
@@ -114,7 +112,7 @@ class Lexer {
   bool spliced_ = false;        // a splice was crossed while making the token
   bool line_start_ = true;      // nothing but blanks and comments since the line began
   bool in_directive_ = false;   // between a directive's # and its line end
-  int directive_tokens_ = 0;    // tokens of the directive so far, # included
+  int directive_tokens_ = 0;    // tokens of the directive so far, # included, counted up to 2
   bool expect_header_ = false;  // the directive is an include: <...> is a header name
 };
 
@@ -139,10 +137,19 @@ struct CompareOptions {
 // counting as a line feed.
 [[nodiscard]] std::optional<TokenDifference> CompareTokens(std::string_view before, std::string_view after,
                                                            const CompareOptions& options = {});
+// CompareTokens without its shortcuts, token by token: the same results,
+// more slowly; for checking the shortcuts.
+[[nodiscard]] std::optional<TokenDifference> CompareEveryToken(std::string_view before,
+                                                               std::string_view after,
+                                                               const CompareOptions& options = {});
 
 // True for a token that CompareTokens counts as a blank (the classic
 // line-wrap marker comment).
 [[nodiscard]] bool CountsAsBlank(const Token& token);
+
+// Where the first line end (a line feed or a carriage return) at or after
+// `from` stands in `text`, or its size; sixteen bytes at a time.
+[[nodiscard]] std::size_t FindLineEnd(std::string_view text, std::size_t from = 0);
 
 // True when writing `right` directly after `left` would make a token that
 // reaches across the join, so that a blank must stand between them for both

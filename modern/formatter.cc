@@ -24,6 +24,8 @@ bool Formatter::Format(std::string_view text, const Options& options, std::strin
   output.clear();
   const std::int32_t tab_width = options.tab_width > 0 ? options.tab_width : 8;
   const bool record = text.size() <= kMaxRecorded;
+  // One token for every four bytes or so: grown once, without copies, for most texts.
+  if (record) tokens_.reserve(text.size() / 4 + TokenStream::kLookAhead);
   const FileFacts facts = ReadFileFacts(text, tab_width, record ? &tokens_ : nullptr);
   LineOptions lines;
   lines.tab_width = tab_width;
@@ -42,10 +44,10 @@ bool Formatter::Format(std::string_view text, const Options& options, std::strin
   StructureOptions structure;
   structure.braces = options.braces;
   structure.pointers_left = facts.pointers_left;
+  if (record) TokenStream::EndReplay(text, tokens_);
   TokenStream stream = record ? TokenStream(text, tokens_) : TokenStream(text, tab_width);
   Lines sink(text, lines, output);
   Structure(stream, structure, sink).Run();
-  if (tokens_.capacity() > (std::size_t{1} << 20)) tokens_ = std::vector<Token>();  // a large file's, let go
   return !sink.overflowed();
 }
 

@@ -37,9 +37,11 @@ class Formatter {
                             std::size_t max_output = SIZE_MAX);
 
  private:
-  // The tokens that the first look at a text read, replayed by the layout
-  // (for texts up to kMaxRecorded bytes; larger ones are read twice).
-  static constexpr std::size_t kMaxRecorded = std::size_t{16} << 20;
+  // The tokens that the first look at a text read, replayed by the layout,
+  // for texts up to kMaxRecorded bytes: larger ones are read twice, which
+  // is faster than storing eight times their size in memory that is new to
+  // the process (bench/RESULTS.md, "the modern style's speed").
+  static constexpr std::size_t kMaxRecorded = std::size_t{256} << 10;
   std::vector<Token> tokens_;
 };
 

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/check.h"
 
 namespace qfmt::modern {
@@ -228,20 +232,28 @@ Word MarkerOf(std::string_view comment) {
 
 bool HoldsLineEnd(std::string_view text) { return FindLineEnd(text) != text.size(); }
 
-}  // namespace
-
-std::size_t FindLineEnd(std::string_view text, std::size_t from) {
-  for (std::size_t p = from; p < text.size(); ++p) {
-    if (text[p] == '\n' || text[p] == '\r') return p;
+// Whether `bytes` hold only ASCII bytes other than a tab; comments and long
+// lines sixteen bytes at a time.
+bool IsPlain(std::string_view bytes) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= bytes.size(); i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+    // The high bit of a byte of a UTF-8 sequence, or of a tab's match.
+    if (_mm_movemask_epi8(_mm_or_si128(x, _mm_cmpeq_epi8(x, _mm_set1_epi8('\t')))) != 0) return false;
   }
-  return text.size();
+#endif
+  for (; i < bytes.size(); ++i) {
+    if (bytes[i] == '\t' || static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  }
+  return true;
 }
+
+}  // namespace
 
 std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32_t tab_width) {
   // Most tokens are plain ASCII without tabs: one column a byte.
-  bool plain = true;
-  for (const char c : bytes) plain &= c != '\t' && static_cast<unsigned char>(c) < 0x80;
-  if (plain) return column + static_cast<std::int32_t>(bytes.size());
+  if (IsPlain(bytes)) return column + static_cast<std::int32_t>(bytes.size());
   for (const char c : bytes) {
     if (c == '\t') {
       column += tab_width - column % tab_width;
@@ -252,16 +264,15 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
   return column;
 }
 
+void TokenStream::EndReplay(std::string_view text, std::vector<Token>& recorded) {
+  recorded.insert(recorded.end(), kLookAhead, Token{{}, static_cast<std::uint32_t>(text.size())});
+}
+
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
   Token& slot = ring_[(first_ + count_) % kLookAhead];
-  if (replay_ != nullptr) {
-    slot = replayed_ < replay_->size() ? (*replay_)[replayed_++]
-                                       : Token{{}, static_cast<std::uint32_t>(text_.size())};
-  } else {
-    slot = Read();
-    if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
-  }
+  slot = Read();
+  if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
   ++count_;
 }
 

@@ -177,18 +177,28 @@ class TokenStream {
       : text_(text), lexer_(text), tab_width_(tab_width), record_(record) {
     if (record_ != nullptr) record_->clear();
   }
-  // Replays the tokens that another stream recorded of `text`, whole.
-  TokenStream(std::string_view text, const std::vector<Token>& recorded)
+  // Replays the tokens that another stream recorded of `text`, whole, in
+  // place: the end tokens of EndReplay follow them.
+  TokenStream(std::string_view text, std::vector<Token>& recorded)
       : text_(text), lexer_(std::string_view()), tab_width_(8), replay_(&recorded) {}
+  // Puts after the tokens recorded of `text` the end tokens that a replay of
+  // them reads past their end.
+  static void EndReplay(std::string_view text, std::vector<Token>& recorded);
 
   // The token k places ahead (0: the current one); a kEnd token at the end.
   // k must be below kLookAhead.
   [[nodiscard]] Token& Peek(std::size_t k = 0) {
+    if (replay_ != nullptr) return (*replay_)[replayed_ + k];
     while (count_ <= k) Fill();
     return ring_[(first_ + k) % kLookAhead];
   }
   // Moves on to the next token.
   void Advance() {
+    if (replay_ != nullptr) {
+      // Past the end it stays on the first end token (no hint marks an end).
+      if (replayed_ + kLookAhead < replay_->size()) ++replayed_;
+      return;
+    }
     if (count_ == 0) Fill();
     first_ = (first_ + 1) % kLookAhead;
     --count_;
@@ -211,16 +221,14 @@ class TokenStream {
   bool line_has_code_ = false;  // a token other than a comment stands on the line so far
   bool started_ = false;        // a token has been read
   std::vector<Token>* record_ = nullptr;
-  const std::vector<Token>* replay_ = nullptr;
+  std::vector<Token>* replay_ = nullptr;
   std::size_t replayed_ = 0;
   std::array<Token, kLookAhead> ring_{};
   std::size_t first_ = 0;
   std::size_t count_ = 0;
 };
 
-// Where the first line end (a line feed or a carriage return) at or after
-// `from` stands in `text`, or its size; faster than find_first_of.
-[[nodiscard]] std::size_t FindLineEnd(std::string_view text, std::size_t from = 0);
+using lexer::FindLineEnd;
 
 // The visual width of `bytes` when they begin at `column`: a tab goes to the
 // next multiple of `tab_width`, a byte that continues a UTF-8 sequence

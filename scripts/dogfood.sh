@@ -2,12 +2,17 @@
 # qfmt-tree on its own project: formats a copy of the sources in qfmt-tree's
 # default, the modern style (qfmt-tree -w, token check on), checks that the
 # copy is settled and has no line that ends in a blank, then builds it with
-# warnings as errors and runs its tests. The copy lies outside the work tree:
+# warnings as errors and runs its tests; with --sanitize, under AddressSanitizer
+# and UndefinedBehaviorSanitizer (the formatted copy has the very tokens of the
+# sources, so CI's sanitizer pass runs there and needs no build of its own).
+# The copy lies outside the work tree:
 # inside it, the copy would be one of the build folders that git ignores, and
 # the walk would rightly pass over every file of it.
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/setup.sh
+copy_flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON"
+[ "${1:-}" = --sanitize ] && copy_flags="$copy_flags -DQFMT_SANITIZE=ON"
 cmake -S . -B build $generator -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON >/dev/null
 cmake --build build -j "$jobs" --target qfmt-tree >/dev/null
 copy=$(mktemp -d "${TMPDIR:-/tmp}/qfmt-dogfood.XXXXXX")
@@ -33,7 +38,7 @@ if [ -n "$blank_ends" ]; then
   exit 1
 fi
 # The formatted sources build with warnings as errors and pass their tests.
-cmake -S "$copy/src" -B "$copy/build" $generator -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQFMT_WERROR=ON >/dev/null
+cmake -S "$copy/src" -B "$copy/build" $generator $copy_flags >/dev/null
 cmake --build "$copy/build" -j "$jobs" >/dev/null
 ctest --test-dir "$copy/build" -j "$jobs" --output-on-failure >"$copy/tests" || { cat "$copy/tests"; exit 1; }
 tail -n 3 "$copy/tests"

@@ -125,6 +125,16 @@ TEST(LexerTest, CompareTokensNamesTheFirstDifference) {
       {"#include <a.h>\n", "#include <a.h\n>", "<a.h> \u2192 < a . h"},
       {"#include <abcdefgh\n>", "#include <abcdefgh>\n", "< \u2192 <abcdefgh>"},
       {"R\"abcd efg(x)abcd efg\"", "R\"abcdefgh(x)abcdefgh\"", "R \u2192 R\"abcdefgh(x)abcdefgh\""},
+      // Spacing that changed between two tokens that would join, or within one.
+      {"x = a - -b;", "x = a --b;", "- \u2192 --"},
+      {"x = 1e+5;", "x = 1e + 5;", "1e+5 \u2192 1e + 5"},
+      {"u8 \"s\"", "u8\"s\"", "u8 \u2192 u8\"s\""},
+      {"p -> q; 'a' 'b'; x+1.", "p->q; 'a''b'; x + 1.", ""},
+      // A line end that opens or ends a directive, and an include's spacing.
+      {"x;\n#define A", "x; #define A", "end of directive \u2192 end of text"},
+      {"#if A\n  y", "#if A y", "end of directive \u2192 y"},
+      {"/* c */\n  #  define A \\\n  1\n", "/* c */ #define A \\\n 1", ""},
+      {"#include <a b>", "#include  <a  b>", "<a b> \u2192 <a  b>"},
   };
   // Each case also after a long lead that both texts share, which the
   // comparison crosses without lexing the second text.
@@ -141,23 +151,28 @@ TEST(LexerTest, CompareTokensNamesTheFirstDifference) {
   }
 }
 
-// NextLike, which takes a token that holds the bytes of the other text's
-// token without following the grammar, gives the tokens that Next gives, on
-// soups of the pieces that make tokens hard to split, changed here and there.
-TEST(LexerTest, NextLikeGivesWhatNextGives) {
-  const std::vector<std::string_view> pieces = {
+// A soup of `count` pieces that make tokens hard to split.
+std::string Soup(std::mt19937& random, int count) {
+  static constexpr std::string_view kPieces[] = {
       "a",  "L",       "u8", "R",    "x1",  "_s",          "$",       "0",     "1e",    "0x",
       "'",  "\"",      "\\", "\\\n", " ",   "\n",          "\t",      "/*",    "*/",    "//",
       "#",  "<",       "::", ":",    ">",   "-",           "*",       ".",     "..",    "=",
       "%",  "(",       ")",  "@",    "+",   "e",           "<:",      "R\"x(", ")x\"",  "\r\n",
       "%:", "\\u00e9", "sv", "'a'",  "1'2", "\"%\"PRId64", "include", "<a.h>", "\\ \n", "\xc3\xa9"};
+  std::string soup;
+  for (int n = 0; n < count; ++n) soup += kPieces[random() % std::size(kPieces)];
+  return soup;
+}
+
+// NextLike, which takes a token that holds the bytes of the other text's
+// token without following the grammar, gives the tokens that Next gives, on
+// soups of the pieces that make tokens hard to split, changed here and there.
+TEST(LexerTest, NextLikeGivesWhatNextGives) {
   std::mt19937 random(17);
-  const auto piece = [&] { return pieces[random() % pieces.size()]; };
   for (int i = 0; i < 3000; ++i) {
-    std::string before;
-    for (int n = 0; n < 40; ++n) before += piece();
+    const std::string before = Soup(random, 40);
     std::string after = before;
-    for (int change = 0; change < 3; ++change) after.insert(random() % (after.size() + 1), piece());
+    for (int change = 0; change < 3; ++change) after.insert(random() % (after.size() + 1), Soup(random, 1));
     Lexer model(before);
     Lexer like(after);
     Lexer next(after);
@@ -204,6 +219,43 @@ TEST(LexerTest, CompareTokensKeepsTrailingCommentsWithTheirCode) {
   }
   EXPECT_EQ(CompareTokens("x; // c\n", "x;\n// c\n", {.trailing_comments = true})->before_offset, 3u);
   EXPECT_FALSE(CompareTokens("x; // c\n", "x;\n// c\n")) << "off by default";
+}
+
+// CompareTokens, which walks past white space without making tokens where it
+// can (see note [walking past the spacing] in lexer/pp_lexer.cc), gives what
+// comparing every token gives: on soups and on generated code, against
+// copies whose white space changed here and there (blanks, line ends,
+// splices and line-wrap markers put in, runs of white space taken out),
+// sometimes with a piece of a token put in as well, both ways round; mostly
+// with trailing comments kept, which such changes move on and off lines.
+TEST(LexerTest, CompareTokensGivesWhatComparingEveryTokenGives) {
+  const std::string generated = bench::GeneratedText(60000, 7, true);
+  constexpr std::string_view kSpaces[] = {" ", "\n", "\t ", "\r\n", "/*Line Wrapped*/", "\\\n"};
+  constexpr const char* kWhite = " \t\n\r";
+  const auto shown = [](const std::optional<TokenDifference>& difference) {
+    return difference ? std::to_string(difference->before_offset) + " " + difference->description : "equal";
+  };
+  std::mt19937 random(29);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string before =
+        i % 2 == 0 ? Soup(random, 30) : generated.substr(random() % (generated.size() - 1500), 1500);
+    std::string after = before;
+    for (int change = 0; change <= i % 4; ++change) {
+      const std::size_t at = random() % (after.size() + 1);
+      const std::size_t white = after.find_first_of(kWhite, at);
+      if (random() % 2 == 0) {
+        after.insert(at, kSpaces[random() % std::size(kSpaces)]);
+      } else if (white != std::string::npos) {
+        after.erase(white, after.find_first_not_of(kWhite, white) - white);
+      }
+    }
+    if (i % 5 == 0) after.insert(random() % (after.size() + 1), Soup(random, 1));
+    const CompareOptions options{.trailing_comments = i % 3 != 0};
+    ASSERT_EQ(shown(CompareTokens(before, after, options)), shown(CompareEveryToken(before, after, options)))
+        << Escaped(before) << " / " << Escaped(after) << " " << options.trailing_comments;
+    ASSERT_EQ(shown(CompareTokens(after, before, options)), shown(CompareEveryToken(after, before, options)))
+        << Escaped(after) << " / " << Escaped(before) << " " << options.trailing_comments;
+  }
 }
 
 TEST(LexerTest, JoinsAcrossWhenTheTokensWouldReadAsOne) {

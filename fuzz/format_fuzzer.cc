@@ -1,5 +1,5 @@
 // Fuzz target: formats arbitrary bytes under corner options and stops on any
-// broken invariant (tools/invariants.h): a second run that differs, a
+// broken invariant (testing/invariants.h): a second run that differs, a
 // lifted-limit run that does not continue the classic one, a byte that is not
 // blank added, dropped or moved.
 //

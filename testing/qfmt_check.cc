@@ -1,4 +1,4 @@
-// qfmt-check: checks the formatter's invariants (tools/invariants.h) at full
+// qfmt-check: checks the formatter's invariants (testing/invariants.h) at full
 // size, for scripts/invariants.sh.
 //
 //   qfmt-check headers FOLDER...     every regular file under the folders, under

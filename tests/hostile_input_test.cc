@@ -11,7 +11,7 @@
 
 // Hostile inputs: huge, deeply nested, unterminated or odd bytes. Each expected
 // text is worked out from the rules (large ones built by the loops that state
-// the pattern), and every input keeps the properties of tools/invariants.h.
+// the pattern), and every input keeps the properties of testing/invariants.h.
 namespace qfmt::testing {
 namespace {
 

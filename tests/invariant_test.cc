@@ -8,7 +8,7 @@
 #include "testing/invariants.h"
 #include "tests/support/test_support.h"
 
-// The properties of every run (tools/invariants.h): first that the checks can
+// The properties of every run (testing/invariants.h): first that the checks can
 // fail, then over the golden inputs under many options and a sample of the
 // system's headers. scripts/invariants.sh runs them over every header and a
 // 1 GiB input.

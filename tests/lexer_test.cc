@@ -229,7 +229,7 @@ TEST(LexerTest, CompareTokensKeepsTrailingCommentsWithTheirCode) {
 // sometimes with a piece of a token put in as well, both ways round; mostly
 // with trailing comments kept, which such changes move on and off lines.
 TEST(LexerTest, CompareTokensGivesWhatComparingEveryTokenGives) {
-  const std::string generated = bench::GeneratedText(60000, 7, true);
+  const std::string generated = testing::GeneratedText(60000, 7, true);
   constexpr std::string_view kSpaces[] = {" ", "\n", "\t ", "\r\n", "/*Line Wrapped*/", "\\\n"};
   constexpr const char* kWhite = " \t\n\r";
   const auto shown = [](const std::optional<TokenDifference>& difference) {

@@ -39,7 +39,7 @@ if [ -n "$blank_ends" ]; then
 fi
 # The formatted sources build with warnings as errors and pass their tests.
 cmake -S "$copy/src" -B "$copy/build" $generator $copy_flags >/dev/null
-cmake --build "$copy/build" -j "$jobs" >/dev/null
+cmake --build "$copy/build" -j "$jobs" >"$copy/built" || { cat "$copy/built"; exit 1; }
 ctest --test-dir "$copy/build" -j "$jobs" --output-on-failure >"$copy/tests" || { cat "$copy/tests"; exit 1; }
 tail -n 3 "$copy/tests"
 echo "dogfood: ok ($met sources formatted or unchanged)"

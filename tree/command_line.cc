@@ -1,6 +1,7 @@
 #include "tree/command_line.h"
 
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -22,9 +23,14 @@ using Setter = std::string (*)(const Value& given, CommandLine& line);
 
 // One option of qfmt-tree, stated once: its names, its entry in --help (and
 // so in the man page, which help2man makes from it) and what it does. The
-// constructor needs the setter, so a row without one does not compile.
+// constructor needs the setter, so a row without one does not compile, nor
+// does one whose setter is nullptr. (The setter is not compared with nullptr
+// in the constructor: under the sanitizers GCC cannot evaluate that
+// comparison at compile time.)
 class Option {
  public:
+  Option(std::string_view, std::string_view, std::string_view, Takes, std::string_view, std::string_view,
+         std::nullptr_t, std::string_view = {}) = delete;
   consteval Option(std::string_view opens, std::string_view letters, std::string_view name, Takes value_kind,
                    std::string_view value, std::string_view text, Setter setter,
                    std::string_view left_column = {})
@@ -36,9 +42,8 @@ class Option {
         help(text),
         set(setter),
         usage(left_column) {
-    if (set == nullptr || long_name.empty() || help.empty() ||
-        (takes == Takes::kNothing) != value_name.empty())
-      throw "an option needs a setter, a long name, a help line, and a value's name when it takes one";
+    if (long_name.empty() || help.empty() || (takes == Takes::kNothing) != value_name.empty())
+      throw "an option needs a long name, a help line, and a value's name when it takes one";
   }
 
   std::string_view section;    // the heading of --help that it opens, when it opens one

@@ -309,35 +309,40 @@ void TokenStream::MeasureGap(Token& token) {
   if (breaks > 0) token.column = ColumnAfter(text_.substr(line_begin, end - line_begin), 0, tab_width_);
 }
 
+lexer::Token TokenStream::NextInDirective() {
+  lexer::Token t = lexer_.Next();
+  while (t.kind == lexer::TokenKind::kComment) t = lexer_.Next();
+  return t;
+}
+
+// Its name says what it opens or closes, and "#if 0" alone opens a region
+// kept as written; the rest of its tokens only say where it ends.
 void TokenStream::Directive(const lexer::Token& hash, Token& token) {
   token.kind = Kind::kDirective;
   token.word = Word::kDirOther;
-  int count = 0;
-  bool zero = false;
-  for (lexer::Token t = lexer_.Next();; t = lexer_.Next()) {
-    if (t.kind == lexer::TokenKind::kDirectiveEnd || t.kind == lexer::TokenKind::kEnd) {
-      token.text = text_.substr(hash.offset, t.offset - hash.offset);
-      break;
+  const auto ends = [](const lexer::Token& t) {
+    return t.kind == lexer::TokenKind::kDirectiveEnd || t.kind == lexer::TokenKind::kEnd;
+  };
+  lexer::Token t = NextInDirective();
+  if (t.kind == lexer::TokenKind::kIdentifier) {
+    const std::string_view name = t.text;
+    if (name == "if" || name == "ifdef" || name == "ifndef") {
+      token.word = Word::kDirIf;
+    } else if (name == "else" || name == "elif" || name == "elifdef" || name == "elifndef") {
+      token.word = Word::kDirElse;
+    } else if (name == "endif") {
+      token.word = Word::kDirEndif;
     }
-    if (t.kind == lexer::TokenKind::kComment) continue;
-    ++count;
-    if (count == 1 && t.kind == lexer::TokenKind::kIdentifier) {
-      const std::string_view name = t.text;
-      if (name == "if" || name == "ifdef" || name == "ifndef") {
-        token.word = Word::kDirIf;
-      } else if (name == "else" || name == "elif" || name == "elifdef" || name == "elifndef") {
-        token.word = Word::kDirElse;
-      } else if (name == "endif") {
-        token.word = Word::kDirEndif;
+    if (name == "if") {
+      t = NextInDirective();
+      if (!ends(t) && t.text == "0") {
+        t = NextInDirective();
+        if (ends(t)) token.word = Word::kDirIfZero;
       }
-      zero = name == "if";
-    } else if (count == 2) {
-      zero = zero && t.text == "0";
-    } else {
-      zero = false;
     }
   }
-  if (zero && count == 2) token.word = Word::kDirIfZero;
+  if (!ends(t)) t = lexer_.SkipDirective();
+  token.text = text_.substr(hash.offset, t.offset - hash.offset);
   token.multiline = HoldsLineEnd(token.text);
 }
 

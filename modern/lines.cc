@@ -242,6 +242,8 @@ void Lines::Append(const Token& token, const Mark& mark) {
     const std::size_t last_line = token.text.find_last_of("\n\r");
     item.width = ColumnAfter(token.text.substr(last_line + 1), 0, options_.tab_width);
     if (token.kind == Kind::kComment) item.input_column = InputColumn(token.offset);
+  } else if (token.kind == Kind::kPunct) {
+    item.width = static_cast<std::int32_t>(token.text.size());  // ASCII, without tabs
   } else {
     item.width = ColumnAfter(token.text, 0, options_.tab_width);
   }

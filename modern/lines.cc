@@ -265,6 +265,7 @@ void Lines::Append(const Token& token, const Mark& mark) {
   if (token.kind != Kind::kComment) line_has_code_ = true;
   if (token.kind == Kind::kComment && !token.multiline) trailing_column_in_ = InputColumn(token.offset);
   breaker_.Add(item);
+  if (item.frame >= 0) framed_.push_back(breaker_.items().size() - 1);
   if (breaker_.items().size() >= LineBreaker::kMaxHeld) WriteLine(false);
   last_end_ = token.offset + token.text.size();
 }
@@ -275,9 +276,9 @@ void Lines::SettleFrames() {
   const std::vector<Item>& items = breaker_.items();
   if (intro_.line == lines_begun_ && intro_.item < items.size())
     intro_.indent = breaker_.IndentOf(intro_.item);
-  for (std::size_t i = 0; i < items.size(); ++i) {
+  for (const std::size_t i : framed_) {
     const Item& item = items[i];
-    if (item.frame < 0 || static_cast<std::size_t>(item.frame) >= frames_.size()) continue;
+    if (static_cast<std::size_t>(item.frame) >= frames_.size()) continue;
     Frame& frame = frames_[static_cast<std::size_t>(item.frame)];
     if (frame.serial != item.serial) continue;
     if (item.anchors) {
@@ -319,7 +320,9 @@ void Lines::WriteLine(bool whole) {
       WriteIndent(pieces[next_piece].indent);
     } else if (!item.gap.empty()) {
       output_.append(item.gap);
-    } else {
+    } else if (item.space == 1) {
+      output_.push_back(' ');
+    } else if (item.space > 1) {
       output_.append(static_cast<std::size_t>(item.space), ' ');
     }
     if (begins) ++next_piece;
@@ -327,6 +330,7 @@ void Lines::WriteLine(bool whole) {
         item.multiline && item.kind == Kind::kComment ? item.column - item.input_column : 0;
     WriteToken(item.text, item.kind == Kind::kComment, shift);
   }
+  framed_.clear();
   if (whole) {
     EndOutputLine(true);
   } else {

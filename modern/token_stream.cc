@@ -292,13 +292,9 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
   Token& slot = ring_[(first_ + count_) % kLookAhead];
-  if (replay_ != nullptr) {
-    slot = Replay();
-  } else {
-    slot = Read();
-    if (record_ != nullptr && !ended_) Record(slot);
-    ended_ = ended_ || slot.kind == Kind::kEnd;
-  }
+  slot = Read();
+  if (record_ != nullptr && !ended_) Record(slot);
+  ended_ = ended_ || slot.kind == Kind::kEnd;
   ++count_;
 }
 
@@ -312,25 +308,6 @@ void TokenStream::Record(const Token& token) {
   recorded.breaks = token.breaks;
   recorded.flags = static_cast<std::uint8_t>((token.blank_before ? RecordedToken::kBlankBefore : 0) |
                                              (token.multiline ? RecordedToken::kMultiline : 0));
-}
-
-// Past the recorded end, more end tokens, as the lexer gives.
-Token TokenStream::Replay() {
-  Token token;
-  if (replayed_ == replay_->size()) {
-    token.offset = static_cast<std::uint32_t>(text_.size());
-    return token;
-  }
-  const RecordedToken& recorded = (*replay_)[replayed_++];
-  token.text = text_.substr(recorded.offset, recorded.size);
-  token.offset = recorded.offset;
-  token.column = recorded.column;
-  token.kind = recorded.kind;
-  token.word = recorded.word;
-  token.breaks = recorded.breaks;
-  token.blank_before = (recorded.flags & RecordedToken::kBlankBefore) != 0;
-  token.multiline = (recorded.flags & RecordedToken::kMultiline) != 0;
-  return token;
 }
 
 void TokenStream::MeasureGap(Token& token) {

@@ -200,21 +200,48 @@ class TokenStream {
   // The token k places ahead (0: the current one); a kEnd token at the end.
   // k must be below kLookAhead.
   [[nodiscard]] Token& Peek(std::size_t k = 0) {
-    while (count_ <= k) Fill();
+    while (count_ <= k) Load();
     return ring_[(first_ + k) % kLookAhead];
   }
   // Moves on to the next token.
   void Advance() {
-    if (count_ == 0) Fill();
+    if (count_ == 0) Load();
     first_ = (first_ + 1) % kLookAhead;
     --count_;
   }
   [[nodiscard]] std::string_view text() const { return text_; }
 
  private:
+  // Puts the next token into the ring: recorded, or read.
+  void Load() {
+    if (replay_ != nullptr) {
+      Replay();
+    } else {
+      Fill();
+    }
+  }
   void Fill();
   [[nodiscard]] Token Read();
-  [[nodiscard]] Token Replay();
+  // Puts the next recorded token into the ring; past the recorded end, more
+  // end tokens, as the lexer gives.
+  void Replay() {
+    Token& slot = ring_[(first_ + count_++) % kLookAhead];
+    if (replayed_ == replay_->size()) {
+      slot = Token{};
+      slot.offset = static_cast<std::uint32_t>(text_.size());
+      return;
+    }
+    const RecordedToken& recorded = (*replay_)[replayed_++];
+    slot.text = text_.substr(recorded.offset, recorded.size);
+    slot.offset = recorded.offset;
+    slot.column = recorded.column;
+    slot.kind = recorded.kind;
+    slot.word = recorded.word;
+    slot.breaks = recorded.breaks;
+    slot.blank_before = (recorded.flags & RecordedToken::kBlankBefore) != 0;
+    slot.multiline = (recorded.flags & RecordedToken::kMultiline) != 0;
+    slot.hint = 0;
+  }
   void Record(const Token& token);
   // Fills in what stood between the end of the last token and `token`.
   void MeasureGap(Token& token);

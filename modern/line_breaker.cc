@@ -70,12 +70,15 @@ void LineBreaker::Clear() {
   continued_ = false;
   items_.clear();
   pieces_.clear();
-  depth_ = 0;
+  first_depth_ = depth_ = 0;
+  marked_ = true;
   last_written_ = nullptr;
 }
 
 void LineBreaker::Drain() {
   if (items_.empty()) return;
+  MarkBreaks();
+  first_depth_ = depth_;  // where the next items begin
   written_ = items_.back();
   last_written_ = &written_;
   continued_ = true;
@@ -135,10 +138,7 @@ std::int32_t LineBreaker::StartAfter(const Item& item, std::int32_t end) const {
 void LineBreaker::Add(const Item& added) {
   const bool first = items_.empty() && !continued_;
   Item& item = items_.emplace_back(added);
-  if (Closes(item.role)) --depth_;
-  item.depth = depth_;
-  if (Opens(item.role)) ++depth_;
-  if (items_.size() > 1) Mark(items_[items_.size() - 2], item);
+  marked_ = false;
   item.column = first ? end_ : StartAfter(item, end_);
   end_ = item.multiline ? item.width : item.column + item.width;
 }
@@ -152,11 +152,27 @@ std::int32_t LineBreaker::CodeEnd(std::size_t from, std::size_t to) const {
   return 0;
 }
 
+// Most lines fit: their items' depths and breaks are worked out only for a
+// line that passes the limit.
+void LineBreaker::MarkBreaks() {
+  if (marked_) return;
+  marked_ = true;
+  depth_ = first_depth_;
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    Item& item = items_[i];
+    if (Closes(item.role)) --depth_;
+    item.depth = depth_;
+    if (Opens(item.role)) ++depth_;
+    if (i > 0) Mark(items_[i - 1], item);
+  }
+}
+
 // Each piece that passes the limit is broken where Choose says, again and
 // again, until every piece fits or holds no place to break: a second run
 // finds nothing more to break.
 void LineBreaker::Break() {
-  if (limit_ <= 0) return;
+  if (limit_ <= 0 || CodeEnd(0, items_.size()) <= limit_) return;
+  MarkBreaks();
   if (base_ < first_indent_ && !continued_ && CodeEnd(0, items_.size()) > limit_) {
     first_indent_ = pieces_.front().indent = base_;
     Lay(0, items_.size(), base_);

@@ -80,6 +80,8 @@ class LineBreaker {
  private:
   // Whether, and how well, the line may break between `before` and `item`.
   static void Mark(const Item& before, Item& item);
+  // Gives the items held their depths and breaks, once.
+  void MarkBreaks();
   [[nodiscard]] std::size_t Choose(std::size_t from, std::size_t to) const;
   [[nodiscard]] std::int32_t ContinuationIndent(std::size_t at, std::size_t& opener) const;
   void Lay(std::size_t from, std::size_t to, std::int32_t indent);
@@ -95,9 +97,11 @@ class LineBreaker {
   std::int32_t base_ = 0;
   std::vector<Item> items_;
   std::vector<Piece> pieces_;
-  std::int32_t end_ = 0;  // the column after the last item
-  std::int32_t depth_ = 0;
-  Item written_;  // the last item written by Drain
+  std::int32_t end_ = 0;          // the column after the last item
+  std::int32_t first_depth_ = 0;  // brackets open before the first item held
+  std::int32_t depth_ = 0;        // ... and after the last, once marked
+  bool marked_ = true;            // the items held have their depths and breaks
+  Item written_;                  // the last item written by Drain
   const Item* last_written_ = nullptr;
 };
 

@@ -143,8 +143,8 @@ class Resolver {
 
   // "src/.editorconfig [*.c]: indent_size = foo: a whole number from 1 to 64 is needed".
   void Fail(std::string_view name, std::string_view wanted) {
-    if (!settings_.error.empty()) return;
-    settings_.error =
+    if (!settings_.status.ok()) return;
+    settings_.status =
         Origin(name) + ": " + Property(name, config_.Find(name)) + ": " + std::string(wanted) + " is needed";
   }
 
@@ -184,8 +184,8 @@ FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string&
     return settings;
   }
   const EditorConfig config = editorconfig.Read(path);
-  if (!config.error.empty()) {
-    settings.error = config.error;
+  if (!config.status.ok()) {
+    settings.status = config.status;
     return settings;
   }
   Resolver(config, given, settings).Resolve();

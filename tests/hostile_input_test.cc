@@ -109,8 +109,7 @@ TEST(HostileInputTest, FormatsAsWorkedOutAndKeepsEveryProperty) {
   for (const HostileCase& c : HostileCases()) {
     if (!c.expected.empty()) {
       std::string output;
-      EXPECT_EQ(job::FormatText(c.input, c.options.ToLayout(), output).failure, scanner::ScanFailure::kNone)
-          << c.name;
+      EXPECT_EQ(job::FormatText(c.input, c.options.ToLayout(), output).status.message(), "") << c.name;
       EXPECT_TRUE(output == c.expected) << c.name << ": " << Escaped(output.substr(0, 200));
     }
     EXPECT_EQ(testing::CheckInvariants(c.input, {c.options.ToLayout(), 0}).problem, "") << c.name;

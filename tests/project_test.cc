@@ -61,8 +61,8 @@ FileSettings Resolve(const fs::path& path, const format::StyleOptions& options =
 // "LENGTH [UNIT] BRACE_STYLE <- WHERE THE UNIT CAME FROM"; "off" for no limit.
 std::string Describe(const FileSettings& settings) {
   const layout::LayoutOptions& l = settings.style.layout;
-  return settings.error + (l.max_line_length == kOff ? "off" : std::to_string(l.max_line_length)) + " [" +
-         l.indent_string + "] " + std::to_string(static_cast<int>(l.brace_style)) + " <- " +
+  return settings.status.message() + (l.max_line_length == kOff ? "off" : std::to_string(l.max_line_length)) +
+         " [" + l.indent_string + "] " + std::to_string(static_cast<int>(l.brace_style)) + " <- " +
          settings.indent_source;
 }
 
@@ -119,11 +119,11 @@ TEST_F(ProjectTest, BadEditorConfigValuesAreErrorsThatSayWhatIsWrong) {
   for (const Case& c : cases) {
     Write(".editorconfig", "root = true\n[*.h]\nindent_size = 2\n[{a,b}.c]\n" + std::string(c.editorconfig) +
                                "\n[*.h]\n" + std::string(c.editorconfig) + "\n");
-    EXPECT_EQ(Resolve(folder_ / "a.c").error,
+    EXPECT_EQ(Resolve(folder_ / "a.c").status.message(),
               (folder_ / ".editorconfig").string() + " [{a,b}.c]: " + c.error);
   }
   Write(".editorconfig", "root = true\n[*]\nnot a property\n");
-  EXPECT_EQ(Resolve(folder_ / "a.c").error,
+  EXPECT_EQ(Resolve(folder_ / "a.c").status.message(),
             "cannot parse " + (folder_ / ".editorconfig").string() + ", line 3");
 }
 
@@ -336,7 +336,8 @@ TEST(EditorConfigFilesTest, EachFileIsReadOncePerRun) {
   files.faults.after_read = [&](const std::string& name) { reads += name == "/p/.editorconfig" ? 1 : 0; };
   {
     EditorConfigFiles editorconfig(files, kStyleProperties);
-    for (const char* file : {"/p/a.c", "/p/b.c", "/p/c.h"}) EXPECT_EQ(editorconfig.Read(file).error, "");
+    for (const char* file : {"/p/a.c", "/p/b.c", "/p/c.h"})
+      EXPECT_EQ(editorconfig.Read(file).status.message(), "");
   }
   EXPECT_EQ(reads, 1);
   EXPECT_EQ(files.Files(), before);

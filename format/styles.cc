@@ -95,7 +95,7 @@ std::string ValueIn(StyleSetting setting, const StyleChoice& choice) {
   const layout::LayoutOptions& layout = choice.options.layout;
   switch (setting) {
     case StyleSetting::kBraceStyle:
-      return layout.brace_style == layout::BraceStyle::kAttach ? "attach" : "break";
+      return layout.brace_style == lexer::BraceStyle::kAttach ? "attach" : "break";
     case StyleSetting::kIndent:
       return layout.indent_string == "\t" ? "tab" : std::to_string(layout.indent_string.size());
     case StyleSetting::kMaxLineLength:
@@ -149,7 +149,7 @@ bool Apply(const SettingDescription& setting, std::string_view value, StyleChoic
   switch (setting.setting) {
     case StyleSetting::kBraceStyle:
       choice.options.layout.brace_style =
-          value == "attach" ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak;
+          value == "attach" ? lexer::BraceStyle::kAttach : lexer::BraceStyle::kBreak;
       break;
     case StyleSetting::kIndent:
       choice.options.layout.indent_string =

@@ -84,8 +84,7 @@ bool TextFormatter::FormatModern(std::string_view text, const StyleOptions& styl
   options.max_line_length = unlimited ? 0 : layout.max_line_length;
   options.indent = layout.indent_string;
   options.indent_from_file = style.indent_from_file;
-  options.braces =
-      layout.brace_style == layout::BraceStyle::kBreak ? modern::Braces::kBreak : modern::Braces::kAttach;
+  options.braces = layout.brace_style;
   options.tab_width = style.tab_width;
   const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
   if (!modern_.Format(text, options, modern_output_, max_output)) {

@@ -67,7 +67,7 @@ int CheckHeaders(const std::vector<std::string>& folders) {
   const std::string copy = (work.path() / "input.h").string();
   constexpr int kNoLimit = std::numeric_limits<std::int32_t>::max();
   const layout::LayoutOptions option_sets[] = {
-      {}, {0, "\t", layout::BraceStyle::kBreak}, {kNoLimit, "", layout::BraceStyle::kAttach}};
+      {}, {0, "\t", lexer::BraceStyle::kBreak}, {kNoLimit, "", lexer::BraceStyle::kAttach}};
 
   std::uint64_t bytes = 0;
   int overflows = 0;

@@ -90,7 +90,7 @@ TEST_F(ProjectTest, EditorConfigGivesTheStyleUnlessTheCommandLineDoes) {
        {false, true, false},
        "100 [\t\t] 0 <- command line"},
   };
-  const format::StyleOptions command_line{.layout = {50, "\t\t", layout::BraceStyle::kBreak}};
+  const format::StyleOptions command_line{.layout = {50, "\t\t", lexer::BraceStyle::kBreak}};
   for (const auto& c : cases) {
     Write(".editorconfig", "root = true\n" + std::string(c.editorconfig));
     const format::StyleOptions& defaults = c.given.indent ? command_line : format::StyleOptions{};
@@ -160,13 +160,13 @@ TEST_F(ProjectTest, NestedEditorConfigFilesAndTheRoot) {
   Write("tabs/a.c", text);
   std::string tabs;
   const std::string blanks =
-      testing::Settled(text, {30, std::string(8, ' '), layout::BraceStyle::kAttach, true});
+      testing::Settled(text, {30, std::string(8, ' '), lexer::BraceStyle::kAttach, true});
   for (std::size_t at = 0; at < blanks.size(); at = blanks.find('\n', at) + 1) {
     const std::size_t indent = blanks.find_first_not_of(' ', at) - at;
     tabs +=
         std::string(indent / 4, '\t') + blanks.substr(at + indent, blanks.find('\n', at) + 1 - at - indent);
   }
-  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", layout::BraceStyle::kAttach, true}));
+  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", lexer::BraceStyle::kAttach, true}));
   EXPECT_EQ(Tree({"-q", "--style", "classic", "tabs/a.c"}).out, tabs);
 }
 

@@ -17,7 +17,7 @@ std::string Describe(const StyleChoice& choice) {
   std::string indent;
   for (const char c : layout.indent_string) indent += c == '\t' ? "\\t" : std::string(1, c);
   return std::string(StyleName(choice.options.style)) + " " +
-         (layout.brace_style == layout::BraceStyle::kAttach ? "attach" : "break") + " '" + indent + "' " +
+         (layout.brace_style == lexer::BraceStyle::kAttach ? "attach" : "break") + " '" + indent + "' " +
          std::to_string(layout.max_line_length) + (choice.text.once ? " once" : " settled") +
          (choice.text.verify ? " checked" : " unchecked") +
          (choice.text.classic_limit ? " limit" : " lifted");

@@ -31,7 +31,7 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
   std::string text = (settings ? "settings " : "") + std::string("m") +
                      (l.max_line_length == INT32_MAX ? "off" : std::to_string(l.max_line_length)) +
                      given(o.given.max_line_length) + " i[" + l.indent_string + "]" + given(o.given.indent) +
-                     " " + (l.brace_style == layout::BraceStyle::kAttach ? "attach" : "break") +
+                     " " + (l.brace_style == lexer::BraceStyle::kAttach ? "attach" : "break") +
                      given(o.given.brace_style) + " j" + std::to_string(o.jobs);
   if (o.given.style) text += " " + std::string(format::StyleName(o.style.style)) + "!";
   const std::pair<bool, const char*> switches[] = {{o.write, "write"},

@@ -141,7 +141,7 @@ constexpr Option kOptions[] = {
        if (*given != "attach" && *given != "break")
          return "--brace-style is 'attach' or 'break', not " + Quoted(given);
        line.options.style.layout.brace_style =
-           *given == "attach" ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak;
+           *given == "attach" ? lexer::BraceStyle::kAttach : lexer::BraceStyle::kBreak;
        line.options.given.brace_style = true;
        return {};
      },

@@ -109,6 +109,16 @@ bool TextFormatter::FormatClassic(std::string_view text, const StyleOptions& sty
   return true;
 }
 
+void TextFormatter::TakeFormatted(std::string& into) {
+  if (formatted_.data() == modern_output_.data()) {
+    into.swap(modern_output_);
+    modern_output_.clear();
+  } else {
+    into.assign(formatted_);
+  }
+  formatted_ = {};
+}
+
 void TextFormatter::Reset() {
   passes_.clear();
   settler_ = Settler();

@@ -62,6 +62,9 @@ class TextFormatter {
   [[nodiscard]] TextOutcome Format(std::string_view text, const StyleOptions& style);
   // The formatted text of the last text formatted without an error.
   [[nodiscard]] std::string_view formatted() const { return formatted_; }
+  // Moves the formatted text into `into` (its buffer, where it has one of its
+  // own: no copy of a large text); formatted() is empty afterwards.
+  void TakeFormatted(std::string& into);
   void Reset();
 
  private:

@@ -496,6 +496,56 @@ Token Lexer::Other(std::size_t p) {
 
 Token Lexer::Next() { return NextToken(); }
 
+namespace {
+
+// Whether `bytes` hold a backslash, a quote or a slash.
+bool HoldsSplicesLiteralsOrComments(const char* bytes, std::size_t n) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i x = Load16(bytes + i);
+    const __m128i found = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(x, _mm_set1_epi8('/'))),
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\''))));
+    if (_mm_movemask_epi8(found) != 0) return true;
+  }
+#endif
+  for (; i < n; ++i) {
+    const char c = bytes[i];
+    if (c == '\\' || c == '/' || c == '"' || c == '\'') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// note [the rest of a directive]
+// Where the rest of a directive's line holds no backslash (no splice, no
+// universal character name), no quote (no literal, raw or not, that could
+// reach past the line) and no slash (no comment), every token up to the line
+// end is a name, a number, a punctuator or a stray byte: none reaches past
+// the line end or changes how what follows is read (a header name, which
+// could hold any of them, is read token by token). The directive then ends
+// at that line end, as NextToken would find it.
+Token Lexer::SkipDirective() {
+  for (;;) {
+    if (in_directive_ && !expect_header_) {
+      const char* const data = text_.data();
+      const std::size_t n = text_.size();
+      const std::size_t end = LineEndFrom(data, pos_, n);
+      if (!HoldsSplicesLiteralsOrComments(data + pos_, end - pos_)) {
+        in_directive_ = false;
+        if (end == n) return Make(TokenKind::kDirectiveEnd, n, n);
+        line_start_ = true;
+        return Make(TokenKind::kDirectiveEnd, end,
+                    data[end] == '\r' && end + 1 < n && data[end + 1] == '\n' ? end + 2 : end + 1);
+      }
+    }
+    const Token token = NextToken();
+    if (token.kind == TokenKind::kDirectiveEnd || token.kind == TokenKind::kEnd) return token;
+  }
+}
+
 bool Lexer::EndsLike(const Token& model, bool model_at_end, std::size_t end) const {
   if (model_at_end || end >= text_.size()) return model_at_end && end == text_.size();
   const char next = text_[end];

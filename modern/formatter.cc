@@ -1,5 +1,7 @@
 #include "modern/formatter.h"
 
+#include <algorithm>
+
 #include "modern/file_facts.h"
 #include "modern/lines.h"
 #include "modern/token_stream.h"
@@ -22,6 +24,8 @@ bool Format(std::string_view text, const Options& options, std::string& output, 
 bool Formatter::Format(std::string_view text, const Options& options, std::string& output,
                        std::size_t max_output) {
   output.clear();
+  // Most texts come out about as long as they went in: grown at most once.
+  output.reserve(std::min(max_output, text.size() + text.size() / 8 + 256));
   const std::int32_t tab_width = options.tab_width > 0 ? options.tab_width : 8;
   const bool record = text.size() <= kMaxRecorded;
   // One token for every four bytes or so: grown once, without copies, for most texts.

@@ -1,6 +1,7 @@
 #include "modern/token_stream.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -232,19 +233,43 @@ Word MarkerOf(std::string_view comment) {
 
 bool HoldsLineEnd(std::string_view text) { return FindLineEnd(text) != text.size(); }
 
-// Whether `bytes` hold only ASCII bytes other than a tab; comments and long
-// lines sixteen bytes at a time.
+constexpr std::uint64_t kOnes = 0x0101010101010101;
+constexpr std::uint64_t kHighs = 0x8080808080808080;
+
+// Whether eight bytes hold no tab and no byte of a UTF-8 sequence: no high
+// bit, and no zero byte once each is xored with a tab.
+bool IsPlainWord(std::uint64_t x) {
+  const std::uint64_t tabs = x ^ (kOnes * '\t');
+  return ((x | ((tabs - kOnes) & ~tabs)) & kHighs) == 0;
+}
+
+std::uint64_t Load(const char* at, std::size_t n) {
+  std::uint64_t x = 0;
+  std::memcpy(&x, at, n);
+  return x;
+}
+
+// Whether `bytes` hold only ASCII bytes other than a tab; long comments
+// sixteen bytes at a time, the short tokens that most are eight at a time.
 bool IsPlain(std::string_view bytes) {
+  const char* const data = bytes.data();
+  const std::size_t n = bytes.size();
   std::size_t i = 0;
 #if defined(__SSE2__)
-  for (; i + 16 <= bytes.size(); i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+  for (; i + 16 <= n; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
     // The high bit of a byte of a UTF-8 sequence, or of a tab's match.
     if (_mm_movemask_epi8(_mm_or_si128(x, _mm_cmpeq_epi8(x, _mm_set1_epi8('\t')))) != 0) return false;
   }
 #endif
-  for (; i < bytes.size(); ++i) {
-    if (bytes[i] == '\t' || static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  for (; i + 8 <= n; i += 8) {
+    if (!IsPlainWord(Load(data + i, 8))) return false;
+  }
+  // The last few bytes, as two loads that may overlap.
+  const std::size_t left = n - i;
+  if (left >= 4) return IsPlainWord(Load(data + i, 4) | Load(data + n - 4, 4) << 32);
+  for (; i < n; ++i) {
+    if (data[i] == '\t' || static_cast<unsigned char>(data[i]) >= 0x80) return false;
   }
   return true;
 }
@@ -309,35 +334,40 @@ void TokenStream::MeasureGap(Token& token) {
   if (breaks > 0) token.column = ColumnAfter(text_.substr(line_begin, end - line_begin), 0, tab_width_);
 }
 
+lexer::Token TokenStream::NextInDirective() {
+  lexer::Token t = lexer_.Next();
+  while (t.kind == lexer::TokenKind::kComment) t = lexer_.Next();
+  return t;
+}
+
+// Its name says what it opens or closes, and "#if 0" alone opens a region
+// kept as written; the rest of its tokens only say where it ends.
 void TokenStream::Directive(const lexer::Token& hash, Token& token) {
   token.kind = Kind::kDirective;
   token.word = Word::kDirOther;
-  int count = 0;
-  bool zero = false;
-  for (lexer::Token t = lexer_.Next();; t = lexer_.Next()) {
-    if (t.kind == lexer::TokenKind::kDirectiveEnd || t.kind == lexer::TokenKind::kEnd) {
-      token.text = text_.substr(hash.offset, t.offset - hash.offset);
-      break;
+  const auto ends = [](const lexer::Token& t) {
+    return t.kind == lexer::TokenKind::kDirectiveEnd || t.kind == lexer::TokenKind::kEnd;
+  };
+  lexer::Token t = NextInDirective();
+  if (t.kind == lexer::TokenKind::kIdentifier) {
+    const std::string_view name = t.text;
+    if (name == "if" || name == "ifdef" || name == "ifndef") {
+      token.word = Word::kDirIf;
+    } else if (name == "else" || name == "elif" || name == "elifdef" || name == "elifndef") {
+      token.word = Word::kDirElse;
+    } else if (name == "endif") {
+      token.word = Word::kDirEndif;
     }
-    if (t.kind == lexer::TokenKind::kComment) continue;
-    ++count;
-    if (count == 1 && t.kind == lexer::TokenKind::kIdentifier) {
-      const std::string_view name = t.text;
-      if (name == "if" || name == "ifdef" || name == "ifndef") {
-        token.word = Word::kDirIf;
-      } else if (name == "else" || name == "elif" || name == "elifdef" || name == "elifndef") {
-        token.word = Word::kDirElse;
-      } else if (name == "endif") {
-        token.word = Word::kDirEndif;
+    if (name == "if") {
+      t = NextInDirective();
+      if (!ends(t) && t.text == "0") {
+        t = NextInDirective();
+        if (ends(t)) token.word = Word::kDirIfZero;
       }
-      zero = name == "if";
-    } else if (count == 2) {
-      zero = zero && t.text == "0";
-    } else {
-      zero = false;
     }
   }
-  if (zero && count == 2) token.word = Word::kDirIfZero;
+  if (!ends(t)) t = lexer_.SkipDirective();
+  token.text = text_.substr(hash.offset, t.offset - hash.offset);
   token.multiline = HoldsLineEnd(token.text);
 }
 

@@ -213,6 +213,8 @@ class TokenStream {
   // Makes `token`, which holds the "#" that opens a directive, the whole
   // directive, reading the lexer's tokens to its end.
   void Directive(const lexer::Token& hash, Token& token);
+  // The next token of the directive being read that is no comment, or its end.
+  [[nodiscard]] lexer::Token NextInDirective();
 
   std::string_view text_;
   lexer::Lexer lexer_;

@@ -113,9 +113,32 @@ platform::Status ChangedLines(std::string_view base, std::string_view text, std:
   return error;
 }
 
+// Whether git could find a repository from `folder`: a ".git", or a folder
+// that may be a repository's own folder (it holds a HEAD), there or, searching
+// upward, above. Where there is none, libgit2 (whose start reads every
+// certificate of the system, some 15 ms) is not started at all.
+namespace {
+bool MayFindRepository(platform::FileSystem& files, const std::string& folder, Discovery discovery) {
+  if (discovery == Discovery::kFromEnvironment || folder.empty()) return true;
+  if (discovery == Discovery::kUpward && !folder.starts_with('/')) return true;
+  std::string path = WithoutSlash(folder);
+  for (;;) {
+    if (path == "/") path.clear();
+    for (const std::string_view name : {"/.git", "/HEAD"}) {
+      platform::FileInfo info;
+      if (!files.Inspect(path + std::string(name), false, info).missing()) return true;
+    }
+    const std::size_t slash = path.rfind('/');
+    if (discovery == Discovery::kHere || path.empty() || slash == std::string::npos) return false;
+    path.resize(slash);
+  }
+}
+}  // namespace
+
 platform::Status GitRepository::Find(platform::FileSystem& files, const std::string& folder,
                                      Discovery discovery, std::unique_ptr<GitRepository>& found) {
   found.reset();
+  if (!MayFindRepository(files, folder, discovery)) return {};
   // The library counts its users; each repository object is one.
   if (git_libgit2_init() < 0) return "cannot start libgit2: " + LastError();
   // Ownership is checked below by git's own rule, which libgit2 1.5 follows

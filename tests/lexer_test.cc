@@ -188,6 +188,38 @@ TEST(LexerTest, NextLikeGivesWhatNextGives) {
   }
 }
 
+// SkipDirective, called anywhere inside a directive, ends it where Next
+// would, and the tokens after it are the same: on soups (whose "#", "%:",
+// "include", "<a.h>", splices, quotes and comments make directives of every
+// shape) and on generated code.
+TEST(LexerTest, SkipDirectiveEndsWhereNextDoes) {
+  const std::string generated = testing::GeneratedText(20000, 3, true);
+  std::mt19937 random(41);
+  const auto shown = [](const Token& token) {
+    return std::to_string(static_cast<int>(token.kind)) + "@" + std::to_string(token.offset) + ":" +
+           Escaped(token.text);
+  };
+  int skipped = 0;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string text =
+        i % 4 == 0 ? generated.substr(random() % (generated.size() - 800), 800) : "#" + Soup(random, 40);
+    Lexer next(text);
+    Lexer skipping(text);
+    for (Token expected = next.Next();; expected = next.Next()) {
+      Token token = skipping.Next();
+      if (skipping.in_directive() && random() % 2 == 0) {
+        token = skipping.SkipDirective();
+        ++skipped;
+        while (expected.kind != TokenKind::kDirectiveEnd && expected.kind != TokenKind::kEnd)
+          expected = next.Next();
+      }
+      ASSERT_EQ(shown(token), shown(expected)) << Escaped(text);
+      if (expected.kind == TokenKind::kEnd) break;
+    }
+  }
+  EXPECT_GT(skipped, 2000);
+}
+
 // With the option, a comment that ends a line of code must still end a line
 // after the same token; other comments may move.
 TEST(LexerTest, CompareTokensKeepsTrailingCommentsWithTheirCode) {

@@ -7,6 +7,7 @@
 #include "bench/modern_stats.h"
 #include "lexer/pp_lexer.h"
 #include "modern/formatter.h"
+#include "modern/token_stream.h"
 #include "testing/source_generator.h"
 #include "tests/support/test_support.h"
 
@@ -67,6 +68,28 @@ void ExpectFormats(const Case& c, std::source_location where = std::source_locat
   if (again != c.expected) {
     ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
         << c.name << ": the expected text is not settled, at " << FirstDifference(c.expected, again);
+  }
+}
+
+// Widths, which decide where lines break: a tab goes to the next multiple
+// of the tab width and a byte that continues a UTF-8 sequence takes no room,
+// wherever it stands among the bytes that are measured eight and sixteen at
+// a time.
+TEST(ModernTest, MeasuresColumns) {
+  for (std::size_t size = 0; size <= 40; ++size) {
+    const std::string plain(size, 'x');
+    EXPECT_EQ(ColumnAfter(plain, 3, 8), 3 + static_cast<std::int32_t>(size)) << size;
+    for (std::size_t at = 0; at < size; ++at) {
+      std::string tab = plain;
+      tab[at] = '\t';
+      // From column 3: the tab at byte `at` stands at 3 + at and goes to the next multiple of 8.
+      const auto after_tab = static_cast<std::int32_t>((3 + at) / 8 * 8 + 8);
+      EXPECT_EQ(ColumnAfter(tab, 3, 8), after_tab + static_cast<std::int32_t>(size - at - 1))
+          << size << " " << at;
+      std::string accented = plain;
+      accented.replace(at, 1, "\xc3\xa9");  // two bytes, one column
+      EXPECT_EQ(ColumnAfter(accented, 0, 8), static_cast<std::int32_t>(size)) << size << " " << at;
+    }
   }
 }
 

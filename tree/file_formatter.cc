@@ -58,10 +58,16 @@ bool FileFormatter::SelectLines(std::string_view text, const LineSelection& line
   return false;
 }
 
-void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) const {
-  if (outcome.changed) outcome.first_change = FirstDifference(text, formatted());
+void FileFormatter::Present(std::string_view text, std::string_view label, FileOutcome& outcome) {
+  // Only --check and --list name the place.
+  if (outcome.changed && (options_.check || options_.list))
+    outcome.first_change = FirstDifference(text, formatted());
   if (options_.prints_text()) {
-    outcome.output.assign(formatted());
+    if (selected_) {
+      outcome.output.assign(selected_text_);
+    } else {
+      text_formatter_.TakeFormatted(outcome.output);
+    }
   } else if (options_.diff && outcome.changed) {
     AppendUnifiedDiff(text, formatted(), "a/" + std::string(DiffName(label)),
                       "b/" + std::string(DiffName(label)), outcome.output);

@@ -59,7 +59,9 @@ class FileFormatter {
                             const LineSelection* lines, FileOutcome& outcome);
   // Takes the formatting of the selected lines only; see note [formatting some lines].
   [[nodiscard]] bool SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome);
-  void Present(std::string_view text, std::string_view label, FileOutcome& outcome) const;
+  // Fills in what the outcome shows; in print mode it takes the formatted
+  // text, so formatted() is empty afterwards.
+  void Present(std::string_view text, std::string_view label, FileOutcome& outcome);
   // FormatFile and FormatText, which may run out of memory.
   [[nodiscard]] FileOutcome ReadFormatAndWrite(const SourceFile& source, const format::StyleOptions& style,
                                                const LineSelection* lines);

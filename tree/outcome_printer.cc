@@ -63,7 +63,12 @@ void OutcomePrinter::Print(const std::string& path, const FileOutcome& outcome) 
     }
   }
   if (outcome.output.empty()) return;
-  Output(options_.diff ? places_.Diff(outcome.output) : outcome.output);
+  // Not one conditional expression: its std::string would copy the text.
+  if (options_.diff) {
+    Output(places_.Diff(outcome.output));
+  } else {
+    Output(outcome.output);
+  }
 }
 
 // "PATH:LINE:COL: error: not formatted (qfmt-tree -w PATH)", the form

@@ -27,6 +27,10 @@ struct Completion {
   std::string_view words = {};  // separated by blanks
 };
 
+consteval Completion Words(std::string_view words) { return {ValueCompletion::kWords, words}; }
+constexpr Completion kFileName{ValueCompletion::kFiles};
+constexpr Completion kCommit{ValueCompletion::kCommit};
+
 // One option of qfmt-tree, stated once: its names, its entry in --help (and
 // so in the man page, which help2man makes from it), what the completions
 // offer for its value, and what it does. The
@@ -94,12 +98,7 @@ constexpr std::int32_t kMaxJobs = 1024;
 static_assert(scanner::kTokenLimit == 512, "the help of --classic-limit names the limit");
 
 constexpr Option kOptions[] = {
-    {"Style:",
-     "",
-     "style",
-     Takes::kValue,
-     "STYLE",
-     "modern (default), classic or exact",
+    {"Style:", "", "style", Takes::kValue, "STYLE", "modern (default), classic or exact",
      [](const Value& given, CommandLine& line) -> std::string {
        const std::optional<format::Style> style = format::ParseStyle(*given);
        if (!style) return "--style is 'modern', 'classic' or 'exact', not " + Quoted(given);
@@ -107,12 +106,8 @@ constexpr Option kOptions[] = {
        line.options.given.style = true;
        return {};
      },
-     {ValueCompletion::kWords, "modern classic exact"}},
-    {"",
-     "m",
-     "max-line-length",
-     Takes::kValue,
-     "N",
+     Words("modern classic exact")},
+    {"", "m", "max-line-length", Takes::kValue, "N",
      "break lines longer than N, or off (default 80;\n0 is off too in the modern style)",
      [](const Value& given, CommandLine& line) -> std::string {
        const auto length = *given == "off" ? INT32_MAX : ParseCount(*given, 0, INT32_MAX);
@@ -122,7 +117,7 @@ constexpr Option kOptions[] = {
        line.options.given.max_line_length = true;
        return {};
      },
-     {ValueCompletion::kWords, "off 80 100 120"}},
+     Words("off 80 100 120")},
     {"", "", "indent", Takes::kValue, "TEXT",
      "one indentation unit; \\t is a tab (default: the\nfile's own, else four blanks, in the modern style;\n"
      "three blanks in the classic ones)",
@@ -131,12 +126,7 @@ constexpr Option kOptions[] = {
        line.options.given.indent = true;
        return {};
      }},
-    {"",
-     "",
-     "brace-style",
-     Takes::kValue,
-     "STYLE",
-     "attach (default) or break",
+    {"", "", "brace-style", Takes::kValue, "STYLE", "attach (default) or break",
      [](const Value& given, CommandLine& line) -> std::string {
        if (*given != "attach" && *given != "break")
          return "--brace-style is 'attach' or 'break', not " + Quoted(given);
@@ -145,7 +135,7 @@ constexpr Option kOptions[] = {
        line.options.given.brace_style = true;
        return {};
      },
-     {ValueCompletion::kWords, "attach break"}},
+     Words("attach break")},
     {"Modes (by default the formatted text goes to standard output):", "wi", "write", Takes::kNothing, "",
      "rewrite changed files in place, safely", Switch<&TreeOptions::write>},
     {"", "l", "list", Takes::kNothing, "", "name the files whose formatting differs, and where",
@@ -156,19 +146,14 @@ constexpr Option kOptions[] = {
     {"", "", "staged", Takes::kNothing, "",
      "the staged content of the staged files in git's index\n(with --write, formatted and staged again)",
      Switch<&TreeOptions::staged>},
-    {"",
-     "",
-     "print-settings",
-     Takes::kOptional,
-     "PATH",
+    {"", "", "print-settings", Takes::kOptional, "PATH",
      "show the style that applies to PATH, and from where",
      [](const Value& given, CommandLine& line) -> std::string {
        if (given) line.options.paths.emplace_back(*given);
        line.action = CommandLine::Action::kPrintSettings;
        return {};
      },
-     {ValueCompletion::kFiles},
-     "--print-settings PATH"},
+     kFileName, "--print-settings PATH"},
     {"Only some lines (the whole text is formatted and checked; other lines stay):", "", "lines",
      Takes::kValue, "FIRST:LAST",
      "the statements that touch these lines of the one\nfile or standard input (repeatable)",
@@ -180,11 +165,7 @@ constexpr Option kOptions[] = {
        line.options.lines.push_back(*range);
        return {};
      }},
-    {"",
-     "",
-     "changed",
-     Takes::kOptional,
-     "REV",
+    {"", "", "changed", Takes::kOptional, "REV",
      "the lines of the staged files that differ from HEAD\n"
      "--changed=REV\tthe lines of the work tree's files that differ from\n"
      "the commit REV (REV only after '=')",
@@ -194,8 +175,7 @@ constexpr Option kOptions[] = {
        line.options.changed_against = given.value_or("");
        return {};
      },
-     {ValueCompletion::kCommit},
-     "--changed"},
+     kCommit, "--changed"},
     {"Which files:", "", "exclude", Takes::kValue, "GLOB",
      "leave out the files and folders that GLOB matches (repeatable)",
      [](const Value& given, CommandLine& line) -> std::string {
@@ -210,44 +190,30 @@ constexpr Option kOptions[] = {
        line.options.excludes.emplace_back(*given);
        return {};
      }},
-    {"",
-     "",
-     "files-from",
-     Takes::kValue,
-     "FILE",
-     "also the paths in FILE, one a line; - for standard input",
+    {"", "", "files-from", Takes::kValue, "FILE", "also the paths in FILE, one a line; - for standard input",
      [](const Value& given, CommandLine& line) -> std::string {
        if (given->empty()) return "--files-from needs a file name, or - for standard input";
        line.options.files_from = *given;
        return {};
      },
-     {ValueCompletion::kFiles}},
+     kFileName},
     {"", "0", "null", Takes::kNothing, "", "the paths in FILE end with a NUL byte instead",
      Switch<&TreeOptions::null_separated>},
-    {"",
-     "",
-     "assume-filename",
-     Takes::kValue,
-     "NAME",
-     "format named files and standard input as NAME's kind",
+    {"", "", "assume-filename", Takes::kValue, "NAME", "format named files and standard input as NAME's kind",
      [](const Value& given, CommandLine& line) -> std::string {
        if (!IsSourceName(BaseName(*given)))
          return "--assume-filename needs a C or C++ file name, not " + Quoted(given);
        line.options.assume_filename = *given;
        return {};
      },
-     {ValueCompletion::kFiles}},
-    {"",
-     "",
-     "stdin-filename",
-     Takes::kValue,
-     "PATH",
+     kFileName},
+    {"", "", "stdin-filename", Takes::kValue, "PATH",
      "name standard input's text, for its settings and messages",
      [](const Value& given, CommandLine& line) -> std::string {
        line.options.stdin_filename = *given;
        return {};
      },
-     {ValueCompletion::kFiles}},
+     kFileName},
     {"Rules:", "", "classic", Takes::kNothing, "", "the same as --style exact",
      [](const Value&, CommandLine& line) -> std::string {
        line.options.style.style = format::Style::kExact;
@@ -256,11 +222,7 @@ constexpr Option kOptions[] = {
      }},
     {"", "", "no-verify", Takes::kNothing, "", "do not compare the tokens before and after",
      Switch<&TreeOptions::verify, false>},
-    {"Output:",
-     "",
-     "format",
-     Takes::kValue,
-     "FORM",
+    {"Output:", "", "format", Takes::kValue, "FORM",
      "text (PATH:LINE:COL: error: ...), or github for\nGitHub's annotations (::error file=PATH,...)",
      [](const Value& given, CommandLine& line) -> std::string {
        if (*given != "text" && *given != "github")
@@ -268,12 +230,8 @@ constexpr Option kOptions[] = {
        line.options.form = *given == "text" ? PlaceForm::kText : PlaceForm::kGithub;
        return {};
      },
-     {ValueCompletion::kWords, "text github"}},
-    {"",
-     "",
-     "color",
-     Takes::kOptional,
-     "WHEN",
+     Words("text github")},
+    {"", "", "color", Takes::kOptional, "WHEN",
      "colour diffs and the lines that name places:\nauto (on a terminal, the default), always or never",
      [](const Value& given, CommandLine& line) -> std::string {
        if (!given || *given == "always") {
@@ -285,7 +243,7 @@ constexpr Option kOptions[] = {
        }
        return {};
      },
-     {ValueCompletion::kWords, "auto always never"}},
+     Words("auto always never")},
     {"", "v", "verbose", Takes::kNothing, "", "name every file and what became of it",
      Switch<&TreeOptions::verbose>},
     {"", "q", "quiet", Takes::kNothing, "", "no summary line", Switch<&TreeOptions::quiet>},

@@ -32,7 +32,7 @@ class ClassicPass final : public TextPass {
     output.clear();
     return job::FormatText(input, options_, output, limit_, nullptr, &buffers_, max_output_);
   }
-  // From now on, a pass whose output would grow past `bytes` stops with kStopped.
+  // From now on, a pass whose output would grow past `bytes` stops (output_limit_reached).
   void LimitOutput(std::size_t bytes) { max_output_ = bytes; }
 
  private:

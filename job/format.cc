@@ -53,8 +53,11 @@ class BoundedSink final : public platform::ByteSink {
 FormatResult RunFormat(Run& run, scanner::TokenObserver* observer) {
   FormatResult result;
   const scanner::ScanFailure failure = scanner::ScanInput(run.engine, run.actions, observer);
-  if (failure == scanner::ScanFailure::kNone) run.layout.EmitNewline();
-  if (failure != scanner::ScanFailure::kNone) result.status = std::string(scanner::FailureMessage(failure));
+  if (failure == scanner::ScanFailure::kNone) {
+    run.layout.EmitNewline();
+  } else {
+    result.status = std::string(scanner::FailureMessage(failure));
+  }
   if (failure == scanner::ScanFailure::kBufferOverflow) result.failure_offset = run.engine.attempt_offset();
   result.write_failed = !run.writer.Finish();
   result.brace_depth = run.layout.state().brace_depth;

@@ -44,7 +44,7 @@ bool EndsType(const Token& token) {
 // its line), past access specifiers.
 class FactReader {
  public:
-  FactReader(std::string_view text, std::int32_t tab_width, std::vector<Token>* record)
+  FactReader(std::string_view text, std::int32_t tab_width, std::vector<RecordedToken>* record)
       : stream_(text, tab_width, record), tab_width_(tab_width) {
     blocks_.reserve(64);
   }
@@ -183,7 +183,7 @@ class FactReader {
 
 }  // namespace
 
-FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width, std::vector<Token>* record) {
+FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width, std::vector<RecordedToken>* record) {
   return FactReader(text, tab_width, record).Read();
 }
 

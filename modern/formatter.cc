@@ -5,6 +5,8 @@
 #include "modern/file_facts.h"
 #include "modern/lines.h"
 #include "modern/token_stream.h"
+#include "platform/check.h"
+#include "platform/large_pages.h"
 
 namespace qfmt::modern {
 namespace {
@@ -26,11 +28,17 @@ bool Formatter::Format(std::string_view text, const Options& options, std::strin
   output.clear();
   // Most texts come out about as long as they went in: grown at most once.
   output.reserve(std::min(max_output, text.size() + text.size() / 8 + 256));
+  platform::PreferLargePages(output.data(), output.capacity());
   const std::int32_t tab_width = options.tab_width > 0 ? options.tab_width : 8;
   const bool record = text.size() <= kMaxRecorded;
   // One token for every four bytes or so: grown once, without copies, for most texts.
-  if (record) tokens_.reserve(text.size() / 4 + TokenStream::kLookAhead);
+  if (record) {
+    tokens_.reserve(text.size() / 4 + 1);
+    platform::PreferLargePages(tokens_.data(), tokens_.capacity() * sizeof(RecordedToken));
+  }
   const FileFacts facts = ReadFileFacts(text, tab_width, record ? &tokens_ : nullptr);
+  // The replay must not end before the text does.
+  QFMT_CHECK(!record || (!tokens_.empty() && tokens_.back().kind == Kind::kEnd));
   LineOptions lines;
   lines.tab_width = tab_width;
   lines.max_line_length = options.max_line_length;
@@ -48,7 +56,6 @@ bool Formatter::Format(std::string_view text, const Options& options, std::strin
   StructureOptions structure;
   structure.braces = options.braces;
   structure.pointers_left = facts.pointers_left;
-  if (record) TokenStream::EndReplay(text, tokens_);
   TokenStream stream = record ? TokenStream(text, tokens_) : TokenStream(text, tab_width);
   Lines sink(text, lines, output);
   Structure(stream, structure, sink).Run();

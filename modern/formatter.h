@@ -38,11 +38,11 @@ class Formatter {
 
  private:
   // The tokens that the first look at a text read, replayed by the layout,
-  // for texts up to kMaxRecorded bytes: larger ones are read twice, which
-  // is faster than storing eight times their size in memory that is new to
-  // the process (bench/RESULTS.md, "the modern style's speed").
-  static constexpr std::size_t kMaxRecorded = std::size_t{256} << 10;
-  std::vector<Token> tokens_;
+  // for texts up to kMaxRecorded bytes (sixteen bytes a token, kept from
+  // text to text): larger ones are read twice, so that the memory a text
+  // takes stays a few times its size.
+  static constexpr std::size_t kMaxRecorded = std::size_t{16} << 20;
+  std::vector<RecordedToken> tokens_;
 };
 
 // Formats one text with a formatter of its own.

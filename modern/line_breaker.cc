@@ -93,10 +93,7 @@ std::int32_t LineBreaker::IndentOf(std::size_t i) const {
   return indent;
 }
 
-// Whether, and how well, the line may break before `item`.
-void LineBreaker::Mark(Item& item) const {
-  if (items_.empty()) return;
-  const Item& before = items_.back();
+void LineBreaker::Mark(const Item& before, Item& item) {
   if (item.kind == Kind::kComment || before.kind == Kind::kComment) return;
   if (Closes(item.role) || item.role == Role::kComma || item.role == Role::kSemicolon ||
       item.role == Role::kForSemicolon || item.role == Role::kPostfix || item.role == Role::kLabelColon ||
@@ -135,15 +132,15 @@ std::int32_t LineBreaker::StartAfter(const Item& item, std::int32_t end) const {
   return end + item.space;
 }
 
-void LineBreaker::Add(Item item) {
+void LineBreaker::Add(const Item& added) {
+  const bool first = items_.empty() && !continued_;
+  Item& item = items_.emplace_back(added);
   if (Closes(item.role)) --depth_;
   item.depth = depth_;
   if (Opens(item.role)) ++depth_;
-  Mark(item);
-  const bool first = items_.empty() && !continued_;
+  if (items_.size() > 1) Mark(items_[items_.size() - 2], item);
   item.column = first ? end_ : StartAfter(item, end_);
   end_ = item.multiline ? item.width : item.column + item.width;
-  items_.push_back(item);
 }
 
 // The column after the last item in [from, to) that is no comment.

@@ -61,7 +61,7 @@ class LineBreaker {
   [[nodiscard]] bool open() const { return open_; }
   // True when the line holds no item yet, or only items already written.
   [[nodiscard]] bool empty() const { return items_.empty() && !continued_; }
-  void Add(Item item);
+  void Add(const Item& item);
   // Breaks the line where it passes the limit.
   void Break();
   // Forgets the items written so far, the line going on after them.
@@ -78,7 +78,8 @@ class LineBreaker {
   [[nodiscard]] const Item* last() const { return items_.empty() ? last_written_ : &items_.back(); }
 
  private:
-  void Mark(Item& item) const;
+  // Whether, and how well, the line may break between `before` and `item`.
+  static void Mark(const Item& before, Item& item);
   [[nodiscard]] std::size_t Choose(std::size_t from, std::size_t to) const;
   [[nodiscard]] std::int32_t ContinuationIndent(std::size_t at, std::size_t& opener) const;
   void Lay(std::size_t from, std::size_t to, std::int32_t indent);

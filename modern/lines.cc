@@ -242,6 +242,8 @@ void Lines::Append(const Token& token, const Mark& mark) {
     const std::size_t last_line = token.text.find_last_of("\n\r");
     item.width = ColumnAfter(token.text.substr(last_line + 1), 0, options_.tab_width);
     if (token.kind == Kind::kComment) item.input_column = InputColumn(token.offset);
+  } else if (token.kind == Kind::kPunct) {
+    item.width = static_cast<std::int32_t>(token.text.size());  // ASCII, without tabs
   } else {
     item.width = ColumnAfter(token.text, 0, options_.tab_width);
   }
@@ -263,6 +265,7 @@ void Lines::Append(const Token& token, const Mark& mark) {
   if (token.kind != Kind::kComment) line_has_code_ = true;
   if (token.kind == Kind::kComment && !token.multiline) trailing_column_in_ = InputColumn(token.offset);
   breaker_.Add(item);
+  if (item.frame >= 0) framed_.push_back(breaker_.items().size() - 1);
   if (breaker_.items().size() >= LineBreaker::kMaxHeld) WriteLine(false);
   last_end_ = token.offset + token.text.size();
 }
@@ -273,9 +276,9 @@ void Lines::SettleFrames() {
   const std::vector<Item>& items = breaker_.items();
   if (intro_.line == lines_begun_ && intro_.item < items.size())
     intro_.indent = breaker_.IndentOf(intro_.item);
-  for (std::size_t i = 0; i < items.size(); ++i) {
+  for (const std::size_t i : framed_) {
     const Item& item = items[i];
-    if (item.frame < 0 || static_cast<std::size_t>(item.frame) >= frames_.size()) continue;
+    if (static_cast<std::size_t>(item.frame) >= frames_.size()) continue;
     Frame& frame = frames_[static_cast<std::size_t>(item.frame)];
     if (frame.serial != item.serial) continue;
     if (item.anchors) {
@@ -317,7 +320,9 @@ void Lines::WriteLine(bool whole) {
       WriteIndent(pieces[next_piece].indent);
     } else if (!item.gap.empty()) {
       output_.append(item.gap);
-    } else {
+    } else if (item.space == 1) {
+      output_.push_back(' ');
+    } else if (item.space > 1) {
       output_.append(static_cast<std::size_t>(item.space), ' ');
     }
     if (begins) ++next_piece;
@@ -325,6 +330,7 @@ void Lines::WriteLine(bool whole) {
         item.multiline && item.kind == Kind::kComment ? item.column - item.input_column : 0;
     WriteToken(item.text, item.kind == Kind::kComment, shift);
   }
+  framed_.clear();
   if (whole) {
     EndOutputLine(true);
   } else {

@@ -113,6 +113,7 @@ class Lines final : public MarkSink {
   LineOptions options_;
   std::string& output_;
   LineBreaker breaker_;
+  std::vector<std::size_t> framed_;  // the items of the line held that set a frame's indentation
   std::vector<Frame> frames_;
   std::uint32_t serials_ = 0;
   std::vector<Saved> branches_;

@@ -289,16 +289,25 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
   return column;
 }
 
-void TokenStream::EndReplay(std::string_view text, std::vector<Token>& recorded) {
-  recorded.insert(recorded.end(), kLookAhead, Token{{}, static_cast<std::uint32_t>(text.size())});
-}
-
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
   Token& slot = ring_[(first_ + count_) % kLookAhead];
   slot = Read();
-  if (record_ != nullptr && slot.kind != Kind::kEnd) record_->push_back(slot);
+  if (record_ != nullptr && !ended_) Record(slot);
+  ended_ = ended_ || slot.kind == Kind::kEnd;
   ++count_;
+}
+
+void TokenStream::Record(const Token& token) {
+  RecordedToken& recorded = record_->emplace_back();
+  recorded.offset = token.offset;
+  recorded.size = static_cast<std::uint32_t>(token.text.size());
+  recorded.column = token.column;
+  recorded.kind = token.kind;
+  recorded.word = token.word;
+  recorded.breaks = token.breaks;
+  recorded.flags = static_cast<std::uint8_t>((token.blank_before ? RecordedToken::kBlankBefore : 0) |
+                                             (token.multiline ? RecordedToken::kMultiline : 0));
 }
 
 void TokenStream::MeasureGap(Token& token) {

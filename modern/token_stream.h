@@ -164,6 +164,21 @@ struct Token {
   [[nodiscard]] bool is(Word w) const { return word == w; }
 };
 
+// A token as a first reading of a text keeps it for a second: half a
+// Token's size, since large texts have millions of them and memory new to
+// the process costs more than reading it.
+struct RecordedToken {
+  std::uint32_t offset = 0;
+  std::uint32_t size = 0;
+  std::int32_t column = 0;
+  Kind kind = Kind::kEnd;
+  Word word = Word::kNone;
+  std::uint8_t breaks = 0;
+  std::uint8_t flags = 0;  // kBlankBefore, kMultiline
+  static constexpr std::uint8_t kBlankBefore = 1;
+  static constexpr std::uint8_t kMultiline = 2;
+};
+
 // The tokens of a text in order, with look-ahead. A token whose line holds
 // nothing before it but blanks is at the start of its line; the first token
 // of the text is too.
@@ -171,43 +186,63 @@ class TokenStream {
  public:
   static constexpr std::size_t kLookAhead = 256;
 
-  // With `record`, also keeps every token read there (clearing it first), so
-  // that a second pass over the text can replay them instead of lexing again.
-  TokenStream(std::string_view text, std::int32_t tab_width, std::vector<Token>* record = nullptr)
+  // With `record`, also keeps every token read there, up to the first end
+  // token (clearing it first), so that a second reading of the text can
+  // replay them instead of lexing again.
+  TokenStream(std::string_view text, std::int32_t tab_width, std::vector<RecordedToken>* record = nullptr)
       : text_(text), lexer_(text), tab_width_(tab_width), record_(record) {
     if (record_ != nullptr) record_->clear();
   }
-  // Replays the tokens that another stream recorded of `text`, whole, in
-  // place: the end tokens of EndReplay follow them.
-  TokenStream(std::string_view text, std::vector<Token>& recorded)
+  // Replays the tokens that another stream recorded of `text`, whole.
+  TokenStream(std::string_view text, const std::vector<RecordedToken>& recorded)
       : text_(text), lexer_(std::string_view()), tab_width_(8), replay_(&recorded) {}
-  // Puts after the tokens recorded of `text` the end tokens that a replay of
-  // them reads past their end.
-  static void EndReplay(std::string_view text, std::vector<Token>& recorded);
 
   // The token k places ahead (0: the current one); a kEnd token at the end.
   // k must be below kLookAhead.
   [[nodiscard]] Token& Peek(std::size_t k = 0) {
-    if (replay_ != nullptr) return (*replay_)[replayed_ + k];
-    while (count_ <= k) Fill();
+    while (count_ <= k) Load();
     return ring_[(first_ + k) % kLookAhead];
   }
   // Moves on to the next token.
   void Advance() {
-    if (replay_ != nullptr) {
-      // Past the end it stays on the first end token (no hint marks an end).
-      if (replayed_ + kLookAhead < replay_->size()) ++replayed_;
-      return;
-    }
-    if (count_ == 0) Fill();
+    if (count_ == 0) Load();
     first_ = (first_ + 1) % kLookAhead;
     --count_;
   }
   [[nodiscard]] std::string_view text() const { return text_; }
 
  private:
+  // Puts the next token into the ring: recorded, or read.
+  void Load() {
+    if (replay_ != nullptr) {
+      Replay();
+    } else {
+      Fill();
+    }
+  }
   void Fill();
   [[nodiscard]] Token Read();
+  // Puts the next recorded token into the ring; past the recorded end, more
+  // end tokens, as the lexer gives.
+  void Replay() {
+    Token& slot = ring_[(first_ + count_++) % kLookAhead];
+    if (replayed_ == replay_->size()) {
+      slot = Token{};
+      slot.offset = static_cast<std::uint32_t>(text_.size());
+      return;
+    }
+    const RecordedToken& recorded = (*replay_)[replayed_++];
+    slot.text = text_.substr(recorded.offset, recorded.size);
+    slot.offset = recorded.offset;
+    slot.column = recorded.column;
+    slot.kind = recorded.kind;
+    slot.word = recorded.word;
+    slot.breaks = recorded.breaks;
+    slot.blank_before = (recorded.flags & RecordedToken::kBlankBefore) != 0;
+    slot.multiline = (recorded.flags & RecordedToken::kMultiline) != 0;
+    slot.hint = 0;
+  }
+  void Record(const Token& token);
   // Fills in what stood between the end of the last token and `token`.
   void MeasureGap(Token& token);
   // Makes `token`, which holds the "#" that opens a directive, the whole
@@ -222,8 +257,9 @@ class TokenStream {
   std::size_t last_end_ = 0;    // where the last token read ends
   bool line_has_code_ = false;  // a token other than a comment stands on the line so far
   bool started_ = false;        // a token has been read
-  std::vector<Token>* record_ = nullptr;
-  std::vector<Token>* replay_ = nullptr;
+  bool ended_ = false;          // the end has been read (and recorded)
+  std::vector<RecordedToken>* record_ = nullptr;
+  const std::vector<RecordedToken>* replay_ = nullptr;
   std::size_t replayed_ = 0;
   std::array<Token, kLookAhead> ring_{};
   std::size_t first_ = 0;

@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/large_pages.h"
 #include "platform/posix.h"
 
 // The file system of POSIX systems (Linux's calls where they help).
@@ -30,7 +31,12 @@ namespace qfmt::platform {
 
 bool posix::ReadToEnd(int fd, std::string& bytes, std::size_t expected_size, std::size_t limit) {
   std::size_t used = bytes.size();
-  bytes.resize(used + std::min(std::max<std::size_t>(expected_size + 1, 4096), limit));
+  const std::size_t first = used + std::min(std::max<std::size_t>(expected_size + 1, 4096), limit);
+  if (bytes.capacity() < first) {
+    bytes.reserve(first);
+    PreferLargePages(bytes.data(), bytes.capacity());
+  }
+  bytes.resize(first);
   for (;;) {
     if (used == limit) {
       bytes.resize(used);

@@ -45,11 +45,14 @@ else()
   message(WARNING "help2man not found: no man pages (scripts/setup.sh installs it)")
 endif()
 
-install(FILES completions/qfmt-tree.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-  RENAME qfmt-tree)
+# qfmt-tree's completions are made from its option rows (programs/); qfmt's,
+# whose command line never changes, are written by hand.
+install(FILES ${QFMT_COMPLETIONS_DIR}/qfmt-tree.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME qfmt-tree)
 install(FILES completions/qfmt.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
   RENAME qfmt)
-install(FILES completions/_qfmt-tree completions/_qfmt DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${QFMT_COMPLETIONS_DIR}/_qfmt-tree completions/_qfmt
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 # Where Debian's Vim and Emacs look: the plugin defines :QfmtTree, and
 # (require 'qfmt-tree) gives qfmt-tree-buffer.
 install(FILES editors/qfmt-tree.vim DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles/plugin)

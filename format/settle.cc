@@ -1,6 +1,7 @@
 #include "format/settle.h"
 
 #include <functional>
+#include <string>
 
 #include "platform/check.h"
 #include "platform/text_position.h"
@@ -52,17 +53,17 @@ std::string_view Settler::Held(int k) const {
 SettleResult Settler::Failure(const job::FormatResult& result, int pass_number,
                               std::string_view pass_input) const {
   SettleResult failed;
-  failed.status = SettleStatus::kScanFailed;
+  failed.status = result.status;
   failed.passes = pass_number;
-  failed.failure = result.failure;
-  if (result.failure_offset >= 0) failed.position = TokenPosition(pass_input, result.failure_offset);
+  failed.output_limit_reached = result.output_limit_reached;
+  if (result.token_too_long()) failed.long_token = TokenPosition(pass_input, result.failure_offset);
   return failed;
 }
 
 SettleResult Settler::Once(std::string_view input, TextPass& pass) {
   std::string& output = recent_[1];
   const job::FormatResult result = pass.Run(input, output);
-  if (result.failure != scanner::ScanFailure::kNone) return Failure(result, 1, input);
+  if (!result.status.ok()) return Failure(result, 1, input);
   result_ = output;
   return Settled(1);
 }
@@ -73,7 +74,7 @@ SettleResult Settler::Settle(std::string_view input, TextPass& pass, int max_pas
   for (int k = 1; k <= max_passes; ++k) {
     std::string& text = recent_[static_cast<std::size_t>(k % kHeld)];
     const job::FormatResult result = pass.Run(Held(k - 1), text);
-    if (result.failure != scanner::ScanFailure::kNone) return Failure(result, k, Held(k - 1));
+    if (!result.status.ok()) return Failure(result, k, Held(k - 1));
     const Fingerprint fingerprint = fingerprint_(text);
     for (int j = 0; j < k; ++j) {
       if (fingerprints_[static_cast<std::size_t>(j)] == fingerprint && EqualsEarlier(j, k, text, pass)) {
@@ -84,7 +85,7 @@ SettleResult Settler::Settle(std::string_view input, TextPass& pass, int max_pas
     fingerprints_.push_back(fingerprint);
   }
   SettleResult unsettled = Settled(max_passes);
-  unsettled.status = SettleStatus::kNoRepetition;
+  unsettled.status = "no settled text after " + std::to_string(max_passes) + " passes";
   return unsettled;
 }
 
@@ -96,7 +97,7 @@ bool Settler::EqualsEarlier(int j, int k, std::string_view text, TextPass& pass)
   for (int i = 1; i <= j; ++i) {
     std::string& into = scratch_[static_cast<std::size_t>(i % 2)];
     // A pass that worked once works again: it is deterministic.
-    QFMT_CHECK(pass.Run(made, into).failure == scanner::ScanFailure::kNone);
+    QFMT_CHECK(pass.Run(made, into).status.ok());
     made = into;
   }
   return made == text;

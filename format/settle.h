@@ -2,12 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "job/format.h"
 #include "layout/layout.h"
+#include "platform/status.h"
 #include "platform/text_position.h"
 #include "scanner/engine.h"
 
@@ -30,7 +32,7 @@ class ClassicPass final : public TextPass {
     output.clear();
     return job::FormatText(input, options_, output, limit_, nullptr, &buffers_, max_output_);
   }
-  // From now on, a pass whose output would grow past `bytes` stops with kStopped.
+  // From now on, a pass whose output would grow past `bytes` stops (output_limit_reached).
   void LimitOutput(std::size_t bytes) { max_output_ = bytes; }
 
  private:
@@ -42,19 +44,15 @@ class ClassicPass final : public TextPass {
 
 inline constexpr int kMaxPasses = 16;
 
-enum class SettleStatus {
-  kSettled,       // text() holds the result
-  kScanFailed,    // a pass stopped: `failure`, and for an overflow `position`
-  kNoRepetition,  // no text repeated within the allowed passes
-};
-
 struct SettleResult {
-  SettleStatus status = SettleStatus::kSettled;
-  int passes = 0;  // passes run, the failing one included
-  scanner::ScanFailure failure = scanner::ScanFailure::kNone;
-  // After an overflow: where the token that was too long begins, in the text
-  // that the failing pass read (the file's own text when passes is 1).
-  platform::TextPosition position;
+  // Ok when text() holds the result; else the failing pass's status, or no
+  // text repeated within the allowed passes.
+  platform::Status status;
+  int passes = 0;                     // passes run, the failing one included
+  bool output_limit_reached = false;  // the failing pass stopped at its output's bound
+  // After a token too long: where it begins, in the text that the failing
+  // pass read (the file's own text when passes is 1).
+  std::optional<platform::TextPosition> long_token;
 };
 
 // Line and column of the token that an attempt beginning at `attempt_offset`

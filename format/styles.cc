@@ -95,7 +95,7 @@ std::string ValueIn(StyleSetting setting, const StyleChoice& choice) {
   const layout::LayoutOptions& layout = choice.options.layout;
   switch (setting) {
     case StyleSetting::kBraceStyle:
-      return layout.brace_style == layout::BraceStyle::kAttach ? "attach" : "break";
+      return layout.brace_style == lexer::BraceStyle::kAttach ? "attach" : "break";
     case StyleSetting::kIndent:
       return layout.indent_string == "\t" ? "tab" : std::to_string(layout.indent_string.size());
     case StyleSetting::kMaxLineLength:
@@ -132,8 +132,8 @@ bool Apply(const SettingDescription& setting, std::string_view value, StyleChoic
   if (setting.kind == Kind::kNumber) {
     const auto number = value == "off" ? std::numeric_limits<std::int32_t>::max() : ReadCount(value);
     if (!number) {
-      choice.error = std::string(setting.key) + " is a whole number of 0 or more, or off, not '" +
-                     std::string(value) + "'";
+      choice.status = std::string(setting.key) + " is a whole number of 0 or more, or off, not '" +
+                      std::string(value) + "'";
       return false;
     }
     choice.options.layout.max_line_length = *number;
@@ -142,14 +142,14 @@ bool Apply(const SettingDescription& setting, std::string_view value, StyleChoic
   const auto chosen = std::find_if(setting.choices.begin(), setting.choices.end(),
                                    [&](const Choice& c) { return c.value == value; });
   if (chosen == setting.choices.end()) {
-    choice.error = std::string(setting.key) + " is " + ChoiceList(setting.choices) + ", not '" +
-                   std::string(value) + "'";
+    choice.status = std::string(setting.key) + " is " + ChoiceList(setting.choices) + ", not '" +
+                    std::string(value) + "'";
     return false;
   }
   switch (setting.setting) {
     case StyleSetting::kBraceStyle:
       choice.options.layout.brace_style =
-          value == "attach" ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak;
+          value == "attach" ? lexer::BraceStyle::kAttach : lexer::BraceStyle::kBreak;
       break;
     case StyleSetting::kIndent:
       choice.options.layout.indent_string =
@@ -175,7 +175,7 @@ bool ForEachPair(std::string_view text, StyleChoice& choice, Visit visit) {
     if (pair.empty()) continue;
     const std::size_t equals = pair.find('=');
     if (equals == std::string_view::npos) {
-      choice.error = "'" + std::string(pair) + "' is not of the form key=value";
+      choice.status = "'" + std::string(pair) + "' is not of the form key=value";
       return false;
     }
     if (!visit(pair.substr(0, equals), pair.substr(equals + 1))) return false;
@@ -244,7 +244,7 @@ StyleChoice ReadStyleChoice(std::string_view settings) {
       std::string names;
       for (const StyleDescription& s : kStyles)
         names += (names.empty() ? "" : ", ") + std::string(StyleName(s.style));
-      choice.error = "style is one of " + names + ", not '" + std::string(value) + "'";
+      choice.status = "style is one of " + names + ", not '" + std::string(value) + "'";
       return false;
     }
     style = &*named;
@@ -257,7 +257,7 @@ StyleChoice ReadStyleChoice(std::string_view settings) {
     const auto taken = std::find_if(style->settings.begin(), style->settings.end(),
                                     [&](StyleSetting s) { return Describe(s).key == key; });
     if (taken == style->settings.end()) {
-      choice.error =
+      choice.status =
           "the " + std::string(style->label) + " style takes no setting '" + std::string(key) + "'";
       return false;
     }

@@ -6,6 +6,7 @@
 
 #include "format/style.h"
 #include "format/text_formatter.h"
+#include "platform/status.h"
 
 // The styles in which qfmt formats a text, each named once here with the
 // settings it takes, for the front ends that offer a choice of style (the
@@ -33,7 +34,7 @@ struct StyleChoice {
   const StyleDescription* style = nullptr;
   StyleOptions options;
   TextOptions text;
-  std::string error;  // why the text could not be read; empty when it was
+  platform::Status status;  // ok, or why the text could not be read
 };
 
 // Reads settings written as "style=exact&brace=break&indent=tab&length=100&check=on"

@@ -10,14 +10,10 @@ namespace qfmt::format {
 namespace {
 
 std::string FailureText(const SettleResult& result) {
-  if (result.status == SettleStatus::kNoRepetition) {
-    return "no settled text after " + std::to_string(result.passes) + " passes";
-  }
-  if (result.failure != scanner::ScanFailure::kBufferOverflow)
-    return std::string(scanner::FailureMessage(result.failure));
+  if (!result.long_token) return result.status.message();
   std::string text = "token longer than " + std::to_string(scanner::kTokenLimit) + " bytes at line " +
-                     std::to_string(result.position.line) + ", column " +
-                     std::to_string(result.position.column);
+                     std::to_string(result.long_token->line) + ", column " +
+                     std::to_string(result.long_token->column);
   // Only the first pass reads the file's own text.
   if (result.passes > 1)
     text += " of the text after " + std::to_string(result.passes - 1) + " formatting passes";
@@ -53,7 +49,7 @@ ClassicPass& TextFormatter::PassFor(const layout::LayoutOptions& layout) {
 // are given.
 bool TextFormatter::IsFormattable(std::string_view text, Style style, TextOutcome& outcome) {
   if (text.size() > kMaxTextSize) {
-    outcome.error = TooLargeError();
+    outcome.status = TooLargeError();
     return false;
   }
   if (style == Style::kExact) return true;
@@ -74,7 +70,7 @@ TextOutcome TextFormatter::Format(std::string_view text, const StyleOptions& sty
   // comment that ends a line of code behind its code.
   const auto difference = lexer::CompareTokens(text, formatted_, {.trailing_comments = modern});
   if (!difference) return outcome;
-  outcome.error = "formatting would change the code here (" + difference->description + ")";
+  outcome.status = "formatting would change the code here (" + difference->description + ")";
   outcome.error_place = platform::PositionOfByte(text, difference->before_offset);
   outcome.has_error_place = true;
   return outcome;
@@ -88,12 +84,11 @@ bool TextFormatter::FormatModern(std::string_view text, const StyleOptions& styl
   options.max_line_length = unlimited ? 0 : layout.max_line_length;
   options.indent = layout.indent_string;
   options.indent_from_file = style.indent_from_file;
-  options.braces =
-      layout.brace_style == layout::BraceStyle::kBreak ? modern::Braces::kBreak : modern::Braces::kAttach;
+  options.braces = layout.brace_style;
   options.tab_width = style.tab_width;
   const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
   if (!modern_.Format(text, options, modern_output_, max_output)) {
-    outcome.error = OutputLimitError(max_output);
+    outcome.status = OutputLimitError(max_output);
     return false;
   }
   formatted_ = modern_output_;
@@ -105,11 +100,9 @@ bool TextFormatter::FormatClassic(std::string_view text, const StyleOptions& sty
   const std::size_t max_output = kMaxGrowth * text.size() + kGrowthAllowance;
   pass.LimitOutput(max_output);
   const SettleResult result = options_.once ? settler_.Once(text, pass) : settler_.Settle(text, pass);
-  if (result.status != SettleStatus::kSettled) {
-    outcome.error =
-        result.failure == scanner::ScanFailure::kStopped ? OutputLimitError(max_output) : FailureText(result);
-    if (result.failure == scanner::ScanFailure::kBufferOverflow && result.passes == 1)
-      outcome.long_token_place = result.position;
+  if (!result.status.ok()) {
+    outcome.status = result.output_limit_reached ? OutputLimitError(max_output) : FailureText(result);
+    if (result.long_token && result.passes == 1) outcome.long_token_place = result.long_token;
     return false;
   }
   formatted_ = settler_.text();

@@ -13,6 +13,7 @@
 #include "job/format.h"
 #include "layout/layout.h"
 #include "modern/formatter.h"
+#include "platform/status.h"
 
 // Formatting a text held in memory, in a style, with the guarantees that
 // every front end of qfmt-tree gives: the text formatted in one pass (the
@@ -40,7 +41,7 @@ struct TextOptions {
 
 // What became of one text.
 struct TextOutcome {
-  std::string error;  // why it could not be formatted; empty when it was
+  platform::Status status;  // ok, or why it could not be formatted
   platform::TextPosition error_place;
   bool has_error_place = false;
   // Where a token longer than the classic limit begins, when it stands in the

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned choice = size > 0 ? data[0] : 0;
   const bool steps = (choice & 0x80) != 0 && size > 1;
   testing::CheckOptions options{{kLengths[(choice >> 4) & 7], std::string(kUnits[(choice >> 1) & 7]),
-                                 static_cast<layout::BraceStyle>(choice & 1)},
+                                 static_cast<lexer::BraceStyle>(choice & 1)},
                                 steps ? 1 + data[1] % 16u : 0};
   text.remove_prefix(std::min<std::size_t>(size, steps ? 2 : 1));
   // Nesting under a long unit makes output quadratic in the input.

@@ -52,10 +52,13 @@ class BoundedSink final : public platform::ByteSink {
 
 FormatResult RunFormat(Run& run, scanner::TokenObserver* observer) {
   FormatResult result;
-  result.failure = scanner::ScanInput(run.engine, run.actions, observer);
-  if (result.failure == scanner::ScanFailure::kNone) run.layout.EmitNewline();
-  if (result.failure == scanner::ScanFailure::kBufferOverflow)
-    result.failure_offset = run.engine.attempt_offset();
+  const scanner::ScanFailure failure = scanner::ScanInput(run.engine, run.actions, observer);
+  if (failure == scanner::ScanFailure::kNone) {
+    run.layout.EmitNewline();
+  } else {
+    result.status = std::string(scanner::FailureMessage(failure));
+  }
+  if (failure == scanner::ScanFailure::kBufferOverflow) result.failure_offset = run.engine.attempt_offset();
   result.write_failed = !run.writer.Finish();
   result.brace_depth = run.layout.state().brace_depth;
   return result;
@@ -87,7 +90,8 @@ FormatResult FormatText(std::string_view input, const layout::LayoutOptions& opt
   // The last bytes may overflow after the scan has ended.
   if (sink.overflowed()) {
     result.output_limit_reached = true;
-    result.failure = scanner::ScanFailure::kStopped;
+    result.failure_offset = -1;
+    result.status = std::string(scanner::FailureMessage(scanner::ScanFailure::kStopped));
   }
   return result;
 }

@@ -8,19 +8,24 @@
 
 #include "layout/layout.h"
 #include "layout/output_writer.h"
+#include "platform/status.h"
 #include "scanner/engine.h"
 #include "scanner/input.h"
 
 namespace qfmt::job {
 
 struct FormatResult {
-  scanner::ScanFailure failure = scanner::ScanFailure::kNone;
+  // Ok, or the scanner's failure in its words (scanner::FailureMessage).
+  platform::Status status;
   // After an overflow: the offset in the input (CR LF counted as one byte)
   // where the token that was too long began.
   std::int64_t failure_offset = -1;
   std::int32_t brace_depth = 0;  // at the end of the run
   bool write_failed = false;
-  bool output_limit_reached = false;  // past FormatText's max_output; failure is then kStopped
+  bool output_limit_reached = false;  // past FormatText's max_output; the scan then stopped
+
+  // The scan failed on a token longer than the buffer (failure_offset says where).
+  [[nodiscard]] bool token_too_long() const { return failure_offset >= 0; }
 };
 
 // The large buffers of a run, kept by a caller that makes many runs, so that a

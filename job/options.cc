@@ -109,8 +109,8 @@ ParsedOptions ParseOptions(std::string_view command_line) {
   }
   if (const auto rest = AfterMarker(command_line, "-s")) {
     options.layout.brace_style = !rest->empty() && (rest->front() == 'k' || rest->front() == 'K')
-                                     ? layout::BraceStyle::kAttach
-                                     : layout::BraceStyle::kBreak;
+                                     ? lexer::BraceStyle::kAttach
+                                     : lexer::BraceStyle::kBreak;
   }
   if (const auto rest = AfterMarker(command_line, "-t")) {
     // A double quote right after the marker, and a second one later on.

@@ -90,8 +90,8 @@ int RunJob(std::string_view command_line, platform::FileSystem& files, platform:
   // the backup keeps the text as it was.
   input.reset();
   (void)output->Close();
-  if (result.failure != scanner::ScanFailure::kNone) {
-    console.WriteError(std::string(scanner::FailureMessage(result.failure)) + "\n");
+  if (!result.status.ok()) {
+    console.WriteError(result.status.message() + "\n");
     return kExitScanFailure;
   }
   if (result.brace_depth != 0) console.ShowMessage(BraceWarning(result.brace_depth));

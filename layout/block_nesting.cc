@@ -25,7 +25,7 @@ void Layout::OpenBrace() {
   if (state_.brace_depth == 0) RequestNewline();
   // Inside a switch a brace on its own line sits at label level.
   if (state_.switch_level >= 1) EnterLabel();
-  if (options_.brace_style != BraceStyle::kAttach) {
+  if (options_.brace_style != lexer::BraceStyle::kAttach) {
     RequestNewline();
     ComputeIndent();
   }

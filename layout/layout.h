@@ -6,18 +6,15 @@
 #include <vector>
 
 #include "layout/output_writer.h"
+#include "lexer/brace_style.h"
 
 namespace qfmt::layout {
-
-// Where an opening brace goes: on the line of its statement (the classic
-// "-sk"), or on a line of its own.
-enum class BraceStyle : std::int32_t { kBreak = 0, kAttach = 1 };
 
 // The options that the layout reads.
 struct LayoutOptions {
   std::int32_t max_line_length = 80;
   std::string indent_string = "   ";  // one indentation unit
-  BraceStyle brace_style = BraceStyle::kAttach;
+  lexer::BraceStyle brace_style = lexer::BraceStyle::kAttach;
   // The repaired rules (qfmt-tree's classic style): the classic layout with
   // the repairs that keep every token (see note [touching tokens]), and
   // clean white space.

@@ -23,7 +23,7 @@ struct Options {
   // The file's own unit instead (tabs, or its most common step between
   // nesting levels), or kDefaultIndent where it shows none.
   bool indent_from_file = false;
-  Braces braces = Braces::kAttach;
+  lexer::BraceStyle braces = lexer::BraceStyle::kAttach;
   std::int32_t tab_width = 8;
 };
 

@@ -360,7 +360,7 @@ void Structure::StartStatement(const Token& token, Mark& mark) {
     // A control's braced body: the brace goes as the brace style says.
     mark.starts_statement = false;
     mark.place = Place::kBlockOpen;
-    mark.line = options_.braces == Braces::kAttach ? Break::kJoin : Break::kForce;
+    mark.line = options_.braces == lexer::BraceStyle::kAttach ? Break::kJoin : Break::kForce;
     return;
   }
   switch (token.word) {
@@ -372,7 +372,7 @@ void Structure::StartStatement(const Token& token, Mark& mark) {
            waiting->state == Control::State::kAwaitWhile)) {
         mark.levels = static_cast<std::int8_t>(waiting->levels);
         if (after_block) {
-          const bool join = token.word == Word::kWhile || options_.braces == Braces::kAttach;
+          const bool join = token.word == Word::kWhile || options_.braces == lexer::BraceStyle::kAttach;
           mark.line = join ? Break::kJoin : Break::kForce;
         }
         if (token.word == Word::kElse) {
@@ -776,7 +776,7 @@ void Structure::OpenBrace(const Token& token, Mark& mark) {
   const FrameKind kind = (token.hint & kHintLambdaBody) != 0 ? FrameKind::kLambda : BraceKind();
   const Token& next = stream_.Peek(1);
   const bool empty = next.word == Word::kRBrace && !next.starts_line();
-  const Break attached = options_.braces == Braces::kAttach ? Break::kJoin : Break::kForce;
+  const Break attached = options_.braces == lexer::BraceStyle::kAttach ? Break::kJoin : Break::kForce;
   Frame frame;
   frame.kind = kind;
   frame.controls = static_cast<std::uint32_t>(state_.controls.size());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "lexer/brace_style.h"
 #include "modern/token_stream.h"
 
 // The modern style's structural pass: it reads the tokens in order, keeps
@@ -116,13 +117,8 @@ class MarkSink {
   virtual void Take(const Token& token, const Mark& mark) = 0;
 };
 
-enum class Braces : std::uint8_t {
-  kAttach,  // "{" on the line of its statement; a function's on a line of its own
-  kBreak,   // every block's "{" on a line of its own
-};
-
 struct StructureOptions {
-  Braces braces = Braces::kAttach;
+  lexer::BraceStyle braces = lexer::BraceStyle::kAttach;
   bool pointers_left = false;  // "int* p"
 };
 

@@ -57,12 +57,12 @@ const WebResult* Playground::Format() {
   output_.clear();
   message_.clear();
   const format::StyleChoice choice = format::ReadStyleChoice(settings_);
-  if (!choice.error.empty()) {
-    message_ = choice.error;
+  if (!choice.status.ok()) {
+    message_ = choice.status.message();
   } else {
     format::TextFormatter formatter(choice.text);
     const format::TextOutcome outcome = formatter.Format(text_, choice.options);
-    message_ = outcome.error.empty() ? outcome.skipped : outcome.error;
+    message_ = outcome.status.ok() ? outcome.skipped : outcome.status.message();
     if (outcome.has_error_place) SetPlace(outcome.error_place);
     if (outcome.long_token_place) SetPlace(*outcome.long_token_place);
     if (message_.empty()) output_ = formatter.formatted();

@@ -130,7 +130,7 @@ EditorConfig EditorConfigFiles::Read(const std::string& path) {
   // The library matches its globs against a full path.
   const fs::path full = fs::absolute(path, error).lexically_normal();
   if (error) {
-    config.error = "cannot make a full path of it: " + error.message();
+    config.status = "cannot make a full path of it: " + error.message();
     return config;
   }
   std::vector<std::string> folders;
@@ -145,21 +145,21 @@ EditorConfig EditorConfigFiles::Read(const std::string& path) {
     // From the top down, so that a copy is parsed below copies already parsed.
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
       bool present = false;
-      if (config.error = Ensure(*it, present); !config.error.empty()) return config;
+      if (config.status = Ensure(*it, present); !config.status.ok()) return config;
       any = any || present;
     }
   }
   if (!any) return config;
   const int status = Parse(root_ + full.string(), config);
   if (status != 0) {
-    config.error = "cannot read .editorconfig: " + std::string(editorconfig_get_error_msg(status));
+    config.status = "cannot read .editorconfig: " + std::string(editorconfig_get_error_msg(status));
     return config;
   }
   const std::string_view problem = config.Find(MarkerName());
   const std::lock_guard lock(mutex_);
   if (!problem.empty()) {
     config.properties.clear();
-    config.error = problems_.at(Number(problem));
+    config.status = problems_.at(Number(problem));
     return config;
   }
   SeparateOrigins(config);
@@ -176,20 +176,20 @@ void EditorConfigFiles::SeparateOrigins(EditorConfig& config) const {
   });
 }
 
-std::string EditorConfigFiles::Ensure(const std::string& folder, bool& present) {
+platform::Status EditorConfigFiles::Ensure(const std::string& folder, bool& present) {
   const auto [it, inserted] = sources_.try_emplace(folder);
   present = it->second.present;
   if (!inserted) return {};
   const std::string real = InFolder(folder, kFileName), shown = ShownPath(real);
-  std::string bytes, problem;
-  const SettingsFile read = ReadSettingsFile(files_, real, bytes, problem);
-  if (read == SettingsFile::kAbsent) return {};
+  std::string bytes;
+  const platform::Status read = ReadSettingsFile(files_, real, bytes);
+  if (read.missing()) return {};
   it->second.present = present = true;
-  if (read == SettingsFile::kUnreadable) return Fail(folder, "cannot read " + shown + ": " + problem);
+  if (!read.ok()) return Fail(folder, "cannot read " + shown + ": " + read.message());
   const Copy copy = Reduced(bytes, real);
-  if (std::string error = WriteCopy(folder, copy.text); !error.empty()) {
+  if (platform::Status written = WriteCopy(folder, copy.text); !written.ok()) {
     sources_.erase(it);  // the next file tries again
-    return error;
+    return written;
   }
   // The folders above hold parsed copies only: an error is this copy's.
   EditorConfig unused;
@@ -203,7 +203,7 @@ std::string EditorConfigFiles::Ensure(const std::string& folder, bool& present) 
   return {};
 }
 
-std::string EditorConfigFiles::Fail(const std::string& folder, std::string problem) {
+platform::Status EditorConfigFiles::Fail(const std::string& folder, std::string problem) {
   const std::string marker = "[*]\n" + MarkerName() + " = " + std::to_string(problems_.size()) + "\n";
   problems_.push_back(std::move(problem));
   return WriteCopy(folder, marker);
@@ -213,7 +213,7 @@ std::string EditorConfigFiles::CopyOf(const std::string& folder) const {
   return folder == "/" ? root_ : root_ + folder;
 }
 
-std::string EditorConfigFiles::MakeCopyFolders(const std::string& folder) {
+platform::Status EditorConfigFiles::MakeCopyFolders(const std::string& folder) {
   if (root_.empty()) {
     std::error_code error;
     const std::string temp = fs::temp_directory_path(error).string();
@@ -241,8 +241,8 @@ std::string EditorConfigFiles::MakeCopyFolders(const std::string& folder) {
 }
 
 // A marker replaces the copy that it stands for.
-std::string EditorConfigFiles::WriteCopy(const std::string& folder, std::string_view bytes) {
-  if (std::string error = MakeCopyFolders(folder); !error.empty()) return error;
+platform::Status EditorConfigFiles::WriteCopy(const std::string& folder, std::string_view bytes) {
+  if (platform::Status made = MakeCopyFolders(folder); !made.ok()) return made;
   const std::string name = CopyName();
   const std::string path = InFolder(CopyOf(folder), name);
   if (const auto made = std::find(made_files_.begin(), made_files_.end(), path); made != made_files_.end()) {

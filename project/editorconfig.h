@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace qfmt::project {
 
@@ -25,7 +26,7 @@ struct PropertyOrigin {
 struct EditorConfig {
   std::vector<std::pair<std::string, std::string>> properties;
   std::vector<std::pair<std::string, PropertyOrigin>> origins;  // of the properties that qfmt-tree uses
-  std::string error;  // why the files could not be read; empty when they could
+  platform::Status status;                                      // ok, or why the files could not be read
 
   // The value of a property; empty when no file gives it or a file unsets it.
   [[nodiscard]] std::string_view Find(std::string_view name) const;
@@ -71,14 +72,14 @@ class EditorConfigFiles {
   };
   // Whether `folder` holds an .editorconfig, read and copied the first time;
   // an error when no copy can be made.
-  std::string Ensure(const std::string& folder, bool& present);
-  std::string WriteCopy(const std::string& folder, std::string_view bytes);
+  [[nodiscard]] platform::Status Ensure(const std::string& folder, bool& present);
+  [[nodiscard]] platform::Status WriteCopy(const std::string& folder, std::string_view bytes);
   // The lines of the .editorconfig `file` that bear on `properties_`, with
   // their origins; see notes [what the copies hold] and [origins].
   [[nodiscard]] Copy Reduced(std::string_view text, const std::string& file);
   // Moves the companions of `config`'s properties to its origins.
   void SeparateOrigins(EditorConfig& config) const;
-  std::string MakeCopyFolders(const std::string& folder);
+  [[nodiscard]] platform::Status MakeCopyFolders(const std::string& folder);
   // The private folder of `folder`, and the name of the copies and markers.
   std::string CopyOf(const std::string& folder) const;
   std::string CopyName() const { return ".qfmt-" + token_; }
@@ -87,7 +88,7 @@ class EditorConfigFiles {
   // The library's reading of the copies for a file (a full path); its status.
   int Parse(const std::string& full, EditorConfig& config) const;
   // Stands a marker for the folder's file in place of its copy.
-  std::string Fail(const std::string& folder, std::string problem);
+  [[nodiscard]] platform::Status Fail(const std::string& folder, std::string problem);
 
   platform::FileSystem& files_;
   std::span<const std::string_view> properties_;

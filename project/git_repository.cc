@@ -135,14 +135,12 @@ bool MayFindRepository(platform::FileSystem& files, const std::string& folder, D
 }
 }  // namespace
 
-std::unique_ptr<GitRepository> GitRepository::Find(platform::FileSystem& files, const std::string& folder,
-                                                   Discovery discovery, std::string& error) {
-  if (!MayFindRepository(files, folder, discovery)) return nullptr;
+platform::Status GitRepository::Find(platform::FileSystem& files, const std::string& folder,
+                                     Discovery discovery, std::unique_ptr<GitRepository>& found) {
+  found.reset();
+  if (!MayFindRepository(files, folder, discovery)) return {};
   // The library counts its users; each repository object is one.
-  if (git_libgit2_init() < 0) {
-    error = "cannot start libgit2: " + LastError();
-    return nullptr;
-  }
+  if (git_libgit2_init() < 0) return "cannot start libgit2: " + LastError();
   // Ownership is checked below by git's own rule, which libgit2 1.5 follows
   // only in part (it reports a refusal as no repository, and knows no "*").
   git_libgit2_opts(GIT_OPT_SET_OWNER_VALIDATION, 0);
@@ -152,15 +150,16 @@ std::unique_ptr<GitRepository> GitRepository::Find(platform::FileSystem& files, 
                                                                     : 0;
   const int status = git_repository_open_ext(&repository, folder.c_str(), flags, nullptr);
   if (status == 0 && git_repository_workdir(repository) != nullptr) {
-    std::unique_ptr<GitRepository> found(new GitRepository(repository));
-    error = found->CheckOwnership(files).message();
-    if (error.empty()) return found;
-    return nullptr;
+    std::unique_ptr<GitRepository> opened(new GitRepository(repository));
+    platform::Status trusted = opened->CheckOwnership(files);
+    if (trusted.ok()) found = std::move(opened);
+    return trusted;
   }
-  if (status != 0 && status != GIT_ENOTFOUND) error = "cannot open the git repository: " + LastError();
+  platform::Status opened;
+  if (status != 0 && status != GIT_ENOTFOUND) opened = "cannot open the git repository: " + LastError();
   git_repository_free(repository);  // a bare repository has no work tree to format
   git_libgit2_shutdown();
-  return nullptr;
+  return opened;
 }
 
 GitRepository::GitRepository(git_repository* repository)

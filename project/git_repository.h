@@ -47,13 +47,12 @@ struct LineRange {
 // A git repository with a work tree, read and changed through libgit2.
 class GitRepository {
  public:
-  // The repository whose work tree holds the folder `folder`, or null when
-  // there is none (`error` stays empty) or it cannot be opened (`error` says
-  // why). As git does, a repository that belongs to another user is refused
+  // Sets `found` to the repository whose work tree holds the folder
+  // `folder`, or to null when there is none; an error when it cannot be
+  // opened. As git does, a repository that belongs to another user is refused
   // unless git's safe.directory setting names it.
-  [[nodiscard]] static std::unique_ptr<GitRepository> Find(platform::FileSystem& files,
-                                                           const std::string& folder, Discovery discovery,
-                                                           std::string& error);
+  [[nodiscard]] static platform::Status Find(platform::FileSystem& files, const std::string& folder,
+                                             Discovery discovery, std::unique_ptr<GitRepository>& found);
   ~GitRepository();
   GitRepository(const GitRepository&) = delete;
   GitRepository& operator=(const GitRepository&) = delete;

@@ -106,7 +106,7 @@ class Resolver {
     const std::string_view value = config_.Find("qfmt_brace_style");
     if (value.empty()) return;
     if (value != "attach" && value != "break") return Fail("qfmt_brace_style", "attach or break");
-    layout().brace_style = value == "attach" ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak;
+    layout().brace_style = value == "attach" ? lexer::BraceStyle::kAttach : lexer::BraceStyle::kBreak;
     settings_.brace_style_source = Source({"qfmt_brace_style"});
   }
 
@@ -143,8 +143,8 @@ class Resolver {
 
   // "src/.editorconfig [*.c]: indent_size = foo: a whole number from 1 to 64 is needed".
   void Fail(std::string_view name, std::string_view wanted) {
-    if (!settings_.error.empty()) return;
-    settings_.error =
+    if (!settings_.status.ok()) return;
+    settings_.status =
         Origin(name) + ": " + Property(name, config_.Find(name)) + ": " + std::string(wanted) + " is needed";
   }
 
@@ -184,8 +184,8 @@ FileSettings ResolveSettings(EditorConfigFiles& editorconfig, const std::string&
     return settings;
   }
   const EditorConfig config = editorconfig.Read(path);
-  if (!config.error.empty()) {
-    settings.error = config.error;
+  if (!config.status.ok()) {
+    settings.status = config.status;
     return settings;
   }
   Resolver(config, given, settings).Resolve();
@@ -212,7 +212,7 @@ std::string DescribeSettings(const std::string& path, const FileSettings& settin
   return path + ":\n" + "  style " + std::string(format::StyleName(style.style)) + "  (" +
          settings.style_source + ")\n" + "  max-line-length " + length + "  (" +
          settings.max_line_length_source + ")\n" + "  indent " + indent + "  (" + settings.indent_source +
-         ")\n" + "  brace-style " + (layout.brace_style == layout::BraceStyle::kBreak ? "break" : "attach") +
+         ")\n" + "  brace-style " + (layout.brace_style == lexer::BraceStyle::kBreak ? "break" : "attach") +
          "  (" + settings.brace_style_source + ")\n";
 }
 

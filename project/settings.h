@@ -18,7 +18,7 @@ struct GivenOptions {
 // The style of one file, and where each of its options came from.
 struct FileSettings {
   format::StyleOptions style;
-  std::string error;  // a .editorconfig that cannot be read or gives a bad value
+  platform::Status status;  // ok, or a .editorconfig that cannot be read or gives a bad value
   std::string style_source;
   std::string max_line_length_source;
   std::string indent_source;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 // The files that qfmt-tree reads for settings and ignore rules are data that
 // anyone who may write a folder above a tree can plant there (/tmp/.editorconfig):
@@ -13,15 +14,14 @@ namespace qfmt::project {
 
 inline constexpr std::size_t kMaxSettingsFileSize = std::size_t{1} << 20;
 
-// Empty when nothing stands at the place, or a regular file of at most
+// Ok when nothing stands at the place, or a regular file of at most
 // kMaxSettingsFileSize; otherwise why such a file cannot be read.
-[[nodiscard]] std::string SettingsFileProblem(platform::FileSystem& files, const platform::Place& place,
-                                              bool follow_links);
+[[nodiscard]] platform::Status CheckSettingsFile(platform::FileSystem& files, const platform::Place& place,
+                                                 bool follow_links);
 
-enum class SettingsFile { kAbsent, kRead, kUnreadable };
-// Reads the file at `path` (through links) into `bytes`, or tells in
-// `problem` why it cannot be read.
-[[nodiscard]] SettingsFile ReadSettingsFile(platform::FileSystem& files, const std::string& path,
-                                            std::string& bytes, std::string& problem);
+// Reads the file at `path` (through links) into `bytes`: missing() when
+// there is none, otherwise why it cannot be read.
+[[nodiscard]] platform::Status ReadSettingsFile(platform::FileSystem& files, const std::string& path,
+                                                std::string& bytes);
 
 }  // namespace qfmt::project

@@ -190,7 +190,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && shift &&
       COMP_WORDS=("$@") && COMP_CWORD=$(($# - 1)) && COMP_LINE="$*" && COMP_POINT=${#COMP_LINE} &&
       _qfmt_tree qfmt-tree "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"; echo "${COMPREPLY[*]}"' \
-      _ "$root/completions/qfmt-tree.bash" "$@"
+      _ "$build/completions/qfmt-tree.bash" "$@"
   }
   [ "$(complete_words qfmt-tree --brace-style a)" = attach ] || fail "bash completion of --brace-style"
   [ "$(complete_words qfmt-tree --sta)" = --staged ] || fail "bash completion of --sta: $(complete_words qfmt-tree --sta)"
@@ -199,9 +199,9 @@ else
   echo "integration: skipped the bash completion: no bash-completion (apt-get install bash-completion)"
 fi
 if have zsh zsh "the zsh completion"; then
-  zsh -n completions/_qfmt-tree || fail "zsh completion: syntax"
+  zsh -n "$build/completions/_qfmt-tree" || fail "zsh completion: syntax"
   for option in $(qfmt-tree --help | grep -o -E -- '--[a-z-]+' | sort -u); do
-    grep -q -- "$option" completions/_qfmt-tree || fail "zsh completion: no $option"
+    grep -q -- "$option" "$build/completions/_qfmt-tree" || fail "zsh completion: no $option"
   done
   passed "zsh completion"
 fi

@@ -19,7 +19,7 @@ using namespace std::string_view_literals;
 struct GoldenOptions {
   int max_line_length = 80;
   std::string_view indent_string = "   ";
-  layout::BraceStyle brace_style = layout::BraceStyle::kAttach;
+  lexer::BraceStyle brace_style = lexer::BraceStyle::kAttach;
   bool repaired = false;  // the repaired rules of qfmt-tree's classic style
 
   [[nodiscard]] layout::LayoutOptions ToLayout() const {
@@ -39,7 +39,7 @@ inline void PrintTo(const GoldenCase& c, std::ostream* out) { *out << c.name; }
 
 inline constexpr GoldenOptions kTabIndent{80, "\t"};
 inline constexpr GoldenOptions kNoIndent{80, ""};
-inline constexpr GoldenOptions kBraceStyle0{80, "   ", layout::BraceStyle::kBreak};
+inline constexpr GoldenOptions kBraceStyle0{80, "   ", lexer::BraceStyle::kBreak};
 inline constexpr GoldenOptions kLimit0{0, "   "};
 inline constexpr GoldenOptions kLimit20{20, "   "};
 

@@ -140,14 +140,14 @@ Run RunOnce(platform::ByteSource& input, layout::LineEnds line_ends, const Check
 }
 
 bool SameResult(const job::FormatResult& a, const job::FormatResult& b) {
-  return a.failure == b.failure && a.failure_offset == b.failure_offset && a.brace_depth == b.brace_depth &&
-         a.write_failed == b.write_failed;
+  return a.status.message() == b.status.message() && a.failure_offset == b.failure_offset &&
+         a.brace_depth == b.brace_depth && a.write_failed == b.write_failed;
 }
 
 std::string Figures(const Run& run) {
-  return "failure " + std::to_string(static_cast<int>(run.result.failure)) + " at " +
-         std::to_string(run.result.failure_offset) + ", brace depth " +
-         std::to_string(run.result.brace_depth) + ", " + std::to_string(run.size) + " output bytes";
+  return "failure '" + run.result.status.message() + "' at " + std::to_string(run.result.failure_offset) +
+         ", brace depth " + std::to_string(run.result.brace_depth) + ", " + std::to_string(run.size) +
+         " output bytes";
 }
 
 }  // namespace
@@ -288,12 +288,11 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
     report.problem = "a second run differs: " + Figures(classic) + ", then " + Figures(again);
     return report;
   }
-  if (classic.result.failure != scanner::ScanFailure::kNone &&
-      classic.result.failure != scanner::ScanFailure::kBufferOverflow) {
-    report.problem = "the scan failed: " + std::string(scanner::FailureMessage(classic.result.failure));
+  if (!classic.result.status.ok() && !classic.result.token_too_long()) {
+    report.problem = "the scan failed: " + classic.result.status.message();
     return report;
   }
-  if (classic.result.failure == scanner::ScanFailure::kNone && !classic.truncated && classic.last != '\n') {
+  if (classic.result.status.ok() && !classic.truncated && classic.last != '\n') {
     report.problem = "a complete output does not end in a line break";
     return report;
   }
@@ -301,11 +300,11 @@ CheckReport CheckInvariants(const SourceOpener& open, const CheckOptions& option
   NonBlankComparison comparison(report.line_ends);
   const Run lifted = RunOnce(*open(), report.line_ends, options, scanner::TokenLimit::kLifted, 0, &comparison,
                              classic.size, classic.digest);
-  if (lifted.result.failure != scanner::ScanFailure::kNone) {
+  if (!lifted.result.status.ok()) {
     report.problem = "the run with the lifted limit failed: " + Figures(lifted);
     return report;
   }
-  if (classic.result.failure == scanner::ScanFailure::kNone) {
+  if (classic.result.status.ok()) {
     if (lifted.size != classic.size || lifted.digest != classic.digest ||
         lifted.result.brace_depth != classic.result.brace_depth) {
       report.problem =
@@ -352,12 +351,12 @@ std::string CheckJobRun(const std::string& name, const CheckReport& reference, c
   const JobOutcome outcome = run(name);
   std::string expected_error;
   int expected_status = 0;
-  if (reference.result.failure == scanner::ScanFailure::kNone) {
+  if (reference.result.status.ok()) {
     if (reference.result.brace_depth != 0)
       expected_error = job::BraceWarning(reference.result.brace_depth) + "\n";
   } else {
     expected_status = 1;
-    expected_error = std::string(scanner::FailureMessage(reference.result.failure)) + "\n";
+    expected_error = reference.result.status.message() + "\n";
   }
   if (outcome.status != expected_status || outcome.error != expected_error) {
     return "the job ended with status " + std::to_string(outcome.status) + " and " +

@@ -42,9 +42,8 @@ int main(int argc, char** argv) {
   NullSink sink;
   const job::FormatResult result = job::Format(*input, sink, layout::LineEnds::kLf, layout::LayoutOptions{},
                                                scanner::TokenLimit::kClassic, &observer);
-  if (result.failure != scanner::ScanFailure::kNone) {
-    std::fprintf(stderr, "%s: error: %s\n", argv[1],
-                 std::string(scanner::FailureMessage(result.failure)).c_str());
+  if (!result.status.ok()) {
+    std::fprintf(stderr, "%s: error: %s\n", argv[1], result.status.message().c_str());
     return 1;
   }
   return 0;

@@ -9,7 +9,7 @@
 // limit 80, brace style 1).
 namespace qfmt::testing {
 
-inline constexpr GoldenOptions kRepaired{80, "   ", layout::BraceStyle::kAttach, true};
+inline constexpr GoldenOptions kRepaired{80, "   ", lexer::BraceStyle::kAttach, true};
 
 inline constexpr GoldenCase kRepairedCases[] = {
     {"NumbersStayWhole", "x = 10U + 1.5f - 0x1p3 * 1'000;\n", "x = 10U + 1.5f - 0x1p3 *1'000;\n", kRepaired},

@@ -15,11 +15,9 @@
 namespace qfmt::testing {
 namespace {
 
-using scanner::ScanFailure;
-
 bool Overflows(std::string_view input) {
   std::string output;
-  return job::FormatText(input, {}, output).failure == ScanFailure::kBufferOverflow;
+  return job::FormatText(input, {}, output).token_too_long();
 }
 
 std::string BlockComment(std::size_t length) { return "/*" + std::string(length - 4, 'c') + "*/"; }

@@ -96,7 +96,7 @@ std::vector<HostileCase> HostileCases() {
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
   for (const std::string& input : {all, std::string(all.rbegin(), all.rend()), all.substr(1)}) {
     cases.push_back({"EveryByteValue", input, ""});
-    cases.push_back({"EveryByteValue", input, "", {0, "\t", layout::BraceStyle::kBreak}});
+    cases.push_back({"EveryByteValue", input, "", {0, "\t", lexer::BraceStyle::kBreak}});
   }
   for (int b = 0; b < 256; ++b) {
     cases.push_back({"Byte" + std::to_string(b), std::string(1, static_cast<char>(b)), ""});
@@ -109,8 +109,7 @@ TEST(HostileInputTest, FormatsAsWorkedOutAndKeepsEveryProperty) {
   for (const HostileCase& c : HostileCases()) {
     if (!c.expected.empty()) {
       std::string output;
-      EXPECT_EQ(job::FormatText(c.input, c.options.ToLayout(), output).failure, scanner::ScanFailure::kNone)
-          << c.name;
+      EXPECT_EQ(job::FormatText(c.input, c.options.ToLayout(), output).status.message(), "") << c.name;
       EXPECT_TRUE(output == c.expected) << c.name << ": " << Escaped(output.substr(0, 200));
     }
     EXPECT_EQ(testing::CheckInvariants(c.input, {c.options.ToLayout(), 0}).problem, "") << c.name;

@@ -63,8 +63,8 @@ TEST(CheckInvariantsTest, GoldenInputsUnderManyOptions) {
     EXPECT_EQ(CheckInvariants(c.input, {c.options.ToLayout(), 3}).problem, "") << c.name;
     for (const int length : {80, 0, -1, 1, 20, INT32_MIN, INT32_MAX}) {
       for (const std::string_view unit : {"   ", "", "\t", "\t \t                                      "}) {
-        const GoldenOptions options{
-            length, unit, length % 2 == 0 ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak};
+        const GoldenOptions options{length, unit,
+                                    length % 2 == 0 ? lexer::BraceStyle::kAttach : lexer::BraceStyle::kBreak};
         EXPECT_EQ(CheckInvariants(c.input, {options.ToLayout(), 3}).problem, "")
             << c.name << " limit " << length << " unit " << Escaped(unit);
       }

@@ -26,14 +26,15 @@ struct Case {
   Options options = {};
 };
 
-Options With(std::int32_t limit, std::string_view indent = "    ", Braces braces = Braces::kAttach) {
+Options With(std::int32_t limit, std::string_view indent = "    ",
+             lexer::BraceStyle braces = lexer::BraceStyle::kAttach) {
   Options options;
   options.max_line_length = limit;
   options.indent = std::string(indent);
   options.braces = braces;
   return options;
 }
-const Options kBreak = With(80, "    ", Braces::kBreak);
+const Options kBreak = With(80, "    ", lexer::BraceStyle::kBreak);
 Options FromFile() {
   Options options;
   options.indent_from_file = true;
@@ -483,7 +484,7 @@ TEST(ModernPropertyTest, SystemHeadersAndGeneratedCode) {
   Options attach = FromFile();
   Options narrow = FromFile();
   narrow.max_line_length = 60;
-  narrow.braces = Braces::kBreak;
+  narrow.braces = lexer::BraceStyle::kBreak;
   for (const Options& options : {attach, narrow}) {
     bench::ModernStats total;
     for (const auto& [name, text] : texts) {

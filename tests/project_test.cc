@@ -61,8 +61,8 @@ FileSettings Resolve(const fs::path& path, const format::StyleOptions& options =
 // "LENGTH [UNIT] BRACE_STYLE <- WHERE THE UNIT CAME FROM"; "off" for no limit.
 std::string Describe(const FileSettings& settings) {
   const layout::LayoutOptions& l = settings.style.layout;
-  return settings.error + (l.max_line_length == kOff ? "off" : std::to_string(l.max_line_length)) + " [" +
-         l.indent_string + "] " + std::to_string(static_cast<int>(l.brace_style)) + " <- " +
+  return settings.status.message() + (l.max_line_length == kOff ? "off" : std::to_string(l.max_line_length)) +
+         " [" + l.indent_string + "] " + std::to_string(static_cast<int>(l.brace_style)) + " <- " +
          settings.indent_source;
 }
 
@@ -90,7 +90,7 @@ TEST_F(ProjectTest, EditorConfigGivesTheStyleUnlessTheCommandLineDoes) {
        {false, true, false},
        "100 [\t\t] 0 <- command line"},
   };
-  const format::StyleOptions command_line{.layout = {50, "\t\t", layout::BraceStyle::kBreak}};
+  const format::StyleOptions command_line{.layout = {50, "\t\t", lexer::BraceStyle::kBreak}};
   for (const auto& c : cases) {
     Write(".editorconfig", "root = true\n" + std::string(c.editorconfig));
     const format::StyleOptions& defaults = c.given.indent ? command_line : format::StyleOptions{};
@@ -119,11 +119,11 @@ TEST_F(ProjectTest, BadEditorConfigValuesAreErrorsThatSayWhatIsWrong) {
   for (const Case& c : cases) {
     Write(".editorconfig", "root = true\n[*.h]\nindent_size = 2\n[{a,b}.c]\n" + std::string(c.editorconfig) +
                                "\n[*.h]\n" + std::string(c.editorconfig) + "\n");
-    EXPECT_EQ(Resolve(folder_ / "a.c").error,
+    EXPECT_EQ(Resolve(folder_ / "a.c").status.message(),
               (folder_ / ".editorconfig").string() + " [{a,b}.c]: " + c.error);
   }
   Write(".editorconfig", "root = true\n[*]\nnot a property\n");
-  EXPECT_EQ(Resolve(folder_ / "a.c").error,
+  EXPECT_EQ(Resolve(folder_ / "a.c").status.message(),
             "cannot parse " + (folder_ / ".editorconfig").string() + ", line 3");
 }
 
@@ -160,13 +160,13 @@ TEST_F(ProjectTest, NestedEditorConfigFilesAndTheRoot) {
   Write("tabs/a.c", text);
   std::string tabs;
   const std::string blanks =
-      testing::Settled(text, {30, std::string(8, ' '), layout::BraceStyle::kAttach, true});
+      testing::Settled(text, {30, std::string(8, ' '), lexer::BraceStyle::kAttach, true});
   for (std::size_t at = 0; at < blanks.size(); at = blanks.find('\n', at) + 1) {
     const std::size_t indent = blanks.find_first_not_of(' ', at) - at;
     tabs +=
         std::string(indent / 4, '\t') + blanks.substr(at + indent, blanks.find('\n', at) + 1 - at - indent);
   }
-  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", layout::BraceStyle::kAttach, true}));
+  EXPECT_NE(tabs, testing::Settled(text, {30, "\t\t", lexer::BraceStyle::kAttach, true}));
   EXPECT_EQ(Tree({"-q", "--style", "classic", "tabs/a.c"}).out, tabs);
 }
 
@@ -336,7 +336,8 @@ TEST(EditorConfigFilesTest, EachFileIsReadOncePerRun) {
   files.faults.after_read = [&](const std::string& name) { reads += name == "/p/.editorconfig" ? 1 : 0; };
   {
     EditorConfigFiles editorconfig(files, kStyleProperties);
-    for (const char* file : {"/p/a.c", "/p/b.c", "/p/c.h"}) EXPECT_EQ(editorconfig.Read(file).error, "");
+    for (const char* file : {"/p/a.c", "/p/b.c", "/p/c.h"})
+      EXPECT_EQ(editorconfig.Read(file).status.message(), "");
   }
   EXPECT_EQ(reads, 1);
   EXPECT_EQ(files.Files(), before);

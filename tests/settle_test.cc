@@ -24,7 +24,7 @@ struct LetterPass final : TextPass {
   }
   job::FormatResult Run(std::string_view input, std::string& output) override {
     if (input.size() != 1 || next.count(input[0]) == 0)
-      return {scanner::ScanFailure::kBufferOverflow, 0, 0, false};
+      return {std::string(scanner::FailureMessage(scanner::ScanFailure::kBufferOverflow)), 0};
     output.assign(1, next[input[0]]);
     return {};
   }
@@ -38,7 +38,7 @@ std::string SettleByDefinition(const std::string& input, TextPass& pass) {
   std::vector<std::string> texts{input};
   for (;;) {
     std::string next;
-    EXPECT_EQ(pass.Run(texts.back(), next).failure, scanner::ScanFailure::kNone);
+    EXPECT_EQ(pass.Run(texts.back(), next).status.message(), "");
     for (const std::string& earlier : texts) {
       if (earlier == next) return next;
     }
@@ -53,9 +53,9 @@ std::string Settle(Settler& settler, std::string_view sequence, std::string_view
   LetterPass pass(sequence);
   const SettleResult result = settler.Settle(input, pass, passes);
   const std::string count = std::to_string(result.passes);
-  return result.status == SettleStatus::kSettled        ? std::string(settler.text()) + " " + count
-         : result.status == SettleStatus::kNoRepetition ? "none " + count
-                                                        : "failed " + count;
+  return result.status.ok()  ? std::string(settler.text()) + " " + count
+         : result.long_token ? "failed " + count
+                             : "none " + count;
 }
 
 TEST(SettleTest, StopsAtTheFirstRepeatedText) {
@@ -85,11 +85,11 @@ TEST(SettleTest, RealPassesSettleAsTheDefinitionSays) {
     for (const auto& [input, options] : inputs) {
       ClassicPass pass(options, scanner::TokenLimit::kLifted);
       Settler settler(fingerprint);
-      ASSERT_EQ(settler.Settle(input, pass).status, SettleStatus::kSettled) << testing::Escaped(input);
+      ASSERT_EQ(settler.Settle(input, pass).status.message(), "") << testing::Escaped(input);
       const std::string settled(settler.text());
       EXPECT_EQ(settled, SettleByDefinition(input, pass)) << testing::Escaped(input);
       // The settled text settles to itself.
-      ASSERT_EQ(settler.Settle(settled, pass).status, SettleStatus::kSettled);
+      ASSERT_EQ(settler.Settle(settled, pass).status.message(), "");
       EXPECT_EQ(settler.text(), settled) << testing::Escaped(input);
     }
   }

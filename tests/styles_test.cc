@@ -12,12 +12,12 @@ namespace {
 // "exact attach '\t' 80 once unchecked limit": the style, the brace style,
 // the indentation unit, the line length and the text options; or the error.
 std::string Describe(const StyleChoice& choice) {
-  if (!choice.error.empty()) return "error: " + choice.error;
+  if (!choice.status.ok()) return "error: " + choice.status.message();
   const layout::LayoutOptions& layout = choice.options.layout;
   std::string indent;
   for (const char c : layout.indent_string) indent += c == '\t' ? "\\t" : std::string(1, c);
   return std::string(StyleName(choice.options.style)) + " " +
-         (layout.brace_style == layout::BraceStyle::kAttach ? "attach" : "break") + " '" + indent + "' " +
+         (layout.brace_style == lexer::BraceStyle::kAttach ? "attach" : "break") + " '" + indent + "' " +
          std::to_string(layout.max_line_length) + (choice.text.once ? " once" : " settled") +
          (choice.text.verify ? " checked" : " unchecked") +
          (choice.text.classic_limit ? " limit" : " lifted");
@@ -78,11 +78,12 @@ TEST(StylesTest, LongTokenHasItsPlaceInTheText) {
     const StyleChoice choice = ReadStyleChoice(c.settings);
     TextFormatter formatter(choice.text);
     const TextOutcome outcome = formatter.Format(c.text, choice.options);
-    const std::string got = outcome.error.empty() ? "formatted"
+    const std::string& error = outcome.status.message();
+    const std::string got = outcome.status.ok() ? "formatted"
                             : outcome.long_token_place
                                 ? std::to_string(outcome.long_token_place->line) + ":" +
-                                      std::to_string(outcome.long_token_place->column) + " " + outcome.error
-                                : "no place: " + outcome.error;
+                                      std::to_string(outcome.long_token_place->column) + " " + error
+                                : "no place: " + error;
     EXPECT_EQ(got, c.expected) << c.settings;
   }
 }

@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
-#include <set>
-#include <sstream>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
 #include "tree/command_line.h"
+#include "tree/completions.h"
 
 namespace qfmt::tree {
 namespace {
@@ -32,7 +31,7 @@ std::string Describe(const std::vector<std::string_view>& arguments) {
   std::string text = (settings ? "settings " : "") + std::string("m") +
                      (l.max_line_length == INT32_MAX ? "off" : std::to_string(l.max_line_length)) +
                      given(o.given.max_line_length) + " i[" + l.indent_string + "]" + given(o.given.indent) +
-                     " " + (l.brace_style == layout::BraceStyle::kAttach ? "attach" : "break") +
+                     " " + (l.brace_style == lexer::BraceStyle::kAttach ? "attach" : "break") +
                      given(o.given.brace_style) + " j" + std::to_string(o.jobs);
   if (o.given.style) text += " " + std::string(format::StyleName(o.style.style)) + "!";
   const std::pair<bool, const char*> switches[] = {{o.write, "write"},
@@ -162,50 +161,87 @@ TEST(TreeCommandLineTest, ConventionalOptions) {
   for (const auto& c : cases) EXPECT_EQ(Describe(c.arguments), c.options) << c.options;
 }
 
-// The words of `text` that look like options ("-m", "--max-line-length"): a
-// "-" or "--" after neither a letter, a digit nor a "-", then a letter or
-// digit, then letters, digits and "-". (Written out: GCC's warnings about
-// std::regex break the sanitized build.)
-std::set<std::string> OptionWords(std::string_view text) {
-  const auto word_char = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
-  std::set<std::string> words;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '-' || (i > 0 && (word_char(text[i - 1]) || text[i - 1] == '-'))) continue;
-    std::size_t end = i + (i + 1 < text.size() && text[i + 1] == '-' ? 2 : 1);
-    if (end >= text.size() || !word_char(text[end])) continue;
-    while (end < text.size() && (word_char(text[end]) || text[end] == '-')) ++end;
-    words.emplace(text.substr(i, end - i));
-    i = end - 1;
-  }
-  return words;
+// The generator's rules, on rows made for the purpose: a switch with a
+// short name, words, a value only after "=", a repeated option, files, an
+// option that stands alone; and what zsh needs escaped.
+TEST(CompletionsTest, ZshSpecsFollowTheRows) {
+  const OptionDescription rows[] = {
+      {{"-w", "--write"}, "--write", "", "rewrite files"},
+      {{"--brace-style"},
+       "--brace-style",
+       "STYLE",
+       "attach (default) or break",
+       true,
+       true,
+       false,
+       false,
+       ValueCompletion::kWords,
+       {"attach", "break"}},
+      {{"--color"},
+       "--color",
+       "WHEN",
+       "places: it's auto",
+       true,
+       false,
+       false,
+       false,
+       ValueCompletion::kWords,
+       {"auto", "never"}},
+      {{"--lines"}, "--lines", "FIRST:LAST", "lines [n] \\t", true, true, true},
+      {{"-o", "--out"}, "--out", "FILE", "to FILE", true, true, false, false, ValueCompletion::kFiles},
+      {{"-h", "--help"}, "--help", "", "this text", false, false, false, true},
+  };
+  EXPECT_EQ(ZshCompletion(rows),
+            "#compdef qfmt-tree\n"
+            "# zsh completion for qfmt-tree, made from its options by qfmt-completions; do not edit.\n"
+            "_arguments -s -S \\\n"
+            "  '(-w --write)'{-w,--write}'[rewrite files]' \\\n"
+            "  '--brace-style=[attach (default) or break]:style:(attach break)' \\\n"
+            "  '--color=-[places\\: it'\\''s auto]::when:(auto never)' \\\n"
+            "  '*--lines=[lines \\[n\\] \\\\t]:first\\:last:' \\\n"
+            "  '(-o --out)'{-o+,--out=}'[to FILE]:file:_files' \\\n"
+            "  '(- *)'{-h,--help}'[show this text]' \\\n"
+            "  '*:file or folder:_files'\n");
 }
 
-// The completions are written by hand: the zsh one names exactly the options
-// of the table, and the bash one (which reads the others from --help) names
-// among the options whose value it completes or leaves alone exactly those
-// that take one.
-TEST(TreeCommandLineTest, CompletionsNameExactlyTheOptions) {
-  std::set<std::string> names, with_value, needing_value;
-  for (const OptionNames& row : OptionTable()) {
-    names.insert(row.names.begin(), row.names.end());
-    if (row.takes_value) with_value.insert(row.names.begin(), row.names.end());
-    if (row.needs_value) needing_value.insert(row.names.begin(), row.names.end());
+// bash completes the real rows as a user sees it, in an empty folder but
+// for x.c: each case is the words after "qfmt-tree", the last one being
+// completed, and the completions offered.
+TEST(CompletionsTest, BashCompletesTheOptionsAndTheirValues) {
+  const char* const kBashCompletion = "/usr/share/bash-completion/bash_completion";
+  if (!std::filesystem::exists(kBashCompletion))
+    GTEST_SKIP() << "no bash-completion (apt-get install bash-completion)";
+  const testing::TempFolder folder;
+  testing::WriteFile(folder.path() / "qfmt-tree.bash", BashCompletion(OptionTable()));
+  testing::WriteFile(folder.path() / "x.c", "");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--sta"}, "--staged"},
+      {{"--col"}, "--color --color="},  // a value only after "="
+      {{"--style", ""}, "modern classic exact"},
+      {{"--brace-style", "a"}, "attach"},
+      {{"-m", "o"}, "off"},  // a short name
+      {{"--color=a"}, "auto always"},
+      {{"--color", "x"}, "x.c"},  // after "--color " comes a path
+      {{"--jobs", ""}, ""},       // a number: nothing to offer
+      {{"--stdin-filename", "x"}, "x.c"},
+      {{"--changed=HE"}, "HEAD"},  // outside a repository only HEAD
+      {{"-w", "x"}, "x.c"},
+  };
+  for (const auto& [words, offered] : cases) {
+    std::vector<std::string> arguments = {
+        "bash",
+        "-c",
+        "source \"$1\" && source \"$2\" && shift 2 && COMP_WORDS=(qfmt-tree \"$@\") && COMP_CWORD=$# && "
+        "COMP_LINE=\"${COMP_WORDS[*]}\" && COMP_POINT=${#COMP_LINE} && "
+        "_qfmt_tree qfmt-tree \"${COMP_WORDS[COMP_CWORD]}\" \"${COMP_WORDS[COMP_CWORD-1]}\"; "
+        "echo \"${COMPREPLY[*]}\"",
+        "_",
+        kBashCompletion,
+        "./qfmt-tree.bash"};
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    const testing::ProgramRun run = testing::RunProgram("/usr/bin/env", arguments, folder.path());
+    EXPECT_EQ(run.out, offered + "\n") << words.back() << ": " << run.error;
   }
-  const std::string zsh = testing::ReadFile(QFMT_SOURCE_DIR "/completions/_qfmt-tree");
-  EXPECT_EQ(OptionWords(zsh.substr(zsh.find('\n', zsh.find("_arguments")))), names);  // past its own flags
-  std::string bash_patterns;  // the lines "    -m | --max-line-length)" of its case, up to the ")"
-  std::istringstream bash(testing::ReadFile(QFMT_SOURCE_DIR "/completions/qfmt-tree.bash"));
-  for (std::string line; std::getline(bash, line);) {
-    const std::size_t start = line.find_first_not_of(' ');
-    const std::size_t close = line.find(')');
-    if (start != std::string::npos && line[start] == '-' && close != std::string::npos)
-      bash_patterns += line.substr(start, close - start) + "\n";
-  }
-  const std::set<std::string> in_bash = OptionWords(bash_patterns);
-  EXPECT_TRUE(std::includes(with_value.begin(), with_value.end(), in_bash.begin(), in_bash.end()))
-      << bash_patterns;
-  EXPECT_TRUE(std::includes(in_bash.begin(), in_bash.end(), needing_value.begin(), needing_value.end()))
-      << bash_patterns;
 }
 
 }  // namespace

@@ -24,23 +24,21 @@ bool PathInWorkTree(const std::string& path, const std::string& work_tree, std::
   return true;
 }
 
-// The pathspec of --staged's paths: empty for the whole work tree; false
-// (with `error` set) for a path outside it.
-bool StagedPathspec(const std::vector<std::string>& paths, const std::string& work_tree,
-                    std::vector<std::string>& pathspec, std::string& error) {
+// The pathspec of --staged's paths: empty for the whole work tree; an error
+// for a path outside it.
+platform::Status StagedPathspec(const std::vector<std::string>& paths, const std::string& work_tree,
+                                std::vector<std::string>& pathspec) {
   for (const std::string& path : paths) {
     std::string in_tree;
-    if (!PathInWorkTree(path, work_tree, in_tree)) {
-      error = path + ": error: not in the git work tree " + work_tree;
-      return false;
-    }
+    if (!PathInWorkTree(path, work_tree, in_tree))
+      return path + ": error: not in the git work tree " + work_tree;
     if (in_tree.empty()) {
       pathspec.clear();
-      return true;
+      return {};
     }
     pathspec.push_back(in_tree);
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -49,15 +47,17 @@ bool StagedPathspec(const std::vector<std::string>& paths, const std::string& wo
 // pathspec of the paths; null, with the error shown, when there is none.
 std::unique_ptr<project::GitRepository> OpenRepository(RunContext& run, std::string_view option,
                                                        std::vector<std::string>& pathspec) {
-  std::string error;
-  std::unique_ptr<project::GitRepository> repository =
-      project::GitRepository::Find(run.files, ".", project::Discovery::kFromEnvironment, error);
+  std::unique_ptr<project::GitRepository> repository;
+  const platform::Status opened =
+      project::GitRepository::Find(run.files, ".", project::Discovery::kFromEnvironment, repository);
   if (repository == nullptr) {
     run.console.WriteError(
-        "qfmt-tree: error: " + (error.empty() ? std::string(option) + " needs a git work tree here" : error) +
-        "\n");
-  } else if (!StagedPathspec(run.options.paths, repository->work_tree(), pathspec, error)) {
-    run.console.WriteError(error + "\n");
+        "qfmt-tree: error: " +
+        (opened.ok() ? std::string(option) + " needs a git work tree here" : opened.message()) + "\n");
+  } else if (const platform::Status inside =
+                 StagedPathspec(run.options.paths, repository->work_tree(), pathspec);
+             !inside.ok()) {
+    run.console.WriteError(inside.message() + "\n");
     repository.reset();
   }
   return repository;
@@ -84,7 +84,7 @@ int RunChanged(RunContext& run) {
     std::string shown = project::ShownPath(repository->work_tree() + file.path);
     if (excludes.Match(repository->work_tree() + file.path, file.path)) {
       if (run.options.verbose)
-        sources.push_back({std::move(shown), "", "excluded (--exclude)", nullptr, "", true});
+        sources.push_back({std::move(shown), {}, "excluded (--exclude)", nullptr, "", true});
       continue;
     }
     // Reached inside the work tree without following a link, as a walk would.

@@ -21,8 +21,19 @@ using Value = std::optional<std::string_view>;
 // value cannot be used, or nothing.
 using Setter = std::string (*)(const Value& given, CommandLine& line);
 
+// What the shells' completions offer for a value: `words` for kWords.
+struct Completion {
+  ValueCompletion what = ValueCompletion::kNothing;
+  std::string_view words = {};  // separated by blanks
+};
+
+consteval Completion Words(std::string_view words) { return {ValueCompletion::kWords, words}; }
+constexpr Completion kFileName{ValueCompletion::kFiles};
+constexpr Completion kCommit{ValueCompletion::kCommit};
+
 // One option of qfmt-tree, stated once: its names, its entry in --help (and
-// so in the man page, which help2man makes from it) and what it does. The
+// so in the man page, which help2man makes from it), what the completions
+// offer for its value, and what it does. The
 // constructor needs the setter, so a row without one does not compile, nor
 // does one whose setter is nullptr. (The setter is not compared with nullptr
 // in the constructor: under the sanitizers GCC cannot evaluate that
@@ -30,9 +41,9 @@ using Setter = std::string (*)(const Value& given, CommandLine& line);
 class Option {
  public:
   Option(std::string_view, std::string_view, std::string_view, Takes, std::string_view, std::string_view,
-         std::nullptr_t, std::string_view = {}) = delete;
+         std::nullptr_t, Completion = {}, std::string_view = {}) = delete;
   consteval Option(std::string_view opens, std::string_view letters, std::string_view name, Takes value_kind,
-                   std::string_view value, std::string_view text, Setter setter,
+                   std::string_view value, std::string_view text, Setter setter, Completion completion = {},
                    std::string_view left_column = {})
       : section(opens),
         shorts(letters),
@@ -41,9 +52,13 @@ class Option {
         value_name(value),
         help(text),
         set(setter),
+        completes(completion),
         usage(left_column) {
     if (long_name.empty() || help.empty() || (takes == Takes::kNothing) != value_name.empty())
       throw "an option needs a long name, a help line, and a value's name when it takes one";
+    if ((completes.what == ValueCompletion::kWords) == completes.words.empty() ||
+        (takes == Takes::kNothing && completes.what != ValueCompletion::kNothing))
+      throw "words to complete are an option's value, and only a value of kWords has them";
   }
 
   std::string_view section;    // the heading of --help that it opens, when it opens one
@@ -55,6 +70,7 @@ class Option {
   // a second entry of the option's own ("--changed=REV").
   std::string_view help;
   Setter set;
+  Completion completes;
   std::string_view usage;  // the left column of --help, where it is not made from the names
 };
 
@@ -89,7 +105,8 @@ constexpr Option kOptions[] = {
        line.options.style.style = *style;
        line.options.given.style = true;
        return {};
-     }},
+     },
+     Words("modern classic exact")},
     {"", "m", "max-line-length", Takes::kValue, "N",
      "break lines longer than N, or off (default 80;\n0 is off too in the modern style)",
      [](const Value& given, CommandLine& line) -> std::string {
@@ -99,7 +116,8 @@ constexpr Option kOptions[] = {
        line.options.style.layout.max_line_length = *length;
        line.options.given.max_line_length = true;
        return {};
-     }},
+     },
+     Words("off 80 100 120")},
     {"", "", "indent", Takes::kValue, "TEXT",
      "one indentation unit; \\t is a tab (default: the\nfile's own, else four blanks, in the modern style;\n"
      "three blanks in the classic ones)",
@@ -113,10 +131,11 @@ constexpr Option kOptions[] = {
        if (*given != "attach" && *given != "break")
          return "--brace-style is 'attach' or 'break', not " + Quoted(given);
        line.options.style.layout.brace_style =
-           *given == "attach" ? layout::BraceStyle::kAttach : layout::BraceStyle::kBreak;
+           *given == "attach" ? lexer::BraceStyle::kAttach : lexer::BraceStyle::kBreak;
        line.options.given.brace_style = true;
        return {};
-     }},
+     },
+     Words("attach break")},
     {"Modes (by default the formatted text goes to standard output):", "wi", "write", Takes::kNothing, "",
      "rewrite changed files in place, safely", Switch<&TreeOptions::write>},
     {"", "l", "list", Takes::kNothing, "", "name the files whose formatting differs, and where",
@@ -134,7 +153,7 @@ constexpr Option kOptions[] = {
        line.action = CommandLine::Action::kPrintSettings;
        return {};
      },
-     "--print-settings PATH"},
+     kFileName, "--print-settings PATH"},
     {"Only some lines (the whole text is formatted and checked; other lines stay):", "", "lines",
      Takes::kValue, "FIRST:LAST",
      "the statements that touch these lines of the one\nfile or standard input (repeatable)",
@@ -156,7 +175,7 @@ constexpr Option kOptions[] = {
        line.options.changed_against = given.value_or("");
        return {};
      },
-     "--changed"},
+     kCommit, "--changed"},
     {"Which files:", "", "exclude", Takes::kValue, "GLOB",
      "leave out the files and folders that GLOB matches (repeatable)",
      [](const Value& given, CommandLine& line) -> std::string {
@@ -176,7 +195,8 @@ constexpr Option kOptions[] = {
        if (given->empty()) return "--files-from needs a file name, or - for standard input";
        line.options.files_from = *given;
        return {};
-     }},
+     },
+     kFileName},
     {"", "0", "null", Takes::kNothing, "", "the paths in FILE end with a NUL byte instead",
      Switch<&TreeOptions::null_separated>},
     {"", "", "assume-filename", Takes::kValue, "NAME", "format named files and standard input as NAME's kind",
@@ -185,13 +205,15 @@ constexpr Option kOptions[] = {
          return "--assume-filename needs a C or C++ file name, not " + Quoted(given);
        line.options.assume_filename = *given;
        return {};
-     }},
+     },
+     kFileName},
     {"", "", "stdin-filename", Takes::kValue, "PATH",
      "name standard input's text, for its settings and messages",
      [](const Value& given, CommandLine& line) -> std::string {
        line.options.stdin_filename = *given;
        return {};
-     }},
+     },
+     kFileName},
     {"Rules:", "", "classic", Takes::kNothing, "", "the same as --style exact",
      [](const Value&, CommandLine& line) -> std::string {
        line.options.style.style = format::Style::kExact;
@@ -207,7 +229,8 @@ constexpr Option kOptions[] = {
          return "--format is 'text' or 'github', not " + Quoted(given);
        line.options.form = *given == "text" ? PlaceForm::kText : PlaceForm::kGithub;
        return {};
-     }},
+     },
+     Words("text github")},
     {"", "", "color", Takes::kOptional, "WHEN",
      "colour diffs and the lines that name places:\nauto (on a terminal, the default), always or never",
      [](const Value& given, CommandLine& line) -> std::string {
@@ -219,7 +242,8 @@ constexpr Option kOptions[] = {
          return "--color is 'auto', 'always' or 'never', not " + Quoted(given);
        }
        return {};
-     }},
+     },
+     Words("auto always never")},
     {"", "v", "verbose", Takes::kNothing, "", "name every file and what became of it",
      Switch<&TreeOptions::verbose>},
     {"", "q", "quiet", Takes::kNothing, "", "no summary line", Switch<&TreeOptions::quiet>},
@@ -447,16 +471,32 @@ class Parser {
 
 }  // namespace
 
-std::vector<OptionNames> OptionTable() {
-  std::vector<OptionNames> names;
+std::vector<OptionDescription> OptionTable() {
+  std::vector<OptionDescription> table;
   for (const Option& option : kOptions) {
-    OptionNames& row = names.emplace_back();
+    OptionDescription& row = table.emplace_back();
     for (const char name : option.shorts) row.names.push_back(std::string("-") + name);
-    row.names.push_back("--" + std::string(option.long_name));
+    row.long_name = "--" + std::string(option.long_name);
+    row.names.push_back(row.long_name);
+    row.value_name = option.value_name;
+    // The lines of its own entry, up to a second entry ("USAGE\tTEXT").
+    std::string_view help = option.help;
+    if (const std::size_t tab = help.find('\t'); tab != std::string_view::npos)
+      help = help.substr(0, help.rfind('\n', tab));
+    for (const char c : help) row.summary += c == '\n' ? ' ' : c;
     row.takes_value = option.takes != Takes::kNothing;
     row.needs_value = option.takes == Takes::kValue;
+    row.repeatable = option.help.find("(repeatable)") != std::string_view::npos;
+    row.alone = option.set == &ActionSwitch<CommandLine::Action::kHelp> ||
+                option.set == &ActionSwitch<CommandLine::Action::kVersion>;
+    row.completes = option.completes.what;
+    for (std::string_view words = option.completes.words; !words.empty();) {
+      const std::size_t blank = std::min(words.find(' '), words.size());
+      row.words.emplace_back(words.substr(0, blank));
+      words.remove_prefix(std::min(blank + 1, words.size()));
+    }
   }
-  return names;
+  return table;
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments) {

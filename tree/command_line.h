@@ -65,14 +65,29 @@ struct CommandLine {
 // before paths that begin with "-", and "-" alone for standard input.
 [[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string_view>& arguments);
 
-// The names of one option, for the tests of the completions.
-struct OptionNames {
-  std::vector<std::string> names;  // "-w", "-i", "--write"
-  bool takes_value = false;        // a value, or one after "=" only
-  bool needs_value = false;        // always a value
+// What a shell offers for an option's value.
+enum class ValueCompletion {
+  kNothing,  // the user types it
+  kWords,    // one of the option's words
+  kFiles,    // a file name
+  kCommit,   // a git commit (only after "=")
+};
+
+// One option as the shells' completions describe it.
+struct OptionDescription {
+  std::vector<std::string> names = {};  // "-w", "-i", "--write"
+  std::string long_name = {};           // "--write"
+  std::string value_name = {};          // "STYLE"; empty for a switch
+  std::string summary = {};             // its help on one line
+  bool takes_value = false;             // a value, or one after "=" only
+  bool needs_value = false;             // always a value
+  bool repeatable = false;              // given more than once, each counts
+  bool alone = false;                   // --help, --version: the rest of the line does not count
+  ValueCompletion completes = ValueCompletion::kNothing;
+  std::vector<std::string> words = {};  // for kWords
 };
 // The options, in the order of --help.
-[[nodiscard]] std::vector<OptionNames> OptionTable();
+[[nodiscard]] std::vector<OptionDescription> OptionTable();
 
 // The text of --help, and the short usage shown after a bad command line.
 [[nodiscard]] std::string HelpText();

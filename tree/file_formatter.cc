@@ -33,25 +33,25 @@ bool FileFormatter::Format(std::string_view text, const format::StyleOptions& st
                            const LineSelection* lines, FileOutcome& outcome) {
   selected_ = false;
   format::TextOutcome formatted = text_formatter_.Format(text, style);
-  outcome.error = std::move(formatted.error);
+  outcome.status = std::move(formatted.status);
   outcome.error_place = formatted.error_place;
   outcome.has_error_place = formatted.has_error_place;
   outcome.skipped = std::move(formatted.skipped);
-  if (!outcome.error.empty() || !outcome.skipped.empty()) return false;
+  if (!outcome.status.ok() || !outcome.skipped.empty()) return false;
   return lines == nullptr || SelectLines(text, *lines, outcome);
 }
 
 bool FileFormatter::SelectLines(std::string_view text, const LineSelection& lines, FileOutcome& outcome) {
   const std::vector<LineRange>* ranges = &lines.ranges;
   if (lines.base) {
-    outcome.error = project::ChangedLines(*lines.base, text, changed_lines_).message();
-    if (!outcome.error.empty()) return false;
+    outcome.status = project::ChangedLines(*lines.base, text, changed_lines_);
+    if (!outcome.status.ok()) return false;
     ranges = &changed_lines_;
   }
   const auto difference = FormatSelectedLines(text, text_formatter_.formatted(), *ranges, selected_text_);
   selected_ = true;
   if (!difference) return true;
-  outcome.error =
+  outcome.status =
       "formatting only the lines asked for would change the code here (" + difference->description + ")";
   outcome.error_place = platform::PositionOfByte(text, difference->before_offset);
   outcome.has_error_place = true;
@@ -101,7 +101,7 @@ FileOutcome FileFormatter::OutOfMemory() {
   selected_text_ = std::string();
   selected_ = false;
   FileOutcome outcome;
-  outcome.error = "not enough memory to format it; left as it is";
+  outcome.status = std::string("not enough memory to format it; left as it is");
   return outcome;
 }
 
@@ -112,18 +112,18 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const fo
   FileOutcome outcome;
   std::unique_ptr<platform::Folder> folder;
   if (const platform::Status status = OpenWalkedFolder(files_, *source.folder, folder); !status.ok()) {
-    outcome.error = status.message() + "; left as it is";
+    outcome.status = status.message() + "; left as it is";
     return outcome;
   }
   const FileAt file{*folder, source.name, source.folder->shown};
-  if (outcome.error = CutShortWriteError(files_, file); !outcome.error.empty()) return outcome;
+  if (outcome.status = CheckNoCutShortWrite(files_, file); !outcome.status.ok()) return outcome;
   platform::FileInfo info;
   // A file too large is not even read.
   if (const platform::Status status = files_.ReadRegularFile(file.place(), format::kMaxTextSize, text_, info);
       !status.ok()) {
-    outcome.error = status.message() == platform::kNotRegularFile ? status.message()
-                    : status.message() == platform::kTooLarge ? format::TooLargeError() + "; left as it is"
-                                                              : "cannot read: " + status.message();
+    outcome.status = status.message() == platform::kNotRegularFile ? status.message()
+                     : status.message() == platform::kTooLarge ? format::TooLargeError() + "; left as it is"
+                                                               : "cannot read: " + status.message();
     return outcome;
   }
   outcome.bytes = static_cast<std::int64_t>(text_.size());
@@ -131,7 +131,7 @@ FileOutcome FileFormatter::ReadFormatAndWrite(const SourceFile& source, const fo
   outcome.changed = formatted() != text_;
   Present(text_, source.path, outcome);
   if (options_.write && outcome.changed) {
-    outcome.error = ReplaceFile(files_, file, info, text_, formatted(), options_.backup, scratch_).message();
+    outcome.status = ReplaceFile(files_, file, info, text_, formatted(), options_.backup, scratch_);
   }
   return outcome;
 }

@@ -17,7 +17,7 @@ namespace qfmt::tree {
 
 // What became of one file.
 struct FileOutcome {
-  std::string error;                   // why it could not be formatted; empty when it was
+  platform::Status status;             // ok, or why it could not be formatted
   platform::TextPosition error_place;  // where in the file, when the error has a place
   bool has_error_place = false;
   std::string skipped;                  // why it was passed over: not formatted, not changed, no error

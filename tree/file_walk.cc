@@ -50,7 +50,7 @@ class Collector {
     if (info.kind == platform::FileKind::kFolder) return Walk(path);
     // A hook may hand over every name it has: other kinds are named as passed over.
     if (IsSourceName(BaseName(path)) || !options_.assume_filename.empty()) return TakeNamedFile(path, info);
-    found_.push_back({{path, "", std::string(kNotSourceName)}, 0, 0});
+    found_.push_back({{path, {}, std::string(kNotSourceName)}, 0, 0});
   }
 
   [[nodiscard]] bool CompileExcludes() {
@@ -125,12 +125,12 @@ class Collector {
                             : ignored_ == 0 ? "--exclude leaves out"
                                             : "git ignores or --exclude leaves out";
     found_.push_back(
-        {{root_path, "", "nothing taken from this folder: " + why + " all that it holds"}, 0, 0});
+        {{root_path, {}, "nothing taken from this folder: " + why + " all that it holds"}, 0, 0});
   }
 
   // With --verbose, a walk names what it passes over, and why.
   void PassOver(const std::string& path, std::string_view why) {
-    if (options_.verbose) found_.push_back({{path, "", std::string(why), nullptr, "", true}, 0, 0});
+    if (options_.verbose) found_.push_back({{path, {}, std::string(why), nullptr, "", true}, 0, 0});
   }
 
   // Lists one open folder: its files are taken, its folders wait in `pending`.
@@ -157,9 +157,9 @@ class Collector {
       if (nested != nullptr) rules = {nested, ""};
     }
     if (rules.repository != nullptr) {
-      const std::string problem = project::SettingsFileProblem(files_, {*folder, ".gitignore"}, false);
-      if (!problem.empty())
-        return Report(walked->Shown(".gitignore"), problem + std::string(kIgnoreFileRefused));
+      const platform::Status checked = project::CheckSettingsFile(files_, {*folder, ".gitignore"}, false);
+      if (!checked.ok())
+        return Report(walked->Shown(".gitignore"), checked.message() + std::string(kIgnoreFileRefused));
     }
     for (const platform::FolderEntry& entry : entries) {
       const bool is_folder = entry.kind == platform::FileKind::kFolder;
@@ -197,7 +197,7 @@ class Collector {
       platform::FileInfo info;
       if (!files_.Inspect({*folder, entry.name}, false, info).ok()) continue;  // gone meanwhile
       ++taken_;
-      found_.push_back({{std::move(shown), "", "", walked, entry.name}, info.device, info.inode});
+      found_.push_back({{std::move(shown), {}, "", walked, entry.name}, info.device, info.inode});
     }
   }
 
@@ -230,9 +230,9 @@ class Collector {
     // The ignore files of the folders above the walk's, which git reads too.
     for (std::size_t at = 0; at < rules.prefix.size(); at = rules.prefix.find('/', at) + 1) {
       const std::string ignore_file = work_tree + rules.prefix.substr(0, at) + ".gitignore";
-      if (const std::string problem = project::SettingsFileProblem(files_, ignore_file, false);
-          !problem.empty()) {
-        Report(project::ShownPath(ignore_file), problem + std::string(kIgnoreFileRefused));
+      if (const platform::Status checked = project::CheckSettingsFile(files_, ignore_file, false);
+          !checked.ok()) {
+        Report(project::ShownPath(ignore_file), checked.message() + std::string(kIgnoreFileRefused));
         return false;
       }
     }
@@ -243,18 +243,17 @@ class Collector {
   // one that cannot be used (`refused`, reported in the place of its files).
   project::GitRepository* Repository(const std::string& folder, project::Discovery discovery,
                                      const std::string& shown, bool& refused) {
-    std::string error;
-    std::unique_ptr<project::GitRepository> repository =
-        project::GitRepository::Find(files_, folder, discovery, error);
-    refused = !error.empty();
-    if (refused) Report(shown, error);
+    std::unique_ptr<project::GitRepository> repository;
+    const platform::Status opened = project::GitRepository::Find(files_, folder, discovery, repository);
+    refused = !opened.ok();
+    if (refused) Report(shown, opened);
     if (repository == nullptr) return nullptr;
     std::unique_ptr<project::GitRepository>& known = repositories_[repository->work_tree()];
     if (known != nullptr) return known.get();
     const std::string exclude = repository->git_folder() + "info/exclude";
-    if (const std::string problem = project::SettingsFileProblem(files_, exclude, false); !problem.empty()) {
+    if (const platform::Status checked = project::CheckSettingsFile(files_, exclude, false); !checked.ok()) {
       refused = true;
-      Report(project::ShownPath(exclude), problem + std::string(kIgnoreFileRefused));
+      Report(project::ShownPath(exclude), checked.message() + std::string(kIgnoreFileRefused));
       return nullptr;
     }
     known = std::move(repository);
@@ -281,11 +280,11 @@ class Collector {
       walked = std::make_shared<const WalkedFolder>(
           WalkedFolder{nullptr, parts.folder, shown, folder_info.device, folder_info.inode});
     }
-    found_.push_back({{path, "", "", walked, parts.name}, info.device, info.inode});
+    found_.push_back({{path, {}, "", walked, parts.name}, info.device, info.inode});
   }
 
-  void Report(const std::string& path, std::string error) {
-    found_.push_back({{path, std::move(error)}, 0, 0});
+  void Report(const std::string& path, platform::Status status) {
+    found_.push_back({{path, std::move(status)}, 0, 0});
   }
 
   platform::FileSystem& files_;
@@ -373,7 +372,7 @@ SourceFile SourceBelow(platform::FileSystem& files, const std::string& root, std
         WalkedFolder{walked, name, walked->Shown(name), info.device, info.inode});
     folder = std::move(below);
   }
-  return {std::move(shown), "", "", std::move(walked), std::string(relative)};
+  return {std::move(shown), {}, "", std::move(walked), std::string(relative)};
 }
 
 platform::Status Excludes::Compile(const std::vector<std::string>& globs) {

@@ -39,7 +39,7 @@ struct WalkedFolder {
 // reported in its place.
 struct SourceFile {
   std::string path;                                      // as messages name it
-  std::string error = {};                                // empty for a file to format
+  platform::Status status = {};                          // ok for a file to format
   std::string skipped = {};                              // why it is passed over; empty for a file to format
   std::shared_ptr<const WalkedFolder> folder = nullptr;  // for a file to format: where it stands
   std::string name = {};                                 // and its entry there

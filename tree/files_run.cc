@@ -101,13 +101,13 @@ std::size_t WorkerCount(const TreeOptions& options) {
 // Each file with the settings that apply to it.
 FileOutcome FormatSource(RunContext& run, FileFormatter& formatter, const SourceFile& source) {
   FileOutcome outcome;
-  outcome.error = source.error;
+  outcome.status = source.status;
   outcome.skipped = source.skipped;
-  if (!outcome.error.empty() || !outcome.skipped.empty()) return outcome;
+  if (!outcome.status.ok() || !outcome.skipped.empty()) return outcome;
   const project::FileSettings settings =
       project::ResolveSettings(run.editorconfig, source.path, run.options.style, run.options.given);
-  if (!settings.error.empty()) {
-    outcome.error = settings.error;
+  if (!settings.status.ok()) {
+    outcome.status = settings.status;
     return outcome;
   }
   return formatter.FormatFile(source, settings.style, source.lines ? &*source.lines : nullptr);

@@ -45,11 +45,11 @@ void OutcomePrinter::Print(const std::string& path, const FileOutcome& outcome) 
     return;
   }
   totals_.bytes += outcome.bytes;
-  if (!outcome.error.empty()) {
+  if (!outcome.status.ok()) {
     ++totals_.errors;
     const std::optional<platform::TextPosition> place =
         outcome.has_error_place ? std::optional(outcome.error_place) : std::nullopt;
-    console_.WriteError(errors_.Line(path, place, PlaceWriter::Severity::kError, outcome.error));
+    console_.WriteError(errors_.Line(path, place, PlaceWriter::Severity::kError, outcome.status.message()));
   } else {
     ++totals_.files;
     if (outcome.changed) ++totals_.changed;

@@ -32,7 +32,7 @@ namespace qfmt::tree {
 //   EarlierTextName), and stays there until the new text is synced and read
 //   back; a write that fails puts the old text back. Should the program be
 //   killed meanwhile, the next run finds the copy and leaves the file alone
-//   until the user has looked (see CutShortWriteError).
+//   until the user has looked (see CheckNoCutShortWrite).
 
 namespace {
 
@@ -205,7 +205,7 @@ std::string EarlierTextName(std::string_view name) {
   return "." + std::string(name.substr(0, 200)) + ".qfmt-earlier-text";
 }
 
-std::string CutShortWriteError(platform::FileSystem& files, const FileAt& file) {
+platform::Status CheckNoCutShortWrite(platform::FileSystem& files, const FileAt& file) {
   platform::FileInfo info;
   const std::string copy = EarlierTextName(file.name);
   if (!files.Inspect({file.folder, copy}, false, info).ok()) return {};

@@ -23,9 +23,9 @@ struct FileAt {
 // beside it until the write is complete: ".NAME.qfmt-earlier-text".
 [[nodiscard]] std::string EarlierTextName(std::string_view name);
 
-// The error for a file beside which such a copy stands: an earlier write in
-// place was cut short, and the file may hold neither text. Empty otherwise.
-[[nodiscard]] std::string CutShortWriteError(platform::FileSystem& files, const FileAt& file);
+// An error for a file beside which such a copy stands: an earlier write in
+// place was cut short, and the file may hold neither text.
+[[nodiscard]] platform::Status CheckNoCutShortWrite(platform::FileSystem& files, const FileAt& file);
 
 // Replaces the content of the file (`old_text` when it was read, when it was
 // what `as_read` describes) with `text`, safely: see note [safe writes] in

@@ -19,13 +19,13 @@ platform::Status Restage(RunContext& run, project::GitRepository& repository, co
                          const std::string& shown, std::string_view formatted) {
   const SourceFile source = SourceBelow(run.files, repository.work_tree(), file.path, shown);
   std::unique_ptr<platform::Folder> folder;
-  const platform::Status opened = source.error.empty() ? OpenWalkedFolder(run.files, *source.folder, folder)
-                                                       : platform::Status{source.error};
+  const platform::Status opened =
+      source.status.ok() ? OpenWalkedFolder(run.files, *source.folder, folder) : source.status;
   std::optional<FileAt> at;
   if (opened.ok()) at.emplace(FileAt{*folder, source.name, source.folder->shown});
   std::string why = !opened.ok()
                         ? "the working copy cannot be reached inside the work tree (" + opened.message() + ")"
-                        : CutShortWriteError(run.files, *at);
+                        : CheckNoCutShortWrite(run.files, *at).message();
   std::string working, scratch;
   platform::FileInfo info;
   if (why.empty()) {
@@ -91,13 +91,13 @@ int RunStaged(RunContext& run) {
     const LineSelection lines{run.options.lines,
                               run.options.changed ? std::optional(std::move(file.base)) : std::nullopt};
     FileOutcome outcome;
-    outcome.error = settings.error;
-    if (outcome.error.empty()) {
+    outcome.status = settings.status;
+    if (outcome.status.ok()) {
       outcome = formatter.FormatText(file.text, shown, settings.style,
                                      run.options.changed || !run.options.lines.empty() ? &lines : nullptr);
     }
-    if (run.options.write && outcome.error.empty() && outcome.changed) {
-      outcome.error = Restage(run, *repository, file, shown, formatter.formatted()).message();
+    if (run.options.write && outcome.status.ok() && outcome.changed) {
+      outcome.status = Restage(run, *repository, file, shown, formatter.formatted());
     }
     run.printer.Print(shown, outcome);
   }

@@ -23,10 +23,10 @@ int RunStandardInput(RunContext& run) {
         "(qfmt-tree --help for more)\n");
   }
   if (const platform::Status status = run.console.ReadInput(text, format::kMaxTextSize); !status.ok()) {
-    outcome.error = "cannot read: " + status.message();
+    outcome.status = "cannot read: " + status.message();
     text.clear();  // only a part of it: nothing goes back
   } else if (text.size() > format::kMaxTextSize) {
-    outcome.error = format::TooLargeError();
+    outcome.status = format::TooLargeError();
     text.clear();  // only a part of it: nothing goes back
   } else if (!name.empty() && run.options.assume_filename.empty() && !IsSourceName(BaseName(name))) {
     outcome.skipped = kNotSourceName;
@@ -39,15 +39,14 @@ int RunStandardInput(RunContext& run) {
       settings =
           project::ResolveSettings(run.editorconfig, settings_path, run.options.style, run.options.given);
     FileFormatter formatter(run.options, run.files);
-    outcome.error = settings.error;
+    outcome.status = settings.status;
     const LineSelection lines{run.options.lines, std::nullopt};
-    if (outcome.error.empty())
+    if (outcome.status.ok())
       outcome =
           formatter.FormatText(text, label, settings.style, run.options.lines.empty() ? nullptr : &lines);
   }
   // An editor that replaces its text with the output keeps it as it was.
-  if ((!outcome.error.empty() || !outcome.skipped.empty()) && run.options.prints_text())
-    outcome.output = text;
+  if ((!outcome.status.ok() || !outcome.skipped.empty()) && run.options.prints_text()) outcome.output = text;
   run.printer.Print(label, outcome);
   return run.printer.ExitStatus();
 }

@@ -16,8 +16,8 @@ int RunPrintSettings(RunContext& run) {
   const std::string& path = run.options.print_settings;
   const project::FileSettings settings =
       project::ResolveSettings(run.editorconfig, path, run.options.style, run.options.given);
-  if (!settings.error.empty()) {
-    run.console.WriteError(path + ": error: " + settings.error + "\n");
+  if (!settings.status.ok()) {
+    run.console.WriteError(path + ": error: " + settings.status.message() + "\n");
     return kExitFileError;
   }
   std::string text = project::DescribeSettings(path, settings);

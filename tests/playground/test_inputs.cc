@@ -30,7 +30,7 @@ bool SettingsOf(const GoldenOptions& options, std::string& settings) {
     return false;
   }
   settings = std::string("brace=") +
-             (options.brace_style == qfmt::layout::BraceStyle::kAttach ? "attach" : "break") +
+             (options.brace_style == qfmt::lexer::BraceStyle::kAttach ? "attach" : "break") +
              "&indent=" + unit + "&length=" + std::to_string(options.max_line_length);
   return true;
 }

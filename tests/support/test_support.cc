@@ -30,7 +30,7 @@ std::string FormatToString(std::string_view input, const GoldenOptions& options)
   std::string output;
   const layout::LayoutOptions layout_options = options.ToLayout();
   const job::FormatResult result = job::FormatText(input, layout_options, output);
-  EXPECT_EQ(result.failure, scanner::ScanFailure::kNone) << "input: " << Escaped(input);
+  EXPECT_EQ(result.status.message(), "") << "input: " << Escaped(input);
   return output;
 }
 
@@ -167,7 +167,7 @@ ProgramRun RunTreeProgram(const std::vector<std::string>& arguments, const fs::p
 std::string Settled(std::string_view text, const layout::LayoutOptions& options) {
   format::ClassicPass pass(options, scanner::TokenLimit::kLifted);
   format::Settler settler;
-  EXPECT_EQ(settler.Settle(text, pass).status, format::SettleStatus::kSettled);
+  EXPECT_EQ(settler.Settle(text, pass).status.message(), "");
   return std::string(settler.text());
 }
 

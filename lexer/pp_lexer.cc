@@ -498,8 +498,8 @@ Token Lexer::Next() { return NextToken(); }
 
 namespace {
 
-// Whether `bytes` hold a backslash, a quote or a slash.
-bool HoldsSplicesLiteralsOrComments(const char* bytes, std::size_t n) {
+// Where `bytes` first hold a backslash, a quote or a slash; n where they do not.
+std::size_t FirstSpliceQuoteOrSlash(const char* bytes, std::size_t n) {
   std::size_t i = 0;
 #if defined(__SSE2__)
   for (; i + 16 <= n; i += 16) {
@@ -507,14 +507,15 @@ bool HoldsSplicesLiteralsOrComments(const char* bytes, std::size_t n) {
     const __m128i found = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(x, _mm_set1_epi8('/'))),
         _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\''))));
-    if (_mm_movemask_epi8(found) != 0) return true;
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(found));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
 #endif
   for (; i < n; ++i) {
     const char c = bytes[i];
-    if (c == '\\' || c == '/' || c == '"' || c == '\'') return true;
+    if (c == '\\' || c == '/' || c == '"' || c == '\'') return i;
   }
-  return false;
+  return n;
 }
 
 }  // namespace
@@ -524,21 +525,31 @@ bool HoldsSplicesLiteralsOrComments(const char* bytes, std::size_t n) {
 // universal character name), no quote (no literal, raw or not, that could
 // reach past the line) and no slash (no comment), every token up to the line
 // end is a name, a number, a punctuator or a stray byte: none reaches past
-// the line end or changes how what follows is read (a header name, which
-// could hold any of them, is read token by token). The directive then ends
-// at that line end, as NextToken would find it.
+// the line end or changes how what follows is read (after the directive's
+// name; a header name, which could hold any of them, is read token by
+// token). The directive then ends at that line end, as NextToken would find
+// it. Where the line does hold one, the tokens before the last blank ahead
+// of it are such tokens too (a blank ends every token but a literal or a
+// comment, and none is open there): the lexer goes on from that blank.
 Token Lexer::SkipDirective() {
   for (;;) {
     if (in_directive_ && !expect_header_) {
       const char* const data = text_.data();
       const std::size_t n = text_.size();
       const std::size_t end = LineEndFrom(data, pos_, n);
-      if (!HoldsSplicesLiteralsOrComments(data + pos_, end - pos_)) {
+      const std::size_t special = pos_ + FirstSpliceQuoteOrSlash(data + pos_, end - pos_);
+      if (special == end) {
         in_directive_ = false;
         if (end == n) return Make(TokenKind::kDirectiveEnd, n, n);
         line_start_ = true;
         return Make(TokenKind::kDirectiveEnd, end,
                     data[end] == '\r' && end + 1 < n && data[end + 1] == '\n' ? end + 2 : end + 1);
+      }
+      for (std::size_t blank = special; blank > pos_; --blank) {
+        if (Is(data[blank - 1], kBlank)) {
+          pos_ = blank - 1;
+          break;
+        }
       }
     }
     const Token token = NextToken();

@@ -293,21 +293,18 @@ void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
   Token& slot = ring_[(first_ + count_) % kLookAhead];
   slot = Read();
-  if (record_ != nullptr && !ended_) Record(slot);
-  ended_ = ended_ || slot.kind == Kind::kEnd;
   ++count_;
-}
-
-void TokenStream::Record(const Token& token) {
-  RecordedToken& recorded = record_->emplace_back();
-  recorded.offset = token.offset;
-  recorded.size = static_cast<std::uint32_t>(token.text.size());
-  recorded.column = token.column;
-  recorded.kind = token.kind;
-  recorded.word = token.word;
-  recorded.breaks = token.breaks;
-  recorded.flags = static_cast<std::uint8_t>((token.blank_before ? RecordedToken::kBlankBefore : 0) |
-                                             (token.multiline ? RecordedToken::kMultiline : 0));
+  if (record_ == nullptr || ended_) return;
+  ended_ = slot.kind == Kind::kEnd;
+  record_->push_back(
+      {.offset = slot.offset,
+       .size = static_cast<std::uint32_t>(slot.text.size()),
+       .column = slot.column,
+       .kind = slot.kind,
+       .word = slot.word,
+       .breaks = slot.breaks,
+       .flags = static_cast<std::uint8_t>((slot.blank_before ? RecordedToken::kBlankBefore : 0) |
+                                          (slot.multiline ? RecordedToken::kMultiline : 0))});
 }
 
 void TokenStream::MeasureGap(Token& token) {

@@ -242,7 +242,6 @@ class TokenStream {
     slot.multiline = (recorded.flags & RecordedToken::kMultiline) != 0;
     slot.hint = 0;
   }
-  void Record(const Token& token);
   // Fills in what stood between the end of the last token and `token`.
   void MeasureGap(Token& token);
   // Makes `token`, which holds the "#" that opens a directive, the whole

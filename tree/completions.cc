@@ -44,7 +44,7 @@ std::string BashCaseArm(const OptionDescription& option) {
          "        return\n      fi ;;\n";
 }
 
-// The word of zsh's _arguments spec that stands for one name of the option.
+// The word of zsh's _arguments that stands for one name of the option.
 std::string ZshName(const OptionDescription& option, const std::string& name) {
   if (!option.takes_value) return name;
   if (!name.starts_with("--")) return name + "+";   // "-m60" or "-m 60"
@@ -76,7 +76,7 @@ std::string ZshValue(const OptionDescription& option) {
 }
 
 // '(-m --max-line-length)'{-m+,--max-line-length=}'[...]:n:(off 80 100 120)'
-std::string ZshSpec(const OptionDescription& option) {
+std::string ZshArgument(const OptionDescription& option) {
   const std::string prefix = option.alone              ? "(- *)"
                              : option.repeatable       ? "*"
                              : option.names.size() > 1 ? "(" + Joined(option.names, " ") + ")"
@@ -125,7 +125,7 @@ std::string ZshCompletion(std::span<const OptionDescription> options) {
       "#compdef qfmt-tree\n"
       "# zsh completion for qfmt-tree, made from its options by qfmt-completions; do not edit.\n"
       "_arguments -s -S \\\n";
-  for (const OptionDescription& option : options) script += "  " + ZshSpec(option) + " \\\n";
+  for (const OptionDescription& option : options) script += "  " + ZshArgument(option) + " \\\n";
   return script + "  '*:file or folder:_files'\n";
 }
 

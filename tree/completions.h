@@ -13,7 +13,7 @@ namespace qfmt::tree {
 // value its words, file names or (after "--changed=") git's commits.
 [[nodiscard]] std::string BashCompletion(std::span<const OptionDescription> options);
 
-// A function for zsh's completion system, one _arguments spec per option.
+// A function for zsh's completion system, one _arguments word per option.
 [[nodiscard]] std::string ZshCompletion(std::span<const OptionDescription> options);
 
 }  // namespace qfmt::tree

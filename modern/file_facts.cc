@@ -141,8 +141,7 @@ class FactReader {
   // "T *x" or "T* x": a blank (or a line end) on one side only says where
   // the file puts them.
   void CountDeclarator(const Token& token, const Token& next) {
-    if (!last_ends_type_ || next.kind != Kind::kWord ||
-        (next.word != Word::kNone && !IsTypeWord(next.word)))
+    if (!last_ends_type_ || next.kind != Kind::kWord || (next.word != Word::kNone && !IsTypeWord(next.word)))
       return;
     if (token.blank_before && !next.blank_before) ++right_;
     if (!token.blank_before && next.blank_before) ++left_;
@@ -161,7 +160,7 @@ class FactReader {
 
   TokenStream stream_;
   std::int32_t tab_width_;
-  bool last_ends_type_ = false;  // the last token may end a type
+  bool last_ends_type_ = false;     // the last token may end a type
   Word last_ = Word::kSemicolon;    // as if a statement had just ended
   bool in_list_statement_ = false;  // "enum" or "=" since the statement began
   std::vector<Block> blocks_;

@@ -44,7 +44,7 @@ bool EndsType(const Token& token) {
 // its line), past access specifiers.
 class FactReader {
  public:
-  FactReader(std::string_view text, std::int32_t tab_width, std::vector<RecordedToken>* record)
+  FactReader(std::string_view text, std::int32_t tab_width, TokenRecord* record)
       : stream_(text, tab_width, record), tab_width_(tab_width) {
     blocks_.reserve(64);
   }
@@ -182,7 +182,7 @@ class FactReader {
 
 }  // namespace
 
-FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width, std::vector<RecordedToken>* record) {
+FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width, TokenRecord* record) {
   return FactReader(text, tab_width, record).Read();
 }
 

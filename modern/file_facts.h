@@ -20,6 +20,6 @@ struct FileFacts {
 
 // With `record`, its tokens are kept there too, for the layout to replay.
 [[nodiscard]] FileFacts ReadFileFacts(std::string_view text, std::int32_t tab_width,
-                                      std::vector<RecordedToken>* record = nullptr);
+                                      TokenRecord* record = nullptr);
 
 }  // namespace qfmt::modern

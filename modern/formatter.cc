@@ -31,11 +31,6 @@ bool Formatter::Format(std::string_view text, const Options& options, std::strin
   platform::PreferLargePages(output.data(), output.capacity());
   const std::int32_t tab_width = options.tab_width > 0 ? options.tab_width : 8;
   const bool record = text.size() <= kMaxRecorded;
-  // One token for every four bytes or so: grown once, without copies, for most texts.
-  if (record) {
-    tokens_.reserve(text.size() / 4 + 1);
-    platform::PreferLargePages(tokens_.data(), tokens_.capacity() * sizeof(RecordedToken));
-  }
   const FileFacts facts = ReadFileFacts(text, tab_width, record ? &tokens_ : nullptr);
   // The replay must not end before the text does.
   QFMT_CHECK(!record || (!tokens_.empty() && tokens_.back().kind == Kind::kEnd));

@@ -291,20 +291,20 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
 
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
-  Token& slot = ring_[(first_ + count_) % kLookAhead];
-  slot = Read();
+  ring_[(first_ + count_) % kLookAhead] = Read();
   ++count_;
-  if (record_ == nullptr || ended_) return;
-  ended_ = slot.kind == Kind::kEnd;
-  record_->push_back(
-      {.offset = slot.offset,
-       .size = static_cast<std::uint32_t>(slot.text.size()),
-       .column = slot.column,
-       .kind = slot.kind,
-       .word = slot.word,
-       .breaks = slot.breaks,
-       .flags = static_cast<std::uint8_t>((slot.blank_before ? RecordedToken::kBlankBefore : 0) |
-                                          (slot.multiline ? RecordedToken::kMultiline : 0))});
+}
+
+void TokenStream::Record() {
+  if (!ended_) {
+    tokens_->push_back(Read());
+    ended_ = tokens_->back().kind == Kind::kEnd;
+    return;
+  }
+  Token end;
+  end.offset = static_cast<std::uint32_t>(text_.size());
+  end.text = text_.substr(text_.size());
+  tokens_->push_back(end);
 }
 
 void TokenStream::MeasureGap(Token& token) {

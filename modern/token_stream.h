@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -164,19 +165,29 @@ struct Token {
   [[nodiscard]] bool is(Word w) const { return word == w; }
 };
 
-// A token as a first reading of a text keeps it for a second: half a
-// Token's size, since large texts have millions of them and memory new to
-// the process costs more than reading it.
-struct RecordedToken {
-  std::uint32_t offset = 0;
-  std::uint32_t size = 0;
-  std::int32_t column = 0;
-  Kind kind = Kind::kEnd;
-  Word word = Word::kNone;
-  std::uint8_t breaks = 0;
-  std::uint8_t flags = 0;  // kBlankBefore, kMultiline
-  static constexpr std::uint8_t kBlankBefore = 1;
-  static constexpr std::uint8_t kMultiline = 2;
+// The tokens of one reading of a text, kept for a second: in blocks, so
+// that a token looked at stays where it is while more are read, and kept
+// from text to text, since memory new to the process costs more than
+// reading it.
+class TokenRecord {
+ public:
+  [[nodiscard]] std::size_t size() const { return size_; }
+  [[nodiscard]] bool empty() const { return size_ == 0; }
+  [[nodiscard]] Token& operator[](std::size_t i) { return blocks_[i >> kShift][i & kMask]; }
+  [[nodiscard]] Token& back() { return (*this)[size_ - 1]; }
+  void clear() { size_ = 0; }
+  Token& push_back(const Token& token) {
+    if ((size_ >> kShift) == blocks_.size()) blocks_.push_back(std::make_unique<Token[]>(kMask + 1));
+    Token& slot = (*this)[size_++];
+    slot = token;
+    return slot;
+  }
+
+ private:
+  static constexpr std::size_t kShift = 14;
+  static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
+  std::vector<std::unique_ptr<Token[]>> blocks_;
+  std::size_t size_ = 0;
 };
 
 // The tokens of a text in order, with look-ahead. A token whose line holds
@@ -186,62 +197,47 @@ class TokenStream {
  public:
   static constexpr std::size_t kLookAhead = 256;
 
-  // With `record`, also keeps every token read there, up to the first end
-  // token (clearing it first), so that a second reading of the text can
-  // replay them instead of lexing again.
-  TokenStream(std::string_view text, std::int32_t tab_width, std::vector<RecordedToken>* record = nullptr)
-      : text_(text), lexer_(text), tab_width_(tab_width), record_(record) {
-    if (record_ != nullptr) record_->clear();
+  // With `record`, reads the text into it (clearing it first) and looks
+  // ahead there, so that a second reading of the text can replay it instead
+  // of lexing again; without, a ring of kLookAhead tokens is all it holds.
+  TokenStream(std::string_view text, std::int32_t tab_width, TokenRecord* record = nullptr)
+      : text_(text), lexer_(text), tab_width_(tab_width), tokens_(record) {
+    if (tokens_ != nullptr) tokens_->clear();
   }
   // Replays the tokens that another stream recorded of `text`, whole.
-  TokenStream(std::string_view text, const std::vector<RecordedToken>& recorded)
-      : text_(text), lexer_(std::string_view()), tab_width_(8), replay_(&recorded) {}
+  TokenStream(std::string_view text, TokenRecord& recorded)
+      : text_(text), lexer_(std::string_view()), tab_width_(8), ended_(true), tokens_(&recorded) {}
 
   // The token k places ahead (0: the current one); a kEnd token at the end.
   // k must be below kLookAhead.
   [[nodiscard]] Token& Peek(std::size_t k = 0) {
-    while (count_ <= k) Load();
+    if (tokens_ != nullptr) {
+      while (next_ + k >= tokens_->size()) Record();
+      return (*tokens_)[next_ + k];
+    }
+    while (count_ <= k) Fill();
     return ring_[(first_ + k) % kLookAhead];
   }
   // Moves on to the next token.
   void Advance() {
-    if (count_ == 0) Load();
+    if (tokens_ != nullptr) {
+      (void)Peek();
+      ++next_;
+      return;
+    }
+    if (count_ == 0) Fill();
     first_ = (first_ + 1) % kLookAhead;
     --count_;
   }
   [[nodiscard]] std::string_view text() const { return text_; }
 
  private:
-  // Puts the next token into the ring: recorded, or read.
-  void Load() {
-    if (replay_ != nullptr) {
-      Replay();
-    } else {
-      Fill();
-    }
-  }
+  // Puts the next token into the ring.
   void Fill();
+  // Appends the next token to the record: read, or past the end (and when
+  // replaying) another end token, as the lexer gives.
+  void Record();
   [[nodiscard]] Token Read();
-  // Puts the next recorded token into the ring; past the recorded end, more
-  // end tokens, as the lexer gives.
-  void Replay() {
-    Token& slot = ring_[(first_ + count_++) % kLookAhead];
-    if (replayed_ == replay_->size()) {
-      slot = Token{};
-      slot.offset = static_cast<std::uint32_t>(text_.size());
-      return;
-    }
-    const RecordedToken& recorded = (*replay_)[replayed_++];
-    slot.text = text_.substr(recorded.offset, recorded.size);
-    slot.offset = recorded.offset;
-    slot.column = recorded.column;
-    slot.kind = recorded.kind;
-    slot.word = recorded.word;
-    slot.breaks = recorded.breaks;
-    slot.blank_before = (recorded.flags & RecordedToken::kBlankBefore) != 0;
-    slot.multiline = (recorded.flags & RecordedToken::kMultiline) != 0;
-    slot.hint = 0;
-  }
   // Fills in what stood between the end of the last token and `token`.
   void MeasureGap(Token& token);
   // Makes `token`, which holds the "#" that opens a directive, the whole
@@ -253,13 +249,12 @@ class TokenStream {
   std::string_view text_;
   lexer::Lexer lexer_;
   std::int32_t tab_width_;
-  std::size_t last_end_ = 0;    // where the last token read ends
-  bool line_has_code_ = false;  // a token other than a comment stands on the line so far
-  bool started_ = false;        // a token has been read
-  bool ended_ = false;          // the end has been read (and recorded)
-  std::vector<RecordedToken>* record_ = nullptr;
-  const std::vector<RecordedToken>* replay_ = nullptr;
-  std::size_t replayed_ = 0;
+  std::size_t last_end_ = 0;       // where the last token read ends
+  bool line_has_code_ = false;     // a token other than a comment stands on the line so far
+  bool started_ = false;           // a token has been read
+  bool ended_ = false;             // the end has been read
+  TokenRecord* tokens_ = nullptr;  // the record, when there is one
+  std::size_t next_ = 0;           // ... and the current token's place in it
   std::array<Token, kLookAhead> ring_{};
   std::size_t first_ = 0;
   std::size_t count_ = 0;

@@ -99,7 +99,7 @@ TEST(ModernTest, MeasuresColumns) {
 // of directives, comments, splices and literals.
 TEST(ModernTest, ReplayGivesWhatReadingGives) {
   const std::string texts[] = {
-      testing::GeneratedText(60000, 5, false),
+      testing::GeneratedText(200000, 5, false),
       testing::GeneratedText(60000, 6, true),
       "#if 0\n/* a\n   b */ int x; // c\n#endif\n  #define F(a) \\\n  a\n\tR\"(\n)\" y\n\n\n}",
   };
@@ -110,10 +110,14 @@ TEST(ModernTest, ReplayGivesWhatReadingGives) {
            (t.multiline ? " multiline" : "");
   };
   for (const std::string& text : texts) {
-    std::vector<RecordedToken> record;
+    TokenRecord record;
     TokenStream recording(text, 8, &record);
     TokenStream reading(text, 8);
     for (int ends = 0; ends < 3; recording.Advance(), reading.Advance()) {
+      // Reading further ahead leaves the tokens already read where they are.
+      const Token* current = &recording.Peek();
+      (void)recording.Peek(TokenStream::kLookAhead - 1);
+      ASSERT_EQ(current, &recording.Peek());
       ASSERT_EQ(shown(recording.Peek()), shown(reading.Peek()));
       if (reading.Peek().kind == Kind::kEnd) ++ends;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lexer/pp_lexer.h"
+#include "platform/large_pages.h"
 
 // The modern style's view of a text: the lexer's preprocessing tokens with
 // what stood between them (line ends, blank lines, blanks, the column where a
@@ -173,20 +174,25 @@ class TokenRecord {
  public:
   [[nodiscard]] std::size_t size() const { return size_; }
   [[nodiscard]] bool empty() const { return size_ == 0; }
-  [[nodiscard]] Token& operator[](std::size_t i) { return blocks_[i >> kShift][i & kMask]; }
+  [[nodiscard]] Token& operator[](std::size_t i) { return starts_[i >> kShift][i & kMask]; }
   [[nodiscard]] Token& back() { return (*this)[size_ - 1]; }
   void clear() { size_ = 0; }
   Token& push_back(const Token& token) {
-    if ((size_ >> kShift) == blocks_.size()) blocks_.push_back(std::make_unique<Token[]>(kMask + 1));
-    Token& slot = (*this)[size_++];
-    slot = token;
-    return slot;
+    if ((size_ >> kShift) == blocks_.size()) {
+      // A large page a block, where a token takes 32 bytes.
+      blocks_.emplace_back(sizeof(Token) << kShift);
+      starts_.push_back(static_cast<Token*>(blocks_.back().data()));
+    }
+    Token* const slot = &starts_[size_ >> kShift][size_ & kMask];
+    ++size_;
+    return *std::construct_at(slot, token);
   }
 
  private:
-  static constexpr std::size_t kShift = 14;
+  static constexpr std::size_t kShift = 16;
   static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
-  std::vector<std::unique_ptr<Token[]>> blocks_;
+  std::vector<platform::LargeBlock> blocks_;
+  std::vector<Token*> starts_;  // of the tokens in each block
   std::size_t size_ = 0;
 };
 

@@ -110,16 +110,15 @@ std::int64_t BreakableOverLimit(std::string_view text, const std::vector<Placed>
     if (code == 0 || line.as_written) return;
     for (std::size_t i = 0; i < code; ++i) {
       if (line.tokens[i].kind == Kind::kDirective ||
-          (line.tokens[i].multiline && line.tokens[i].kind != Kind::kComment))
+          (line.tokens[i].multiline() && line.tokens[i].kind != Kind::kComment))
         return;
     }
     const Token& last = line.tokens[code - 1];
-    if (column(last.offset + last.text.size()) <= limit) return;
+    if (column(last.end()) <= limit) return;
     for (std::size_t i = 1; i < code; ++i) {
       const Token& before = line.tokens[i - 1];
       const Token& after = i + 1 < line.tokens.size() ? line.tokens[i + 1] : line.tokens[i];
-      if (MayBreakBetween(before, line.tokens[i], after) &&
-          column(before.offset + before.text.size()) <= limit) {
+      if (MayBreakBetween(before, line.tokens[i], after) && column(before.end()) <= limit) {
         ++count;
         return;
       }
@@ -166,10 +165,10 @@ ModernStats MeasureModern(std::string_view input, std::string_view output, std::
         token.word == Word::kLBrace || token.word == Word::kSemicolon ||
         ((token.word == Word::kElse || token.word == Word::kCatch || token.word == Word::kWhile) &&
          before[i].opens == Word::kRBrace);
-    if (i > 0 && token.breaks >= 2 && before[i].opens != Word::kLBrace && token.word != Word::kRBrace &&
+    if (i > 0 && token.breaks() >= 2 && before[i].opens != Word::kLBrace && token.word != Word::kRBrace &&
         !joins) {
       ++stats.blank_runs;
-      if (after[i].token.breaks >= 2) ++stats.blank_runs_kept;
+      if (after[i].token.breaks() >= 2) ++stats.blank_runs_kept;
     }
     if (token.word == Word::kSemicolon && after[i].alone && !before[i].alone) ++stats.lone_semicolons_added;
     const Token& out = after[i].token;
@@ -178,8 +177,7 @@ ModernStats MeasureModern(std::string_view input, std::string_view output, std::
     if (keyword && !after[i].as_written && i + 1 < n && after[i + 1].token.word == Word::kLParen) {
       ++stats.keywords;
       const Token& paren = after[i + 1].token;
-      if (paren.offset == out.offset + out.text.size() + 1 && output[paren.offset - 1] == ' ')
-        ++stats.keywords_spaced;
+      if (paren.offset == out.end() + 1 && output[paren.offset - 1] == ' ') ++stats.keywords_spaced;
     }
   }
   if (limit > 0) stats.breakable_over_limit = BreakableOverLimit(output, after, limit, tab_width);

@@ -143,8 +143,8 @@ class FactReader {
   void CountDeclarator(const Token& token, const Token& next) {
     if (!last_ends_type_ || next.kind != Kind::kWord || (next.word != Word::kNone && !IsTypeWord(next.word)))
       return;
-    if (token.blank_before && !next.blank_before) ++right_;
-    if (!token.blank_before && next.blank_before) ++left_;
+    if (token.blank_before() && !next.blank_before()) ++right_;
+    if (!token.blank_before() && next.blank_before()) ++left_;
   }
 
   FileFacts Decide() {

@@ -54,21 +54,21 @@ void Lines::Take(const Token& token, const Mark& mark) {
   if (token.kind == Kind::kComment) {
     if (mark.comment_line) {
       FlushLine();
-      Enqueue({token, {}, token.breaks >= 2});
+      Enqueue({token, {}, token.breaks() >= 2});
       in_comment_line_ = true;
-      last_end_ = token.offset + token.text.size();
+      last_end_ = token.end();
       return;
     }
     if (in_comment_line_ && !token.starts_line()) {
       Enqueue({token, text_.substr(last_end_, token.offset - last_end_), false});
-      last_end_ = token.offset + token.text.size();
+      last_end_ = token.end();
       return;
     }
     if (token.starts_line() || !leading_.empty()) {
       const std::string_view gap =
           leading_.empty() ? std::string_view() : text_.substr(last_end_, token.offset - last_end_);
-      leading_.push_back({token, gap, token.breaks >= 2});
-      last_end_ = token.offset + token.text.size();
+      leading_.push_back({token, gap, token.breaks() >= 2});
+      last_end_ = token.end();
       return;
     }
   }
@@ -78,16 +78,16 @@ void Lines::Take(const Token& token, const Mark& mark) {
     const bool closes = mark.role == Role::kBlockClose || mark.role == Role::kListClose;
     FlushLine();  // its breaks may set the indentation of what follows
     const std::int32_t indent = IndentOf(mark, first.column);
-    StartLine(indent, ContinuationBase(mark, indent), first.column, first.breaks >= 2 && first.starts_line(),
-              closes);
+    StartLine(indent, ContinuationBase(mark, indent), first.column,
+              first.breaks() >= 2 && first.starts_line(), closes);
     for (const Queued& comment : leading_) {
       Item item;
-      item.text = comment.token.text;
+      item.text = comment.token.TextIn(text_);
       item.gap = comment.gap;
       item.space = comment.gap.empty() ? 1 : 0;
       item.kind = Kind::kComment;
       item.role = Role::kComment;
-      item.multiline = comment.token.multiline;
+      item.multiline = comment.token.multiline();
       item.input_column = comment.token.column;
       item.width = ColumnAfter(item.text, 0, options_.tab_width);
       breaker_.Add(item);
@@ -223,29 +223,29 @@ std::int32_t Lines::SpaceBefore(const Token& token, const Mark& mark, std::strin
         }
         return mark.ends_line ? 1 : 0;
       }
-      space = token.blank_before ? 1 : 0;
+      space = token.blank_before() ? 1 : 0;
       break;
   }
-  if (space == 0 && MayJoin(last->text, token.text)) space = 1;
+  if (space == 0 && MayJoin(last->text, token.TextIn(text_))) space = 1;
   return space;
 }
 
 void Lines::Append(const Token& token, const Mark& mark) {
   Item item;
-  item.text = token.text;
+  item.text = token.TextIn(text_);
   item.space = SpaceBefore(token, mark, item.gap);
   item.kind = token.kind;
   item.word = token.word;
   item.role = mark.role;
-  item.multiline = token.multiline;
-  if (token.multiline) {
-    const std::size_t last_line = token.text.find_last_of("\n\r");
-    item.width = ColumnAfter(token.text.substr(last_line + 1), 0, options_.tab_width);
+  item.multiline = token.multiline();
+  if (token.multiline()) {
+    const std::size_t last_line = item.text.find_last_of("\n\r");
+    item.width = ColumnAfter(item.text.substr(last_line + 1), 0, options_.tab_width);
     if (token.kind == Kind::kComment) item.input_column = InputColumn(token.offset);
   } else if (token.kind == Kind::kPunct) {
-    item.width = static_cast<std::int32_t>(token.text.size());  // ASCII, without tabs
+    item.width = static_cast<std::int32_t>(token.size);  // ASCII, without tabs
   } else {
-    item.width = ColumnAfter(token.text, 0, options_.tab_width);
+    item.width = ColumnAfter(item.text, 0, options_.tab_width);
   }
   if (mark.lambda_intro) {
     intro_.line = lines_begun_;
@@ -263,11 +263,11 @@ void Lines::Append(const Token& token, const Mark& mark) {
   }
   anchored_ = -1;
   if (token.kind != Kind::kComment) line_has_code_ = true;
-  if (token.kind == Kind::kComment && !token.multiline) trailing_column_in_ = InputColumn(token.offset);
+  if (token.kind == Kind::kComment && !token.multiline()) trailing_column_in_ = InputColumn(token.offset);
   breaker_.Add(item);
   if (item.frame >= 0) framed_.push_back(breaker_.items().size() - 1);
   if (breaker_.items().size() >= LineBreaker::kMaxHeld) WriteLine(false);
-  last_end_ = token.offset + token.text.size();
+  last_end_ = token.end();
 }
 
 // The frames whose indentation comes from the line that holds an item take
@@ -372,7 +372,7 @@ void Lines::WriteQueue(const Placed& next) {
     const Token& first = queue_[i].token;
     if (queue_[i].blank_line && BlankLineAllowed(false)) EndOutputLine(false);
     if (first.kind == Kind::kDirective) {
-      WriteLines(first.text, true);
+      WriteLines(first.TextIn(text_), true);
       EndOutputLine(true);
       last_line_opened_ = false;
       follows_trailing = false;
@@ -406,8 +406,8 @@ void Lines::WriteQueue(const Placed& next) {
         at = ColumnAfter(gap, at, options_.tab_width);
       }
       const std::int32_t input = j == line ? column : InputColumn(comment.token.offset);
-      WriteToken(comment.token.text, true, at - input);
-      at = ColumnAfter(comment.token.text, at, options_.tab_width);
+      WriteToken(comment.token.TextIn(text_), true, at - input);
+      at = ColumnAfter(comment.token.TextIn(text_), at, options_.tab_width);
       i = j + 1;
     }
     EndOutputLine(true);
@@ -430,9 +430,9 @@ void Lines::Directive(const Token& token, const Mark& mark) {
   queue_.insert(queue_.end(), leading_.begin(), leading_.end());
   leading_.clear();
   in_comment_line_ = false;
-  Enqueue({token, {}, token.breaks >= 2});
+  Enqueue({token, {}, token.breaks() >= 2});
   ApplyBranch(mark.branch);
-  last_end_ = token.offset + token.text.size();
+  last_end_ = token.end();
 }
 
 void Lines::ApplyBranch(Branch branch) {
@@ -482,7 +482,7 @@ void Lines::TakeVerbatim(const Token& token, const Mark& mark) {
     verbatim_trim_ = mark.verbatim == Verbatim::kTrimmed;
     verbatim_begin_ = last_end_ == 0 ? 0 : LineEndAfter(last_end_);
   }
-  const std::size_t end = token.offset + token.text.size();
+  const std::size_t end = token.end();
   verbatim_end_ = FindLineEnd(text_, end);
   Nest(token, mark);
   last_end_ = end;
@@ -571,7 +571,7 @@ void Lines::EndOutputLine(bool trim) {
   if (output_.size() > options_.max_output) overflowed_ = true;
 }
 
-std::int32_t Lines::InputColumn(std::uint32_t offset) const {
+std::int32_t Lines::InputColumn(std::size_t offset) const {
   std::size_t begin = offset;
   while (begin > 0 && text_[begin - 1] != '\n' && text_[begin - 1] != '\r') --begin;
   return ColumnAfter(text_.substr(begin, offset - begin), 0, options_.tab_width);

@@ -105,7 +105,7 @@ class Lines final : public MarkSink {
   void WriteLines(std::string_view text, bool trim);
   // Ends the output line, its trailing blanks removed when `trim`.
   void EndOutputLine(bool trim);
-  [[nodiscard]] std::int32_t InputColumn(std::uint32_t offset) const;
+  [[nodiscard]] std::int32_t InputColumn(std::size_t offset) const;
   [[nodiscard]] std::size_t LineEndAfter(std::size_t offset) const;
   [[nodiscard]] bool BlankLineAllowed(bool closes) const;
 

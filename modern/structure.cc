@@ -712,7 +712,7 @@ void Structure::Operator(const Token& token, Mark& mark, bool operand_before) {
 bool Structure::CastLike(const Token& token) {
   if (state_.last.word != Word::kRParen || !closed_typeish_) return false;
   const Token& next = stream_.Peek(1);
-  return token.blank_before && !token.starts_line() && !next.blank_before && BeginsOperand(next);
+  return token.blank_before() && !token.starts_line() && !next.blank_before() && BeginsOperand(next);
 }
 
 Role Structure::StarOrAmp(const Token& token, bool operand_before) {
@@ -745,7 +745,7 @@ Role Structure::StarOrAmp(const Token& token, bool operand_before) {
                         next->word == Word::kLParen;
   if (!declares) return Role::kBinary;
   // A blank (or a line end) on one side only: a declarator, as the file writes them.
-  if (token.blank_before != next->blank_before) return Role::kPointer;
+  if (token.blank_before() != next->blank_before()) return Role::kPointer;
   if (frame.kind == FrameKind::kAngle) return Role::kPointer;
   if (HoldsStatements(frame)) {
     const Statement& statement = frame.statement;
@@ -1109,7 +1109,7 @@ bool Structure::MarkTemplate(Mark& mark) {
         }
         break;
       case Word::kBinaryOp:
-        if (parens == 0 && token.text == "||") expression = true;
+        if (parens == 0 && token.TextIn(stream_.text()) == "||") expression = true;
         break;
       default:
         break;
@@ -1120,7 +1120,7 @@ bool Structure::MarkTemplate(Mark& mark) {
 }
 
 // What may follow template arguments.
-bool Structure::FollowsTemplate(const Token& token, bool strictly) {
+bool Structure::FollowsTemplate(const Token& token, bool strictly) const {
   if (token.kind == Kind::kWord) return !strictly;
   switch (token.word) {
     case Word::kScope:
@@ -1156,7 +1156,7 @@ bool Structure::FollowsTemplate(const Token& token, bool strictly) {
     case Word::kColon:
       return true;
     default:
-      return token.kind == Kind::kComment || token.text == "||";  // "requires A<T> || B<T>"
+      return token.kind == Kind::kComment || token.TextIn(stream_.text()) == "||";  // "requires A<T> || B<T>"
   }
 }
 

@@ -249,7 +249,7 @@ class Structure {
   [[nodiscard]] bool IsCast(const Frame& paren);
   [[nodiscard]] bool IsLambda();
   [[nodiscard]] bool MarkTemplate(Mark& mark);
-  [[nodiscard]] static bool FollowsTemplate(const Token& token, bool strictly);
+  [[nodiscard]] bool FollowsTemplate(const Token& token, bool strictly) const;
   void CloseTemplate(const Token& token, Mark& mark);
 
   // Operators.

@@ -303,7 +303,6 @@ void TokenStream::Record() {
   }
   Token end;
   end.offset = static_cast<std::uint32_t>(text_.size());
-  end.text = text_.substr(text_.size());
   tokens_->push_back(end);
 }
 
@@ -330,13 +329,13 @@ void TokenStream::MeasureGap(Token& token) {
       }
     }
   }
-  token.blank_before = end > begin;
+  const bool blank = end > begin;
   if (!started_) {
     started_ = true;
     if (breaks == 0) line_begin = 0;
     breaks = std::max(breaks, 1);
   }
-  token.breaks = static_cast<std::uint8_t>(std::min(breaks, 2));
+  token.SetGap(breaks, blank);
   if (breaks > 0) token.column = ColumnAfter(text_.substr(line_begin, end - line_begin), 0, tab_width_);
 }
 
@@ -373,15 +372,15 @@ void TokenStream::Directive(const lexer::Token& hash, Token& token) {
     }
   }
   if (!ends(t)) t = lexer_.SkipDirective();
-  token.text = text_.substr(hash.offset, t.offset - hash.offset);
-  token.multiline = HoldsLineEnd(token.text);
+  token.size = static_cast<std::uint32_t>(t.offset - hash.offset);
+  token.SetMultiline(HoldsLineEnd(token.TextIn(text_)));
 }
 
 Token TokenStream::Read() {
   const lexer::Token t = lexer_.Next();
   Token token;
   token.offset = static_cast<std::uint32_t>(t.offset);
-  token.text = t.text;
+  token.size = static_cast<std::uint32_t>(t.text.size());
   switch (t.kind) {
     case lexer::TokenKind::kIdentifier:
       token.kind = Kind::kWord;
@@ -423,10 +422,10 @@ Token TokenStream::Read() {
     // Only comments, raw strings and spliced tokens can hold a line end.
     const bool may =
         t.spliced || token.kind == Kind::kRawString || (token.kind == Kind::kComment && t.text[1] == '*');
-    token.multiline = may && HoldsLineEnd(t.text);
+    token.SetMultiline(may && HoldsLineEnd(t.text));
   }
   if (token.kind != Kind::kComment) line_has_code_ = token.kind != Kind::kDirective;
-  last_end_ = token.offset + token.text.size();
+  last_end_ = token.end();
   return token;
 }
 

@@ -153,18 +153,40 @@ enum class Word : std::uint8_t {
 }
 
 struct Token {
-  std::string_view text;
-  std::uint32_t offset = 0;  // of its first byte in the text
+  std::uint32_t offset = 0;  // of its first byte in the text it was read from
+  std::uint32_t size = 0;    // of its text
   std::int32_t column = 0;   // where it begins in the text, tabs expanded (when it begins a line)
   Kind kind = Kind::kEnd;
   Word word = Word::kNone;
-  std::uint8_t breaks = 0;    // line ends before it: 0, 1, or 2 for a blank line or more
-  bool blank_before = false;  // a blank or a line end stood right before it
-  bool multiline = false;     // its text holds a line end
-  std::uint8_t hint = 0;      // set by the structural pass on tokens it has looked ahead to
-  [[nodiscard]] bool starts_line() const { return breaks > 0; }
+  std::uint8_t gap = 0;   // what stood before it: see breaks() and blank_before(); and multiline()
+  std::uint8_t hint = 0;  // set by the structural pass on tokens it has looked ahead to
+
+  // Its text, in `text`, the text it was read from.
+  [[nodiscard]] std::string_view TextIn(std::string_view text) const { return {text.data() + offset, size}; }
+  [[nodiscard]] std::size_t end() const { return std::size_t{offset} + size; }
+  // Line ends before it: 0, 1, or 2 for a blank line or more.
+  [[nodiscard]] std::uint8_t breaks() const { return gap & kBreaks; }
+  // A blank or a line end stood right before it.
+  [[nodiscard]] bool blank_before() const { return (gap & kBlankBefore) != 0; }
+  // Its text holds a line end.
+  [[nodiscard]] bool multiline() const { return (gap & kMultiline) != 0; }
+  [[nodiscard]] bool starts_line() const { return breaks() > 0; }
   [[nodiscard]] bool is(Word w) const { return word == w; }
+
+  void SetGap(int line_ends, bool blank) {
+    gap = static_cast<std::uint8_t>((gap & kMultiline) | (line_ends < 2 ? line_ends : 2) |
+                                    (blank ? kBlankBefore : 0));
+  }
+  void SetMultiline(bool multiline) {
+    gap = static_cast<std::uint8_t>((gap & ~kMultiline) | (multiline ? kMultiline : 0));
+  }
+
+  static constexpr std::uint8_t kBreaks = 3;
+  static constexpr std::uint8_t kBlankBefore = 4;
+  static constexpr std::uint8_t kMultiline = 8;
 };
+// Large texts have millions of tokens, which a text's first reading keeps.
+static_assert(sizeof(Token) == 16);
 
 // The tokens of one reading of a text, kept for a second: in blocks, so
 // that a token looked at stays where it is while more are read, and kept
@@ -179,7 +201,7 @@ class TokenRecord {
   void clear() { size_ = 0; }
   Token& push_back(const Token& token) {
     if ((size_ >> kShift) == blocks_.size()) {
-      // A large page a block, where a token takes 32 bytes.
+      // A large page a block.
       blocks_.emplace_back(sizeof(Token) << kShift);
       starts_.push_back(static_cast<Token*>(blocks_.back().data()));
     }
@@ -189,7 +211,7 @@ class TokenRecord {
   }
 
  private:
-  static constexpr std::size_t kShift = 16;
+  static constexpr std::size_t kShift = 17;  // 16-byte tokens
   static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
   std::vector<platform::LargeBlock> blocks_;
   std::vector<Token*> starts_;  // of the tokens in each block

@@ -103,11 +103,11 @@ TEST(ModernTest, ReplayGivesWhatReadingGives) {
       testing::GeneratedText(60000, 6, true),
       "#if 0\n/* a\n   b */ int x; // c\n#endif\n  #define F(a) \\\n  a\n\tR\"(\n)\" y\n\n\n}",
   };
-  const auto shown = [](const Token& t) {
-    return std::to_string(t.offset) + ":" + std::string(t.text) + " k" +
+  const auto shown = [](std::string_view text, const Token& t) {
+    return std::to_string(t.offset) + ":" + std::string(t.TextIn(text)) + " k" +
            std::to_string(static_cast<int>(t.kind)) + " w" + std::to_string(static_cast<int>(t.word)) + " b" +
-           std::to_string(t.breaks) + " c" + std::to_string(t.column) + (t.blank_before ? " blank" : "") +
-           (t.multiline ? " multiline" : "");
+           std::to_string(t.breaks()) + " c" + std::to_string(t.column) + (t.blank_before() ? " blank" : "") +
+           (t.multiline() ? " multiline" : "");
   };
   for (const std::string& text : texts) {
     TokenRecord record;
@@ -118,16 +118,16 @@ TEST(ModernTest, ReplayGivesWhatReadingGives) {
       const Token* current = &recording.Peek();
       (void)recording.Peek(TokenStream::kLookAhead - 1);
       ASSERT_EQ(current, &recording.Peek());
-      ASSERT_EQ(shown(recording.Peek()), shown(reading.Peek()));
+      ASSERT_EQ(shown(text, recording.Peek()), shown(text, reading.Peek()));
       if (reading.Peek().kind == Kind::kEnd) ++ends;
     }
     TokenStream replaying(text, record);
     TokenStream again(text, 8);
     for (int ends = 0; ends < 3; replaying.Advance(), again.Advance()) {
       // A look far ahead, as the structural pass takes, changes nothing.
-      ASSERT_EQ(shown(replaying.Peek(TokenStream::kLookAhead - 1)),
-                shown(again.Peek(TokenStream::kLookAhead - 1)));
-      ASSERT_EQ(shown(replaying.Peek()), shown(again.Peek()));
+      ASSERT_EQ(shown(text, replaying.Peek(TokenStream::kLookAhead - 1)),
+                shown(text, again.Peek(TokenStream::kLookAhead - 1)));
+      ASSERT_EQ(shown(text, replaying.Peek()), shown(text, again.Peek()));
       if (again.Peek().kind == Kind::kEnd) ++ends;
     }
   }

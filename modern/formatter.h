@@ -38,10 +38,10 @@ class Formatter {
 
  private:
   // The tokens that the first look at a text read, replayed by the layout,
-  // for texts up to kMaxRecorded bytes (kept from text to text): larger ones
-  // are read twice, so that the memory a text takes stays a few times its
-  // size.
-  static constexpr std::size_t kMaxRecorded = std::size_t{8} << 20;
+  // for texts up to kMaxRecorded bytes (sixteen bytes a token, kept from
+  // text to text): larger ones are read twice, so that the memory a text
+  // takes stays a few times its size.
+  static constexpr std::size_t kMaxRecorded = std::size_t{16} << 20;
   TokenRecord tokens_;
 };
 

@@ -135,9 +135,8 @@ std::int32_t LineBreaker::StartAfter(const Item& item, std::int32_t end) const {
   return end + item.space;
 }
 
-void LineBreaker::Add(const Item& added) {
-  const bool first = items_.empty() && !continued_;
-  Item& item = items_.emplace_back(added);
+void LineBreaker::Place(Item& item) {
+  const bool first = items_.size() == 1 && !continued_;
   marked_ = false;
   item.column = first ? end_ : StartAfter(item, end_);
   end_ = item.multiline ? item.width : item.column + item.width;

@@ -61,7 +61,18 @@ class LineBreaker {
   [[nodiscard]] bool open() const { return open_; }
   // True when the line holds no item yet, or only items already written.
   [[nodiscard]] bool empty() const { return items_.empty() && !continued_; }
-  void Add(const Item& item);
+  // Adds an item at the end of the line, as `fill` makes it from a default
+  // one: built in place, since the line's items take most of the layout's
+  // writes.
+  template <typename Fill>
+  void AddWith(Fill&& fill) {
+    Item& item = items_.emplace_back();
+    fill(item);
+    Place(item);
+  }
+  void Add(const Item& item) {
+    AddWith([&item](Item& added) { added = item; });
+  }
   // Breaks the line where it passes the limit.
   void Break();
   // Forgets the items written so far, the line going on after them.
@@ -86,6 +97,8 @@ class LineBreaker {
   [[nodiscard]] std::int32_t ContinuationIndent(std::size_t at, std::size_t& opener) const;
   void Lay(std::size_t from, std::size_t to, std::int32_t indent);
   [[nodiscard]] std::int32_t StartAfter(const Item& item, std::int32_t end) const;
+  // Gives the item just added its column.
+  void Place(Item& item);
   [[nodiscard]] std::int32_t CodeEnd(std::size_t from, std::size_t to) const;
 
   std::int32_t limit_;

@@ -231,41 +231,44 @@ std::int32_t Lines::SpaceBefore(const Token& token, const Mark& mark, std::strin
 }
 
 void Lines::Append(const Token& token, const Mark& mark) {
-  Item item;
-  item.text = token.TextIn(text_);
-  item.space = SpaceBefore(token, mark, item.gap);
-  item.kind = token.kind;
-  item.word = token.word;
-  item.role = mark.role;
-  item.multiline = token.multiline();
-  if (token.multiline()) {
-    const std::size_t last_line = item.text.find_last_of("\n\r");
-    item.width = ColumnAfter(item.text.substr(last_line + 1), 0, options_.tab_width);
-    if (token.kind == Kind::kComment) item.input_column = InputColumn(token.offset);
-  } else if (token.kind == Kind::kPunct) {
-    item.width = static_cast<std::int32_t>(token.size);  // ASCII, without tabs
-  } else {
-    item.width = ColumnAfter(item.text, 0, options_.tab_width);
-  }
   if (mark.lambda_intro) {
     intro_.line = lines_begun_;
     intro_.item = breaker_.items().size();
     intro_.indent = breaker_.current_indent();
   }
-  if (mark.opens == Open::kLambda || mark.opens == Open::kList) {
-    item.frame = static_cast<std::int32_t>(frames_.size() - 1);
-    item.serial = frames_.back().serial;
-    if (mark.opens == Open::kLambda && intro_.line == lines_begun_) item.intro = intro_.item;
-  } else if (anchored_ >= 0) {
-    item.frame = anchored_;
-    item.serial = frames_[static_cast<std::size_t>(anchored_)].serial;
-    item.anchors = true;
-  }
+  std::string_view gap;
+  const std::int32_t space = SpaceBefore(token, mark, gap);
+  breaker_.AddWith([&](Item& item) {
+    item.text = token.TextIn(text_);
+    item.gap = gap;
+    item.space = space;
+    item.kind = token.kind;
+    item.word = token.word;
+    item.role = mark.role;
+    item.multiline = token.multiline();
+    if (token.multiline()) {
+      const std::size_t last_line = item.text.find_last_of("\n\r");
+      item.width = ColumnAfter(item.text.substr(last_line + 1), 0, options_.tab_width);
+      if (token.kind == Kind::kComment) item.input_column = InputColumn(token.offset);
+    } else if (token.kind == Kind::kPunct) {
+      item.width = static_cast<std::int32_t>(token.size);  // ASCII, without tabs
+    } else {
+      item.width = ColumnAfter(item.text, 0, options_.tab_width);
+    }
+    if (mark.opens == Open::kLambda || mark.opens == Open::kList) {
+      item.frame = static_cast<std::int32_t>(frames_.size() - 1);
+      item.serial = frames_.back().serial;
+      if (mark.opens == Open::kLambda && intro_.line == lines_begun_) item.intro = intro_.item;
+    } else if (anchored_ >= 0) {
+      item.frame = anchored_;
+      item.serial = frames_[static_cast<std::size_t>(anchored_)].serial;
+      item.anchors = true;
+    }
+  });
   anchored_ = -1;
   if (token.kind != Kind::kComment) line_has_code_ = true;
   if (token.kind == Kind::kComment && !token.multiline()) trailing_column_in_ = InputColumn(token.offset);
-  breaker_.Add(item);
-  if (item.frame >= 0) framed_.push_back(breaker_.items().size() - 1);
+  if (breaker_.items().back().frame >= 0) framed_.push_back(breaker_.items().size() - 1);
   if (breaker_.items().size() >= LineBreaker::kMaxHeld) WriteLine(false);
   last_end_ = token.end();
 }

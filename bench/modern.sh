@@ -22,7 +22,7 @@ command -v astyle >/dev/null 2>&1 || need="$need astyle"
 command -v clang-format >/dev/null 2>&1 || need="$need clang-format"
 install_packages $need || exit 1
 dir=build-bench
-cmake -S . -B "$dir" $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$dir" $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_PGO=ON -DQFMT_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j "$jobs" --target qfmt-tree qfmt-gen-source qfmt-modern-stats >"$dir/bench-build.log" 2>&1 ||
   { cat "$dir/bench-build.log"; exit 1; }
 tree=$PWD/$dir/qfmt-tree

@@ -32,7 +32,7 @@ command -v astyle >/dev/null 2>&1 || missing="$missing astyle"
 [ -x /usr/bin/time ] || missing="$missing time"
 command -v bc >/dev/null 2>&1 || missing="$missing bc"
 install_packages $missing || true
-cmake -S . -B build-bench $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B build-bench $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_PGO=ON -DQFMT_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j "$jobs" >/dev/null
 qfmt=$PWD/build-bench/qfmt
 

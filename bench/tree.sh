@@ -25,7 +25,7 @@ cd "$(dirname "$0")/.."
 tree=${1:-/usr/include}
 runs=${2:-5}
 dir=build-bench
-cmake -S . -B "$dir" $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$dir" $generator -DCMAKE_BUILD_TYPE=Release -DQFMT_PGO=ON -DQFMT_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j "$jobs" --target qfmt-tree >"$dir/bench-build.log" 2>&1 || { cat "$dir/bench-build.log"; exit 1; }
 binary=$dir/qfmt-tree
 

@@ -18,11 +18,12 @@ set(QFMT_PGO_STAMP ${QFMT_PGO_DIR}/profile.stamp)
 # The profile's files are named after the objects' paths inside each build,
 # which are the same in both.
 set(QFMT_PGO_FLAGS -fprofile-dir=${QFMT_PGO_DIR}/data)
-file(GLOB_RECURSE QFMT_PGO_SOURCES CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/platform/* ${PROJECT_SOURCE_DIR}/lexer/* ${PROJECT_SOURCE_DIR}/modern/*
-  ${PROJECT_SOURCE_DIR}/layout/* ${PROJECT_SOURCE_DIR}/scanner/* ${PROJECT_SOURCE_DIR}/job/*
-  ${PROJECT_SOURCE_DIR}/format/* ${PROJECT_SOURCE_DIR}/project/* ${PROJECT_SOURCE_DIR}/tree/*
-  ${PROJECT_SOURCE_DIR}/programs/* ${PROJECT_SOURCE_DIR}/bench/*)
+set(QFMT_PGO_SOURCES)
+foreach(folder platform lexer modern layout scanner job format project tree programs bench)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.cc
+       ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.lex)
+  list(APPEND QFMT_PGO_SOURCES ${sources})
+endforeach()
 string(JOIN " " instrumented ${CMAKE_CXX_FLAGS} -fprofile-generate -fprofile-update=atomic ${QFMT_PGO_FLAGS}
        -fprofile-prefix-path=${QFMT_PGO_DIR}/build)
 add_custom_command(OUTPUT ${QFMT_PGO_STAMP}
@@ -42,13 +43,19 @@ add_custom_target(qfmt-profile DEPENDS ${QFMT_PGO_STAMP})
 add_compile_options(-fprofile-use -fprofile-partial-training -Wno-missing-profile ${QFMT_PGO_FLAGS}
                     -fprofile-prefix-path=${PROJECT_BINARY_DIR})
 
-# Every target that compiles waits for the profile.
+# Every target that compiles waits for the profile, and its objects are made
+# again when the profile is.
 function(qfmt_pgo_wait_for_profile dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS targets)
     get_target_property(type ${target} TYPE)
     if(type MATCHES "^(STATIC_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
       add_dependencies(${target} qfmt-profile)
+      get_target_property(sources ${target} SOURCES)
+      # Paths as the target's folder reads them, not this one.
+      get_target_property(source_dir ${target} SOURCE_DIR)
+      list(TRANSFORM sources PREPEND ${source_dir}/ REGEX "^[^/]")
+      set_property(SOURCE ${sources} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${QFMT_PGO_STAMP})
     endif()
   endforeach()
   get_property(subdirectories DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)

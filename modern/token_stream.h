@@ -158,27 +158,27 @@ struct Token {
   std::int32_t column = 0;   // where it begins in the text, tabs expanded (when it begins a line)
   Kind kind = Kind::kEnd;
   Word word = Word::kNone;
-  std::uint8_t gap = 0;   // what stood before it: see breaks() and blank_before(); and multiline()
-  std::uint8_t hint = 0;  // set by the structural pass on tokens it has looked ahead to
+  std::uint8_t flags = 0;  // breaks(), blank_before() and multiline()
+  std::uint8_t hint = 0;   // set by the structural pass on tokens it has looked ahead to
 
   // Its text, in `text`, the text it was read from.
   [[nodiscard]] std::string_view TextIn(std::string_view text) const { return {text.data() + offset, size}; }
   [[nodiscard]] std::size_t end() const { return std::size_t{offset} + size; }
   // Line ends before it: 0, 1, or 2 for a blank line or more.
-  [[nodiscard]] std::uint8_t breaks() const { return gap & kBreaks; }
+  [[nodiscard]] std::uint8_t breaks() const { return flags & kBreaks; }
   // A blank or a line end stood right before it.
-  [[nodiscard]] bool blank_before() const { return (gap & kBlankBefore) != 0; }
+  [[nodiscard]] bool blank_before() const { return (flags & kBlankBefore) != 0; }
   // Its text holds a line end.
-  [[nodiscard]] bool multiline() const { return (gap & kMultiline) != 0; }
+  [[nodiscard]] bool multiline() const { return (flags & kMultiline) != 0; }
   [[nodiscard]] bool starts_line() const { return breaks() > 0; }
   [[nodiscard]] bool is(Word w) const { return word == w; }
 
   void SetGap(int line_ends, bool blank) {
-    gap = static_cast<std::uint8_t>((gap & kMultiline) | (line_ends < 2 ? line_ends : 2) |
-                                    (blank ? kBlankBefore : 0));
+    flags = static_cast<std::uint8_t>((flags & kMultiline) | (line_ends < 2 ? line_ends : 2) |
+                                      (blank ? kBlankBefore : 0));
   }
   void SetMultiline(bool multiline) {
-    gap = static_cast<std::uint8_t>((gap & ~kMultiline) | (multiline ? kMultiline : 0));
+    flags = static_cast<std::uint8_t>((flags & ~kMultiline) | (multiline ? kMultiline : 0));
   }
 
   static constexpr std::uint8_t kBreaks = 3;
@@ -196,16 +196,15 @@ class TokenRecord {
  public:
   [[nodiscard]] std::size_t size() const { return size_; }
   [[nodiscard]] bool empty() const { return size_ == 0; }
-  [[nodiscard]] Token& operator[](std::size_t i) { return starts_[i >> kShift][i & kMask]; }
+  [[nodiscard]] Token& operator[](std::size_t i) {
+    return static_cast<Token*>(blocks_[i >> kShift].data())[i & kMask];
+  }
   [[nodiscard]] Token& back() { return (*this)[size_ - 1]; }
   void clear() { size_ = 0; }
   Token& push_back(const Token& token) {
-    if ((size_ >> kShift) == blocks_.size()) {
-      // A large page a block.
-      blocks_.emplace_back(sizeof(Token) << kShift);
-      starts_.push_back(static_cast<Token*>(blocks_.back().data()));
-    }
-    Token* const slot = &starts_[size_ >> kShift][size_ & kMask];
+    // A large page a block.
+    if ((size_ >> kShift) == blocks_.size()) blocks_.emplace_back(sizeof(Token) << kShift);
+    Token* const slot = &static_cast<Token*>(blocks_[size_ >> kShift].data())[size_ & kMask];
     ++size_;
     return *std::construct_at(slot, token);
   }
@@ -214,7 +213,6 @@ class TokenRecord {
   static constexpr std::size_t kShift = 17;  // 16-byte tokens
   static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
   std::vector<platform::LargeBlock> blocks_;
-  std::vector<Token*> starts_;  // of the tokens in each block
   std::size_t size_ = 0;
 };
 

@@ -17,7 +17,6 @@ struct Keyword {
   Word word;
 };
 
-// Sorted by text, so that the words of one first letter stand together.
 constexpr Keyword kKeywords[] = {
     {"_Alignas", Word::kAlignas},
     {"_Alignof", Word::kAlignof},
@@ -113,26 +112,28 @@ constexpr Keyword kKeywords[] = {
     {"while", Word::kWhile},
 };
 
-constexpr bool SortedByText() {
-  for (std::size_t i = 1; i < std::size(kKeywords); ++i) {
-    if (!(kKeywords[i - 1].text < kKeywords[i].text)) return false;
-  }
-  return true;
+// A slot for each keyword that no other takes (MakeSlots fails to compile
+// where two would): a name is looked for in one slot only.
+constexpr std::size_t KeywordSlot(std::string_view name) {
+  const auto at = [&name](std::size_t i) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(name[i]));
+  };
+  return (at(0) * 7 + at(name.size() / 2) * 28 + at(name.size() - 1) * 21 + name.size()) & 511;
 }
-static_assert(SortedByText());
 
-// For each first byte, where its keywords begin in kKeywords (and the next
-// byte's entry where they end).
-constexpr std::array<std::uint8_t, 257> MakeFirstIndex() {
-  std::array<std::uint8_t, 257> index{};
-  std::size_t k = 0;
-  for (std::size_t c = 0; c < 257; ++c) {
-    while (k < std::size(kKeywords) && static_cast<unsigned char>(kKeywords[k].text[0]) < c) ++k;
-    index[c] = static_cast<std::uint8_t>(k);
+constexpr std::uint8_t kNoKeyword = 0xFF;
+
+constexpr std::array<std::uint8_t, 512> MakeSlots() {
+  std::array<std::uint8_t, 512> slots{};
+  slots.fill(kNoKeyword);
+  for (std::size_t k = 0; k < std::size(kKeywords); ++k) {
+    std::uint8_t& slot = slots[KeywordSlot(kKeywords[k].text)];
+    if (slot != kNoKeyword) throw "two keywords share a slot";
+    slot = static_cast<std::uint8_t>(k);
   }
-  return index;
+  return slots;
 }
-constexpr std::array<std::uint8_t, 257> kFirstIndex = MakeFirstIndex();
+constexpr std::array<std::uint8_t, 512> kSlots = MakeSlots();
 
 // The keywords' lengths, as bits: a name of another length is no keyword.
 constexpr std::uint32_t MakeLengths() {
@@ -144,11 +145,8 @@ constexpr std::uint32_t kKeywordLengths = MakeLengths();
 
 Word KeywordOf(std::string_view name) {
   if (name.size() >= 32 || (kKeywordLengths & (std::uint32_t{1} << name.size())) == 0) return Word::kNone;
-  const auto first = static_cast<unsigned char>(name[0]);
-  for (std::size_t k = kFirstIndex[first]; k < kFirstIndex[first + 1u]; ++k) {
-    if (kKeywords[k].text == name) return kKeywords[k].word;
-  }
-  return Word::kNone;
+  const std::uint8_t k = kSlots[KeywordSlot(name)];
+  return k != kNoKeyword && kKeywords[k].text == name ? kKeywords[k].word : Word::kNone;
 }
 
 Word PunctuatorOf(std::string_view p) {

@@ -130,18 +130,6 @@ void LineBreaker::Mark(const Item& before, Item& item) {
   }
 }
 
-std::int32_t LineBreaker::StartAfter(const Item& item, std::int32_t end) const {
-  if (!item.gap.empty()) return ColumnAfter(item.gap, end, tab_width_);
-  return end + item.space;
-}
-
-void LineBreaker::Place(Item& item) {
-  const bool first = items_.size() == 1 && !continued_;
-  marked_ = false;
-  item.column = first ? end_ : StartAfter(item, end_);
-  end_ = item.multiline ? item.width : item.column + item.width;
-}
-
 // The column after the last item in [from, to) that is no comment.
 std::int32_t LineBreaker::CodeEnd(std::size_t from, std::size_t to) const {
   for (std::size_t i = to; i-- > from;) {

@@ -96,9 +96,17 @@ class LineBreaker {
   [[nodiscard]] std::size_t Choose(std::size_t from, std::size_t to) const;
   [[nodiscard]] std::int32_t ContinuationIndent(std::size_t at, std::size_t& opener) const;
   void Lay(std::size_t from, std::size_t to, std::int32_t indent);
-  [[nodiscard]] std::int32_t StartAfter(const Item& item, std::int32_t end) const;
+  [[nodiscard]] std::int32_t StartAfter(const Item& item, std::int32_t end) const {
+    if (!item.gap.empty()) return ColumnAfter(item.gap, end, tab_width_);
+    return end + item.space;
+  }
   // Gives the item just added its column.
-  void Place(Item& item);
+  void Place(Item& item) {
+    const bool first = items_.size() == 1 && !continued_;
+    marked_ = false;
+    item.column = first ? end_ : StartAfter(item, end_);
+    end_ = item.multiline ? item.width : item.column + item.width;
+  }
   [[nodiscard]] std::int32_t CodeEnd(std::size_t from, std::size_t to) const;
 
   std::int32_t limit_;

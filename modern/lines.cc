@@ -47,55 +47,70 @@ Lines::Lines(std::string_view text, const LineOptions& options, std::string& out
 
 void Lines::Take(const Token& token, const Mark& mark) {
   if (overflowed_) return;
-  if (token.kind == Kind::kEnd) return End();
-  if (mark.verbatim != Verbatim::kNo) return TakeVerbatim(token, mark);
-  if (verbatim_) EndVerbatim();
-  if (token.kind == Kind::kDirective) return Directive(token, mark);
-  if (token.kind == Kind::kComment) {
-    if (mark.comment_line) {
-      FlushLine();
-      Enqueue({token, {}, token.breaks() >= 2});
-      in_comment_line_ = true;
-      last_end_ = token.end();
-      return;
-    }
-    if (in_comment_line_ && !token.starts_line()) {
-      Enqueue({token, text_.substr(last_end_, token.offset - last_end_), false});
-      last_end_ = token.end();
-      return;
-    }
-    if (token.starts_line() || !leading_.empty()) {
-      const std::string_view gap =
-          leading_.empty() ? std::string_view() : text_.substr(last_end_, token.offset - last_end_);
-      leading_.push_back({token, gap, token.breaks() >= 2});
-      last_end_ = token.end();
-      return;
-    }
-  }
+  const bool code =
+      token.kind != Kind::kEnd && token.kind != Kind::kDirective && token.kind != Kind::kComment;
+  if ((!code || verbatim_ || mark.verbatim != Verbatim::kNo) && TakeOther(token, mark)) return;
   in_comment_line_ = false;
-  if (!leading_.empty() || NewLine(token, mark)) {
-    const Token& first = leading_.empty() ? token : leading_.front().token;
-    const bool closes = mark.role == Role::kBlockClose || mark.role == Role::kListClose;
-    FlushLine();  // its breaks may set the indentation of what follows
-    const std::int32_t indent = IndentOf(mark, first.column);
-    StartLine(indent, ContinuationBase(mark, indent), first.column,
-              first.breaks() >= 2 && first.starts_line(), closes);
-    for (const Queued& comment : leading_) {
-      Item item;
-      item.text = comment.token.TextIn(text_);
-      item.gap = comment.gap;
-      item.space = comment.gap.empty() ? 1 : 0;
-      item.kind = Kind::kComment;
-      item.role = Role::kComment;
-      item.multiline = comment.token.multiline();
-      item.input_column = comment.token.column;
-      item.width = ColumnAfter(item.text, 0, options_.tab_width);
-      breaker_.Add(item);
-    }
-    leading_.clear();
-  }
-  Nest(token, mark);
+  if (!leading_.empty() || NewLine(token, mark)) BeginLine(token, mark);
+  // Most tokens neither open nor close a frame, nor begin a statement.
+  if (mark.closes > 0 || mark.starts_statement || mark.anchors || mark.opens != Open::kNothing)
+    Nest(token, mark);
   Append(token, mark);
+}
+
+bool Lines::TakeOther(const Token& token, const Mark& mark) {
+  if (token.kind == Kind::kEnd) {
+    End();
+    return true;
+  }
+  if (mark.verbatim != Verbatim::kNo) {
+    TakeVerbatim(token, mark);
+    return true;
+  }
+  if (verbatim_) EndVerbatim();
+  if (token.kind == Kind::kDirective) {
+    Directive(token, mark);
+    return true;
+  }
+  if (token.kind != Kind::kComment) return false;
+  if (mark.comment_line) {
+    FlushLine();
+    Enqueue({token, {}, token.breaks() >= 2});
+    in_comment_line_ = true;
+  } else if (in_comment_line_ && !token.starts_line()) {
+    Enqueue({token, text_.substr(last_end_, token.offset - last_end_), false});
+  } else if (token.starts_line() || !leading_.empty()) {
+    const std::string_view gap =
+        leading_.empty() ? std::string_view() : text_.substr(last_end_, token.offset - last_end_);
+    leading_.push_back({token, gap, token.breaks() >= 2});
+  } else {
+    return false;  // it trails code
+  }
+  last_end_ = token.end();
+  return true;
+}
+
+// A line of code begins with `token`, or with the comments before it.
+void Lines::BeginLine(const Token& token, const Mark& mark) {
+  const Token& first = leading_.empty() ? token : leading_.front().token;
+  const bool closes = mark.role == Role::kBlockClose || mark.role == Role::kListClose;
+  FlushLine();  // its breaks may set the indentation of what follows
+  const std::int32_t indent = IndentOf(mark, first.column);
+  StartLine(indent, ContinuationBase(mark, indent), first.column, first.breaks() >= 2 && first.starts_line(),
+            closes);
+  for (const Queued& comment : leading_) {
+    Item item;
+    item.text = comment.token.TextIn(text_);
+    item.gap = comment.gap;
+    item.space = comment.gap.empty() ? 1 : 0;
+    item.kind = Kind::kComment;
+    item.role = Role::kComment;
+    item.multiline = comment.token.multiline();
+    item.input_column = comment.token.column;
+    item.width = ColumnAfter(item.text, 0, options_.tab_width);
+    breaker_.Add(item);
+  }
+  leading_.clear();
 }
 
 bool Lines::NewLine(const Token& token, const Mark& mark) const {
@@ -214,20 +229,22 @@ std::int32_t Lines::SpaceBefore(const Token& token, const Mark& mark, std::strin
       space = 1;
       break;
     case Space::kAsInput:
-      if (token.kind == Kind::kComment) {
-        // The blanks before a comment are kept; a trailing one gets one at least.
-        const std::string_view before = text_.substr(last_end_, token.offset - last_end_);
-        if (!before.empty() && before.find_first_not_of(" \t") == std::string_view::npos) {
-          gap = before;
-          return 0;
-        }
-        return mark.ends_line ? 1 : 0;
-      }
+      if (token.kind == Kind::kComment) return SpaceBeforeComment(token, mark, gap);
       space = token.blank_before() ? 1 : 0;
       break;
   }
   if (space == 0 && MayJoin(last->text, token.TextIn(text_))) space = 1;
   return space;
+}
+
+// The blanks before a comment are kept; a trailing one gets one at least.
+std::int32_t Lines::SpaceBeforeComment(const Token& token, const Mark& mark, std::string_view& gap) const {
+  const std::string_view before = text_.substr(last_end_, token.offset - last_end_);
+  if (!before.empty() && before.find_first_not_of(" \t") == std::string_view::npos) {
+    gap = before;
+    return 0;
+  }
+  return mark.ends_line ? 1 : 0;
 }
 
 void Lines::Append(const Token& token, const Mark& mark) {
@@ -329,9 +346,11 @@ void Lines::WriteLine(bool whole) {
       output_.append(static_cast<std::size_t>(item.space), ' ');
     }
     if (begins) ++next_piece;
-    const std::int32_t shift =
-        item.multiline && item.kind == Kind::kComment ? item.column - item.input_column : 0;
-    WriteToken(item.text, item.kind == Kind::kComment, shift);
+    if (item.kind != Kind::kComment) {
+      output_.append(item.text);
+    } else {
+      WriteToken(item.text, true, item.multiline ? item.column - item.input_column : 0);
+    }
   }
   framed_.clear();
   if (whole) {

@@ -73,6 +73,10 @@ class Lines final : public MarkSink {
     bool closes = false;      // its first token is a closing brace
   };
 
+  // Takes what is not code, or a token inside or after a region kept as
+  // written; false for a token that goes on as code (a comment after code).
+  [[nodiscard]] bool TakeOther(const Token& token, const Mark& mark);
+  void BeginLine(const Token& token, const Mark& mark);
   void Directive(const Token& token, const Mark& mark);
   void TakeVerbatim(const Token& token, const Mark& mark);
   void EndVerbatim();
@@ -97,6 +101,8 @@ class Lines final : public MarkSink {
   void Enqueue(const Queued& entry);
   void Append(const Token& token, const Mark& mark);
   [[nodiscard]] std::int32_t SpaceBefore(const Token& token, const Mark& mark, std::string_view& gap) const;
+  [[nodiscard]] std::int32_t SpaceBeforeComment(const Token& token, const Mark& mark,
+                                                std::string_view& gap) const;
 
   // Writing.
   void WriteIndent(std::int32_t columns);

@@ -287,6 +287,35 @@ std::int32_t ColumnAfter(std::string_view bytes, std::int32_t column, std::int32
   return column;
 }
 
+Token& TokenStream::PeekFar(std::size_t k) {
+  if (tokens_ == nullptr) {
+    while (count_ <= k) Fill();
+    return ring_[(first_ + k) % kLookAhead];
+  }
+  // Read a few tokens beyond, so that the next looks find them at at_.
+  constexpr std::size_t kBatch = 64;
+  if (next_ + k >= tokens_->size()) {
+    while (tokens_->size() < next_ + k + kBatch && !ended_) Record();
+    while (next_ + k >= tokens_->size()) Record();
+  }
+  at_ = &(*tokens_)[next_];
+  ahead_ = tokens_->RunFrom(next_);
+  return (*tokens_)[next_ + k];
+}
+
+void TokenStream::AdvanceFar() {
+  if (tokens_ == nullptr) {
+    if (count_ == 0) Fill();
+    first_ = (first_ + 1) % kLookAhead;
+    --count_;
+    return;
+  }
+  (void)PeekFar(0);
+  ++at_;
+  --ahead_;
+  ++next_;
+}
+
 void TokenStream::Fill() {
   QFMT_CHECK(count_ < kLookAhead);
   ring_[(first_ + count_) % kLookAhead] = Read();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -201,6 +202,10 @@ class TokenRecord {
   }
   [[nodiscard]] Token& back() { return (*this)[size_ - 1]; }
   void clear() { size_ = 0; }
+  // How many tokens stand one after the other in memory from token i on.
+  [[nodiscard]] std::size_t RunFrom(std::size_t i) const {
+    return std::min(((i >> kShift) + 1) << kShift, size_) - i;
+  }
   Token& push_back(const Token& token) {
     // A large page a block.
     if ((size_ >> kShift) == blocks_.size()) blocks_.emplace_back(sizeof(Token) << kShift);
@@ -236,28 +241,23 @@ class TokenStream {
 
   // The token k places ahead (0: the current one); a kEnd token at the end.
   // k must be below kLookAhead.
-  [[nodiscard]] Token& Peek(std::size_t k = 0) {
-    if (tokens_ != nullptr) {
-      while (next_ + k >= tokens_->size()) Record();
-      return (*tokens_)[next_ + k];
-    }
-    while (count_ <= k) Fill();
-    return ring_[(first_ + k) % kLookAhead];
-  }
+  [[nodiscard]] Token& Peek(std::size_t k = 0) { return k < ahead_ ? at_[k] : PeekFar(k); }
   // Moves on to the next token.
   void Advance() {
-    if (tokens_ != nullptr) {
-      (void)Peek();
+    if (ahead_ > 0) {
+      ++at_;
+      --ahead_;
       ++next_;
       return;
     }
-    if (count_ == 0) Fill();
-    first_ = (first_ + 1) % kLookAhead;
-    --count_;
+    AdvanceFar();
   }
   [[nodiscard]] std::string_view text() const { return text_; }
 
  private:
+  // Peek and Advance where the token is not among the ahead_ at at_.
+  [[nodiscard]] Token& PeekFar(std::size_t k);
+  void AdvanceFar();
   // Puts the next token into the ring.
   void Fill();
   // Appends the next token to the record: read, or past the end (and when
@@ -280,7 +280,9 @@ class TokenStream {
   bool started_ = false;           // a token has been read
   bool ended_ = false;             // the end has been read
   TokenRecord* tokens_ = nullptr;  // the record, when there is one
-  std::size_t next_ = 0;           // ... and the current token's place in it
+  std::size_t next_ = 0;           // ... and the current token's place in it,
+  Token* at_ = nullptr;            // where it is,
+  std::size_t ahead_ = 0;          // and how many recorded tokens follow it there, it included
   std::array<Token, kLookAhead> ring_{};
   std::size_t first_ = 0;
   std::size_t count_ = 0;

@@ -333,7 +333,8 @@ void TokenStream::Record() {
   tokens_->push_back(end);
 }
 
-void TokenStream::MeasureGap(Token& token) {
+// Inline in Read, its one caller: a call for every token cost 2% of a run.
+[[gnu::always_inline]] inline void TokenStream::MeasureGap(Token& token) {
   const std::size_t begin = last_end_;
   const std::size_t end = token.offset;
   std::size_t line_begin = std::string_view::npos;

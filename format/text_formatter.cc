@@ -119,12 +119,6 @@ void TextFormatter::TakeFormatted(std::string& into) {
   formatted_ = {};
 }
 
-void TextFormatter::GiveBack(std::string spent) {
-  if (spent.capacity() <= modern_output_.capacity()) return;
-  spent.clear();
-  modern_output_.swap(spent);
-}
-
 void TextFormatter::Reset() {
   passes_.clear();
   settler_ = Settler();

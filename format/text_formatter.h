@@ -65,10 +65,6 @@ class TextFormatter {
   // Moves the formatted text into `into` (its buffer, where it has one of its
   // own: no copy of a large text); formatted() is empty afterwards.
   void TakeFormatted(std::string& into);
-  // Takes back a buffer that TakeFormatted handed out, once its text is
-  // used, for the next text's output: memory the process has touched costs
-  // no page faults.
-  void GiveBack(std::string spent);
   void Reset();
 
  private:

@@ -46,8 +46,6 @@ class FileFormatter {
   [[nodiscard]] FileOutcome FormatText(std::string_view text, std::string_view label,
                                        const format::StyleOptions& style,
                                        const LineSelection* lines = nullptr);
-  // Takes back an outcome's output once it is shown, for the next file's.
-  void Recycle(std::string output) { text_formatter_.GiveBack(std::move(output)); }
   // The formatted text of the last file or text formatted without an error.
   [[nodiscard]] std::string_view formatted() const {
     return selected_ ? std::string_view(selected_text_) : text_formatter_.formatted();

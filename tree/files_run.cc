@@ -121,24 +121,10 @@ void Work(RunContext& run, OutcomeQueue& queue, const std::vector<SourceFile>& s
   }
 }
 
-void ShowProgress(RunContext& run, std::int64_t done, std::int64_t bytes, std::size_t total,
-                  Clock::time_point start) {
-  run.console.ShowRunning(ProgressLine(done, static_cast<std::int64_t>(total), bytes, SecondsSince(start)));
-}
-
 void ShowProgress(RunContext& run, OutcomeQueue& queue, std::size_t total, Clock::time_point start) {
   std::int64_t done = 0, bytes = 0;
   queue.Progress(done, bytes);
-  ShowProgress(run, done, bytes, total, start);
-}
-
-// A file's outcome, in its turn.
-void Show(RunContext& run, const SourceFile& source, const FileOutcome& outcome) {
-  if (source.left_out) {
-    run.console.WriteError(source.path + ": " + source.skipped + "\n");
-  } else {
-    run.printer.Print(source.path, outcome);
-  }
+  run.console.ShowRunning(ProgressLine(done, static_cast<std::int64_t>(total), bytes, SecondsSince(start)));
 }
 
 void PrintInOrder(RunContext& run, OutcomeQueue& queue, const std::vector<SourceFile>& sources,
@@ -148,32 +134,15 @@ void PrintInOrder(RunContext& run, OutcomeQueue& queue, const std::vector<Source
   for (std::size_t index = 0; index < sources.size() && !run.printer.output_failed();) {
     std::optional<FileOutcome> outcome = queue.Take(index, kProgressInterval);
     if (outcome) {
-      Show(run, sources[index], *outcome);
+      if (sources[index].left_out) {
+        run.console.WriteError(sources[index].path + ": " + sources[index].skipped + "\n");
+      } else {
+        run.printer.Print(sources[index].path, *outcome);
+      }
       ++index;
     }
     if (Clock::now() - shown >= kProgressInterval) {
       ShowProgress(run, queue, sources.size(), start);
-      shown = Clock::now();
-    }
-  }
-}
-
-// One job: each file formatted and shown in turn on this thread, with no
-// worker to hand over to, and the buffer of each text shown taken back for
-// the next.
-void FormatInTurn(RunContext& run, const std::vector<SourceFile>& sources, Clock::time_point start) {
-  FileFormatter formatter(run.options, run.files);
-  std::int64_t done = 0, bytes = 0;
-  Clock::time_point shown = Clock::now();
-  ShowProgress(run, done, bytes, sources.size(), start);
-  for (std::size_t index = 0; index < sources.size() && !run.printer.output_failed(); ++index) {
-    FileOutcome outcome = FormatSource(run, formatter, sources[index]);
-    ++done;
-    bytes += outcome.bytes;
-    Show(run, sources[index], outcome);
-    formatter.Recycle(std::move(outcome.output));
-    if (Clock::now() - shown >= kProgressInterval) {
-      ShowProgress(run, done, bytes, sources.size(), start);
       shown = Clock::now();
     }
   }
@@ -234,11 +203,6 @@ int RunFiles(RunContext& run) {
 int RunSources(RunContext& run, const std::vector<SourceFile>& sources) {
   const Clock::time_point start = Clock::now();
   const std::size_t workers = std::max<std::size_t>(1, std::min(WorkerCount(run.options), sources.size()));
-  if (workers == 1) {
-    FormatInTurn(run, sources, start);
-    run.printer.Finish(start);
-    return run.printer.ExitStatus();
-  }
   // Texts and diffs wait in memory until their turn; names and flags are small.
   const bool holds_text = run.options.prints_text() || run.options.diff;
   OutcomeQueue queue(sources.size(), holds_text ? 16 * workers : sources.size());
